@@ -1,0 +1,48 @@
+# The two commands of the README: `make run` and `make test`.
+# Both start by installing whatever Debian packages are missing.
+
+BUILD      := build
+ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps build asan run test bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPINWHEEL_SANITIZE=ON
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD)/game && ./pinwheel
+
+test: build asan
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do $$b; done
+
+# Coverage-guided fuzzing with clang's libFuzzer (the same targets replay
+# their corpora as ordinary tests in the two builds above).
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPINWHEEL_LIBFUZZER=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

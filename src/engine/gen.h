@@ -1,0 +1,4 @@
+// The 3D engine.
+#pragma once
+
+#include "gen_info.h"

@@ -1,0 +1,189 @@
+#include "gen_info.h"
+
+#include "xv_dsp.h"
+#include "xv_error.h"
+#include "xv_mem.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kErrorFile[] = "error.txt";
+const char kHistoryFile[] = "history.txt";
+const char kDashes[] = "---------------------------------------------------------------";
+static_assert(sizeof kDashes == 63 + 1);
+
+constexpr size_t kFirstBufferSize = 100;
+constexpr size_t kLargestBufferSize = size_t{1} << 20; // a longer message is cut
+
+// The one text buffer every message is formatted into. It belongs to the
+// memory tracker when the tracker was running as it was made, so that
+// forgetting gen_info_deinit shows in the leak report under its name.
+struct FormatBuffer {
+    char *text = nullptr;
+    size_t size = 0;
+    bool tracked = false;
+
+    bool replace(size_t new_size) {
+        release();
+        tracked = xv_mem_running();
+        text = static_cast<char *>(tracked ? xv_mem_malloc(new_size) : malloc(new_size));
+        if (!text) {
+            return false;
+        }
+        if (tracked) {
+            xv_mem_set_name(text, "gen_info_buffer (use gen_info_deinit)");
+        }
+        size = new_size;
+        return true;
+    }
+
+    void release() {
+        if (text) {
+            tracked ? (void)xv_mem_free(text) : free(text);
+        }
+        text = nullptr;
+        size = 0;
+    }
+};
+
+FormatBuffer buffer;
+bool error_reported = false;
+bool error_file_written = false;
+bool history_written = false;
+
+// Formats into the buffer, doubling it until the message leaves a byte free.
+const char *format_message(const char *format, va_list arguments) {
+    if (!buffer.text && !buffer.replace(kFirstBufferSize)) {
+        return "";
+    }
+    for (;;) {
+        va_list attempt;
+        va_copy(attempt, arguments);
+        int length = vsnprintf(buffer.text, buffer.size, format, attempt);
+        va_end(attempt);
+        if (length >= 0 && static_cast<size_t>(length) < buffer.size - 1) {
+            return buffer.text;
+        }
+        if (buffer.size >= kLargestBufferSize || !buffer.replace(buffer.size * 2)) {
+            if (buffer.text) {
+                buffer.text[buffer.size - 1] = '\0';
+                return buffer.text;
+            }
+            return "";
+        }
+    }
+}
+
+FILE *open_log(const char *name, bool *written_this_run) {
+    FILE *file = fopen(name, *written_this_run ? "a" : "w");
+    if (file) {
+        *written_this_run = true;
+    }
+    return file;
+}
+
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+} // namespace
+
+void gen_info_init() {
+    if (!error_reported) {
+        remove(kErrorFile);
+    }
+}
+
+void gen_info_deinit() { buffer.release(); }
+
+void gen_error(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const char *message = format_message(format, arguments);
+    va_end(arguments);
+    error_reported = true;
+
+    if (FILE *file = open_log(kErrorFile, &error_file_written)) {
+        fprintf(file, "* * * E R R O R ! * * *\n%s\n%s\n%s\n%s\n", kDashes, message,
+                xv_misc_call_stack("gen_error", __FILE__, __LINE__), kDashes);
+        fclose(file);
+    }
+    // A missing error file skips only the file; the close request still goes.
+    error_file_written = true;
+    xv_dsp_request_close();
+}
+
+void gen_history(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const char *message = format_message(format, arguments);
+    va_end(arguments);
+
+    FILE *file = open_log(kHistoryFile, &history_written);
+    if (!file) {
+        gen_error("gen_history: cant create or modify history file: %s", kHistoryFile);
+        return;
+    }
+    fputs(message, file);
+    fclose(file);
+}
+
+void gen_message(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const char *message = format_message(format, arguments);
+    va_end(arguments);
+    xv_warning(message, "Message", XV_MB_OK);
+}
+
+void gen_assert(const char *expression, const char *source, int line) {
+    gen_error("assert failed (%s) in file %s line %i", expression, source, line);
+}
+
+int gen_error_reported() { return error_reported; }
+
+bool gen_test_if_filename_is_8_3(const char *path) {
+    if (!path) {
+        gen_error("gen_test_if_filename_is_8_3: filename is NULL!!");
+        return false;
+    }
+    const char *name = path;
+    for (const char *c = path; *c; ++c) {
+        if (is_separator(*c)) {
+            name = c + 1;
+        }
+    }
+    const char *dot = strchr(name, '.');
+    size_t base = dot ? static_cast<size_t>(dot - name) : strlen(name);
+    size_t extension = dot ? strlen(dot + 1) : 0;
+    if (base >= 1 && base <= 8 && extension <= 3) {
+        return true;
+    }
+    gen_error("Filename %s is not 8.3 format -name %i extension %i-", path, static_cast<int>(base),
+              static_cast<int>(extension));
+    return false;
+}
+
+bool gen_test_path_is_8_3(const char *path) {
+    if (!path) {
+        return gen_test_if_filename_is_8_3(path);
+    }
+    std::string component;
+    for (const char *c = path;; ++c) {
+        if (*c && !is_separator(*c)) {
+            component += *c;
+            continue;
+        }
+        // Doubled separators make no component of their own.
+        if (!component.empty() && !gen_test_if_filename_is_8_3(component.c_str())) {
+            return false;
+        }
+        component.clear();
+        if (!*c) {
+            return true;
+        }
+    }
+}

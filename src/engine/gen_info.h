@@ -1,0 +1,30 @@
+// The engine's log: fatal errors to "error.txt", trace lines to
+// "history.txt", notices in the warning box. All share one format buffer
+// that grows as messages need.
+#pragma once
+
+// Deletes "error.txt", unless an error was reported already in this run.
+void gen_info_init();
+// Releases the format buffer.
+void gen_info_deinit();
+
+// Writes the message and the call stack to "error.txt" (emptied by the
+// first error of a run) and asks the application to close after this frame.
+// Returns to the caller, which carries on.
+void gen_error(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Appends the text, as formatted, to "history.txt" (emptied by the first
+// line of a run).
+void gen_history(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Shows the text in the warning box with the caption "Message".
+void gen_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void gen_assert(const char *expression, const char *source, int line);
+int gen_error_reported();
+
+#define GEN_ASSERT(expression)                                                                     \
+    ((expression) ? (void)0 : gen_assert(#expression, __FILE__, __LINE__))
+
+// Whether the name after the last separator has a base of 1 to 8
+// characters and an extension of at most 3; a failure is an engine error.
+bool gen_test_if_filename_is_8_3(const char *path);
+// The same test for every component of the path, up to the first failure.
+bool gen_test_path_is_8_3(const char *path);

@@ -1,0 +1,31 @@
+#include "os_video.h"
+
+#include <SDL.h>
+
+static bool open_gl_window() {
+    SDL_Window *window = SDL_CreateWindow("probe", SDL_WINDOWPOS_UNDEFINED,
+                                          SDL_WINDOWPOS_UNDEFINED, 16, 16,
+                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+    if (!window) {
+        return false;
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context) {
+        SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(window);
+    return context != nullptr;
+}
+
+bool os_video_probe(int *version) {
+    *version = 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return false;
+    }
+    SDL_version linked;
+    SDL_GetVersion(&linked);
+    *version = linked.major << 8 | linked.minor;
+    bool usable = open_gl_window();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return usable;
+}

@@ -1,0 +1,8 @@
+// The platform library: every service between the game and the machine.
+#pragma once
+
+#include "xv_dsp.h"
+#include "xv_error.h"
+#include "xv_list.h"
+#include "xv_mem.h"
+#include "xv_str.h"

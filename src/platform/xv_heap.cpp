@@ -1,0 +1,582 @@
+#include "xv_heap.h"
+
+#include "os_memory.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace xv {
+
+namespace {
+
+constexpr uint64_t kArenaSize = uint64_t{1} << 32; // every offset fits 32 bits
+constexpr uint64_t kSmallestArena = uint64_t{64} << 20;
+// The largest block a request may ask for, leaving room for its header.
+constexpr uint64_t kLargestBlock = UINT32_MAX - 0xFFFF;
+// Excess bytes a block must have to be split rather than handed out whole.
+constexpr uint64_t kSplitExcess = kBlockHeaderSize + 1;
+
+constexpr uint64_t round4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
+
+uint64_t round_to_page(uint64_t n) {
+    uint64_t page = os_memory_page_size();
+    return (n + page - 1) / page * page;
+}
+
+} // namespace
+
+Arena::Arena() {
+    for (uint64_t size = kArenaSize; size >= kSmallestArena && !base_; size /= 2) {
+        base_ = static_cast<char *>(os_memory_reserve(size));
+        size_ = base_ ? size : 0;
+    }
+}
+
+Arena::~Arena() {
+    if (base_) {
+        os_memory_release(base_, size_);
+    }
+}
+
+bool Arena::contains(const void *address) const {
+    auto at = reinterpret_cast<uintptr_t>(address);
+    auto base = reinterpret_cast<uintptr_t>(base_);
+    return base_ && at >= base && at - base < size_;
+}
+
+Heap::Heap(Arena &arena, uint32_t size, GrowthHook on_growth)
+    : arena_(arena), on_growth_(on_growth) {
+    // The arena's first page is never committed, so that offset 0 means none.
+    committed_end_ = os_memory_page_size();
+    if (arena_.valid()) {
+        add_region(std::max<uint64_t>(round4(size), kBlockHeaderSize + 4));
+    }
+}
+
+Heap::~Heap() {
+    for (const Span &span : spans_) {
+        os_memory_decommit(arena_.base() + span.offset, span.size);
+    }
+}
+
+BlockHeader &Heap::block(uint32_t offset) const {
+    return *reinterpret_cast<BlockHeader *>(arena_.base() + offset);
+}
+
+RegionHeader &Heap::region(uint32_t offset) const {
+    return *reinterpret_cast<RegionHeader *>(arena_.base() + offset);
+}
+
+uint32_t Heap::offset_of(const void *address) const {
+    return static_cast<uint32_t>(static_cast<const char *>(address) - arena_.base());
+}
+
+void *Heap::address_of(uint32_t offset) const { return offset ? arena_.base() + offset : nullptr; }
+
+void Heap::note_use(int64_t bytes) {
+    statistics_.in_use += bytes;
+    statistics_.in_use_peak = std::max(statistics_.in_use_peak, statistics_.in_use);
+}
+
+// A region is one commit at the top of what the arena has committed so far,
+// holding a single free block to begin with.
+bool Heap::add_region(uint64_t size) {
+    size = round4(size);
+    uint64_t start = committed_end_;
+    uint64_t end = round_to_page(start + kRegionHeaderSize + size);
+    if (size > kLargestBlock || end > arena_.size() ||
+        !os_memory_commit(arena_.base() + start, end - start)) {
+        return false;
+    }
+    spans_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(end - start)});
+    committed_end_ = end;
+
+    auto offset = static_cast<uint32_t>(start);
+    uint32_t first = offset + kRegionHeaderSize;
+    region(offset) = RegionHeader{kRegionMagic, first, 1, static_cast<uint32_t>(size),
+                                  first,        first, 0, last_region_};
+    if (last_region_) {
+        region(last_region_).next = offset;
+    } else {
+        first_region_ = offset;
+    }
+    last_region_ = offset;
+
+    BlockHeader &free_block = block(first);
+    free_block = BlockHeader{};
+    free_block.magic = kBlockFreeMagic;
+    free_block.size = static_cast<uint32_t>(size) - kBlockHeaderSize;
+    free_block.data = first + kBlockHeaderSize;
+    free_block.region = offset;
+    free_block.self = first;
+    bin_insert(first);
+
+    statistics_.regions++;
+    statistics_.free += free_block.size;
+    note_use(kBlockHeaderSize);
+    return true;
+}
+
+void *Heap::allocate(uint64_t size, uint32_t align_mask) {
+    uint64_t wanted = round4(size + align_mask);
+    if (wanted > kLargestBlock) {
+        return nullptr;
+    }
+    auto n = static_cast<uint32_t>(wanted);
+    uint32_t offset = choose(n);
+    if (!offset) {
+        if (on_growth_) {
+            on_growth_();
+        }
+        uint64_t region_size = n >= kGrowthRegionSize - kBlockHeaderSize
+                                   ? uint64_t{n} + kBlockHeaderSize
+                                   : kGrowthRegionSize;
+        if (!add_region(region_size) || !(offset = choose(n))) {
+            return nullptr;
+        }
+    }
+    take(offset, n);
+
+    auto first_byte = reinterpret_cast<uintptr_t>(arena_.base()) + offset + kBlockHeaderSize;
+    uintptr_t aligned = (first_byte + align_mask) & ~uintptr_t{align_mask};
+    uint32_t data = offset_of(reinterpret_cast<void *>(aligned));
+    block(offset).data = data;
+    // The word before the data leads back to the header; unaligned, that
+    // word is the header's own self field.
+    memcpy(arena_.base() + data - 4, &offset, 4);
+    return arena_.base() + data;
+}
+
+// Exact fit first. Otherwise the smallest block that can be split, so that
+// what is left stays usable; only when none can be split, the smallest
+// block that is a little too big, handed out whole.
+uint32_t Heap::choose(uint32_t size) const {
+    uint32_t best = smallest_at_least(size);
+    if (!best) {
+        return 0;
+    }
+    uint32_t best_size = block(best).size;
+    if (best_size == size || best_size >= size + kSplitExcess) {
+        return best;
+    }
+    uint32_t splittable = smallest_at_least(size + kSplitExcess);
+    return splittable ? splittable : best;
+}
+
+void Heap::take(uint32_t offset, uint32_t size) {
+    BlockHeader &taken = block(offset);
+    bin_remove(offset);
+    if (taken.size <= size + kBlockHeaderSize) {
+        free_list_remove(offset);
+        statistics_.free -= taken.size;
+        note_use(taken.size);
+    } else {
+        // The rest becomes a free block right after the first size bytes and
+        // takes the old block's place in the free list.
+        uint32_t rest_offset = offset + kBlockHeaderSize + size;
+        BlockHeader &rest = block(rest_offset);
+        rest = BlockHeader{};
+        rest.magic = kBlockFreeMagic;
+        rest.size = taken.size - size - kBlockHeaderSize;
+        rest.data = rest_offset + kBlockHeaderSize;
+        rest.region = taken.region;
+        rest.next = taken.next;
+        rest.previous = offset;
+        rest.self = rest_offset;
+        if (taken.next) {
+            block(taken.next).previous = rest_offset;
+        }
+        taken.next = rest_offset;
+        taken.size = size;
+        free_list_replace(offset, rest_offset);
+        bin_insert(rest_offset);
+        statistics_.free -= size + kBlockHeaderSize;
+        note_use(size + kBlockHeaderSize);
+    }
+    taken.magic = kBlockUsedMagic;
+    taken.spare[0] = taken.spare[1] = 0;
+    taken.next_free = taken.previous_free = 0;
+}
+
+bool Heap::release(void *data) {
+    uint32_t offset = header_of(data);
+    if (!offset) {
+        return false;
+    }
+    release_header(offset);
+    return true;
+}
+
+void Heap::release_header(uint32_t offset) {
+    BlockHeader &released = block(offset);
+    released.magic = kBlockFreeMagic;
+    released.data = offset + kBlockHeaderSize;
+    released.spare[0] = released.spare[1] = 0;
+    statistics_.free += released.size;
+    note_use(-int64_t{released.size});
+    free_list_push(offset);
+
+    uint32_t merged = offset;
+    if (released.previous && block(released.previous).magic == kBlockFreeMagic) {
+        merged = released.previous;
+        bin_remove(merged);
+        absorb_next(merged);
+        statistics_.free += kBlockHeaderSize;
+        note_use(-int64_t{kBlockHeaderSize});
+    }
+    uint32_t next = block(merged).next;
+    if (next && block(next).magic == kBlockFreeMagic) {
+        bin_remove(next);
+        absorb_next(merged);
+        statistics_.free += kBlockHeaderSize;
+        note_use(-int64_t{kBlockHeaderSize});
+    }
+    bin_insert(merged);
+}
+
+// Joins the following block, which is free and out of its size bin, to this one.
+void Heap::absorb_next(uint32_t offset) {
+    BlockHeader &grown = block(offset);
+    uint32_t next_offset = grown.next;
+    BlockHeader &next = block(next_offset);
+    free_list_remove(next_offset);
+    grown.size += kBlockHeaderSize + next.size;
+    grown.next = next.next;
+    if (next.next) {
+        block(next.next).previous = offset;
+    }
+    next.magic = 0; // the old header is plain data now
+}
+
+// Cuts a block in use down to keep bytes; the rest is freed.
+void Heap::split(uint32_t offset, uint32_t keep) {
+    BlockHeader &kept = block(offset);
+    uint32_t rest_offset = offset + kBlockHeaderSize + keep;
+    BlockHeader &rest = block(rest_offset);
+    rest = BlockHeader{};
+    rest.magic = kBlockUsedMagic;
+    rest.size = kept.size - keep - kBlockHeaderSize;
+    rest.data = rest_offset + kBlockHeaderSize;
+    rest.region = kept.region;
+    rest.next = kept.next;
+    rest.previous = offset;
+    rest.self = rest_offset;
+    if (kept.next) {
+        block(kept.next).previous = rest_offset;
+    }
+    kept.next = rest_offset;
+    kept.size = keep;
+    // The new header stays counted in use; releasing the rest frees its data.
+    release_header(rest_offset);
+}
+
+void *Heap::resize(void *data, uint64_t size, uint32_t align_mask) {
+    uint32_t offset = header_of(data);
+    if (!offset) {
+        return nullptr;
+    }
+    BlockHeader &current = block(offset);
+    // An aligned block keeps its data where it is: the bytes before it count.
+    uint32_t lead = current.data - offset - kBlockHeaderSize;
+    uint64_t wanted = round4(size) + lead;
+    if (wanted > kLargestBlock) {
+        return nullptr;
+    }
+    auto n = static_cast<uint32_t>(wanted);
+    if (n == current.size) {
+        return data;
+    }
+    if (n < current.size) {
+        if (current.size - n >= kSplitExcess) {
+            split(offset, n);
+        }
+        return data;
+    }
+    uint32_t next = current.next;
+    if (next && block(next).magic == kBlockFreeMagic &&
+        uint64_t{current.size} + kBlockHeaderSize + block(next).size >= n) {
+        uint32_t absorbed = block(next).size;
+        bin_remove(next);
+        absorb_next(offset);
+        statistics_.free -= absorbed;
+        note_use(absorbed);
+        if (current.size - n >= kSplitExcess) {
+            split(offset, n);
+        }
+        return data;
+    }
+    void *moved = allocate(size, align_mask);
+    if (!moved) {
+        return nullptr;
+    }
+    memcpy(moved, data, std::min<uint64_t>(current.size - lead, size));
+    release_header(offset);
+    return moved;
+}
+
+// ---- validation -----------------------------------------------------------
+
+// The header of a block in use whose data starts at data, or 0. Reads only
+// committed memory, and trusts no offset it has not checked.
+uint32_t Heap::header_of(const void *data) const {
+    if (!arena_.contains(data)) {
+        return 0;
+    }
+    uint64_t at = static_cast<const char *>(data) - arena_.base();
+    uint64_t lowest = os_memory_page_size() + kRegionHeaderSize + kBlockHeaderSize;
+    if (at % 4 || at < lowest || at > committed_end_) {
+        return 0;
+    }
+    uint32_t offset;
+    memcpy(&offset, arena_.base() + at - 4, 4);
+    if (offset % 4 || offset < lowest - kBlockHeaderSize || uint64_t{offset} + kBlockHeaderSize > at) {
+        return 0;
+    }
+    const BlockHeader &header = block(offset);
+    if (header.magic != kBlockUsedMagic || header.self != offset || header.data != at) {
+        return 0;
+    }
+    uint64_t end = region_end(header.region);
+    uint64_t after = uint64_t{offset} + kBlockHeaderSize + header.size;
+    if (!end || offset < header.region + kRegionHeaderSize || after > end ||
+        header.next != (after < end ? after : 0)) {
+        return 0;
+    }
+    if (header.previous
+            ? header.previous < header.region + kRegionHeaderSize ||
+                  uint64_t{header.previous} + kBlockHeaderSize > offset ||
+                  !sound_neighbour(header.previous) || block(header.previous).next != offset
+            : offset != header.region + kRegionHeaderSize) {
+        return 0;
+    }
+    if (header.next && (after + kBlockHeaderSize > end || !sound_neighbour(header.next))) {
+        return 0;
+    }
+    return offset;
+}
+
+// The end of the region at offset, or 0 when that is not a sound region.
+uint64_t Heap::region_end(uint32_t offset) const {
+    uint64_t page = os_memory_page_size();
+    if (offset < page || offset % page || uint64_t{offset} + kRegionHeaderSize > committed_end_) {
+        return 0;
+    }
+    const RegionHeader &header = region(offset);
+    uint64_t end = uint64_t{offset} + kRegionHeaderSize + header.size;
+    return header.magic == kRegionMagic && end <= committed_end_ ? end : 0;
+}
+
+bool Heap::sound_neighbour(uint32_t offset) const {
+    const BlockHeader &header = block(offset);
+    return (header.magic == kBlockUsedMagic || header.magic == kBlockFreeMagic) &&
+           header.self == offset;
+}
+
+bool Heap::is_block(const void *data) const { return header_of(data) != 0; }
+
+uint32_t Heap::owner(const void *data) const {
+    uint32_t offset = header_of(data);
+    return offset ? block(offset).spare[0] : 0;
+}
+
+void Heap::set_owner(void *data, uint32_t owner) {
+    if (uint32_t offset = header_of(data)) {
+        block(offset).spare[0] = owner;
+    }
+}
+
+// ---- size bins --------------------------------------------------------------
+//
+// Free blocks are filed by size so that the best fit is found without a
+// search: one bin per size up to 2044 bytes, then eight bins per power of
+// two. A bitmap tells which bins hold anything.
+
+int Heap::bin_of(uint32_t size) {
+    if (size < kExactBins * 4) {
+        return static_cast<int>(size >> 2);
+    }
+    int bit = std::bit_width(size) - 1;
+    return kExactBins + (bit - 11) * 8 + static_cast<int>((size >> (bit - 3)) & 7);
+}
+
+void Heap::bin_insert(uint32_t offset) {
+    BlockHeader &header = block(offset);
+    int bin = bin_of(header.size);
+    header.spare[0] = bin_head_[bin];
+    header.spare[1] = 0;
+    if (bin_head_[bin]) {
+        block(bin_head_[bin]).spare[1] = offset;
+    }
+    bin_head_[bin] = offset;
+    bin_bits_[bin / 64] |= uint64_t{1} << (bin % 64);
+}
+
+void Heap::bin_remove(uint32_t offset) {
+    BlockHeader &header = block(offset);
+    int bin = bin_of(header.size);
+    if (header.spare[1]) {
+        block(header.spare[1]).spare[0] = header.spare[0];
+    } else {
+        bin_head_[bin] = header.spare[0];
+    }
+    if (header.spare[0]) {
+        block(header.spare[0]).spare[1] = header.spare[1];
+    }
+    header.spare[0] = header.spare[1] = 0;
+    if (!bin_head_[bin]) {
+        bin_bits_[bin / 64] &= ~(uint64_t{1} << (bin % 64));
+    }
+}
+
+int Heap::next_bin(int from) const {
+    for (int word = from / 64; from < kBinCount && word < kBinWords; ++word) {
+        uint64_t bits = bin_bits_[word];
+        if (word == from / 64) {
+            bits &= ~uint64_t{0} << (from % 64);
+        }
+        if (bits) {
+            return word * 64 + std::countr_zero(bits);
+        }
+    }
+    return -1;
+}
+
+// Within a bin of mixed sizes: the smallest block of at least at_least
+// bytes, the most recently freed among equals.
+uint32_t Heap::smallest_in_bin(int bin, uint32_t at_least) const {
+    uint32_t best = 0;
+    uint32_t best_size = 0;
+    for (uint32_t offset = bin_head_[bin]; offset; offset = block(offset).spare[0]) {
+        uint32_t size = block(offset).size;
+        if (size >= at_least && (!best || size < best_size)) {
+            best = offset;
+            best_size = size;
+            if (size == at_least) {
+                break;
+            }
+        }
+    }
+    return best;
+}
+
+uint32_t Heap::smallest_at_least(uint64_t size) const {
+    size = round4(size);
+    if (size > kLargestBlock) {
+        return 0;
+    }
+    int bin = bin_of(static_cast<uint32_t>(size));
+    if (bin >= kExactBins) {
+        if (uint32_t offset = smallest_in_bin(bin, static_cast<uint32_t>(size))) {
+            return offset;
+        }
+        ++bin;
+    }
+    bin = next_bin(bin);
+    if (bin < 0) {
+        return 0;
+    }
+    return bin < kExactBins ? bin_head_[bin] : smallest_in_bin(bin, 0);
+}
+
+// ---- the regions' free lists ---------------------------------------------
+
+void Heap::free_list_push(uint32_t offset) {
+    BlockHeader &header = block(offset);
+    RegionHeader &owner = region(header.region);
+    header.next_free = owner.free_head;
+    header.previous_free = 0;
+    if (owner.free_head) {
+        block(owner.free_head).previous_free = offset;
+    }
+    owner.free_head = offset;
+}
+
+void Heap::free_list_remove(uint32_t offset) {
+    BlockHeader &header = block(offset);
+    if (header.previous_free) {
+        block(header.previous_free).next_free = header.next_free;
+    } else {
+        region(header.region).free_head = header.next_free;
+    }
+    if (header.next_free) {
+        block(header.next_free).previous_free = header.previous_free;
+    }
+    header.next_free = header.previous_free = 0;
+}
+
+void Heap::free_list_replace(uint32_t old_offset, uint32_t new_offset) {
+    BlockHeader &old_header = block(old_offset);
+    BlockHeader &new_header = block(new_offset);
+    new_header.next_free = old_header.next_free;
+    new_header.previous_free = old_header.previous_free;
+    if (new_header.previous_free) {
+        block(new_header.previous_free).next_free = new_offset;
+    } else {
+        region(new_header.region).free_head = new_offset;
+    }
+    if (new_header.next_free) {
+        block(new_header.next_free).previous_free = new_offset;
+    }
+    old_header.next_free = old_header.previous_free = 0;
+}
+
+// ---- walking ----------------------------------------------------------------
+
+HeapCheck Heap::check() const {
+    uint32_t seen = 0;
+    for (uint32_t offset = first_region_; offset; offset = region(offset).next) {
+        if (++seen > statistics_.regions || !region_end(offset)) {
+            return HeapCheck::damaged_region;
+        }
+        if (HeapCheck result = check_region(offset); result != HeapCheck::sound) {
+            return result;
+        }
+    }
+    return HeapCheck::sound;
+}
+
+// Walks the blocks by their sizes, so that a damaged link cannot send the
+// walk astray, and checks every link against what it found.
+HeapCheck Heap::check_region(uint32_t offset) const {
+    uint64_t end = region_end(offset);
+    uint32_t previous = 0;
+    uint32_t free_blocks = 0;
+    for (uint64_t at = offset + kRegionHeaderSize; at < end;) {
+        if (at + kBlockHeaderSize > end) {
+            return HeapCheck::damaged_block;
+        }
+        auto here = static_cast<uint32_t>(at);
+        const BlockHeader &header = block(here);
+        uint64_t after = at + kBlockHeaderSize + header.size;
+        if ((header.magic != kBlockUsedMagic && header.magic != kBlockFreeMagic) ||
+            header.self != here || header.region != offset || header.previous != previous ||
+            after > end || header.next != (after < end ? after : 0)) {
+            return HeapCheck::damaged_block;
+        }
+        free_blocks += header.magic == kBlockFreeMagic;
+        previous = here;
+        at = after;
+    }
+    uint32_t listed = 0;
+    for (uint32_t free = region(offset).free_head; free; free = block(free).next_free) {
+        if (++listed > free_blocks || free % 4 || free < offset + kRegionHeaderSize ||
+            free + uint64_t{kBlockHeaderSize} > end || block(free).magic != kBlockFreeMagic ||
+            block(free).self != free) {
+            return HeapCheck::damaged_free_list;
+        }
+    }
+    return listed == free_blocks ? HeapCheck::sound : HeapCheck::damaged_free_list;
+}
+
+std::vector<HeapBlock> Heap::blocks() const {
+    std::vector<HeapBlock> found;
+    for (uint32_t offset = first_region_; offset; offset = region(offset).next) {
+        for (uint32_t at = region(offset).first_block; at; at = block(at).next) {
+            found.push_back({at, block(at).size, block(at).magic == kBlockFreeMagic});
+        }
+    }
+    return found;
+}
+
+} // namespace xv

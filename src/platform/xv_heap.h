@@ -1,0 +1,175 @@
+// The memory tracker's own heap: a few large regions carved into blocks,
+// each behind a checked header. Internal to the memory module.
+//
+// Everything in the heap is addressed by a 32-bit offset into one reserved
+// range of address space (the arena), so headers keep the layout they had
+// when pointers were 32 bits: a region header of eight words and a block
+// header of eleven, 44 bytes, whatever the machine's pointer size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace xv {
+
+inline constexpr uint32_t kRegionMagic = 0x27EFCDAB;
+inline constexpr uint32_t kBlockUsedMagic = 0x12EFCDAB;
+inline constexpr uint32_t kBlockFreeMagic = 0xFFEFCDAB;
+inline constexpr uint32_t kRegionHeaderSize = 32;
+inline constexpr uint32_t kBlockHeaderSize = 44;
+inline constexpr uint32_t kDefaultHeapSize = 0x500000;
+// A region added when the heap runs out holds one megabyte of data.
+inline constexpr uint32_t kGrowthRegionSize = 0x100000 + kBlockHeaderSize;
+
+// Eight words at the start of every region.
+struct RegionHeader {
+    uint32_t magic;
+    uint32_t first_block;
+    uint32_t flag; // always 1
+    uint32_t size; // bytes after this header
+    uint32_t free_head;
+    uint32_t chain_head;
+    uint32_t next;
+    uint32_t previous;
+};
+
+// Eleven words before every block's data.
+struct BlockHeader {
+    uint32_t magic; // kBlockUsedMagic or kBlockFreeMagic
+    uint32_t size;  // data bytes, a multiple of 4
+    uint32_t data;  // what the caller was given: header + 44, or higher when aligned
+    // Zero in a block in use, but for spare[0] naming the block's tracker
+    // element. A free block links the others of its size class through them.
+    uint32_t spare[2];
+    uint32_t region;
+    uint32_t next; // neighbours in the region, in address order
+    uint32_t previous;
+    uint32_t next_free; // neighbours in the region's free list
+    uint32_t previous_free;
+    uint32_t self; // the header's own offset
+};
+
+static_assert(sizeof(RegionHeader) == kRegionHeaderSize);
+static_assert(sizeof(BlockHeader) == kBlockHeaderSize);
+
+// A range of address space reserved once; the heap commits regions in it
+// from the bottom up. Offsets into it are the heap's addresses; 0 is none.
+class Arena {
+  public:
+    Arena();
+    ~Arena();
+    Arena(const Arena &) = delete;
+    Arena &operator=(const Arena &) = delete;
+
+    bool valid() const { return base_ != nullptr; }
+    char *base() const { return base_; }
+    size_t size() const { return size_; }
+    bool contains(const void *address) const;
+
+  private:
+    char *base_ = nullptr;
+    size_t size_ = 0;
+};
+
+struct HeapStatistics {
+    uint64_t in_use;      // data of blocks in use, and every header
+    uint64_t in_use_peak;
+    uint64_t free;        // data of free blocks
+    uint32_t regions;
+};
+
+enum class HeapCheck { sound, damaged_region, damaged_block, damaged_free_list };
+
+// One block as the heap sees it, for reports and tests.
+struct HeapBlock {
+    uint32_t offset;
+    uint32_t size;
+    bool free;
+};
+
+class Heap {
+  public:
+    using GrowthHook = void (*)();
+
+    // The first region holds size bytes (rounded up to 4); on_growth is told
+    // before every further region is added.
+    Heap(Arena &arena, uint32_t size, GrowthHook on_growth = nullptr);
+    ~Heap();
+    Heap(const Heap &) = delete;
+    Heap &operator=(const Heap &) = delete;
+
+    bool valid() const { return first_region_ != 0; }
+
+    // A block of at least size bytes, its data aligned to align_mask + 1.
+    void *allocate(uint64_t size, uint32_t align_mask = 0);
+    // False, changing nothing, when data is not the data of a block in use.
+    bool release(void *data);
+    // The block grown or shrunk in place when it can be, else moved (a moved
+    // block is aligned to align_mask + 1). Null, the block untouched, when no
+    // memory is left.
+    void *resize(void *data, uint64_t size, uint32_t align_mask = 0);
+
+    // Whether data is the data of a block in use, with sound neighbours.
+    bool is_block(const void *data) const;
+    uint32_t owner(const void *data) const;
+    void set_owner(void *data, uint32_t owner);
+
+    uint32_t offset_of(const void *address) const;
+    void *address_of(uint32_t offset) const;
+
+    HeapCheck check() const;
+    HeapStatistics statistics() const { return statistics_; }
+    // Every block of a sound heap in address order.
+    std::vector<HeapBlock> blocks() const;
+
+  private:
+    static constexpr int kExactBins = 512; // sizes 0 to 2044, one bin each
+    static constexpr int kBinCount = kExactBins + 21 * 8;
+    static constexpr int kBinWords = (kBinCount + 63) / 64;
+
+    BlockHeader &block(uint32_t offset) const;
+    RegionHeader &region(uint32_t offset) const;
+    uint64_t region_end(uint32_t offset) const;
+    uint32_t header_of(const void *data) const;
+    bool sound_neighbour(uint32_t offset) const;
+
+    bool add_region(uint64_t size);
+    uint32_t choose(uint32_t size) const;
+    void take(uint32_t offset, uint32_t size);
+    void split(uint32_t offset, uint32_t keep);
+    void release_header(uint32_t offset);
+    void absorb_next(uint32_t offset);
+    void note_use(int64_t bytes);
+
+    static int bin_of(uint32_t size);
+    void bin_insert(uint32_t offset);
+    void bin_remove(uint32_t offset);
+    int next_bin(int from) const;
+    uint32_t smallest_in_bin(int bin, uint32_t at_least) const;
+    uint32_t smallest_at_least(uint64_t size) const;
+
+    void free_list_push(uint32_t offset);
+    void free_list_remove(uint32_t offset);
+    void free_list_replace(uint32_t old_offset, uint32_t new_offset);
+
+    HeapCheck check_region(uint32_t offset) const;
+
+    // What each region committed, to give back exactly that.
+    struct Span {
+        uint32_t offset;
+        uint32_t size;
+    };
+
+    Arena &arena_;
+    GrowthHook on_growth_;
+    uint32_t first_region_ = 0;
+    uint32_t last_region_ = 0;
+    uint64_t committed_end_ = 0; // regions fill the arena from its first page up to here
+    std::vector<Span> spans_;
+    HeapStatistics statistics_{};
+    uint32_t bin_head_[kBinCount] = {};
+    uint64_t bin_bits_[kBinWords] = {};
+};
+
+} // namespace xv

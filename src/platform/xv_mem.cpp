@@ -1,0 +1,571 @@
+#include "xv_mem.h"
+
+#include "os_memory.h"
+#include "xv_dsp.h"
+#include "xv_error.h"
+#include "xv_heap.h"
+#include "xv_str.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace {
+
+enum {
+    FREE_NULL,
+    MALLOC_FAILED,
+    ELEMENT_FAILED,
+    CALLOC_FAILED,
+    REALLOC_FOREIGN,
+    ZERO_LENGTH, // kept for its number; nothing refuses a zero-length block
+    NAME_NULL,
+    NAME_FOREIGN,
+    HEAP_GROWN,
+    INVALID_BLOCK,
+    REALLOC_FAILED,
+    ALIGN_POP,
+};
+
+const char *const messages[] = {
+    "Tried to free a NULL pointer!",
+    "malloc() failed!",
+    "XV INTERNAL ERROR:  couldn't malloc XV_MEM_ELE",
+    "calloc failed!",
+    "passed a non NULL pointer to realloc which wasn't allocated by the xv_mem module!",
+    "Tried to malloc a zero length buffer",
+    "Tried to name a NULL Pointer",
+    "Tried to name a pointer that wasn't allocated with xv_mem_malloc",
+    "Not enough heap. Allocating another buffer",
+    "HEAP Error: Not a valid memory block",
+    "realloc failed!",
+    "Too many xv_mem_align_pop!",
+    nullptr,
+};
+
+constexpr size_t kNameBufferSize = 256;
+constexpr uint32_t kLargestAlignment = 0x10000;
+
+// Everything the tracker knows but the heap itself; reset at every start.
+struct Tracker {
+    XV_MEM_CONFIG *config = nullptr;
+    int module = -1;
+    uint32_t first = 0; // elements, in allocation order
+    uint32_t last = 0;
+    int64_t tracked = 0;
+    int64_t tracked_peak = 0;
+    int64_t elements = 0;
+    int64_t elements_peak = 0;
+    uint64_t total_ram = 0;
+    uint64_t free_ram = 0;
+    std::vector<uint32_t> align_masks;
+    char *name_buffer = nullptr;
+};
+
+Tracker tracker;
+std::optional<xv::Heap> heap;
+XV_MEM_STATISTICS_WRITER statistics_writer = nullptr;
+
+// The address space of the heap, reserved on the first start and kept for
+// the life of the process, so that a block freed after shutdown is still
+// recognised as the heap's (and left alone) rather than handed to the system.
+xv::Arena *arena = nullptr;
+
+bool running() { return heap.has_value(); }
+bool reporting() { return tracker.config && tracker.config->report; }
+
+void report(int code) {
+    if (reporting()) {
+        xv_error_raise(tracker.module, code);
+    }
+}
+
+bool from_dead_heap(const void *pointer) { return arena && arena->contains(pointer); }
+
+XV_MEM_ELE &element(uint32_t offset) {
+    return *static_cast<XV_MEM_ELE *>(heap->address_of(offset));
+}
+
+uint32_t offset_of(const void *pointer) { return heap->offset_of(pointer); }
+
+void count(int64_t bytes) {
+    tracker.tracked += bytes;
+    tracker.tracked_peak = std::max(tracker.tracked_peak, tracker.tracked);
+}
+
+uint32_t align_mask() { return tracker.align_masks.empty() ? 0 : tracker.align_masks.back(); }
+
+void on_heap_growth() { report(HEAP_GROWN); }
+
+// ---- names: heap blocks without elements, counted in the tracked bytes ----
+
+uint32_t store_name(const char *format, ...) __attribute__((format(printf, 1, 2)));
+uint32_t store_name(const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    va_list measuring;
+    va_copy(measuring, arguments);
+    int length = vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    char *text = length < 0 ? nullptr : static_cast<char *>(heap->allocate(length + 1));
+    if (text) {
+        vsnprintf(text, length + 1, format, arguments);
+        count(length + 1);
+    }
+    va_end(arguments);
+    return text ? offset_of(text) : 0;
+}
+
+void drop_name(uint32_t name) {
+    if (name) {
+        auto *text = static_cast<char *>(heap->address_of(name));
+        count(-static_cast<int64_t>(strlen(text) + 1));
+        heap->release(text);
+    }
+}
+
+// ---- elements ---------------------------------------------------------------
+
+// The element of a tracked block, or 0. The block's header names its element;
+// the element must name the block back, or the header is not believed.
+uint32_t element_of(const void *pointer) {
+    uint32_t offset = heap->owner(pointer);
+    if (!offset || !heap->is_block(heap->address_of(offset)) ||
+        element(offset).data != offset_of(pointer)) {
+        return 0;
+    }
+    return offset;
+}
+
+void append_element(uint32_t offset) {
+    XV_MEM_ELE &added = element(offset);
+    added.next = 0;
+    added.previous = tracker.last;
+    if (tracker.last) {
+        element(tracker.last).next = offset;
+    } else {
+        tracker.first = offset;
+    }
+    tracker.last = offset;
+}
+
+void unlink_element(uint32_t offset) {
+    XV_MEM_ELE &dropped = element(offset);
+    if (dropped.previous) {
+        element(dropped.previous).next = dropped.next;
+    } else {
+        tracker.first = dropped.next;
+    }
+    if (dropped.next) {
+        element(dropped.next).previous = dropped.previous;
+    } else {
+        tracker.last = dropped.previous;
+    }
+}
+
+void *tracked_allocate(size_t size, bool zeroed, int failure_code) {
+    void *memory = heap->allocate(sizeof(XV_MEM_ELE));
+    if (!memory) {
+        report(ELEMENT_FAILED);
+        return nullptr;
+    }
+    void *data = heap->allocate(size, align_mask());
+    if (!data) {
+        heap->release(memory);
+        if (reporting()) {
+            xv_error_raise(tracker.module, failure_code, "Heap Size = %ld, Buffer Size = %lu",
+                           static_cast<long>(tracker.tracked), static_cast<unsigned long>(size));
+        }
+        return nullptr;
+    }
+    if (zeroed) {
+        memset(data, 0, size);
+    }
+    uint32_t offset = offset_of(memory);
+    element(offset) = XV_MEM_ELE{offset_of(data), static_cast<uint32_t>(size), 0, 0, 0};
+    append_element(offset);
+    heap->set_owner(data, offset);
+    count(static_cast<int64_t>(size) + XV_MEM_ELE_ACCOUNTED);
+    tracker.elements_peak = std::max(tracker.elements_peak, ++tracker.elements);
+    return data;
+}
+
+void name_after_place(void *pointer, const char *name, const char *file, int line) {
+    if (pointer && running() && tracker.name_buffer) {
+        snprintf(tracker.name_buffer, kNameBufferSize,
+                 "%s (Allocated or Named in file: %s, on line: %d)", name, file, line);
+        xv_mem_set_name(pointer, tracker.name_buffer);
+    }
+}
+
+int clamp_to_int(int64_t value) {
+    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+void write_statistics() {
+    if (!statistics_writer) {
+        return;
+    }
+    XV_MEM_STATISTICS figures = xv_mem_statistics();
+    const struct {
+        const char *key;
+        int64_t value;
+    } lines[] = {
+        {"TotalRAM", figures.total_ram},
+        {"FreeRAM", figures.free_ram},
+        {"UsedRAM", figures.used_ram},
+        {"MaxNumberAlloc", figures.max_number_alloc},
+        {"NumberAlloc", figures.number_alloc},
+        {"TotalSizeHeap", figures.total_size_heap},
+        {"MaxUsedHeap", figures.max_used_heap},
+        {"UsedHeap", figures.used_heap},
+    };
+    for (const auto &line : lines) {
+        statistics_writer("System", line.key, clamp_to_int(line.value));
+    }
+}
+
+void report_leaks() {
+    for (uint32_t offset = tracker.first; offset; offset = element(offset).next) {
+        const XV_MEM_ELE &leaked = element(offset);
+        const char *name = leaked.name ? static_cast<char *>(heap->address_of(leaked.name))
+                                       : "";
+        xv_warning(xv_str_format("Pointer not freed before exit! Name: '%s' Size: '%d'", name,
+                                 static_cast<int>(leaked.size))
+                       .c_str(),
+                   "Memory Info", XV_MB_OK);
+    }
+}
+
+} // namespace
+
+int xv_mem_init(XV_MEM_CONFIG *config) {
+    if (running()) {
+        return 0;
+    }
+    tracker = Tracker{};
+    tracker.config = config;
+    os_memory_physical(&tracker.total_ram, &tracker.free_ram);
+    tracker.module = xv_error_register("Memory", messages);
+
+    if (!arena) {
+        arena = new xv::Arena;
+    }
+    uint32_t size = config && config->heap_size ? config->heap_size : xv::kDefaultHeapSize;
+    heap.emplace(*arena, size, on_heap_growth);
+    if (!heap->valid()) {
+        heap.reset();
+        xv_warning("HEAP INIT FAILED", nullptr, XV_MB_OK);
+        return 0;
+    }
+    if (reporting()) {
+        tracker.name_buffer = static_cast<char *>(xv_mem_malloc(kNameBufferSize));
+        xv_mem_set_name(tracker.name_buffer, "xv_mem_name_buffer");
+    }
+    return 1;
+}
+
+int xv_mem_deinit() {
+    if (!running()) {
+        return 0;
+    }
+    xv_mem_free(tracker.name_buffer);
+    tracker.name_buffer = nullptr;
+    tracker.align_masks.clear();
+    if (reporting()) {
+        report_leaks();
+    }
+    write_statistics();
+    heap.reset();
+
+    if (tracker.tracked == 0) {
+        tracker.config = nullptr;
+        return 1;
+    }
+    std::string summary =
+        tracker.tracked > 0
+            ? xv_str_format("Memory not all freed: %ld bytes left", static_cast<long>(tracker.tracked))
+            : xv_str_format("More memory freed with xv_mem than allocated: %ld bytes",
+                            static_cast<long>(-tracker.tracked));
+    if (reporting()) {
+        xv_error(summary.c_str());
+    }
+    tracker.config = nullptr;
+    return 0;
+}
+
+int xv_mem_running() { return running(); }
+
+void *xv_mem_malloc(size_t size) {
+    if (!running()) {
+        return malloc(size);
+    }
+    return tracked_allocate(size, false, MALLOC_FAILED);
+}
+
+void *xv_mem_calloc(size_t count, size_t size) {
+    if (!running()) {
+        return calloc(count, size);
+    }
+    if (size && count > SIZE_MAX / size) {
+        report(CALLOC_FAILED);
+        return nullptr;
+    }
+    return tracked_allocate(count * size, true, CALLOC_FAILED);
+}
+
+void *xv_mem_realloc(void *pointer, size_t size) {
+    if (!running()) {
+        return from_dead_heap(pointer) ? malloc(size) : realloc(pointer, size);
+    }
+    if (!pointer) {
+        return xv_mem_malloc(size);
+    }
+    uint32_t offset = element_of(pointer);
+    if (!offset) {
+        report(REALLOC_FOREIGN);
+        return xv_mem_malloc(size);
+    }
+    void *moved = heap->resize(pointer, size, align_mask());
+    if (!moved) {
+        // The block stays as it was, and tracked: the caller still owns it.
+        report(REALLOC_FAILED);
+        return nullptr;
+    }
+    XV_MEM_ELE &resized = element(offset);
+    count(static_cast<int64_t>(size) - resized.size);
+    resized.data = offset_of(moved);
+    resized.size = static_cast<uint32_t>(size);
+    heap->set_owner(moved, offset);
+    return moved;
+}
+
+int xv_mem_free(void *pointer) {
+    if (!pointer) {
+        report(FREE_NULL);
+        return 1;
+    }
+    if (!running()) {
+        if (!from_dead_heap(pointer)) {
+            free(pointer);
+        }
+        return 0;
+    }
+    if (uint32_t offset = element_of(pointer)) {
+        XV_MEM_ELE &freed = element(offset);
+        drop_name(freed.name);
+        count(-(static_cast<int64_t>(freed.size) + XV_MEM_ELE_ACCOUNTED));
+        unlink_element(offset);
+        heap->release(&freed);
+        heap->release(pointer);
+        tracker.elements--;
+        return 0;
+    }
+    if (!heap->release(pointer)) {
+        report(INVALID_BLOCK);
+    }
+    xv_error("Warning, did not add with xv_malloc()");
+    return 0;
+}
+
+void *xv_mem_malloc_at(const char *file, int line, size_t size) {
+    xv_error_set_file_line(file, line);
+    void *pointer = xv_mem_malloc(size);
+    name_after_place(pointer, "", file, line);
+    return pointer;
+}
+
+void *xv_mem_calloc_at(const char *file, int line, size_t count, size_t size) {
+    xv_error_set_file_line(file, line);
+    void *pointer = xv_mem_calloc(count, size);
+    name_after_place(pointer, "", file, line);
+    return pointer;
+}
+
+void *xv_mem_realloc_at(const char *file, int line, void *pointer, size_t size) {
+    xv_error_set_file_line(file, line);
+    void *moved = xv_mem_realloc(pointer, size);
+    if (moved && running() && !xv_mem_get_name(moved)) {
+        name_after_place(moved, "", file, line);
+    }
+    return moved;
+}
+
+int xv_mem_free_at(const char *file, int line, void *pointer) {
+    xv_error_set_file_line(file, line);
+    return xv_mem_free(pointer);
+}
+
+int xv_mem_set_name(void *pointer, const char *name) {
+    if (!pointer) {
+        report(NAME_NULL);
+        return 0;
+    }
+    name = name ? name : "";
+    uint32_t offset = running() ? element_of(pointer) : 0;
+    if (!offset) {
+        if (reporting()) {
+            xv_error_raise(tracker.module, NAME_FOREIGN, "Name: %s", name);
+        }
+        return 0;
+    }
+    XV_MEM_ELE &named = element(offset);
+    uint32_t renamed =
+        named.name ? store_name("%s (Previously known as %s)", name,
+                                static_cast<char *>(heap->address_of(named.name)))
+                   : store_name("%s", name);
+    if (!renamed) {
+        return 0;
+    }
+    drop_name(named.name);
+    named.name = renamed;
+    return 1;
+}
+
+int xv_mem_set_name_at(const char *file, int line, void *pointer, const char *name) {
+    xv_error_set_file_line(file, line);
+    if (!tracker.name_buffer) {
+        return xv_mem_set_name(pointer, name);
+    }
+    snprintf(tracker.name_buffer, kNameBufferSize,
+             "%s (Allocated or Named in file: %s, on line: %d)", name ? name : "", file, line);
+    return xv_mem_set_name(pointer, tracker.name_buffer);
+}
+
+const char *xv_mem_get_name(void *pointer) {
+    uint32_t offset = running() && pointer ? element_of(pointer) : 0;
+    return offset ? static_cast<const char *>(heap->address_of(element(offset).name))
+                  : nullptr;
+}
+
+void *xv_mem_internal_malloc(size_t size) {
+    if (!running()) {
+        return malloc(size);
+    }
+    void *pointer = heap->allocate(size);
+    if (pointer) {
+        count(static_cast<int64_t>(size));
+    } else {
+        report(MALLOC_FAILED);
+    }
+    return pointer;
+}
+
+void xv_mem_internal_free(void *pointer, size_t size) {
+    if (!pointer) {
+        return;
+    }
+    if (!running()) {
+        if (!from_dead_heap(pointer)) {
+            free(pointer);
+        }
+        return;
+    }
+    if (heap->release(pointer)) {
+        count(-static_cast<int64_t>(size));
+    } else {
+        report(INVALID_BLOCK);
+    }
+}
+
+long xv_mem_used() { return static_cast<long>(tracker.tracked); }
+
+long xv_mem_max_used() { return static_cast<long>(tracker.tracked_peak); }
+
+int xv_mem_heap_check() {
+    if (!running()) {
+        return 1;
+    }
+    switch (heap->check()) {
+    case xv::HeapCheck::sound:
+        return 2;
+    case xv::HeapCheck::damaged_region:
+        xv_warning("A heap region's header is damaged", "xv_mem_heap_check error", XV_MB_OK);
+        return 0;
+    case xv::HeapCheck::damaged_block:
+        xv_warning("A block header is damaged", "xv_mem_heap_check error", XV_MB_OK);
+        return 0;
+    case xv::HeapCheck::damaged_free_list:
+        xv_warning("A free block is damaged", "xv_mem_heap_check free error", XV_MB_OK);
+        return 0;
+    }
+    return 0;
+}
+
+int xv_mem_name_dump(const char *file_name) {
+    FILE *file = fopen(file_name, "w");
+    if (!file) {
+        xv_warning(xv_str_format("Error opening %s in xv_mem_name_dump", file_name).c_str(),
+                   nullptr, XV_MB_OK);
+        return 0;
+    }
+    fputs("\n\n*** xv_mem_name_dump() begin ***\n\n", file);
+    long total = 0;
+    for (uint32_t offset = running() ? tracker.first : 0; offset; offset = element(offset).next) {
+        const XV_MEM_ELE &listed = element(offset);
+        const char *name = listed.name ? static_cast<char *>(heap->address_of(listed.name))
+                                       : "(null)";
+        fprintf(file, "PTR = %8x, Size = %10d, Name = %s\n", listed.data,
+                static_cast<int>(listed.size), name);
+        total += listed.size;
+    }
+    fprintf(file, "\nTotal RAM allocated: %ld\n", total);
+    fputs("\n\n*** xv_mem_name_dump() end ***\n\n", file);
+    fclose(file);
+    return 1;
+}
+
+void xv_mem_align_push(uint32_t alignment) {
+    if (!alignment || (alignment & (alignment - 1)) || alignment > kLargestAlignment) {
+        if (reporting()) {
+            xv_error(xv_str_format("xv_mem_align_push: alignment %u is not a power of two up to %u",
+                                   alignment, kLargestAlignment)
+                         .c_str());
+        }
+        return;
+    }
+    tracker.align_masks.push_back(alignment - 1);
+}
+
+void xv_mem_align_pop() {
+    if (tracker.align_masks.empty()) {
+        report(ALIGN_POP);
+        return;
+    }
+    tracker.align_masks.pop_back();
+}
+
+void xv_mem_fill(void *pointer, int byte, size_t count) { memset(pointer, byte, count); }
+
+void *xv_mem_copy(void *destination, const void *source, size_t count) {
+    return memmove(destination, source, count);
+}
+
+int xv_mem_compare(const void *a, const void *b, size_t count) {
+    int order = memcmp(a, b, count);
+    return (order > 0) - (order < 0);
+}
+
+XV_MEM_STATISTICS xv_mem_statistics() {
+    XV_MEM_STATISTICS figures{};
+    figures.total_ram = static_cast<int64_t>(tracker.total_ram);
+    figures.free_ram = static_cast<int64_t>(tracker.free_ram);
+    figures.used_ram = tracker.tracked_peak;
+    figures.max_number_alloc = tracker.elements_peak;
+    figures.number_alloc = tracker.elements;
+    if (running()) {
+        xv::HeapStatistics use = heap->statistics();
+        figures.total_size_heap = static_cast<int64_t>(use.free);
+        figures.max_used_heap = static_cast<int64_t>(use.in_use_peak);
+        figures.used_heap =
+            static_cast<int64_t>(use.in_use) - int64_t{xv::kBlockHeaderSize} * use.regions;
+    }
+    return figures;
+}
+
+void xv_mem_set_statistics_writer(XV_MEM_STATISTICS_WRITER writer) { statistics_writer = writer; }

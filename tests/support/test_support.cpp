@@ -1,0 +1,65 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace test {
+
+std::string read_file(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+bool file_exists(const std::string &path) { return std::filesystem::exists(path); }
+
+int count_occurrences(const std::string &text, const std::string &part) {
+    int found = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
+void TempDirTest::SetUp() {
+    previous_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "pinwheel-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    directory_ = pattern;
+    std::filesystem::current_path(directory_);
+}
+
+void TempDirTest::TearDown() {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(directory_);
+}
+
+void PlatformTest::SetUp() {
+    TempDirTest::SetUp();
+    xv_error_init(&error_config);
+    xv_list_init(&list_config);
+    ASSERT_EQ(xv_mem_init(&mem_config), 1);
+    tracker_running_ = true;
+    xv_str_init(&str_config);
+}
+
+int PlatformTest::stop_tracker() {
+    tracker_running_ = false;
+    return xv_mem_deinit();
+}
+
+void PlatformTest::TearDown() {
+    xv_str_deinit();
+    if (tracker_running_) {
+        stop_tracker();
+    }
+    xv_list_deinit();
+    xv_error_deinit();
+    TempDirTest::TearDown();
+}
+
+} // namespace test

@@ -1,0 +1,48 @@
+// What the suites share: a private working directory per test, and the
+// platform's core modules started as the game starts them.
+#pragma once
+
+#include "xv.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace test {
+
+// The whole content of a file, or "" when it does not exist.
+std::string read_file(const std::string &path);
+bool file_exists(const std::string &path);
+int count_occurrences(const std::string &text, const std::string &part);
+
+// Runs each test in a fresh temporary directory, removed afterwards: the
+// platform writes "Warning.txt" and the engine its logs to the current one.
+class TempDirTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string directory() const { return directory_; }
+    std::string warnings() const { return read_file("Warning.txt"); }
+
+  private:
+    std::string previous_;
+    std::string directory_;
+};
+
+// Error reporting, lists, the memory tracker and strings, all reporting.
+class PlatformTest : public TempDirTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Stops the tracker now; the result of xv_mem_deinit.
+    int stop_tracker();
+
+    XV_ERROR_CONFIG error_config{1};
+    XV_LIST_CONFIG list_config{1};
+    XV_MEM_CONFIG mem_config{1, 0};
+    XV_STR_CONFIG str_config{1};
+
+  private:
+    bool tracker_running_ = false;
+};
+
+} // namespace test
