@@ -1,5 +1,7 @@
 #include "os_video.h"
 
+#include "os_leak_check.h"
+
 #include <SDL.h>
 
 static bool open_gl_window() {
@@ -18,6 +20,7 @@ static bool open_gl_window() {
 }
 
 bool os_video_probe(int *version) {
+    OS_LEAK_CHECK_PAUSE pause;
     *version = 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return false;

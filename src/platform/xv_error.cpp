@@ -62,21 +62,25 @@ void on_fault(int signal) {
     }
 }
 
-// Appends to the call-stack report without ever passing its end.
+// Appends to the call-stack report without ever passing its limit.
 struct ReportWriter {
     char *text;
-    size_t capacity; // characters, without the terminator
+    size_t limit; // characters, without the terminator
     size_t length = 0;
     bool overflowed = false;
 
     void append(const char *format, ...) __attribute__((format(printf, 2, 3))) {
+        if (length >= limit) {
+            overflowed = true;
+            return;
+        }
         va_list arguments;
         va_start(arguments, format);
-        int wanted = vsnprintf(text + length, capacity + 1 - length, format, arguments);
+        int wanted = vsnprintf(text + length, limit + 1 - length, format, arguments);
         va_end(arguments);
-        if (wanted < 0 || length + static_cast<size_t>(wanted) > capacity) {
+        if (wanted < 0 || length + static_cast<size_t>(wanted) > limit) {
             overflowed = true;
-            length = capacity;
+            length = limit;
         } else {
             length += static_cast<size_t>(wanted);
         }
@@ -207,8 +211,10 @@ void xv_error_set_file_line(const char *file, int line) {
 const char *xv_error_get_file_line() { return state.file_line; }
 
 const char *xv_misc_call_stack(const char *label, const char *file, int line) {
+    static const char end[] = "***** Call Stack End *****";
     static char text[XV_CALL_STACK_MAX + 1];
-    ReportWriter report{text, XV_CALL_STACK_MAX};
+    // A stack too deep for the report loses its outermost frames, never its end.
+    ReportWriter report{text, XV_CALL_STACK_MAX - (sizeof end - 1)};
     report.append("***** Call Stack Begin *****\nCalled from file: %s on line: %d\n%s\n", file,
                   line, label);
     if (!os_stack_load_symbols()) {
@@ -223,8 +229,10 @@ const char *xv_misc_call_stack(const char *label, const char *file, int line) {
     for (int i = 1; i < count && !report.overflowed; ++i) {
         append_frame(report, frames[i]);
     }
-    report.append("***** Call Stack End *****");
-    if (report.overflowed) {
+    bool cut = report.overflowed;
+    report.limit = XV_CALL_STACK_MAX;
+    report.append("%s", end);
+    if (cut) {
         xv_warning("Call stack too long in xv_misc_call_stack ()", nullptr, XV_MB_OK);
     }
     return text;

@@ -17,12 +17,16 @@ constexpr uint64_t kLargestBlock = UINT32_MAX - 0xFFFF;
 // Excess bytes a block must have to be split rather than handed out whole.
 constexpr uint64_t kSplitExcess = kBlockHeaderSize + 1;
 
-constexpr uint64_t round4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
+// A header at an offset this much past the 16-byte grid ends on it.
+constexpr uint32_t kGridLead = (kDataAlignment - kBlockHeaderSize % kDataAlignment) % kDataAlignment;
+// So the first block, right after the region header, sits there.
+constexpr uint32_t kRegionLead =
+    (kGridLead + kDataAlignment - kRegionHeaderSize % kDataAlignment) % kDataAlignment;
+static_assert(kGridLead == 4 && kRegionLead == 4);
 
-uint64_t round_to_page(uint64_t n) {
-    uint64_t page = os_memory_page_size();
-    return (n + page - 1) / page * page;
-}
+constexpr uint64_t round_up(uint64_t n, uint64_t step) { return (n + step - 1) / step * step; }
+
+uint64_t round_to_page(uint64_t n) { return round_up(n, os_memory_page_size()); }
 
 } // namespace
 
@@ -50,8 +54,12 @@ Heap::Heap(Arena &arena, uint32_t size, GrowthHook on_growth)
     // The arena's first page is never committed, so that offset 0 means none.
     committed_end_ = os_memory_page_size();
     if (arena_.valid()) {
-        add_region(std::max<uint64_t>(round4(size), kBlockHeaderSize + 4));
+        add_region(size);
     }
+}
+
+uint64_t Heap::block_size_for(uint64_t size) {
+    return size <= kGridLead ? kGridLead : kGridLead + round_up(size - kGridLead, kDataAlignment);
 }
 
 Heap::~Heap() {
@@ -82,9 +90,11 @@ void Heap::note_use(int64_t bytes) {
 // A region is one commit at the top of what the arena has committed so far,
 // holding a single free block to begin with.
 bool Heap::add_region(uint64_t size) {
-    size = round4(size);
+    // The free block the region starts with must be a size blocks can have.
+    size = block_size_for(std::max<uint64_t>(size, kBlockHeaderSize) - kBlockHeaderSize) +
+           kBlockHeaderSize;
     uint64_t start = committed_end_;
-    uint64_t end = round_to_page(start + kRegionHeaderSize + size);
+    uint64_t end = round_to_page(start + kRegionLead + kRegionHeaderSize + size);
     if (size > kLargestBlock || end > arena_.size() ||
         !os_memory_commit(arena_.base() + start, end - start)) {
         return false;
@@ -92,7 +102,7 @@ bool Heap::add_region(uint64_t size) {
     spans_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(end - start)});
     committed_end_ = end;
 
-    auto offset = static_cast<uint32_t>(start);
+    auto offset = static_cast<uint32_t>(start + kRegionLead);
     uint32_t first = offset + kRegionHeaderSize;
     region(offset) = RegionHeader{kRegionMagic, first, 1, static_cast<uint32_t>(size),
                                   first,        first, 0, last_region_};
@@ -119,7 +129,11 @@ bool Heap::add_region(uint64_t size) {
 }
 
 void *Heap::allocate(uint64_t size, uint32_t align_mask) {
-    uint64_t wanted = round4(size + align_mask);
+    // Data on the grid is aligned to 16 already; only more costs room.
+    if (align_mask < kDataAlignment) {
+        align_mask = 0;
+    }
+    uint64_t wanted = block_size_for(size + align_mask);
     if (wanted > kLargestBlock) {
         return nullptr;
     }
@@ -279,7 +293,7 @@ void *Heap::resize(void *data, uint64_t size, uint32_t align_mask) {
     BlockHeader &current = block(offset);
     // An aligned block keeps its data where it is: the bytes before it count.
     uint32_t lead = current.data - offset - kBlockHeaderSize;
-    uint64_t wanted = round4(size) + lead;
+    uint64_t wanted = block_size_for(size) + lead;
     if (wanted > kLargestBlock) {
         return nullptr;
     }
@@ -324,13 +338,14 @@ uint32_t Heap::header_of(const void *data) const {
         return 0;
     }
     uint64_t at = static_cast<const char *>(data) - arena_.base();
-    uint64_t lowest = os_memory_page_size() + kRegionHeaderSize + kBlockHeaderSize;
-    if (at % 4 || at < lowest || at > committed_end_) {
+    uint64_t lowest = os_memory_page_size() + kRegionLead + kRegionHeaderSize + kBlockHeaderSize;
+    if (at % kDataAlignment || at < lowest || at > committed_end_) {
         return 0;
     }
     uint32_t offset;
     memcpy(&offset, arena_.base() + at - 4, 4);
-    if (offset % 4 || offset < lowest - kBlockHeaderSize || uint64_t{offset} + kBlockHeaderSize > at) {
+    if (offset % kDataAlignment != kGridLead || offset < lowest - kBlockHeaderSize ||
+        uint64_t{offset} + kBlockHeaderSize > at) {
         return 0;
     }
     const BlockHeader &header = block(offset);
@@ -359,7 +374,8 @@ uint32_t Heap::header_of(const void *data) const {
 // The end of the region at offset, or 0 when that is not a sound region.
 uint64_t Heap::region_end(uint32_t offset) const {
     uint64_t page = os_memory_page_size();
-    if (offset < page || offset % page || uint64_t{offset} + kRegionHeaderSize > committed_end_) {
+    if (offset < page || offset % page != kRegionLead ||
+        uint64_t{offset} + kRegionHeaderSize > committed_end_) {
         return 0;
     }
     const RegionHeader &header = region(offset);
@@ -389,15 +405,15 @@ void Heap::set_owner(void *data, uint32_t owner) {
 // ---- size bins --------------------------------------------------------------
 //
 // Free blocks are filed by size so that the best fit is found without a
-// search: one bin per size up to 2044 bytes, then eight bins per power of
-// two. A bitmap tells which bins hold anything.
+// search: one bin per block size below 8192 bytes, then eight bins per
+// power of two. A bitmap tells which bins hold anything.
 
 int Heap::bin_of(uint32_t size) {
-    if (size < kExactBins * 4) {
-        return static_cast<int>(size >> 2);
+    if (size < kExactBins * kDataAlignment) {
+        return static_cast<int>(size / kDataAlignment);
     }
     int bit = std::bit_width(size) - 1;
-    return kExactBins + (bit - 11) * 8 + static_cast<int>((size >> (bit - 3)) & 7);
+    return kExactBins + (bit - 13) * 8 + static_cast<int>((size >> (bit - 3)) & 7);
 }
 
 void Heap::bin_insert(uint32_t offset) {
@@ -461,7 +477,7 @@ uint32_t Heap::smallest_in_bin(int bin, uint32_t at_least) const {
 }
 
 uint32_t Heap::smallest_at_least(uint64_t size) const {
-    size = round4(size);
+    size = block_size_for(size);
     if (size > kLargestBlock) {
         return 0;
     }
@@ -560,7 +576,8 @@ HeapCheck Heap::check_region(uint32_t offset) const {
     }
     uint32_t listed = 0;
     for (uint32_t free = region(offset).free_head; free; free = block(free).next_free) {
-        if (++listed > free_blocks || free % 4 || free < offset + kRegionHeaderSize ||
+        if (++listed > free_blocks || free % kDataAlignment != kGridLead ||
+            free < offset + kRegionHeaderSize ||
             free + uint64_t{kBlockHeaderSize} > end || block(free).magic != kBlockFreeMagic ||
             block(free).self != free) {
             return HeapCheck::damaged_free_list;

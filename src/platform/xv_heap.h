@@ -5,6 +5,12 @@
 // range of address space (the arena), so headers keep the layout they had
 // when pointers were 32 bits: a region header of eight words and a block
 // header of eleven, 44 bytes, whatever the machine's pointer size.
+//
+// Every block's data starts on a 16-byte boundary, as the system
+// allocator's does, so that any object can live in it: regions begin 4
+// bytes into a page, and block sizes are kept 4 more than a multiple of 16,
+// so that each 44-byte header ends on the boundary. Sizes stay multiples of
+// 4, and a 1-byte block still takes 4 bytes.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +24,10 @@ inline constexpr uint32_t kBlockUsedMagic = 0x12EFCDAB;
 inline constexpr uint32_t kBlockFreeMagic = 0xFFEFCDAB;
 inline constexpr uint32_t kRegionHeaderSize = 32;
 inline constexpr uint32_t kBlockHeaderSize = 44;
+inline constexpr uint32_t kDataAlignment = 16;
 inline constexpr uint32_t kDefaultHeapSize = 0x500000;
-// A region added when the heap runs out holds one megabyte of data.
+// A region added when the heap runs out holds one megabyte of data (a few
+// bytes more, to stay on the 16-byte grid).
 inline constexpr uint32_t kGrowthRegionSize = 0x100000 + kBlockHeaderSize;
 
 // Eight words at the start of every region.
@@ -101,6 +109,9 @@ class Heap {
 
     bool valid() const { return first_region_ != 0; }
 
+    // The size of the block that holds a request of size bytes.
+    static uint64_t block_size_for(uint64_t size);
+
     // A block of at least size bytes, its data aligned to align_mask + 1.
     void *allocate(uint64_t size, uint32_t align_mask = 0);
     // False, changing nothing, when data is not the data of a block in use.
@@ -124,8 +135,8 @@ class Heap {
     std::vector<HeapBlock> blocks() const;
 
   private:
-    static constexpr int kExactBins = 512; // sizes 0 to 2044, one bin each
-    static constexpr int kBinCount = kExactBins + 21 * 8;
+    static constexpr int kExactBins = 512; // sizes below 8192, one bin each
+    static constexpr int kBinCount = kExactBins + (32 - 13) * 8;
     static constexpr int kBinWords = (kBinCount + 63) / 64;
 
     BlockHeader &block(uint32_t offset) const;

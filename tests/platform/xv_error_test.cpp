@@ -1,1 +1,207 @@
-#include <gtest/gtest.h>
+#include "test_support.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char *const test_messages[] = {"First failure", "Second failure", nullptr};
+
+class ErrorTest : public test::TempDirTest {
+  protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        xv_error_init(&config);
+        module = xv_error_register("Course", test_messages);
+    }
+
+    XV_ERROR_CONFIG config{1};
+    int module = -1;
+};
+
+TEST_F(ErrorTest, ReportWithoutDetailShowsNameMessageAndBlankLines) {
+    xv_error_set_pending(module, 1);
+    xv_error_detail();
+    EXPECT_EQ(warnings().rfind("Alert: In module Course \n\n Second failure\n\n\r\n", 0), 0u);
+}
+
+TEST_F(ErrorTest, ReportIsFollowedByTheCallStack) {
+    xv_error_raise(module, 0);
+    std::string log = warnings();
+    size_t stack = log.find("\r\n: ***** Call Stack Begin *****\nCalled from file: "
+                            "src/platform/xv_error.cpp on line: ");
+    ASSERT_NE(stack, std::string::npos);
+    EXPECT_NE(log.find("\nxv_error_detail\n", stack), std::string::npos);
+    EXPECT_NE(log.find("ErrorTest_ReportIsFollowedByTheCallStack_Test::TestBody()", stack),
+              std::string::npos);
+    EXPECT_NE(log.find("xv_error_test.cpp, Line ", stack), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 28), "***** Call Stack End *****\r\n");
+}
+
+TEST_F(ErrorTest, DetailIsUsedOnceAndThePlaceStaysUntilSetAgain) {
+    xv_error_set_file_line("hole.cpp", 12);
+    xv_error_raise(module, 0, "file %s", "data\\levels.txt");
+    EXPECT_NE(warnings().find("In module Course \n\n First failure\n\nfile data\\levels.txt\n\n"
+                              "(File: hole.cpp, Line: 12)\r\n"),
+              std::string::npos);
+    EXPECT_STREQ(xv_error_get_detail(), "");
+    xv_error_raise(module, 1);
+    EXPECT_NE(warnings().find(" Second failure\n\n\n\n(File: hole.cpp, Line: 12)\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ErrorTest, LongModuleNameIsReportedAndCut) {
+    std::string name(45, 'n');
+    int number = xv_error_register(name.c_str(), test_messages);
+    EXPECT_EQ(xv_error_module_name(number), std::string(40, 'n'));
+    EXPECT_NE(warnings().find("In module Error \n\n Warning!  Module name over 40 characters.  "
+                              "Tisk Tisk.\n\n" +
+                              name),
+              std::string::npos);
+}
+
+TEST_F(ErrorTest, TableHoldsAHundredModules) {
+    int last = 0;
+    while ((last = xv_error_register("Filler", test_messages)) < XV_ERROR_MAX_MODULES - 1) {
+        ASSERT_GE(last, 0);
+    }
+    EXPECT_EQ(xv_error_register("One too many", test_messages), -1);
+    EXPECT_NE(warnings().find("Warning!  Too many modules in xv_error"), std::string::npos);
+}
+
+TEST_F(ErrorTest, ReportsForUnknownModulesOrCodesDoNotFault) {
+    xv_error_raise(module, 7);
+    xv_error_raise(-1, 0);
+    xv_error_raise(1000, 0);
+    EXPECT_EQ(test::count_occurrences(warnings(), "In module ? \n\n ?"), 2);
+    EXPECT_NE(warnings().find("In module Course \n\n ?"), std::string::npos);
+}
+
+TEST_F(ErrorTest, StartDeletesTheWarningLogOnlyWhenReporting) {
+    xv_warning("old", "Old", XV_MB_OK);
+    XV_ERROR_CONFIG quiet{0};
+    xv_error_init(&quiet);
+    EXPECT_TRUE(test::file_exists("Warning.txt"));
+    xv_error_init(&config);
+    EXPECT_FALSE(test::file_exists("Warning.txt"));
+}
+
+TEST_F(ErrorTest, WarningLogLinesNameTheirCaption) {
+    xv_warning("no caption", nullptr, XV_MB_OK);
+    xv_warning("with caption", "Scores", XV_MB_OK);
+    xv_warning_at("mainpc", 7, "not tracked", "Place", XV_MB_OK);
+    EXPECT_EQ(warnings(), "Error: no caption\r\nScores: with caption\r\nPlace: not tracked\r\n");
+}
+
+TEST_F(ErrorTest, WarningAtNamesThePlaceWhileTheTrackerRuns) {
+    XV_MEM_CONFIG memory{1, 0};
+    xv_mem_init(&memory);
+    xv_warning_at("mainpc", 7, "Heap Corrupted", "system_deinit 1", XV_MB_OK);
+    xv_mem_deinit();
+    EXPECT_NE(warnings().find("system_deinit 1: File mainpc, line 7\nHeap Corrupted\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ErrorTest, FreeTextIsShownWithItsOwnCallStack) {
+    xv_error("Memory not all freed: 12 bytes left");
+    std::string log = warnings();
+    EXPECT_EQ(log.rfind("Alert: Memory not all freed: 12 bytes left\r\n: ***** Call Stack Begin", 0),
+              0u);
+    EXPECT_NE(log.find("\nxv_error\n"), std::string::npos);
+}
+
+volatile int unoptimised = 0;
+
+std::string deep_stack(int depth) {
+    if (depth == 0) {
+        return xv_misc_call_stack("deep", "test", 1);
+    }
+    std::string report = deep_stack(depth - 1);
+    return report.substr(unoptimised); // not a tail call
+}
+
+TEST_F(ErrorTest, CallStackReportIsCutAtItsLimit) {
+    std::string report = xv_misc_call_stack("shallow", "test.cpp", 3);
+    EXPECT_EQ(report.rfind("***** Call Stack Begin *****\nCalled from file: test.cpp on line: 3\n"
+                           "shallow\n",
+                           0),
+              0u);
+    EXPECT_EQ(warnings(), "");
+
+    std::string deep = deep_stack(60);
+    EXPECT_EQ(deep.size(), size_t{XV_CALL_STACK_MAX});
+    EXPECT_EQ(deep.substr(deep.size() - 26), "***** Call Stack End *****");
+    EXPECT_NE(warnings().find("Error: Call stack too long in xv_misc_call_stack ()\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ErrorTest, StartupCheckFindsVideoAndOpenGL) {
+    XV_DX_CONFIG result{1, 0, 0};
+    EXPECT_EQ(xv_dx_check(&result), 1);
+    EXPECT_EQ(result.platform, 3);
+    EXPECT_GE(result.version, 0x200);
+}
+
+TEST_F(ErrorTest, StartupCheckRefusesAMachineWithoutVideo) {
+    const char *driver = getenv("SDL_VIDEODRIVER");
+    std::string previous = driver ? driver : "";
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    XV_DX_CONFIG result{1, 0, 0};
+    int accepted = xv_dx_check(&result);
+    driver ? setenv("SDL_VIDEODRIVER", previous.c_str(), 1) : unsetenv("SDL_VIDEODRIVER");
+    EXPECT_EQ(accepted, 0);
+    EXPECT_EQ(result.platform, 0);
+    EXPECT_NE(warnings().find("Error: Sorry, but this program requires Direct/X 5.0 or newer"),
+              std::string::npos);
+}
+
+// ---- fatal signals ----------------------------------------------------------
+
+using ErrorDeathTest = ErrorTest;
+
+void expect_fault_report(const std::string &log, const char *title) {
+    EXPECT_NE(log.find(std::string(title) + ": ***** Call Stack Begin *****"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\nSignal Handler\n"), std::string::npos);
+    EXPECT_NE(log.find("***** Call Stack End *****\r\n"), std::string::npos);
+}
+
+TEST_F(ErrorDeathTest, EachFatalSignalIsReportedThenEndsTheProcess) {
+    const struct {
+        int signal;
+        const char *title;
+    } cases[] = {
+        {SIGSEGV, "Memory Access Violation"},
+        {SIGFPE, "Division by zero"},
+        {SIGILL, "Illegal operation"},
+    };
+    for (const auto &fault : cases) {
+        EXPECT_EXIT(raise(fault.signal), ::testing::KilledBySignal(fault.signal), "");
+        expect_fault_report(warnings(), fault.title);
+        std::remove("Warning.txt");
+    }
+}
+
+// Not null: the undefined-behaviour checker would stop a null store first.
+volatile int *volatile nowhere = reinterpret_cast<int *>(16);
+
+TEST_F(ErrorDeathTest, RealAccessViolationIsReported) {
+    EXPECT_EXIT(*nowhere = 1, ::testing::KilledBySignal(SIGSEGV), "");
+    expect_fault_report(warnings(), "Memory Access Violation");
+}
+
+volatile bool keep_going = true;
+
+int bottomless(int depth) {
+    volatile char frame[256];
+    frame[0] = static_cast<char>(depth);
+    return keep_going ? bottomless(depth + 1) + frame[0] : 0;
+}
+
+TEST_F(ErrorDeathTest, StackOverflowIsReportedFromASpareStack) {
+    EXPECT_EXIT(bottomless(0), ::testing::KilledBySignal(SIGSEGV), "");
+    expect_fault_report(warnings(), "Memory Access Violation");
+}
+
+} // namespace
