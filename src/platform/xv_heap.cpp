@@ -26,8 +26,6 @@ static_assert(kGridLead == 4 && kRegionLead == 4);
 
 constexpr uint64_t round_up(uint64_t n, uint64_t step) { return (n + step - 1) / step * step; }
 
-uint64_t round_to_page(uint64_t n) { return round_up(n, os_memory_page_size()); }
-
 } // namespace
 
 Arena::Arena() {
@@ -50,9 +48,9 @@ bool Arena::contains(const void *address) const {
 }
 
 Heap::Heap(Arena &arena, uint32_t size, GrowthHook on_growth)
-    : arena_(arena), on_growth_(on_growth) {
+    : arena_(arena), on_growth_(on_growth), page_(os_memory_page_size()) {
     // The arena's first page is never committed, so that offset 0 means none.
-    committed_end_ = os_memory_page_size();
+    committed_end_ = page_;
     if (arena_.valid()) {
         add_region(size);
     }
@@ -68,20 +66,6 @@ Heap::~Heap() {
     }
 }
 
-BlockHeader &Heap::block(uint32_t offset) const {
-    return *reinterpret_cast<BlockHeader *>(arena_.base() + offset);
-}
-
-RegionHeader &Heap::region(uint32_t offset) const {
-    return *reinterpret_cast<RegionHeader *>(arena_.base() + offset);
-}
-
-uint32_t Heap::offset_of(const void *address) const {
-    return static_cast<uint32_t>(static_cast<const char *>(address) - arena_.base());
-}
-
-void *Heap::address_of(uint32_t offset) const { return offset ? arena_.base() + offset : nullptr; }
-
 void Heap::note_use(int64_t bytes) {
     statistics_.in_use += bytes;
     statistics_.in_use_peak = std::max(statistics_.in_use_peak, statistics_.in_use);
@@ -94,7 +78,7 @@ bool Heap::add_region(uint64_t size) {
     size = block_size_for(std::max<uint64_t>(size, kBlockHeaderSize) - kBlockHeaderSize) +
            kBlockHeaderSize;
     uint64_t start = committed_end_;
-    uint64_t end = round_to_page(start + kRegionLead + kRegionHeaderSize + size);
+    uint64_t end = round_up(start + kRegionLead + kRegionHeaderSize + size, page_);
     if (size > kLargestBlock || end > arena_.size() ||
         !os_memory_commit(arena_.base() + start, end - start)) {
         return false;
@@ -105,7 +89,7 @@ bool Heap::add_region(uint64_t size) {
     auto offset = static_cast<uint32_t>(start + kRegionLead);
     uint32_t first = offset + kRegionHeaderSize;
     region(offset) = RegionHeader{kRegionMagic, first, 1, static_cast<uint32_t>(size),
-                                  first,        first, 0, last_region_};
+                                  0,            first, 0, last_region_};
     if (last_region_) {
         region(last_region_).next = offset;
     } else {
@@ -128,12 +112,12 @@ bool Heap::add_region(uint64_t size) {
     return true;
 }
 
-void *Heap::allocate(uint64_t size, uint32_t align_mask) {
+void *Heap::allocate(uint64_t size, uint32_t align_mask, uint32_t lead, uint32_t *block_out) {
     // Data on the grid is aligned to 16 already; only more costs room.
     if (align_mask < kDataAlignment) {
         align_mask = 0;
     }
-    uint64_t wanted = block_size_for(size + align_mask);
+    uint64_t wanted = block_size_for(size + lead + align_mask);
     if (wanted > kLargestBlock) {
         return nullptr;
     }
@@ -152,14 +136,21 @@ void *Heap::allocate(uint64_t size, uint32_t align_mask) {
     }
     take(offset, n);
 
-    auto first_byte = reinterpret_cast<uintptr_t>(arena_.base()) + offset + kBlockHeaderSize;
+    auto first_byte =
+        reinterpret_cast<uintptr_t>(arena_.base()) + offset + kBlockHeaderSize + lead;
     uintptr_t aligned = (first_byte + align_mask) & ~uintptr_t{align_mask};
-    uint32_t data = offset_of(reinterpret_cast<void *>(aligned));
+    link_data(offset, offset_of(reinterpret_cast<void *>(aligned)));
+    if (block_out) {
+        *block_out = offset;
+    }
+    return reinterpret_cast<void *>(aligned);
+}
+
+// The word before the data leads back to the header; when the data follows
+// the header directly, that word is the header's own self field.
+void Heap::link_data(uint32_t offset, uint32_t data) {
     block(offset).data = data;
-    // The word before the data leads back to the header; unaligned, that
-    // word is the header's own self field.
     memcpy(arena_.base() + data - 4, &offset, 4);
-    return arena_.base() + data;
 }
 
 // Exact fit first. Otherwise the smallest block that can be split, so that
@@ -182,12 +173,10 @@ void Heap::take(uint32_t offset, uint32_t size) {
     BlockHeader &taken = block(offset);
     bin_remove(offset);
     if (taken.size <= size + kBlockHeaderSize) {
-        free_list_remove(offset);
         statistics_.free -= taken.size;
         note_use(taken.size);
     } else {
-        // The rest becomes a free block right after the first size bytes and
-        // takes the old block's place in the free list.
+        // The rest becomes a free block right after the first size bytes.
         uint32_t rest_offset = offset + kBlockHeaderSize + size;
         BlockHeader &rest = block(rest_offset);
         rest = BlockHeader{};
@@ -203,33 +192,28 @@ void Heap::take(uint32_t offset, uint32_t size) {
         }
         taken.next = rest_offset;
         taken.size = size;
-        free_list_replace(offset, rest_offset);
         bin_insert(rest_offset);
         statistics_.free -= size + kBlockHeaderSize;
         note_use(size + kBlockHeaderSize);
     }
     taken.magic = kBlockUsedMagic;
-    taken.spare[0] = taken.spare[1] = 0;
-    taken.next_free = taken.previous_free = 0;
 }
 
 bool Heap::release(void *data) {
-    uint32_t offset = header_of(data);
-    if (!offset) {
-        return false;
+    uint32_t block = find(data);
+    if (block) {
+        release_block(block);
     }
-    release_header(offset);
-    return true;
+    return block != 0;
 }
 
-void Heap::release_header(uint32_t offset) {
+void Heap::release_block(uint32_t offset) {
     BlockHeader &released = block(offset);
     released.magic = kBlockFreeMagic;
     released.data = offset + kBlockHeaderSize;
     released.spare[0] = released.spare[1] = 0;
     statistics_.free += released.size;
     note_use(-int64_t{released.size});
-    free_list_push(offset);
 
     uint32_t merged = offset;
     if (released.previous && block(released.previous).magic == kBlockFreeMagic) {
@@ -252,9 +236,7 @@ void Heap::release_header(uint32_t offset) {
 // Joins the following block, which is free and out of its size bin, to this one.
 void Heap::absorb_next(uint32_t offset) {
     BlockHeader &grown = block(offset);
-    uint32_t next_offset = grown.next;
-    BlockHeader &next = block(next_offset);
-    free_list_remove(next_offset);
+    BlockHeader &next = block(grown.next);
     grown.size += kBlockHeaderSize + next.size;
     grown.next = next.next;
     if (next.next) {
@@ -282,18 +264,22 @@ void Heap::split(uint32_t offset, uint32_t keep) {
     kept.next = rest_offset;
     kept.size = keep;
     // The new header stays counted in use; releasing the rest frees its data.
-    release_header(rest_offset);
+    release_block(rest_offset);
 }
 
-void *Heap::resize(void *data, uint64_t size, uint32_t align_mask) {
-    uint32_t offset = header_of(data);
+void *Heap::resize(void *data, uint64_t size, uint32_t align_mask, uint32_t lead,
+                   uint32_t *block_out) {
+    uint32_t offset = find(data);
     if (!offset) {
         return nullptr;
     }
+    if (block_out) {
+        *block_out = offset;
+    }
     BlockHeader &current = block(offset);
-    // An aligned block keeps its data where it is: the bytes before it count.
-    uint32_t lead = current.data - offset - kBlockHeaderSize;
-    uint64_t wanted = block_size_for(size) + lead;
+    // The block keeps its data where it is: the bytes before it count.
+    uint32_t before_data = current.data - offset - kBlockHeaderSize;
+    uint64_t wanted = block_size_for(size) + before_data;
     if (wanted > kLargestBlock) {
         return nullptr;
     }
@@ -320,25 +306,31 @@ void *Heap::resize(void *data, uint64_t size, uint32_t align_mask) {
         }
         return data;
     }
-    void *moved = allocate(size, align_mask);
+    uint32_t moved_block = 0;
+    void *moved = allocate(size, align_mask, lead, &moved_block);
     if (!moved) {
         return nullptr;
     }
-    memcpy(moved, data, std::min<uint64_t>(current.size - lead, size));
-    release_header(offset);
+    memcpy(moved, data, std::min<uint64_t>(current.size - before_data, size));
+    memcpy(arena_.base() + moved_block + kBlockHeaderSize,
+           arena_.base() + offset + kBlockHeaderSize, std::min(lead, before_data));
+    link_data(moved_block, block(moved_block).data); // the copy took the old block's word
+    release_block(offset);
+    if (block_out) {
+        *block_out = moved_block;
+    }
     return moved;
 }
 
 // ---- validation -----------------------------------------------------------
 
-// The header of a block in use whose data starts at data, or 0. Reads only
-// committed memory, and trusts no offset it has not checked.
-uint32_t Heap::header_of(const void *data) const {
+// Reads only committed memory, and trusts no offset it has not checked.
+uint32_t Heap::find(const void *data) const {
     if (!arena_.contains(data)) {
         return 0;
     }
     uint64_t at = static_cast<const char *>(data) - arena_.base();
-    uint64_t lowest = os_memory_page_size() + kRegionLead + kRegionHeaderSize + kBlockHeaderSize;
+    uint64_t lowest = page_ + kRegionLead + kRegionHeaderSize + kBlockHeaderSize;
     if (at % kDataAlignment || at < lowest || at > committed_end_) {
         return 0;
     }
@@ -373,8 +365,7 @@ uint32_t Heap::header_of(const void *data) const {
 
 // The end of the region at offset, or 0 when that is not a sound region.
 uint64_t Heap::region_end(uint32_t offset) const {
-    uint64_t page = os_memory_page_size();
-    if (offset < page || offset % page != kRegionLead ||
+    if (offset < page_ || offset % page_ != kRegionLead ||
         uint64_t{offset} + kRegionHeaderSize > committed_end_) {
         return 0;
     }
@@ -389,17 +380,8 @@ bool Heap::sound_neighbour(uint32_t offset) const {
            header.self == offset;
 }
 
-bool Heap::is_block(const void *data) const { return header_of(data) != 0; }
-
-uint32_t Heap::owner(const void *data) const {
-    uint32_t offset = header_of(data);
-    return offset ? block(offset).spare[0] : 0;
-}
-
-void Heap::set_owner(void *data, uint32_t owner) {
-    if (uint32_t offset = header_of(data)) {
-        block(offset).spare[0] = owner;
-    }
+bool Heap::holds(uint64_t offset, uint64_t size) const {
+    return offset >= page_ && offset + size <= committed_end_;
 }
 
 // ---- size bins --------------------------------------------------------------
@@ -419,43 +401,52 @@ int Heap::bin_of(uint32_t size) {
 void Heap::bin_insert(uint32_t offset) {
     BlockHeader &header = block(offset);
     int bin = bin_of(header.size);
-    header.spare[0] = bin_head_[bin];
-    header.spare[1] = 0;
+    header.spare[0] = header.spare[1] = 0;
+    header.next_free = bin_head_[bin];
+    header.previous_free = 0;
     if (bin_head_[bin]) {
-        block(bin_head_[bin]).spare[1] = offset;
+        block(bin_head_[bin]).previous_free = offset;
     }
     bin_head_[bin] = offset;
     bin_bits_[bin / 64] |= uint64_t{1} << (bin % 64);
+    bin_words_ |= 1u << (bin / 64);
 }
 
 void Heap::bin_remove(uint32_t offset) {
     BlockHeader &header = block(offset);
     int bin = bin_of(header.size);
-    if (header.spare[1]) {
-        block(header.spare[1]).spare[0] = header.spare[0];
+    if (header.previous_free) {
+        block(header.previous_free).next_free = header.next_free;
     } else {
-        bin_head_[bin] = header.spare[0];
+        bin_head_[bin] = header.next_free;
     }
-    if (header.spare[0]) {
-        block(header.spare[0]).spare[1] = header.spare[1];
+    if (header.next_free) {
+        block(header.next_free).previous_free = header.previous_free;
     }
-    header.spare[0] = header.spare[1] = 0;
+    header.next_free = header.previous_free = 0;
     if (!bin_head_[bin]) {
         bin_bits_[bin / 64] &= ~(uint64_t{1} << (bin % 64));
+        if (!bin_bits_[bin / 64]) {
+            bin_words_ &= ~(1u << (bin / 64));
+        }
     }
 }
 
 int Heap::next_bin(int from) const {
-    for (int word = from / 64; from < kBinCount && word < kBinWords; ++word) {
-        uint64_t bits = bin_bits_[word];
-        if (word == from / 64) {
-            bits &= ~uint64_t{0} << (from % 64);
-        }
-        if (bits) {
-            return word * 64 + std::countr_zero(bits);
-        }
+    if (from >= kBinCount) {
+        return -1;
     }
-    return -1;
+    int word = from / 64;
+    uint64_t bits = bin_bits_[word] & (~uint64_t{0} << (from % 64));
+    if (!bits) {
+        uint32_t words = bin_words_ & (~0u << word << 1);
+        if (!words) {
+            return -1;
+        }
+        word = std::countr_zero(words);
+        bits = bin_bits_[word];
+    }
+    return word * 64 + std::countr_zero(bits);
 }
 
 // Within a bin of mixed sizes: the smallest block of at least at_least
@@ -463,7 +454,7 @@ int Heap::next_bin(int from) const {
 uint32_t Heap::smallest_in_bin(int bin, uint32_t at_least) const {
     uint32_t best = 0;
     uint32_t best_size = 0;
-    for (uint32_t offset = bin_head_[bin]; offset; offset = block(offset).spare[0]) {
+    for (uint32_t offset = bin_head_[bin]; offset; offset = block(offset).next_free) {
         uint32_t size = block(offset).size;
         if (size >= at_least && (!best || size < best_size)) {
             best = offset;
@@ -495,69 +486,27 @@ uint32_t Heap::smallest_at_least(uint64_t size) const {
     return bin < kExactBins ? bin_head_[bin] : smallest_in_bin(bin, 0);
 }
 
-// ---- the regions' free lists ---------------------------------------------
-
-void Heap::free_list_push(uint32_t offset) {
-    BlockHeader &header = block(offset);
-    RegionHeader &owner = region(header.region);
-    header.next_free = owner.free_head;
-    header.previous_free = 0;
-    if (owner.free_head) {
-        block(owner.free_head).previous_free = offset;
-    }
-    owner.free_head = offset;
-}
-
-void Heap::free_list_remove(uint32_t offset) {
-    BlockHeader &header = block(offset);
-    if (header.previous_free) {
-        block(header.previous_free).next_free = header.next_free;
-    } else {
-        region(header.region).free_head = header.next_free;
-    }
-    if (header.next_free) {
-        block(header.next_free).previous_free = header.previous_free;
-    }
-    header.next_free = header.previous_free = 0;
-}
-
-void Heap::free_list_replace(uint32_t old_offset, uint32_t new_offset) {
-    BlockHeader &old_header = block(old_offset);
-    BlockHeader &new_header = block(new_offset);
-    new_header.next_free = old_header.next_free;
-    new_header.previous_free = old_header.previous_free;
-    if (new_header.previous_free) {
-        block(new_header.previous_free).next_free = new_offset;
-    } else {
-        region(new_header.region).free_head = new_offset;
-    }
-    if (new_header.next_free) {
-        block(new_header.next_free).previous_free = new_offset;
-    }
-    old_header.next_free = old_header.previous_free = 0;
-}
-
 // ---- walking ----------------------------------------------------------------
 
 HeapCheck Heap::check() const {
     uint32_t seen = 0;
+    uint32_t free_blocks = 0;
     for (uint32_t offset = first_region_; offset; offset = region(offset).next) {
         if (++seen > statistics_.regions || !region_end(offset)) {
             return HeapCheck::damaged_region;
         }
-        if (HeapCheck result = check_region(offset); result != HeapCheck::sound) {
+        if (HeapCheck result = check_region(offset, &free_blocks); result != HeapCheck::sound) {
             return result;
         }
     }
-    return HeapCheck::sound;
+    return check_bins(free_blocks);
 }
 
 // Walks the blocks by their sizes, so that a damaged link cannot send the
 // walk astray, and checks every link against what it found.
-HeapCheck Heap::check_region(uint32_t offset) const {
+HeapCheck Heap::check_region(uint32_t offset, uint32_t *free_blocks) const {
     uint64_t end = region_end(offset);
     uint32_t previous = 0;
-    uint32_t free_blocks = 0;
     for (uint64_t at = offset + kRegionHeaderSize; at < end;) {
         if (at + kBlockHeaderSize > end) {
             return HeapCheck::damaged_block;
@@ -570,17 +519,30 @@ HeapCheck Heap::check_region(uint32_t offset) const {
             after > end || header.next != (after < end ? after : 0)) {
             return HeapCheck::damaged_block;
         }
-        free_blocks += header.magic == kBlockFreeMagic;
+        *free_blocks += header.magic == kBlockFreeMagic;
         previous = here;
         at = after;
     }
+    return HeapCheck::sound;
+}
+
+// Every free list must hold free blocks of its own sizes, linked both ways,
+// and all of them together every free block the regions hold.
+HeapCheck Heap::check_bins(uint32_t free_blocks) const {
     uint32_t listed = 0;
-    for (uint32_t free = region(offset).free_head; free; free = block(free).next_free) {
-        if (++listed > free_blocks || free % kDataAlignment != kGridLead ||
-            free < offset + kRegionHeaderSize ||
-            free + uint64_t{kBlockHeaderSize} > end || block(free).magic != kBlockFreeMagic ||
-            block(free).self != free) {
-            return HeapCheck::damaged_free_list;
+    for (int bin = 0; bin < kBinCount; ++bin) {
+        uint32_t previous = 0;
+        for (uint32_t free = bin_head_[bin]; free; free = block(free).next_free) {
+            if (++listed > free_blocks || !holds(free, kBlockHeaderSize) ||
+                free % kDataAlignment != kGridLead) {
+                return HeapCheck::damaged_free_list;
+            }
+            const BlockHeader &header = block(free);
+            if (header.magic != kBlockFreeMagic || header.self != free ||
+                header.previous_free != previous || bin_of(header.size) != bin) {
+                return HeapCheck::damaged_free_list;
+            }
+            previous = free;
         }
     }
     return listed == free_blocks ? HeapCheck::sound : HeapCheck::damaged_free_list;
@@ -588,9 +550,21 @@ HeapCheck Heap::check_region(uint32_t offset) const {
 
 std::vector<HeapBlock> Heap::blocks() const {
     std::vector<HeapBlock> found;
-    for (uint32_t offset = first_region_; offset; offset = region(offset).next) {
-        for (uint32_t at = region(offset).first_block; at; at = block(at).next) {
-            found.push_back({at, block(at).size, block(at).magic == kBlockFreeMagic});
+    uint32_t seen = 0;
+    for (uint32_t offset = first_region_; offset && ++seen <= statistics_.regions;
+         offset = region(offset).next) {
+        uint64_t end = region_end(offset);
+        if (!end) {
+            break;
+        }
+        for (uint64_t at = offset + kRegionHeaderSize; at + kBlockHeaderSize <= end;) {
+            auto here = static_cast<uint32_t>(at);
+            const BlockHeader &header = block(here);
+            if (!sound_neighbour(here)) {
+                break;
+            }
+            found.push_back({here, header.size, header.magic == kBlockFreeMagic});
+            at += kBlockHeaderSize + uint64_t{header.size};
         }
     }
     return found;

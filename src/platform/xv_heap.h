@@ -36,7 +36,7 @@ struct RegionHeader {
     uint32_t first_block;
     uint32_t flag; // always 1
     uint32_t size; // bytes after this header
-    uint32_t free_head;
+    uint32_t free_head; // 0: free blocks are listed by size, heap-wide
     uint32_t chain_head;
     uint32_t next;
     uint32_t previous;
@@ -47,13 +47,14 @@ struct BlockHeader {
     uint32_t magic; // kBlockUsedMagic or kBlockFreeMagic
     uint32_t size;  // data bytes, a multiple of 4
     uint32_t data;  // what the caller was given: header + 44, or higher when aligned
-    // Zero in a block in use, but for spare[0] naming the block's tracker
-    // element. A free block links the others of its size class through them.
+    // Lent to whoever holds a block in use (the tracker marks its blocks
+    // there); zero in a free block.
     uint32_t spare[2];
     uint32_t region;
     uint32_t next; // neighbours in the region, in address order
     uint32_t previous;
-    uint32_t next_free; // neighbours in the region's free list
+    // Neighbours in the free list of the block's size bin (below).
+    uint32_t next_free;
     uint32_t previous_free;
     uint32_t self; // the header's own offset
 };
@@ -112,26 +113,43 @@ class Heap {
     // The size of the block that holds a request of size bytes.
     static uint64_t block_size_for(uint64_t size);
 
-    // A block of at least size bytes, its data aligned to align_mask + 1.
-    void *allocate(uint64_t size, uint32_t align_mask = 0);
+    // A block of at least size bytes whose data begins lead bytes (a
+    // multiple of 16) after the header, or further on to align it to
+    // align_mask + 1. The lead is the holder's, but for its last word when
+    // the data follows it: that word leads back to the header. block, when
+    // given, receives the header.
+    void *allocate(uint64_t size, uint32_t align_mask = 0, uint32_t lead = 0,
+                   uint32_t *block = nullptr);
     // False, changing nothing, when data is not the data of a block in use.
     bool release(void *data);
-    // The block grown or shrunk in place when it can be, else moved (a moved
-    // block is aligned to align_mask + 1). Null, the block untouched, when no
-    // memory is left.
-    void *resize(void *data, uint64_t size, uint32_t align_mask = 0);
+    // The block grown or shrunk in place when it can be, else moved with its
+    // lead (a moved block is aligned to align_mask + 1). Null, the block
+    // untouched, when no memory is left.
+    void *resize(void *data, uint64_t size, uint32_t align_mask = 0, uint32_t lead = 0,
+                 uint32_t *block = nullptr);
 
-    // Whether data is the data of a block in use, with sound neighbours.
-    bool is_block(const void *data) const;
-    uint32_t owner(const void *data) const;
-    void set_owner(void *data, uint32_t owner);
+    // The header of the block in use whose data starts at data, with sound
+    // neighbours; 0 for anything else (a foreign pointer, a free block, a
+    // damaged header). The calls below take what it found.
+    uint32_t find(const void *data) const;
+    void release_block(uint32_t block);
+    // The two spare header words of a block in use; zero when it is made.
+    uint32_t user_word(uint32_t block, int index) const { return header(block).spare[index]; }
+    void set_user_word(uint32_t block, int index, uint32_t value) {
+        header(block).spare[index] = value;
+    }
+    bool is_block(const void *data) const { return find(data) != 0; }
 
-    uint32_t offset_of(const void *address) const;
-    void *address_of(uint32_t offset) const;
+    // Whether [offset, offset + size) lies in memory the heap has committed.
+    bool holds(uint64_t offset, uint64_t size) const;
+    uint32_t offset_of(const void *address) const {
+        return static_cast<uint32_t>(static_cast<const char *>(address) - arena_.base());
+    }
+    void *address_of(uint32_t offset) const { return offset ? arena_.base() + offset : nullptr; }
 
     HeapCheck check() const;
     HeapStatistics statistics() const { return statistics_; }
-    // Every block of a sound heap in address order.
+    // Every block in address order, as far as the headers are sound.
     std::vector<HeapBlock> blocks() const;
 
   private:
@@ -139,13 +157,18 @@ class Heap {
     static constexpr int kBinCount = kExactBins + (32 - 13) * 8;
     static constexpr int kBinWords = (kBinCount + 63) / 64;
 
-    BlockHeader &block(uint32_t offset) const;
-    RegionHeader &region(uint32_t offset) const;
+    BlockHeader &header(uint32_t offset) const {
+        return *reinterpret_cast<BlockHeader *>(arena_.base() + offset);
+    }
+    BlockHeader &block(uint32_t offset) const { return header(offset); }
+    RegionHeader &region(uint32_t offset) const {
+        return *reinterpret_cast<RegionHeader *>(arena_.base() + offset);
+    }
     uint64_t region_end(uint32_t offset) const;
-    uint32_t header_of(const void *data) const;
     bool sound_neighbour(uint32_t offset) const;
 
     bool add_region(uint64_t size);
+    void link_data(uint32_t block, uint32_t data);
     uint32_t choose(uint32_t size) const;
     void take(uint32_t offset, uint32_t size);
     void split(uint32_t offset, uint32_t keep);
@@ -160,11 +183,8 @@ class Heap {
     uint32_t smallest_in_bin(int bin, uint32_t at_least) const;
     uint32_t smallest_at_least(uint64_t size) const;
 
-    void free_list_push(uint32_t offset);
-    void free_list_remove(uint32_t offset);
-    void free_list_replace(uint32_t old_offset, uint32_t new_offset);
-
-    HeapCheck check_region(uint32_t offset) const;
+    HeapCheck check_region(uint32_t offset, uint32_t *free_blocks) const;
+    HeapCheck check_bins(uint32_t free_blocks) const;
 
     // What each region committed, to give back exactly that.
     struct Span {
@@ -174,13 +194,15 @@ class Heap {
 
     Arena &arena_;
     GrowthHook on_growth_;
+    uint64_t page_;
     uint32_t first_region_ = 0;
     uint32_t last_region_ = 0;
     uint64_t committed_end_ = 0; // regions fill the arena from its first page up to here
     std::vector<Span> spans_;
     HeapStatistics statistics_{};
     uint32_t bin_head_[kBinCount] = {};
-    uint64_t bin_bits_[kBinWords] = {};
+    uint64_t bin_bits_[kBinWords] = {}; // which bins hold a block
+    uint32_t bin_words_ = 0;            // which words of bin_bits_ are not zero
 };
 
 } // namespace xv

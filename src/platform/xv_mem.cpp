@@ -20,10 +20,10 @@ namespace {
 enum {
     FREE_NULL,
     MALLOC_FAILED,
-    ELEMENT_FAILED,
+    ELEMENT_FAILED, // kept for its number: the element comes with its block
     CALLOC_FAILED,
     REALLOC_FOREIGN,
-    ZERO_LENGTH, // kept for its number; nothing refuses a zero-length block
+    ZERO_LENGTH, // kept for its number: nothing refuses a zero-length block
     NAME_NULL,
     NAME_FOREIGN,
     HEAP_GROWN,
@@ -51,12 +51,20 @@ const char *const messages[] = {
 constexpr size_t kNameBufferSize = 256;
 constexpr uint32_t kLargestAlignment = 0x10000;
 
+// A tracked block's data begins this far past its header: the element, then
+// the word before the data that leads back to the header. The block's spare
+// header words hold where its element is and its allocation number, which
+// keeps the order of allocation without a list to walk on every free.
+constexpr uint32_t kElementLead = 16;
+constexpr int kOwnerWord = 0;
+constexpr int kNumberWord = 1;
+static_assert(sizeof(XV_MEM_ELE) + 4 <= kElementLead);
+
 // Everything the tracker knows but the heap itself; reset at every start.
 struct Tracker {
     XV_MEM_CONFIG *config = nullptr;
     int module = -1;
-    uint32_t first = 0; // elements, in allocation order
-    uint32_t last = 0;
+    uint32_t allocations = 0; // numbers the tracked blocks in allocation order
     int64_t tracked = 0;
     int64_t tracked_peak = 0;
     int64_t elements = 0;
@@ -131,52 +139,55 @@ void drop_name(uint32_t name) {
 
 // ---- elements ---------------------------------------------------------------
 
-// The element of a tracked block, or 0. The block's header names its element;
-// the element must name the block back, or the header is not believed.
-uint32_t element_of(const void *pointer) {
-    uint32_t offset = heap->owner(pointer);
-    if (!offset || !heap->is_block(heap->address_of(offset)) ||
-        element(offset).data != offset_of(pointer)) {
-        return 0;
+// A block of the heap in use, and its tracker element when it has one.
+struct Tracked {
+    uint32_t block = 0;
+    uint32_t element = 0;
+};
+
+// The block's header says where its element is; the element must lie right
+// behind the header and name the block back, or the header is not believed.
+Tracked find_tracked(const void *pointer) {
+    Tracked found{heap->find(pointer), 0};
+    if (found.block) {
+        uint32_t candidate = heap->user_word(found.block, kOwnerWord);
+        uint32_t data = offset_of(pointer);
+        if (candidate == found.block + xv::kBlockHeaderSize &&
+            data >= candidate + kElementLead && element(candidate).data == data) {
+            found.element = candidate;
+        }
     }
-    return offset;
+    return found;
 }
 
-void append_element(uint32_t offset) {
-    XV_MEM_ELE &added = element(offset);
-    added.next = 0;
-    added.previous = tracker.last;
-    if (tracker.last) {
-        element(tracker.last).next = offset;
-    } else {
-        tracker.first = offset;
-    }
-    tracker.last = offset;
+void mark_tracked(uint32_t block, uint32_t number) {
+    heap->set_user_word(block, kOwnerWord, block + xv::kBlockHeaderSize);
+    heap->set_user_word(block, kNumberWord, number);
 }
 
-void unlink_element(uint32_t offset) {
-    XV_MEM_ELE &dropped = element(offset);
-    if (dropped.previous) {
-        element(dropped.previous).next = dropped.next;
-    } else {
-        tracker.first = dropped.next;
+// Every element, oldest first. Only reports need them, so they are found by
+// walking the heap rather than kept in a list.
+std::vector<uint32_t> elements_in_allocation_order() {
+    std::vector<std::pair<uint32_t, uint32_t>> aged; // (age, element)
+    for (const xv::HeapBlock &block : heap->blocks()) {
+        uint32_t owner = block.free ? 0 : heap->user_word(block.offset, kOwnerWord);
+        if (owner && owner == block.offset + xv::kBlockHeaderSize) {
+            uint32_t age = tracker.allocations - heap->user_word(block.offset, kNumberWord);
+            aged.push_back({age, owner});
+        }
     }
-    if (dropped.next) {
-        element(dropped.next).previous = dropped.previous;
-    } else {
-        tracker.last = dropped.previous;
+    std::sort(aged.begin(), aged.end(), [](auto &a, auto &b) { return a.first > b.first; });
+    std::vector<uint32_t> ordered;
+    for (const auto &[age, owner] : aged) {
+        ordered.push_back(owner);
     }
+    return ordered;
 }
 
 void *tracked_allocate(size_t size, bool zeroed, int failure_code) {
-    void *memory = heap->allocate(sizeof(XV_MEM_ELE));
-    if (!memory) {
-        report(ELEMENT_FAILED);
-        return nullptr;
-    }
-    void *data = heap->allocate(size, align_mask());
+    uint32_t block = 0;
+    void *data = heap->allocate(size, align_mask(), kElementLead, &block);
     if (!data) {
-        heap->release(memory);
         if (reporting()) {
             xv_error_raise(tracker.module, failure_code, "Heap Size = %ld, Buffer Size = %lu",
                            static_cast<long>(tracker.tracked), static_cast<unsigned long>(size));
@@ -186,10 +197,9 @@ void *tracked_allocate(size_t size, bool zeroed, int failure_code) {
     if (zeroed) {
         memset(data, 0, size);
     }
-    uint32_t offset = offset_of(memory);
-    element(offset) = XV_MEM_ELE{offset_of(data), static_cast<uint32_t>(size), 0, 0, 0};
-    append_element(offset);
-    heap->set_owner(data, offset);
+    uint32_t offset = block + xv::kBlockHeaderSize;
+    element(offset) = XV_MEM_ELE{offset_of(data), static_cast<uint32_t>(size), 0};
+    mark_tracked(block, ++tracker.allocations);
     count(static_cast<int64_t>(size) + XV_MEM_ELE_ACCOUNTED);
     tracker.elements_peak = std::max(tracker.elements_peak, ++tracker.elements);
     return data;
@@ -231,10 +241,9 @@ void write_statistics() {
 }
 
 void report_leaks() {
-    for (uint32_t offset = tracker.first; offset; offset = element(offset).next) {
+    for (uint32_t offset : elements_in_allocation_order()) {
         const XV_MEM_ELE &leaked = element(offset);
-        const char *name = leaked.name ? static_cast<char *>(heap->address_of(leaked.name))
-                                       : "";
+        const char *name = leaked.name ? static_cast<char *>(heap->address_of(leaked.name)) : "";
         xv_warning(xv_str_format("Pointer not freed before exit! Name: '%s' Size: '%d'", name,
                                  static_cast<int>(leaked.size))
                        .c_str(),
@@ -326,22 +335,25 @@ void *xv_mem_realloc(void *pointer, size_t size) {
     if (!pointer) {
         return xv_mem_malloc(size);
     }
-    uint32_t offset = element_of(pointer);
-    if (!offset) {
+    Tracked found = find_tracked(pointer);
+    if (!found.element) {
         report(REALLOC_FOREIGN);
         return xv_mem_malloc(size);
     }
-    void *moved = heap->resize(pointer, size, align_mask());
+    uint32_t number = heap->user_word(found.block, kNumberWord);
+    uint32_t block = 0;
+    void *moved = heap->resize(pointer, size, align_mask(), kElementLead, &block);
     if (!moved) {
         // The block stays as it was, and tracked: the caller still owns it.
         report(REALLOC_FAILED);
         return nullptr;
     }
-    XV_MEM_ELE &resized = element(offset);
+    // A moved block took its element along; it keeps its place in the order.
+    mark_tracked(block, number);
+    XV_MEM_ELE &resized = element(block + xv::kBlockHeaderSize);
     count(static_cast<int64_t>(size) - resized.size);
     resized.data = offset_of(moved);
     resized.size = static_cast<uint32_t>(size);
-    heap->set_owner(moved, offset);
     return moved;
 }
 
@@ -356,17 +368,18 @@ int xv_mem_free(void *pointer) {
         }
         return 0;
     }
-    if (uint32_t offset = element_of(pointer)) {
-        XV_MEM_ELE &freed = element(offset);
+    Tracked found = find_tracked(pointer);
+    if (found.element) {
+        const XV_MEM_ELE &freed = element(found.element);
         drop_name(freed.name);
         count(-(static_cast<int64_t>(freed.size) + XV_MEM_ELE_ACCOUNTED));
-        unlink_element(offset);
-        heap->release(&freed);
-        heap->release(pointer);
+        heap->release_block(found.block);
         tracker.elements--;
         return 0;
     }
-    if (!heap->release(pointer)) {
+    if (found.block) {
+        heap->release_block(found.block);
+    } else {
         report(INVALID_BLOCK);
     }
     xv_error("Warning, did not add with xv_malloc()");
@@ -407,7 +420,7 @@ int xv_mem_set_name(void *pointer, const char *name) {
         return 0;
     }
     name = name ? name : "";
-    uint32_t offset = running() ? element_of(pointer) : 0;
+    uint32_t offset = running() ? find_tracked(pointer).element : 0;
     if (!offset) {
         if (reporting()) {
             xv_error_raise(tracker.module, NAME_FOREIGN, "Name: %s", name);
@@ -438,7 +451,7 @@ int xv_mem_set_name_at(const char *file, int line, void *pointer, const char *na
 }
 
 const char *xv_mem_get_name(void *pointer) {
-    uint32_t offset = running() && pointer ? element_of(pointer) : 0;
+    uint32_t offset = running() && pointer ? find_tracked(pointer).element : 0;
     return offset ? static_cast<const char *>(heap->address_of(element(offset).name))
                   : nullptr;
 }
@@ -506,7 +519,9 @@ int xv_mem_name_dump(const char *file_name) {
     }
     fputs("\n\n*** xv_mem_name_dump() begin ***\n\n", file);
     long total = 0;
-    for (uint32_t offset = running() ? tracker.first : 0; offset; offset = element(offset).next) {
+    std::vector<uint32_t> elements = running() ? elements_in_allocation_order()
+                                               : std::vector<uint32_t>{};
+    for (uint32_t offset : elements) {
         const XV_MEM_ELE &listed = element(offset);
         const char *name = listed.name ? static_cast<char *>(heap->address_of(listed.name))
                                        : "(null)";

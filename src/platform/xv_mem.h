@@ -15,17 +15,14 @@ struct XV_MEM_CONFIG {
     uint32_t heap_size; // bytes of the first heap region; 0 gives 5 MiB
 };
 
-// One tracked block. Accounted as the 12 bytes it always took; the two links
-// are what lets a block be found and dropped without a search.
+// One tracked block, kept in the block itself right behind its header.
 struct XV_MEM_ELE {
     uint32_t data; // heap offsets
     uint32_t size; // bytes requested
     uint32_t name; // 0 when unnamed
-    uint32_t next;
-    uint32_t previous;
 };
 
-enum { XV_MEM_ELE_ACCOUNTED = 12 };
+enum { XV_MEM_ELE_ACCOUNTED = sizeof(XV_MEM_ELE) };
 
 int xv_mem_init(XV_MEM_CONFIG *config);
 // 1 when every byte was given back, 0 otherwise.

@@ -400,16 +400,37 @@ TEST_F(HeapTest, DamagedFreeListIsFoundByTheCheck) {
     EXPECT_EQ(heap.check(), HeapCheck::damaged_free_list);
 }
 
-TEST_F(HeapTest, OwnerWordBelongsToBlocksInUse) {
+TEST_F(HeapTest, UserWordsBelongToTheHolderOfABlockInUse) {
     Heap heap(arena, 4096);
-    void *data = heap.allocate(32);
-    heap.set_owner(data, 1234);
-    EXPECT_EQ(heap.owner(data), 1234u);
+    uint32_t block = 0;
+    void *data = heap.allocate(32, 0, 0, &block);
+    EXPECT_EQ(heap.find(data), block);
+    EXPECT_EQ(heap.user_word(block, 0), 0u);
+    heap.set_user_word(block, 0, 1234);
+    heap.set_user_word(block, 1, 5678);
+    EXPECT_EQ(heap.user_word(block, 1), 5678u);
     heap.release(data);
-    EXPECT_EQ(heap.owner(data), 0u);
-    void *again = heap.allocate(32);
+    EXPECT_EQ(heap.find(data), 0u);
+    void *again = heap.allocate(32, 0, 0, &block);
     EXPECT_EQ(again, data);
-    EXPECT_EQ(heap.owner(again), 0u);
+    EXPECT_EQ(heap.user_word(block, 0), 0u);
+    EXPECT_EQ(heap.user_word(block, 1), 0u);
+}
+
+TEST_F(HeapTest, LeadComesBeforeTheDataAndMovesWithIt) {
+    Heap heap(arena, 4096);
+    uint32_t block = 0;
+    auto *data = static_cast<char *>(heap.allocate(40, 0, 16, &block));
+    EXPECT_EQ(heap.offset_of(data), block + kBlockHeaderSize + 16);
+    char *lead = data - 16;
+    memcpy(lead, "holder's record", 12);
+    strcpy(data, "payload");
+    heap.allocate(8); // no room to grow in place
+    auto *moved = static_cast<char *>(heap.resize(data, 500, 0, 16, &block));
+    ASSERT_NE(moved, data);
+    EXPECT_EQ(heap.offset_of(moved), block + kBlockHeaderSize + 16);
+    EXPECT_EQ(memcmp(moved - 16, "holder's record", 12), 0);
+    EXPECT_STREQ(moved, "payload");
 }
 
 } // namespace
