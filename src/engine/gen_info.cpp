@@ -87,7 +87,9 @@ FILE *open_log(const char *name, bool *written_this_run) {
     return file;
 }
 
-bool is_separator(char c) { return c == '\\' || c == '/'; }
+bool is_separator(char c) {
+    return c == '\\' || c == '/';
+}
 
 } // namespace
 
@@ -97,7 +99,9 @@ void gen_info_init() {
     }
 }
 
-void gen_info_deinit() { buffer.release(); }
+void gen_info_deinit() {
+    buffer.release();
+}
 
 void gen_error(const char *format, ...) {
     va_list arguments;
@@ -143,7 +147,9 @@ void gen_assert(const char *expression, const char *source, int line) {
     gen_error("assert failed (%s) in file %s line %i", expression, source, line);
 }
 
-int gen_error_reported() { return error_reported; }
+int gen_error_reported() {
+    return error_reported;
+}
 
 bool gen_test_if_filename_is_8_3(const char *path) {
     if (!path) {

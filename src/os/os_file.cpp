@@ -36,7 +36,9 @@ bool os_file_append(const char *path, std::initializer_list<std::string_view> te
     return close(descriptor) == 0 && written;
 }
 
-bool os_file_delete(const char *path) { return unlink(path) == 0; }
+bool os_file_delete(const char *path) {
+    return unlink(path) == 0;
+}
 
 void os_debug_output(std::initializer_list<std::string_view> texts) {
     write_all(STDERR_FILENO, texts);

@@ -11,12 +11,14 @@
 #endif
 
 void *os_memory_reserve(size_t size) {
-    void *address = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                         -1, 0);
+    void *address =
+        mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     return address == MAP_FAILED ? nullptr : address;
 }
 
-void os_memory_release(void *address, size_t size) { munmap(address, size); }
+void os_memory_release(void *address, size_t size) {
+    munmap(address, size);
+}
 
 bool os_memory_commit(void *address, size_t size) {
     if (mprotect(address, size, PROT_READ | PROT_WRITE) != 0) {
@@ -35,11 +37,12 @@ void os_memory_decommit(void *address, size_t size) {
     __lsan_unregister_root_region(address, size);
 #endif
     // A fresh mapping over the range drops its pages and leaves it reserved.
-    mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1,
-         0);
+    mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
 }
 
-size_t os_memory_page_size() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+size_t os_memory_page_size() {
+    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
 
 // MemAvailable counts the caches the kernel would give back; sysinfo's freeram does not.
 static bool read_mem_available(uint64_t *available) {

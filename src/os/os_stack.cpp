@@ -56,13 +56,15 @@ static void copy_demangled(char *destination, size_t size, const char *name) {
 }
 
 static void describe_module(Dwfl_Module *module, OS_FRAME *frame) {
-    const char *path = dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                        nullptr, nullptr);
+    const char *path =
+        dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     const char *slash = path ? strrchr(path, '/') : nullptr;
     copy_text(frame->module, sizeof frame->module, slash ? slash + 1 : path);
 }
 
-bool os_stack_load_symbols() { return symbol_session() != nullptr; }
+bool os_stack_load_symbols() {
+    return symbol_session() != nullptr;
+}
 
 void os_stack_describe(void *address, OS_FRAME *frame) {
     *frame = OS_FRAME{};
@@ -81,8 +83,8 @@ void os_stack_describe(void *address, OS_FRAME *frame) {
 
     GElf_Off offset = 0;
     GElf_Sym symbol{};
-    const char *name = dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr,
-                                            nullptr);
+    const char *name =
+        dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr, nullptr);
     if (name) {
         copy_demangled(frame->symbol, sizeof frame->symbol, name);
         frame->symbol_offset = offset + 1;

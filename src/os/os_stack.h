@@ -12,7 +12,7 @@ struct OS_FRAME {
     uintptr_t symbol_offset; // bytes from the start of the function
     char source[256];        // source file; "" when the module carries no line table
     int line;
-    uintptr_t line_offset;   // bytes from the first instruction of that line
+    uintptr_t line_offset; // bytes from the first instruction of that line
 };
 
 // Fills frames with the return addresses of the current thread, innermost

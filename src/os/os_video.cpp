@@ -5,9 +5,8 @@
 #include <SDL.h>
 
 static bool open_gl_window() {
-    SDL_Window *window = SDL_CreateWindow("probe", SDL_WINDOWPOS_UNDEFINED,
-                                          SDL_WINDOWPOS_UNDEFINED, 16, 16,
-                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+    SDL_Window *window = SDL_CreateWindow("probe", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                          16, 16, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
     if (!window) {
         return false;
     }

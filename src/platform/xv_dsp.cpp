@@ -31,6 +31,10 @@ int xv_warning_at(const char *file, long line, const char *text, const char *cap
     return xv_warning(located.c_str(), caption, style);
 }
 
-void xv_dsp_request_close() { close_requested = true; }
+void xv_dsp_request_close() {
+    close_requested = true;
+}
 
-int xv_dsp_close_requested() { return close_requested; }
+int xv_dsp_close_requested() {
+    return close_requested;
+}

@@ -38,7 +38,9 @@ const char *const messages[] = {
     nullptr,
 };
 
-bool reporting() { return state.config && state.config->report; }
+bool reporting() {
+    return state.config && state.config->report;
+}
 
 const char *message_of(int module, int code) {
     if (module < 0 || module >= state.module_count || code < 0 || !state.modules[module].messages) {
@@ -170,7 +172,9 @@ void xv_error_set_detail(const char *format, ...) {
     va_end(arguments);
 }
 
-const char *xv_error_get_detail() { return state.detail; }
+const char *xv_error_get_detail() {
+    return state.detail;
+}
 
 void xv_error_detail() {
     const char *name = xv_error_module_name(state.pending_module);
@@ -208,7 +212,9 @@ void xv_error_set_file_line(const char *file, int line) {
     snprintf(state.file_line, sizeof state.file_line, "(File: %s, Line: %d)", file, line);
 }
 
-const char *xv_error_get_file_line() { return state.file_line; }
+const char *xv_error_get_file_line() {
+    return state.file_line;
+}
 
 const char *xv_misc_call_stack(const char *label, const char *file, int line) {
     static const char end[] = "***** Call Stack End *****";

@@ -18,13 +18,16 @@ constexpr uint64_t kLargestBlock = UINT32_MAX - 0xFFFF;
 constexpr uint64_t kSplitExcess = kBlockHeaderSize + 1;
 
 // A header at an offset this much past the 16-byte grid ends on it.
-constexpr uint32_t kGridLead = (kDataAlignment - kBlockHeaderSize % kDataAlignment) % kDataAlignment;
+constexpr uint32_t kGridLead =
+    (kDataAlignment - kBlockHeaderSize % kDataAlignment) % kDataAlignment;
 // So the first block, right after the region header, sits there.
 constexpr uint32_t kRegionLead =
     (kGridLead + kDataAlignment - kRegionHeaderSize % kDataAlignment) % kDataAlignment;
 static_assert(kGridLead == 4 && kRegionLead == 4);
 
-constexpr uint64_t round_up(uint64_t n, uint64_t step) { return (n + step - 1) / step * step; }
+constexpr uint64_t round_up(uint64_t n, uint64_t step) {
+    return (n + step - 1) / step * step;
+}
 
 } // namespace
 
@@ -88,8 +91,8 @@ bool Heap::add_region(uint64_t size) {
 
     auto offset = static_cast<uint32_t>(start + kRegionLead);
     uint32_t first = offset + kRegionHeaderSize;
-    region(offset) = RegionHeader{kRegionMagic, first, 1, static_cast<uint32_t>(size),
-                                  0,            first, 0, last_region_};
+    region(offset) = RegionHeader{kRegionMagic, first, 1,           static_cast<uint32_t>(size), 0,
+                                  first,        0,     last_region_};
     if (last_region_) {
         region(last_region_).next = offset;
     } else {
@@ -136,8 +139,7 @@ void *Heap::allocate(uint64_t size, uint32_t align_mask, uint32_t lead, uint32_t
     }
     take(offset, n);
 
-    auto first_byte =
-        reinterpret_cast<uintptr_t>(arena_.base()) + offset + kBlockHeaderSize + lead;
+    auto first_byte = reinterpret_cast<uintptr_t>(arena_.base()) + offset + kBlockHeaderSize + lead;
     uintptr_t aligned = (first_byte + align_mask) & ~uintptr_t{align_mask};
     link_data(offset, offset_of(reinterpret_cast<void *>(aligned)));
     if (block_out) {

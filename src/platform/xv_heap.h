@@ -34,8 +34,8 @@ inline constexpr uint32_t kGrowthRegionSize = 0x100000 + kBlockHeaderSize;
 struct RegionHeader {
     uint32_t magic;
     uint32_t first_block;
-    uint32_t flag; // always 1
-    uint32_t size; // bytes after this header
+    uint32_t flag;      // always 1
+    uint32_t size;      // bytes after this header
     uint32_t free_head; // 0: free blocks are listed by size, heap-wide
     uint32_t chain_head;
     uint32_t next;
@@ -82,9 +82,9 @@ class Arena {
 };
 
 struct HeapStatistics {
-    uint64_t in_use;      // data of blocks in use, and every header
+    uint64_t in_use; // data of blocks in use, and every header
     uint64_t in_use_peak;
-    uint64_t free;        // data of free blocks
+    uint64_t free; // data of free blocks
     uint32_t regions;
 };
 

@@ -130,7 +130,9 @@ void *xv_list_last(XV_LIST *list) {
     return usable(list) && list->tail ? list->tail->item : nullptr;
 }
 
-int xv_list_count(XV_LIST *list) { return usable(list) ? list->count : -1; }
+int xv_list_count(XV_LIST *list) {
+    return usable(list) ? list->count : -1;
+}
 
 void *xv_list_pop_first(XV_LIST *list) {
     if (!usable(list) || !list->head) {
@@ -218,7 +220,9 @@ int xv_list_rewind(XV_LIST *list) {
     return 1;
 }
 
-int xv_list_has_next(XV_LIST *list) { return usable(list) && list->cursor != nullptr; }
+int xv_list_has_next(XV_LIST *list) {
+    return usable(list) && list->cursor != nullptr;
+}
 
 void *xv_list_next(XV_LIST *list) {
     if (!usable(list) || !list->cursor) {

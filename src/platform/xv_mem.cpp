@@ -84,8 +84,12 @@ XV_MEM_STATISTICS_WRITER statistics_writer = nullptr;
 // recognised as the heap's (and left alone) rather than handed to the system.
 xv::Arena *arena = nullptr;
 
-bool running() { return heap.has_value(); }
-bool reporting() { return tracker.config && tracker.config->report; }
+bool running() {
+    return heap.has_value();
+}
+bool reporting() {
+    return tracker.config && tracker.config->report;
+}
 
 void report(int code) {
     if (reporting()) {
@@ -93,22 +97,30 @@ void report(int code) {
     }
 }
 
-bool from_dead_heap(const void *pointer) { return arena && arena->contains(pointer); }
+bool from_dead_heap(const void *pointer) {
+    return arena && arena->contains(pointer);
+}
 
 XV_MEM_ELE &element(uint32_t offset) {
     return *static_cast<XV_MEM_ELE *>(heap->address_of(offset));
 }
 
-uint32_t offset_of(const void *pointer) { return heap->offset_of(pointer); }
+uint32_t offset_of(const void *pointer) {
+    return heap->offset_of(pointer);
+}
 
 void count(int64_t bytes) {
     tracker.tracked += bytes;
     tracker.tracked_peak = std::max(tracker.tracked_peak, tracker.tracked);
 }
 
-uint32_t align_mask() { return tracker.align_masks.empty() ? 0 : tracker.align_masks.back(); }
+uint32_t align_mask() {
+    return tracker.align_masks.empty() ? 0 : tracker.align_masks.back();
+}
 
-void on_heap_growth() { report(HEAP_GROWN); }
+void on_heap_growth() {
+    report(HEAP_GROWN);
+}
 
 // ---- names: heap blocks without elements, counted in the tracked bytes ----
 
@@ -152,8 +164,8 @@ Tracked find_tracked(const void *pointer) {
     if (found.block) {
         uint32_t candidate = heap->user_word(found.block, kOwnerWord);
         uint32_t data = offset_of(pointer);
-        if (candidate == found.block + xv::kBlockHeaderSize &&
-            data >= candidate + kElementLead && element(candidate).data == data) {
+        if (candidate == found.block + xv::kBlockHeaderSize && data >= candidate + kElementLead &&
+            element(candidate).data == data) {
             found.element = candidate;
         }
     }
@@ -226,14 +238,10 @@ void write_statistics() {
         const char *key;
         int64_t value;
     } lines[] = {
-        {"TotalRAM", figures.total_ram},
-        {"FreeRAM", figures.free_ram},
-        {"UsedRAM", figures.used_ram},
-        {"MaxNumberAlloc", figures.max_number_alloc},
-        {"NumberAlloc", figures.number_alloc},
-        {"TotalSizeHeap", figures.total_size_heap},
-        {"MaxUsedHeap", figures.max_used_heap},
-        {"UsedHeap", figures.used_heap},
+        {"TotalRAM", figures.total_ram},        {"FreeRAM", figures.free_ram},
+        {"UsedRAM", figures.used_ram},          {"MaxNumberAlloc", figures.max_number_alloc},
+        {"NumberAlloc", figures.number_alloc},  {"TotalSizeHeap", figures.total_size_heap},
+        {"MaxUsedHeap", figures.max_used_heap}, {"UsedHeap", figures.used_heap},
     };
     for (const auto &line : lines) {
         statistics_writer("System", line.key, clamp_to_int(line.value));
@@ -298,7 +306,8 @@ int xv_mem_deinit() {
     }
     std::string summary =
         tracker.tracked > 0
-            ? xv_str_format("Memory not all freed: %ld bytes left", static_cast<long>(tracker.tracked))
+            ? xv_str_format("Memory not all freed: %ld bytes left",
+                            static_cast<long>(tracker.tracked))
             : xv_str_format("More memory freed with xv_mem than allocated: %ld bytes",
                             static_cast<long>(-tracker.tracked));
     if (reporting()) {
@@ -308,7 +317,9 @@ int xv_mem_deinit() {
     return 0;
 }
 
-int xv_mem_running() { return running(); }
+int xv_mem_running() {
+    return running();
+}
 
 void *xv_mem_malloc(size_t size) {
     if (!running()) {
@@ -428,10 +439,9 @@ int xv_mem_set_name(void *pointer, const char *name) {
         return 0;
     }
     XV_MEM_ELE &named = element(offset);
-    uint32_t renamed =
-        named.name ? store_name("%s (Previously known as %s)", name,
-                                static_cast<char *>(heap->address_of(named.name)))
-                   : store_name("%s", name);
+    uint32_t renamed = named.name ? store_name("%s (Previously known as %s)", name,
+                                               static_cast<char *>(heap->address_of(named.name)))
+                                  : store_name("%s", name);
     if (!renamed) {
         return 0;
     }
@@ -452,8 +462,7 @@ int xv_mem_set_name_at(const char *file, int line, void *pointer, const char *na
 
 const char *xv_mem_get_name(void *pointer) {
     uint32_t offset = running() && pointer ? find_tracked(pointer).element : 0;
-    return offset ? static_cast<const char *>(heap->address_of(element(offset).name))
-                  : nullptr;
+    return offset ? static_cast<const char *>(heap->address_of(element(offset).name)) : nullptr;
 }
 
 void *xv_mem_internal_malloc(size_t size) {
@@ -486,9 +495,13 @@ void xv_mem_internal_free(void *pointer, size_t size) {
     }
 }
 
-long xv_mem_used() { return static_cast<long>(tracker.tracked); }
+long xv_mem_used() {
+    return static_cast<long>(tracker.tracked);
+}
 
-long xv_mem_max_used() { return static_cast<long>(tracker.tracked_peak); }
+long xv_mem_max_used() {
+    return static_cast<long>(tracker.tracked_peak);
+}
 
 int xv_mem_heap_check() {
     if (!running()) {
@@ -519,12 +532,12 @@ int xv_mem_name_dump(const char *file_name) {
     }
     fputs("\n\n*** xv_mem_name_dump() begin ***\n\n", file);
     long total = 0;
-    std::vector<uint32_t> elements = running() ? elements_in_allocation_order()
-                                               : std::vector<uint32_t>{};
+    std::vector<uint32_t> elements =
+        running() ? elements_in_allocation_order() : std::vector<uint32_t>{};
     for (uint32_t offset : elements) {
         const XV_MEM_ELE &listed = element(offset);
-        const char *name = listed.name ? static_cast<char *>(heap->address_of(listed.name))
-                                       : "(null)";
+        const char *name =
+            listed.name ? static_cast<char *>(heap->address_of(listed.name)) : "(null)";
         fprintf(file, "PTR = %8x, Size = %10d, Name = %s\n", listed.data,
                 static_cast<int>(listed.size), name);
         total += listed.size;
@@ -555,7 +568,9 @@ void xv_mem_align_pop() {
     tracker.align_masks.pop_back();
 }
 
-void xv_mem_fill(void *pointer, int byte, size_t count) { memset(pointer, byte, count); }
+void xv_mem_fill(void *pointer, int byte, size_t count) {
+    memset(pointer, byte, count);
+}
 
 void *xv_mem_copy(void *destination, const void *source, size_t count) {
     return memmove(destination, source, count);
@@ -583,4 +598,6 @@ XV_MEM_STATISTICS xv_mem_statistics() {
     return figures;
 }
 
-void xv_mem_set_statistics_writer(XV_MEM_STATISTICS_WRITER writer) { statistics_writer = writer; }
+void xv_mem_set_statistics_writer(XV_MEM_STATISTICS_WRITER writer) {
+    statistics_writer = writer;
+}

@@ -26,17 +26,21 @@ class EngineLogTest : public test::TempDirTest {
 };
 
 TEST_F(EngineLogTest, ErrorWritesAFramedReportAndAsksToClose) {
-    run([] {
-        gen_error("cant load file %s", "gfx\\wo2\\hole1.wo2");
-        return xv_dsp_close_requested() ? 7 : 0;
-    }, 7);
+    run(
+        [] {
+            gen_error("cant load file %s", "gfx\\wo2\\hole1.wo2");
+            return xv_dsp_close_requested() ? 7 : 0;
+        },
+        7);
     std::string report = read_file("error.txt");
     std::string dashes(63, '-');
-    EXPECT_EQ(report.rfind("* * * E R R O R ! * * *\n" + dashes + "\ncant load file gfx\\wo2\\hole1.wo2\n"
-                           "***** Call Stack Begin *****\nCalled from file: src/engine/gen_info.cpp "
-                           "on line: ",
-                           0),
-              0u);
+    EXPECT_EQ(
+        report.rfind("* * * E R R O R ! * * *\n" + dashes +
+                         "\ncant load file gfx\\wo2\\hole1.wo2\n"
+                         "***** Call Stack Begin *****\nCalled from file: src/engine/gen_info.cpp "
+                         "on line: ",
+                     0),
+        0u);
     EXPECT_NE(report.find("\ngen_error\n"), std::string::npos);
     std::string end = "***** Call Stack End *****\n" + dashes + "\n";
     EXPECT_EQ(report.substr(report.size() - end.size()), end);
@@ -77,15 +81,17 @@ TEST_F(EngineLogTest, AssertionNamesExpressionSourceAndLine) {
         gen_assert("model!=NULL", "gen_wo2", 2247);
         return 0;
     });
-    EXPECT_NE(read_file("error.txt").find("\nassert failed (model!=NULL) in file gen_wo2 line 2247\n"),
-              std::string::npos);
+    EXPECT_NE(
+        read_file("error.txt").find("\nassert failed (model!=NULL) in file gen_wo2 line 2247\n"),
+        std::string::npos);
     run([] {
         int *model = nullptr;
         GEN_ASSERT(model != nullptr);
         return 0;
     });
-    EXPECT_NE(read_file("error.txt").find("assert failed (model != nullptr) in file "
-                                          "tests/engine/gen_info_test.cpp line "),
+    EXPECT_NE(read_file("error.txt")
+                  .find("assert failed (model != nullptr) in file "
+                        "tests/engine/gen_info_test.cpp line "),
               std::string::npos);
 }
 
@@ -109,8 +115,8 @@ TEST_F(EngineLogTest, UnwritableHistoryBecomesAnError) {
         gen_history("lost");
         return 0;
     });
-    EXPECT_NE(read_file("error.txt").find(
-                  "gen_history: cant create or modify history file: history.txt\n"),
+    EXPECT_NE(read_file("error.txt")
+                  .find("gen_history: cant create or modify history file: history.txt\n"),
               std::string::npos);
 }
 
@@ -174,16 +180,18 @@ TEST_F(EngineLogTest, FileNamesMustBeEightDotThree) {
     EXPECT_FALSE(test::file_exists("error.txt"));
 
     run([] { return gen_test_if_filename_is_8_3("pinwheel2.wo2") ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt").find("\nFilename pinwheel2.wo2 is not 8.3 format -name 9 "
-                                          "extension 3-\n"),
+    EXPECT_NE(read_file("error.txt")
+                  .find("\nFilename pinwheel2.wo2 is not 8.3 format -name 9 "
+                        "extension 3-\n"),
               std::string::npos);
     run([] { return gen_test_if_filename_is_8_3("gfx\\.wo2") ? 1 : 0; });
     EXPECT_NE(read_file("error.txt").find("-name 0 extension 3-"), std::string::npos);
     run([] { return gen_test_if_filename_is_8_3("model.wo22") ? 1 : 0; });
     EXPECT_NE(read_file("error.txt").find("-name 5 extension 4-"), std::string::npos);
     run([] { return gen_test_path_is_8_3("gfx\\textures1\\rock.png") ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt").find("\nFilename textures1 is not 8.3 format -name 9 "
-                                          "extension 0-\n"),
+    EXPECT_NE(read_file("error.txt")
+                  .find("\nFilename textures1 is not 8.3 format -name 9 "
+                        "extension 0-\n"),
               std::string::npos);
     run([] { return gen_test_if_filename_is_8_3(nullptr) ? 1 : 0; });
     EXPECT_NE(read_file("error.txt").find("\ngen_test_if_filename_is_8_3: filename is NULL!!\n"),

@@ -106,8 +106,8 @@ TEST_F(ErrorTest, WarningAtNamesThePlaceWhileTheTrackerRuns) {
 TEST_F(ErrorTest, FreeTextIsShownWithItsOwnCallStack) {
     xv_error("Memory not all freed: 12 bytes left");
     std::string log = warnings();
-    EXPECT_EQ(log.rfind("Alert: Memory not all freed: 12 bytes left\r\n: ***** Call Stack Begin", 0),
-              0u);
+    EXPECT_EQ(
+        log.rfind("Alert: Memory not all freed: 12 bytes left\r\n: ***** Call Stack Begin", 0), 0u);
     EXPECT_NE(log.find("\nxv_error\n"), std::string::npos);
 }
 

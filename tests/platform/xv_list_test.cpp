@@ -74,7 +74,7 @@ TEST_F(ListTest, OwnedItemsAreFreedWithTheListAndCopiesOwnNothing) {
     EXPECT_EQ(items_of(copy), (std::vector<int>{0, 1, 2}));
     long with_items = xv_mem_used();
     xv_list_clear(copy);
-    EXPECT_LT(xv_mem_used(), with_items); // its nodes went...
+    EXPECT_LT(xv_mem_used(), with_items);                    // its nodes went...
     EXPECT_EQ(items_of(owner), (std::vector<int>{0, 1, 2})); // ...but not the items
 
     xv_list_destroy(copy);

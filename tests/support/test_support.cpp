@@ -15,7 +15,9 @@ std::string read_file(const std::string &path) {
     return content.str();
 }
 
-bool file_exists(const std::string &path) { return std::filesystem::exists(path); }
+bool file_exists(const std::string &path) {
+    return std::filesystem::exists(path);
+}
 
 int count_occurrences(const std::string &text, const std::string &part) {
     int found = 0;
