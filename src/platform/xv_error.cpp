@@ -6,7 +6,6 @@
 #include "xv_dsp.h"
 
 #include <cinttypes>
-#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>

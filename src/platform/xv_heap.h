@@ -134,9 +134,9 @@ class Heap {
     uint32_t find(const void *data) const;
     void release_block(uint32_t block);
     // The two spare header words of a block in use; zero when it is made.
-    uint32_t user_word(uint32_t block, int index) const { return header(block).spare[index]; }
-    void set_user_word(uint32_t block, int index, uint32_t value) {
-        header(block).spare[index] = value;
+    uint32_t user_word(uint32_t offset, int index) const { return block(offset).spare[index]; }
+    void set_user_word(uint32_t offset, int index, uint32_t value) {
+        block(offset).spare[index] = value;
     }
     bool is_block(const void *data) const { return find(data) != 0; }
 
@@ -157,10 +157,9 @@ class Heap {
     static constexpr int kBinCount = kExactBins + (32 - 13) * 8;
     static constexpr int kBinWords = (kBinCount + 63) / 64;
 
-    BlockHeader &header(uint32_t offset) const {
+    BlockHeader &block(uint32_t offset) const {
         return *reinterpret_cast<BlockHeader *>(arena_.base() + offset);
     }
-    BlockHeader &block(uint32_t offset) const { return header(offset); }
     RegionHeader &region(uint32_t offset) const {
         return *reinterpret_cast<RegionHeader *>(arena_.base() + offset);
     }
@@ -172,7 +171,6 @@ class Heap {
     uint32_t choose(uint32_t size) const;
     void take(uint32_t offset, uint32_t size);
     void split(uint32_t offset, uint32_t keep);
-    void release_header(uint32_t offset);
     void absorb_next(uint32_t offset);
     void note_use(int64_t bytes);
 

