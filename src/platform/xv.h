@@ -3,6 +3,8 @@
 
 #include "xv_dsp.h"
 #include "xv_error.h"
+#include "xv_io.h"
+#include "xv_io_ini.h"
 #include "xv_list.h"
 #include "xv_mem.h"
 #include "xv_str.h"

@@ -15,6 +15,14 @@ std::string read_file(const std::string &path) {
     return content.str();
 }
 
+void write_file(const std::string &path, const std::string &content) {
+    std::filesystem::path target = path;
+    if (target.has_parent_path()) {
+        std::filesystem::create_directories(target.parent_path());
+    }
+    std::ofstream(target, std::ios::binary) << content;
+}
+
 bool file_exists(const std::string &path) {
     return std::filesystem::exists(path);
 }

@@ -11,6 +11,8 @@ namespace test {
 
 // The whole content of a file, or "" when it does not exist.
 std::string read_file(const std::string &path);
+// Writes content to path, making its directories.
+void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
 int count_occurrences(const std::string &text, const std::string &part);
 

@@ -1,0 +1,92 @@
+// The file layer: every data file of the game is opened here, loose from
+// the disk or from the packed archive RESOURCE.DAT, whose table of contents
+// is loaded at start. Open files are listed, so that any left open are named
+// at shutdown. Names use '\' or '/', in any letter case.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct XV_IO_CONFIG {
+    int report;                // non-zero: failures are reported
+    const char *archive_path;  // the resource archive; null: every file is loose
+    const char *settings_file; // the settings file's name, see xv_io_ini_path
+};
+
+struct XV_FILE {
+    FILE *stream; // for an archived file, a stream of its own on the archive
+    char *name;   // the name it was opened under
+    int open;
+    int entry;  // 0 for a loose file, else 1 + its index in the table of contents
+    int access; // XV_IO_READ, XV_IO_WRITE
+};
+
+enum {
+    XV_IO_READ = 1,
+    XV_IO_WRITE = 2,
+};
+
+// How xv_io_fexist and xv_io_fcopy look for a file.
+enum {
+    XV_IO_THROUGH_LAYER = 1, // through xv_io_fopen: archive first, then the disk
+    XV_IO_ON_DISK = 2,       // as a plain disk file
+};
+
+// The archive: file data, each file's bytes XORed with its own key byte;
+// the table of contents, XORed with one key byte; and a 13-byte trailer:
+// magic, table offset, entry count (u32 each, little-endian), table key.
+// Each entry is two NUL-terminated names, then data offset, data size, a
+// CRC-32 of the file's bytes (not read by the game; u32 each) and the key.
+enum : uint32_t {
+    XV_ARCHIVE_MAGIC = 0xBABEFACE,
+    XV_ARCHIVE_TRAILER_SIZE = 13,
+    XV_ARCHIVE_RECORD_SIZE = 13,
+};
+
+int xv_io_init(XV_IO_CONFIG *config);
+int xv_io_deinit();
+
+XV_FILE *xv_io_fopen(const char *name, const char *mode);
+// 0 when closed; otherwise the stream's result, and the handle stays.
+int xv_io_fclose(XV_FILE *file);
+size_t xv_io_fread(void *buffer, size_t size, size_t count, XV_FILE *file);
+// -1 for an archived file, which is never written.
+long xv_io_fwrite(const void *buffer, size_t size, size_t count, XV_FILE *file);
+int xv_io_fgetc(XV_FILE *file);
+int xv_io_fputc(int byte, XV_FILE *file);
+// Reads a line without its line end; null at the end of the file (an
+// empty line gives an empty buffer).
+char *xv_io_fgets(char *buffer, int size, XV_FILE *file);
+int xv_io_fputs(const char *text, XV_FILE *file);
+int xv_io_fseek(XV_FILE *file, long offset, int origin);
+long xv_io_ftell(XV_FILE *file);
+void xv_io_rewind(XV_FILE *file);
+int xv_io_feof(XV_FILE *file);
+int xv_io_flush(XV_FILE *file);
+int xv_io_is_open(XV_FILE *file);
+
+// A new empty record on the open-file list, and its release.
+XV_FILE *xv_io_file_init();
+int xv_io_file_deinit(XV_FILE *file);
+
+// Where the name is found: 1 in the archive, 2 on the disk.
+int xv_io_fexist(const char *name, int how);
+// The directory part of path, up to its last separator, and its length;
+// -1 when it does not fit in size characters.
+int xv_io_fgetdir(const char *path, char *buffer, int size);
+// A new tracked string: path with its extension replaced (or added).
+char *xv_io_change_ext(const char *path, const char *extension);
+int xv_io_fcopy(const char *destination, const char *source, int how);
+
+// Bytes read through xv_io_fread, xv_io_fgetc and xv_io_fgets.
+long xv_io_get_bytes_read();
+void xv_io_set_bytes_read(long bytes);
+
+// For the string-file module, which shares this module's reports.
+int xv_io_module();
+int xv_io_reporting();
+XV_IO_CONFIG *xv_io_config();
+// The directory the game started in, ending with a separator.
+const char *xv_io_start_directory();
+int xv_io_running();
