@@ -13,6 +13,8 @@ XV_ERROR_CONFIG error_config = {1};
 XV_LIST_CONFIG list_config = {1};
 XV_MEM_CONFIG mem_config = {1, 0};
 XV_STR_CONFIG str_config = {1};
+// The archive and the settings file are named once the game has its data.
+XV_IO_CONFIG io_config = {1, nullptr, nullptr};
 
 void check_heap(const char *caption) {
     if (!xv_mem_heap_check()) {
@@ -33,12 +35,14 @@ int app_init(AppDescriptor *descriptor) {
     xv_list_init(&list_config);
     xv_mem_init(&mem_config);
     xv_str_init(&str_config);
+    xv_io_init(&io_config);
     gen_info_init();
     return 1;
 }
 
 int app_deinit() {
     gen_info_deinit();
+    xv_io_deinit(); // names every file still open
     xv_str_deinit();
     xv_mem_deinit(); // names every block still alive
     xv_list_deinit();

@@ -13,8 +13,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace {
+
+constexpr size_t kIdleStreams = 8;
 
 enum {
     MALLOC_FAILED = 0,
@@ -81,12 +84,16 @@ struct FileLayer {
     XV_LIST *open_files = nullptr;
     int open_count = 0;
     std::string start_directory;
-    std::string archive_path; // as this file system names it
-    char *table = nullptr;    // the table of contents, unscrambled
+    std::string archive_path;  // as this file system names it
+    std::string settings_file; // kept past shutdown, when the tracker writes to it
+    char *table = nullptr;     // the table of contents, unscrambled
     ArchiveEntry *entries = nullptr;
     uint32_t entry_count = 0;
     // The first entry, in table order, that bears each name.
     std::unordered_map<std::string_view, uint32_t> entry_of_name;
+    // Streams on the archive that closed archived files gave back; the next
+    // one opened for reading takes one instead of opening the archive again.
+    std::vector<FILE *> idle_streams;
     bool report_open_failures = true;
     long bytes_read = 0;
 };
@@ -311,7 +318,14 @@ FILE *open_in_archive(const char *name, const char *mode, int *entry) {
     raise_case(raised.data());
     const char *archive_mode = strcmp(mode, "wb") == 0 || strcmp(mode, "w") == 0 ? "r+b" : mode;
     for (int index = find_entry(raised, 0); index >= 0; index = find_entry(raised, index + 1)) {
-        if (FILE *stream = fopen(layer.archive_path.c_str(), archive_mode)) {
+        FILE *stream = nullptr;
+        if (access_of(mode) == XV_IO_READ && !layer.idle_streams.empty()) {
+            stream = layer.idle_streams.back();
+            layer.idle_streams.pop_back();
+        } else {
+            stream = fopen(layer.archive_path.c_str(), archive_mode);
+        }
+        if (stream) {
             fseek(stream, layer.entries[index].offset, SEEK_SET);
             *entry = index + 1;
             return stream;
@@ -412,6 +426,7 @@ char *archived_gets(char *buffer, int size, XV_FILE *file) {
 int xv_io_init(XV_IO_CONFIG *config) {
     layer = FileLayer{};
     layer.config = config;
+    layer.settings_file = config && config->settings_file ? config->settings_file : "";
     layer.module = xv_error_register("File I/O", messages);
     xv_list_create(&layer.open_files);
     layer.start_directory = os_current_directory();
@@ -438,9 +453,14 @@ int xv_io_deinit() {
     }
     xv_io_ini_stop();
     xv_list_destroy(layer.open_files);
+    for (FILE *stream : layer.idle_streams) {
+        fclose(stream);
+    }
+    layer.idle_streams.clear();
     free_table();
     layer.open_files = nullptr;
     layer.running = false;
+    layer.config = nullptr; // the caller's record need not outlive the layer
     return 1;
 }
 
@@ -486,7 +506,14 @@ int xv_io_fclose(XV_FILE *file) {
         report(NULL_FILE);
         return EOF;
     }
-    int result = fclose(file->stream);
+    // A stream that only read the archive is as good as new for the next file.
+    bool reusable =
+        file->entry && file->access == XV_IO_READ && layer.idle_streams.size() < kIdleStreams;
+    if (reusable) {
+        clearerr(file->stream);
+        layer.idle_streams.push_back(file->stream);
+    }
+    int result = reusable ? 0 : fclose(file->stream);
     if (result != 0) {
         report(CLOSE_FAILED);
         return result;
@@ -747,8 +774,8 @@ int xv_io_module() {
 int xv_io_reporting() {
     return reporting();
 }
-XV_IO_CONFIG *xv_io_config() {
-    return layer.config;
+const char *xv_io_settings_file() {
+    return layer.settings_file.empty() ? nullptr : layer.settings_file.c_str();
 }
 const char *xv_io_start_directory() {
     return layer.start_directory.c_str();

@@ -86,7 +86,8 @@ void xv_io_set_bytes_read(long bytes);
 // For the string-file module, which shares this module's reports.
 int xv_io_module();
 int xv_io_reporting();
-XV_IO_CONFIG *xv_io_config();
+// The settings file's name, as configured at the last start; null for none.
+const char *xv_io_settings_file();
 // The directory the game started in, ending with a separator.
 const char *xv_io_start_directory();
 int xv_io_running();

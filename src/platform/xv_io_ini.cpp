@@ -343,11 +343,11 @@ void write_memory_statistic(const char *section, const char *key, int value) {
 // A backup left beside the settings file is a write that did not finish:
 // the backup holds the settings as they were before it.
 void recover_settings() {
-    XV_IO_CONFIG *config = xv_io_config();
-    if (!config || !config->settings_file) {
+    const char *settings = xv_io_settings_file();
+    if (!settings) {
         return;
     }
-    std::string path = os_file_find_path(config->settings_file);
+    std::string path = os_file_find_path(settings);
     std::string backup = path + ".bak";
     if (os_file_exists(backup.c_str())) {
         os_file_rename(backup.c_str(), path.c_str());
@@ -514,15 +514,12 @@ int xv_io_ini_status(int selector) {
 }
 
 const char *xv_io_ini_path() {
-    XV_IO_CONFIG *config = xv_io_config();
-    if (!config || !config->settings_file) {
-        return nullptr;
-    }
-    if (!xv_io_running()) {
-        return config->settings_file;
+    const char *settings = xv_io_settings_file();
+    if (!settings || !xv_io_running()) {
+        return settings;
     }
     if (!state.settings_path) {
-        std::string path = std::string(xv_io_start_directory()) + config->settings_file;
+        std::string path = std::string(xv_io_start_directory()) + settings;
         state.settings_path = static_cast<char *>(XV_MALLOC(path.size() + 1));
         if (!state.settings_path) {
             report(NO_MEMORY);

@@ -1,5 +1,6 @@
 #include "xv_mem.h"
 
+#include "os_file.h"
 #include "os_memory.h"
 #include "xv_dsp.h"
 #include "xv_error.h"
@@ -524,7 +525,8 @@ int xv_mem_heap_check() {
 }
 
 int xv_mem_name_dump(const char *file_name) {
-    FILE *file = fopen(file_name, "w");
+    // Plain streams: the tracker starts before the file layer and stops after it.
+    FILE *file = fopen(os_file_find_path(file_name).c_str(), "w");
     if (!file) {
         xv_warning(xv_str_format("Error opening %s in xv_mem_name_dump", file_name).c_str(),
                    nullptr, XV_MB_OK);

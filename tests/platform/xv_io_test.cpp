@@ -118,6 +118,18 @@ TEST_F(IoTest, ArchivedFileIsSeenAloneBySeekTellEofAndReads) {
     EXPECT_EQ(xv_io_fread(buffer, 4, 5, file), 2u); // whole items only
     EXPECT_STREQ(buffer, "01234567");
     xv_io_fclose(file);
+
+    // Files read at the same time keep their own places, on streams old or new.
+    for (int round = 0; round < 2; ++round) {
+        XV_FILE *a = xv_io_fopen("a.txt", "rb");
+        XV_FILE *c = xv_io_fopen("c.txt", "rb");
+        EXPECT_EQ(xv_io_fgetc(a), 'f');
+        EXPECT_EQ(xv_io_fgetc(c), 'l');
+        EXPECT_EQ(xv_io_fgetc(a), 'i');
+        EXPECT_EQ(read_all(c), "ast file");
+        xv_io_fclose(a);
+        xv_io_fclose(c);
+    }
 }
 
 TEST_F(IoTest, ArchivedLinesEndAtAnyPairOfLineEnds) {

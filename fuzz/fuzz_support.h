@@ -1,0 +1,56 @@
+// What the fuzz targets share: a private working directory, and the
+// platform started quietly around each input.
+#pragma once
+
+#include "xv.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fuzz {
+
+// Moves into a directory of this process's own, once.
+inline void enter_work_directory() {
+    static bool entered = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-XXXXXX").string();
+        if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0) {
+            abort();
+        }
+        return true;
+    }();
+    (void)entered;
+}
+
+inline void write_input(const char *name, const uint8_t *data, size_t size) {
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
+}
+
+// Error reports off, the tracker on: whatever the input, nothing may leak.
+struct QuietPlatform {
+    XV_ERROR_CONFIG errors{0};
+    XV_LIST_CONFIG lists{0};
+    XV_MEM_CONFIG memory{0, 256 * 1024};
+    XV_STR_CONFIG strings{0};
+
+    QuietPlatform() {
+        xv_error_init(&errors);
+        xv_list_init(&lists);
+        xv_mem_init(&memory);
+        xv_str_init(&strings);
+    }
+    ~QuietPlatform() {
+        xv_str_deinit();
+        if (xv_mem_deinit() != 1) {
+            abort();
+        }
+        xv_list_deinit();
+    }
+};
+
+} // namespace fuzz
