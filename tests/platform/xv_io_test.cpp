@@ -98,6 +98,15 @@ TEST_F(IoTest, PackedFilesReadBackByteForByteUnderEitherName) {
     EXPECT_EQ(warnings(), "");
 }
 
+TEST_F(IoTest, RespackCommandPacksATree) {
+    write_file("tree/data/levels.txt", "[level001]\r\n");
+    EXPECT_NE(std::system(RESPACK_EXE " RESOURCE.DAT"), 0); // usage
+    EXPECT_NE(std::system(RESPACK_EXE " RESOURCE.DAT no-such-tree"), 0);
+    ASSERT_EQ(std::system(RESPACK_EXE " --seed 9 RESOURCE.DAT tree > /dev/null"), 0);
+    start("RESOURCE.DAT");
+    EXPECT_EQ(read_through_layer("data\\levels.txt"), "[level001]\r\n");
+}
+
 TEST_F(IoTest, ArchivedFileIsSeenAloneBySeekTellEofAndReads) {
     write_file("tree/a.txt", "first file");
     write_file("tree/b.txt", "0123456789");
