@@ -2,6 +2,12 @@
 // The warning box and the close request are the parts every module needs.
 #pragma once
 
+#include "xv_rect.h"
+
+#include <cstdint>
+
+struct XV_BITMAP;
+
 enum {
     XV_MB_OK = 0x0,
     XV_MB_ICONEXCLAMATION = 0x30, // 48: the alert of an error report
@@ -22,3 +28,37 @@ int xv_warning_at(const char *file, long line, const char *text, const char *cap
 // of the window does. Asked before the window exists, the request waits for it.
 void xv_dsp_request_close();
 int xv_dsp_close_requested();
+
+// Where the red, green and blue bits of a 15- or 16-bit pixel lie.
+struct XV_PIXEL_FORMAT {
+    uint8_t red_shift, red_bits;
+    uint8_t green_shift, green_bits;
+    uint8_t blue_shift, blue_bits;
+};
+// 16-bit pixels are in the display's format (5-6-5 until a mode says
+// otherwise); 15-bit pixels are always 5-5-5.
+const XV_PIXEL_FORMAT *xv_dsp_pixel_format(int bits);
+void xv_dsp_set_pixel_format16(const XV_PIXEL_FORMAT *format);
+uint16_t xv_dsp_pack_pixel(int bits, uint8_t red, uint8_t green, uint8_t blue);
+void xv_dsp_unpack_pixel(int bits, uint16_t pixel, uint8_t *red, uint8_t *green, uint8_t *blue);
+
+// Whether the display is open, so that bitmaps reach the screen through
+// the 3D interface rather than the software routines.
+int xv_dsp_is_open();
+
+// The 3D interface: what the engine installs so that the display draws
+// through it. A slot left empty warns when called and returns 0.
+struct XV_DSP_3D_INTERFACE {
+    int (*init)(void *window, const XV_RECT *area, char *renderer, char *vendor);
+    int (*deinit)();
+    int (*video_mode_set)(const void *mode, int full_screen);
+    int (*resize)(const XV_RECT *area);
+    int (*flush)();
+    int (*bit_3d_put)(XV_BITMAP *bitmap, const XV_RECT *screen, const XV_RECT *area, int flags);
+    int (*bit_3d_get)(XV_BITMAP *bitmap, const XV_RECT *area);
+    int (*bit_3d_free)(XV_BITMAP *bitmap);
+    int (*screen_clear)();
+    int (*display_update)();
+};
+void xv_dsp_3d_interface_set(const XV_DSP_3D_INTERFACE *table);
+const XV_DSP_3D_INTERFACE *xv_dsp_3d_interface();

@@ -1,0 +1,340 @@
+// PNG pictures: the chunks are read here, the image data inflated by zlib.
+//
+// What a PNG becomes: palette images of 4 bits a 4-bit bitmap, of 1, 2 or
+// 8 bits an 8-bit one; grey images an 8-bit bitmap (with a grey ramp for a
+// palette when one is asked for); RGB 24 bits; RGBA and grey with alpha 32
+// bits. Samples of 16 bits keep their high byte. Interlaced pictures are
+// not read.
+#include "xv_bit_decode.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+// Deflate never expands data more than about 1032 times: a header that
+// claims more than its image data could hold is not believed.
+constexpr size_t kDeflateRatio = 1032;
+constexpr size_t kLargestImage = size_t{1} << 30;
+
+uint32_t be32(const uint8_t *bytes) {
+    return static_cast<uint32_t>(bytes[0]) << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
+}
+
+struct Header {
+    uint32_t width = 0, height = 0;
+    int depth = 0, colour_type = 0, interlace = 0;
+};
+
+int channels_of(int colour_type) {
+    switch (colour_type) {
+    case 2:
+        return 3;
+    case 4:
+        return 2;
+    case 6:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+bool depth_allowed(int colour_type, int depth) {
+    switch (colour_type) {
+    case 0:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 2:
+    case 4:
+    case 6:
+        return depth == 8 || depth == 16;
+    default:
+        return false;
+    }
+}
+
+uint8_t paeth(int left, int up, int up_left) {
+    int estimate = left + up - up_left;
+    int to_left = std::abs(estimate - left);
+    int to_up = std::abs(estimate - up);
+    int to_up_left = std::abs(estimate - up_left);
+    if (to_left <= to_up && to_left <= to_up_left) {
+        return static_cast<uint8_t>(left);
+    }
+    return static_cast<uint8_t>(to_up <= to_up_left ? up : up_left);
+}
+
+// Undoes the row filters in place. Each row is its filter byte and then
+// row_bytes of data; step is the bytes of one pixel (at least 1).
+bool unfilter(uint8_t *raw, size_t row_bytes, uint32_t height, size_t step) {
+    std::vector<uint8_t> zeros(row_bytes, 0);
+    const uint8_t *previous = zeros.data();
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t *row = raw + y * (row_bytes + 1);
+        uint8_t filter = row[0];
+        uint8_t *line = row + 1;
+        switch (filter) {
+        case 0:
+            break;
+        case 1:
+            for (size_t i = step; i < row_bytes; ++i) {
+                line[i] = static_cast<uint8_t>(line[i] + line[i - step]);
+            }
+            break;
+        case 2:
+            for (size_t i = 0; i < row_bytes; ++i) {
+                line[i] = static_cast<uint8_t>(line[i] + previous[i]);
+            }
+            break;
+        case 3:
+            for (size_t i = 0; i < step && i < row_bytes; ++i) {
+                line[i] = static_cast<uint8_t>(line[i] + (previous[i] >> 1));
+            }
+            for (size_t i = step; i < row_bytes; ++i) {
+                line[i] = static_cast<uint8_t>(line[i] + ((line[i - step] + previous[i]) >> 1));
+            }
+            break;
+        case 4:
+            for (size_t i = 0; i < step && i < row_bytes; ++i) {
+                line[i] = static_cast<uint8_t>(line[i] + previous[i]);
+            }
+            for (size_t i = step; i < row_bytes; ++i) {
+                line[i] = static_cast<uint8_t>(
+                    line[i] + paeth(line[i - step], previous[i], previous[i - step]));
+            }
+            break;
+        default:
+            return false;
+        }
+        previous = line;
+    }
+    return true;
+}
+
+// The image data of all IDAT chunks, inflated into a buffer of exactly the
+// size the header calls for. A stream that ends early is damage; data past
+// what the picture needs is not read.
+class Inflater {
+  public:
+    explicit Inflater(size_t size) : raw_(new (std::nothrow) uint8_t[size]) {
+        stream_.next_out = raw_.get();
+        stream_.avail_out = static_cast<uInt>(size);
+        ready_ = raw_ && size <= UINT32_MAX && inflateInit(&stream_) == Z_OK;
+    }
+    ~Inflater() {
+        if (ready_) {
+            inflateEnd(&stream_);
+        }
+    }
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+
+    bool feed(const uint8_t *data, size_t size) {
+        if (!ready_) {
+            return false;
+        }
+        stream_.next_in = const_cast<uint8_t *>(data);
+        stream_.avail_in = static_cast<uInt>(size);
+        while (stream_.avail_in > 0 && stream_.avail_out > 0 && !ended_) {
+            int status = inflate(&stream_, Z_NO_FLUSH);
+            if (status == Z_STREAM_END) {
+                ended_ = true;
+            } else if (status != Z_OK) {
+                return false;
+            }
+        }
+        return true;
+    }
+    bool ready() const { return ready_; }
+    bool complete() const { return ready_ && stream_.avail_out == 0; }
+    uint8_t *data() { return raw_.get(); }
+
+  private:
+    std::unique_ptr<uint8_t[]> raw_;
+    z_stream stream_{};
+    bool ready_ = false;
+    bool ended_ = false;
+};
+
+// Sample x of a row of samples of depth bits each (1, 2, 4, 8 or 16).
+unsigned sample(const uint8_t *row, size_t x, int depth) {
+    if (depth == 8) {
+        return row[x];
+    }
+    if (depth == 16) {
+        return row[2 * x]; // the high byte
+    }
+    size_t bit = x * depth;
+    return (row[bit / 8] >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
+}
+
+XV_DECODE build_bitmap(XV_BITMAP *bitmap, const Header &header, const uint8_t *raw,
+                       size_t row_bytes, const uint8_t *plte, size_t plte_entries, int options) {
+    int colour_type = header.colour_type;
+    int depth = header.depth;
+    int type = colour_type == 3   ? (depth == 4 ? 4 : 8)
+               : colour_type == 0 ? 8
+               : colour_type == 2 ? 24
+                                  : 32;
+    if (colour_type == 3 && !plte) {
+        return XV_DECODE::damaged;
+    }
+    if (XV_DECODE result = xv_bit_decode_alloc(bitmap, header.width, header.height, type);
+        result != XV_DECODE::ok) {
+        return result;
+    }
+    uint8_t *out = bitmap->pixels;
+    int channels = channels_of(colour_type);
+    for (uint32_t y = 0; y < header.height; ++y) {
+        const uint8_t *row = raw + y * (row_bytes + 1) + 1;
+        if ((colour_type == 2 || colour_type == 6) && depth == 8) {
+            size_t bytes = static_cast<size_t>(header.width) * channels;
+            memcpy(out, row, bytes);
+            out += bytes;
+            continue;
+        }
+        for (uint32_t x = 0; x < header.width; ++x) {
+            switch (colour_type) {
+            case 3: {
+                unsigned index = sample(row, x, depth);
+                if (index >= plte_entries) {
+                    xv_bit_free(bitmap);
+                    return XV_DECODE::damaged;
+                }
+                if (type == 4) {
+                    long i = static_cast<long>(y) * header.width + x;
+                    uint8_t &pair = bitmap->pixels[i / 2];
+                    pair = i % 2 ? (pair & 0xF0) | index : (pair & 0x0F) | index << 4;
+                } else {
+                    *out++ = static_cast<uint8_t>(index);
+                }
+                break;
+            }
+            case 0:
+                *out++ = static_cast<uint8_t>(sample(row, x, depth) *
+                                              (depth >= 8 ? 1 : 255 / ((1u << depth) - 1)));
+                break;
+            case 4: {
+                uint8_t grey = static_cast<uint8_t>(sample(row, 2 * x, depth));
+                uint8_t alpha = static_cast<uint8_t>(sample(row, 2 * x + 1, depth));
+                *out++ = grey, *out++ = grey, *out++ = grey, *out++ = alpha;
+                break;
+            }
+            default: // 16-bit RGB or RGBA
+                for (int channel = 0; channel < channels; ++channel) {
+                    *out++ = static_cast<uint8_t>(sample(row, x * channels + channel, depth));
+                }
+                break;
+            }
+        }
+    }
+    if (options & XV_BIT_WITH_PALETTE && (colour_type == 3 || colour_type == 0)) {
+        bitmap->palette =
+            colour_type == 0 ? xv_pal_grayscale_get(256) : xv_pal_alloc(nullptr, 256, XV_PAL_RGB);
+        if (!bitmap->palette) {
+            xv_bit_free(bitmap);
+            return XV_DECODE::no_memory;
+        }
+        if (colour_type == 3) {
+            memcpy(bitmap->palette->colours, plte, plte_entries * 3);
+        }
+    }
+    return XV_DECODE::ok;
+}
+
+// The bytes of every IDAT chunk whose length fits the file.
+size_t image_data_bytes(const uint8_t *data, size_t size) {
+    size_t total = 0;
+    for (size_t at = sizeof kSignature; at + 12 <= size;) {
+        uint32_t length = be32(data + at);
+        if (length > size - at - 12) {
+            break;
+        }
+        if (memcmp(data + at + 4, "IDAT", 4) == 0) {
+            total += length;
+        }
+        at += 12 + static_cast<size_t>(length);
+    }
+    return total;
+}
+
+} // namespace
+
+XV_DECODE xv_bit_decode_png(XV_BITMAP *bitmap, const uint8_t *data, size_t size, int options) {
+    if (size < sizeof kSignature || memcmp(data, kSignature, sizeof kSignature) != 0) {
+        return XV_DECODE::damaged;
+    }
+    Header header;
+    const uint8_t *plte = nullptr;
+    size_t plte_entries = 0;
+    std::unique_ptr<Inflater> image;
+    size_t row_bytes = 0;
+    for (size_t at = sizeof kSignature; at + 12 <= size;) {
+        uint32_t length = be32(data + at);
+        const uint8_t *type = data + at + 4;
+        const uint8_t *chunk = data + at + 8;
+        if (length > size - at - 12) {
+            return XV_DECODE::damaged;
+        }
+        bool critical = !(type[0] & 0x20);
+        if (critical && crc32(crc32(0, nullptr, 0), type, length + 4) != be32(chunk + length)) {
+            return XV_DECODE::damaged;
+        }
+        at += 12 + static_cast<size_t>(length);
+        if (memcmp(type, "IHDR", 4) == 0) {
+            if (length != 13 || image) {
+                return XV_DECODE::damaged;
+            }
+            header = {be32(chunk), be32(chunk + 4), chunk[8], chunk[9], chunk[12]};
+            if (header.interlace != 0) {
+                return XV_DECODE::unsupported;
+            }
+            if (!depth_allowed(header.colour_type, header.depth) || header.width == 0 ||
+                header.height == 0 || header.width > 32767 || header.height > 32767) {
+                return XV_DECODE::damaged;
+            }
+            row_bytes = (static_cast<size_t>(header.width) * channels_of(header.colour_type) *
+                             header.depth +
+                         7) /
+                        8;
+            size_t raw_size = (row_bytes + 1) * header.height;
+            if (raw_size > image_data_bytes(data, size) * kDeflateRatio + 64) {
+                return XV_DECODE::damaged;
+            }
+            if (raw_size > kLargestImage) {
+                return XV_DECODE::no_memory;
+            }
+            image = std::make_unique<Inflater>(raw_size);
+            if (!image->ready()) {
+                return XV_DECODE::no_memory;
+            }
+        } else if (memcmp(type, "PLTE", 4) == 0) {
+            if (length % 3 != 0 || length == 0 || length > 768) {
+                return XV_DECODE::damaged;
+            }
+            plte = chunk;
+            plte_entries = length / 3;
+        } else if (memcmp(type, "IDAT", 4) == 0) {
+            if (!image || !image->feed(chunk, length)) {
+                return XV_DECODE::damaged;
+            }
+        } else if (memcmp(type, "IEND", 4) == 0) {
+            break;
+        }
+    }
+    if (!image || !image->complete()) {
+        return XV_DECODE::damaged;
+    }
+    size_t step = std::max<size_t>(1, channels_of(header.colour_type) * header.depth / 8);
+    if (!unfilter(image->data(), row_bytes, header.height, step)) {
+        return XV_DECODE::damaged;
+    }
+    return build_bitmap(bitmap, header, image->data(), row_bytes, plte, plte_entries, options);
+}
