@@ -53,6 +53,10 @@ std::string encode_png(const PngPicture &picture, const std::vector<int> &filter
             raw += static_cast<char>(line[i] - predicted);
         }
     }
+    return encode_png_raw(picture, raw);
+}
+
+std::string encode_png_raw(const PngPicture &picture, const std::string &raw) {
     uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packed_size, '\0');
     compress(reinterpret_cast<Bytef *>(packed.data()), &packed_size,

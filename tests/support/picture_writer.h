@@ -16,6 +16,9 @@ struct PngPicture {
 
 // The filter of row y is filters[y % filters.size()].
 std::string encode_png(const PngPicture &picture, const std::vector<int> &filters = {0});
+// A PNG around image data as it is before compression: each row its filter
+// byte and its bytes, whatever they are.
+std::string encode_png_raw(const PngPicture &picture, const std::string &raw);
 std::string png_chunk(const char *type, const std::string &data);
 
 // An RGB picture, baseline or progressive.
