@@ -4,6 +4,7 @@
 #include "xv_bit.h"
 #include "xv_dsp.h"
 #include "xv_error.h"
+#include "xv_flic.h"
 #include "xv_io.h"
 #include "xv_io_ini.h"
 #include "xv_list.h"

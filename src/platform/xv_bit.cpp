@@ -162,13 +162,60 @@ bool check_types(const XV_BITMAP *destination, const XV_BITMAP *source, bool tra
                          : "Unknown bitmap type in xv_bit_copy_soft_bitmap ()");
         return false;
     }
-    if (source->type != destination->type) {
+    // Another depth is drawn through the source's palette or colours, but
+    // only into true colour: a palette bitmap takes indices alone.
+    bool drawable =
+        source->type == destination->type ||
+        (destination->type != 8 && is_type(source->type) && (source->type > 8 || source->palette));
+    if (!drawable) {
         warn(xv_str_format("Can't copy a %d bpp bitmap into a %d bpp one in xv_bit_copy ()",
                            source->type, destination->type)
                  .c_str());
         return false;
     }
     return destination->pixels && source->pixels;
+}
+
+Colour source_colour(const XV_BITMAP *bitmap, long i, bool *is_transparent);
+
+// Whether pixel i of the bitmap is its type's transparent colour.
+bool is_key(const XV_BITMAP *bitmap, long i, const uint8_t key[4]) {
+    if (bitmap->type == 8) {
+        return bitmap->pixels[i] == 0;
+    }
+    if (bitmap->type == 4) {
+        uint8_t pair = bitmap->pixels[i / 2];
+        return (i % 2 ? pair & 15 : pair >> 4) == 0;
+    }
+    int size = bytes_per_pixel(bitmap->type);
+    return memcmp(bitmap->pixels + i * size, key, std::min(size, 3)) == 0;
+}
+
+// Source and destination of different depths: each pixel as a colour.
+void copy_colours(XV_BITMAP *destination, const XV_BITMAP *source, const CopyPlan &plan,
+                  bool transparent, int flags) {
+    uint8_t key[4];
+    transparent_key(source->type, key);
+    int size = bytes_per_pixel(destination->type);
+    bool by_alpha = (flags & XV_BIT_COPY_ALPHA) && source->type == 32;
+    for (int row = 0; row < plan.target.height; ++row) {
+        uint8_t *out =
+            destination->pixels +
+            (static_cast<long>(plan.target.y + row) * destination->width + plan.target.x) * size;
+        for (int column = 0; column < plan.target.width; ++column, out += size) {
+            long i = static_cast<long>(plan.source_y[row]) * source->width + plan.source_x[column];
+            if (transparent && is_key(source, i, key)) {
+                continue;
+            }
+            bool unused;
+            Colour colour = source_colour(source, i, &unused);
+            if (by_alpha || (transparent && transparency > 0)) {
+                blend(destination, out, colour, by_alpha);
+            } else {
+                write_colour(destination->type, out, colour);
+            }
+        }
+    }
 }
 
 template <int Bytes>
@@ -214,6 +261,10 @@ int copy_soft(XV_BITMAP *destination, XV_BITMAP *source, const XV_RECT *to, cons
     CopyPlan plan;
     if (!plan_copy(destination, source, to, from, flags, &plan)) {
         return 1; // nothing of it lands in the destination
+    }
+    if (source->type != destination->type) {
+        copy_colours(destination, source, plan, transparent, flags);
+        return 1;
     }
     switch (bytes_per_pixel(destination->type)) {
     case 1:

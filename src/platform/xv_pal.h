@@ -19,6 +19,7 @@ struct XV_PALETTE {
     uint16_t references; // 1 at creation
     uint16_t entries;
     uint8_t type;     // XV_PALETTE_RGB or XV_PALETTE_RGBA
+    uint8_t changed;  // set by whoever changes the colours (animations), cleared by the reader
     uint8_t *colours; // entries × 3 or 4 bytes
 };
 

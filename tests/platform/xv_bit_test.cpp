@@ -7,21 +7,8 @@ namespace {
 
 using test::write_file;
 
-// The platform with its file layer; every test must end owning nothing.
-class BitTest : public test::PlatformTest {
+class BitTest : public test::FileLayerTest {
   protected:
-    void SetUp() override {
-        PlatformTest::SetUp();
-        xv_io_init(&io);
-        xv_bit_set_transparency(0);
-    }
-    void TearDown() override {
-        xv_pal_release_shared();
-        xv_io_deinit();
-        EXPECT_EQ(stop_tracker(), 1) << warnings();
-        PlatformTest::TearDown();
-    }
-
     static XV_BITMAP make(int type, int width, int height) {
         XV_BITMAP bitmap;
         XV_RECT area = {0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
@@ -53,7 +40,6 @@ class BitTest : public test::PlatformTest {
         return bitmap;
     }
 
-    XV_IO_CONFIG io{1, nullptr, nullptr};
     int loaded = 0;
 };
 
@@ -172,9 +158,7 @@ TEST_F(BitTest, PcxOfThreePlanesAndTheNameThatChoosesTheLoader) {
     // One line: red plane, green plane, blue plane; 0xC8 needs a count of 1.
     std::string data = std::string("\x10\x20\x30\x40\xC1\xC8\x60", 7);
     // Such a name passes the 8.3 check only when the file layer does not report.
-    xv_io_deinit();
-    io.report = 0;
-    xv_io_init(&io);
+    restart_file_layer(0);
     XV_BITMAP bitmap = load("PICTURE.PCX.PNG", header + data);
     ASSERT_EQ(loaded, 1);
     EXPECT_EQ(bitmap.type, 24);

@@ -72,4 +72,23 @@ void PlatformTest::TearDown() {
     TempDirTest::TearDown();
 }
 
+void FileLayerTest::SetUp() {
+    PlatformTest::SetUp();
+    xv_io_init(&io);
+    xv_bit_set_transparency(0);
+}
+
+void FileLayerTest::restart_file_layer(int report) {
+    xv_io_deinit();
+    io.report = report;
+    xv_io_init(&io);
+}
+
+void FileLayerTest::TearDown() {
+    xv_pal_release_shared();
+    xv_io_deinit();
+    EXPECT_EQ(stop_tracker(), 1) << warnings();
+    PlatformTest::TearDown();
+}
+
 } // namespace test

@@ -47,4 +47,16 @@ class PlatformTest : public TempDirTest {
     bool tracker_running_ = false;
 };
 
+// The platform with its file layer (reporting); every test must end owning
+// nothing, which the tracker's shutdown checks.
+class FileLayerTest : public PlatformTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Starts the file layer again with another report switch.
+    void restart_file_layer(int report);
+
+    XV_IO_CONFIG io{1, nullptr, nullptr};
+};
+
 } // namespace test
