@@ -103,22 +103,28 @@ void decode_colours(XV_PALETTE *palette, Reader in, int scale) {
     }
 }
 
+// Writes one packet of length bytes at (x, y), copied from the chunk or one
+// byte repeated; false when it would pass its line.
+bool put_packet(const Frame &frame, Reader &in, long y, long x, long length, bool copied) {
+    if (!frame.fits(y, x, length)) {
+        return false;
+    }
+    if (!copied) {
+        memset(frame.line(y) + x, in.byte(), length);
+    } else if (const uint8_t *bytes = in.take(length)) {
+        memcpy(frame.line(y) + x, bytes, length);
+    }
+    return true;
+}
+
 void decode_byte_run(const Frame &frame, Reader in) {
     for (long y = 0; y < frame.height && !in.short_read(); ++y) {
         in.byte(); // the packet count: the line's width says when it is full
         for (long x = 0; x < frame.width && !in.short_read();) {
             auto count = static_cast<int8_t>(in.byte());
             long length = count < 0 ? -count : count;
-            if (!frame.fits(y, x, length)) {
+            if (!put_packet(frame, in, y, x, length, count < 0)) {
                 return;
-            }
-            if (count < 0) {
-                const uint8_t *bytes = in.take(length);
-                if (bytes) {
-                    memcpy(frame.line(y) + x, bytes, length);
-                }
-            } else {
-                memset(frame.line(y) + x, in.byte(), length);
             }
             x += length;
         }
@@ -135,16 +141,8 @@ void decode_delta_fli(const Frame &frame, Reader in) {
             x += in.byte();
             auto size = static_cast<int8_t>(in.byte());
             long length = size < 0 ? -size : size;
-            if (!frame.fits(y, x, length)) {
+            if (!put_packet(frame, in, y, x, length, size > 0)) {
                 return;
-            }
-            if (size > 0) {
-                const uint8_t *bytes = in.take(length);
-                if (bytes) {
-                    memcpy(frame.line(y) + x, bytes, length);
-                }
-            } else {
-                memset(frame.line(y) + x, in.byte(), length);
             }
             x += length;
         }
