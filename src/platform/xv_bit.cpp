@@ -414,9 +414,7 @@ void xv_bit_free(XV_BITMAP *bitmap) {
         xv_dsp_3d_interface()->bit_3d_free(bitmap);
     }
     xv_pal_free(bitmap->palette);
-    if (bitmap->pixels) {
-        xv_mem_free(bitmap->pixels);
-    }
+    xv_mem_release(bitmap->pixels);
     *bitmap = XV_BITMAP{};
 }
 

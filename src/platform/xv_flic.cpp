@@ -255,12 +255,6 @@ void decode_frame(XV_FLIC *flic, const uint8_t *chunk, uint32_t size) {
     }
 }
 
-void release(void *block) {
-    if (block) {
-        xv_mem_free(block);
-    }
-}
-
 } // namespace
 
 int xv_flic_open(XV_FLIC *flic, const char *file_name, int mode) {
@@ -310,9 +304,9 @@ int xv_flic_open(XV_FLIC *flic, const char *file_name, int mode) {
 }
 
 void xv_flic_close(XV_FLIC *flic) {
-    release(flic->file_name);
-    release(flic->pixels);
-    release(flic->data);
+    xv_mem_release(flic->file_name);
+    xv_mem_release(flic->pixels);
+    xv_mem_release(flic->data);
     xv_pal_free(flic->palette);
     *flic = XV_FLIC{};
 }

@@ -128,12 +128,8 @@ void raise_case(char *text) {
 // ---- the archive --------------------------------------------------------------
 
 void free_table() {
-    if (layer.table) {
-        XV_FREE(layer.table);
-    }
-    if (layer.entries) {
-        XV_FREE(layer.entries);
-    }
+    xv_mem_release(layer.table);
+    xv_mem_release(layer.entries);
     layer.table = nullptr;
     layer.entries = nullptr;
     layer.entry_count = 0;

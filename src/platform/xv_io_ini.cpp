@@ -90,20 +90,14 @@ void *allocate_labelled(size_t size, const char *label) {
     return block;
 }
 
-void release(void *block) {
-    if (block) {
-        xv_mem_free(block);
-    }
-}
-
 void release_kept(KeptFile *kept) {
-    release(kept->section);
+    xv_mem_release(kept->section);
     xv_mem_free(kept);
 }
 
 void remember_section(KeptFile *kept, const char *section, long position) {
     if (!kept->section || strcmp(kept->section, section) != 0) {
-        release(kept->section);
+        xv_mem_release(kept->section);
         size_t size = strlen(section) + 1;
         kept->section = static_cast<char *>(allocate_labelled(size, section));
         if (kept->section) {
@@ -370,7 +364,7 @@ void xv_io_ini_stop() {
         }
         xv_list_destroy(state.kept);
     }
-    release(state.settings_path);
+    xv_mem_release(state.settings_path);
     state = IniState{};
 }
 

@@ -292,7 +292,7 @@ int xv_mem_deinit() {
     if (!running()) {
         return 0;
     }
-    xv_mem_free(tracker.name_buffer);
+    xv_mem_release(tracker.name_buffer);
     tracker.name_buffer = nullptr;
     tracker.align_masks.clear();
     if (reporting()) {
@@ -396,6 +396,12 @@ int xv_mem_free(void *pointer) {
     }
     xv_error("Warning, did not add with xv_malloc()");
     return 0;
+}
+
+void xv_mem_release(void *pointer) {
+    if (pointer) {
+        xv_mem_free(pointer);
+    }
 }
 
 void *xv_mem_malloc_at(const char *file, int line, size_t size) {

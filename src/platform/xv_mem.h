@@ -34,6 +34,8 @@ void *xv_mem_calloc(size_t count, size_t size);
 void *xv_mem_realloc(void *pointer, size_t size);
 // 0 when freed (or refused with a report), 1 for a null pointer.
 int xv_mem_free(void *pointer);
+// Frees a block its owner may not have got: a null pointer is no fault here.
+void xv_mem_release(void *pointer);
 
 // The same, naming the block after the place of the call.
 void *xv_mem_malloc_at(const char *file, int line, size_t size);

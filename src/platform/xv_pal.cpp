@@ -87,9 +87,7 @@ void xv_pal_free(XV_PALETTE *palette) {
     if (palette->type != XV_PALETTE_RGB && palette->type != XV_PALETTE_RGBA) {
         xv_warning("Wrong palette type", nullptr, XV_MB_OK);
     }
-    if (palette->colours) {
-        xv_mem_free(palette->colours);
-    }
+    xv_mem_release(palette->colours);
     xv_mem_free(palette);
 }
 
