@@ -13,6 +13,8 @@ XV_ERROR_CONFIG error_config = {1};
 XV_LIST_CONFIG list_config = {1};
 XV_MEM_CONFIG mem_config = {1, 0};
 XV_STR_CONFIG str_config = {1};
+XV_FONT_CONFIG font_config = {1};
+XV_MENU_CONFIG menu_config = {1, 800, 600};
 // The archive and the settings file are named once the game has its data.
 XV_IO_CONFIG io_config = {1, nullptr, nullptr};
 
@@ -36,12 +38,15 @@ int app_init(AppDescriptor *descriptor) {
     xv_mem_init(&mem_config);
     xv_str_init(&str_config);
     xv_io_init(&io_config);
+    xv_font_init(&font_config);
+    xv_menu_init(&menu_config);
     gen_info_init();
     return 1;
 }
 
 int app_deinit() {
     gen_info_deinit();
+    xv_font_deinit(); // menus have nothing to stop
     xv_io_deinit(); // names every file still open
     xv_str_deinit();
     xv_mem_deinit(); // names every block still alive

@@ -572,3 +572,13 @@ void xv_bit_set_transparency(int level) {
 int xv_bit_get_transparency() {
     return transparency;
 }
+
+int xv_bit_is_transparent_at(const XV_BITMAP *bitmap, int x, int y) {
+    if (!bitmap || !bitmap->pixels || !is_type(bitmap->type) || x < 0 || y < 0 ||
+        x >= bitmap->width || y >= bitmap->height) {
+        return 1;
+    }
+    uint8_t key[4];
+    transparent_key(bitmap->type, key);
+    return is_key(bitmap, static_cast<long>(y) * bitmap->width + x, key);
+}

@@ -101,5 +101,9 @@ int xv_bit_resize(XV_BITMAP *bitmap, const XV_RECT *size, const XV_RECT *from);
 int xv_bit_convert(XV_BITMAP *bitmap, int target);
 int xv_bit_convert_at(const char *file, int line, XV_BITMAP *bitmap, int target);
 
+// Whether the pixel at (x, y) is the transparent colour; a place outside
+// the bitmap counts as transparent.
+int xv_bit_is_transparent_at(const XV_BITMAP *bitmap, int x, int y);
+
 void xv_bit_set_transparency(int level);
 int xv_bit_get_transparency();

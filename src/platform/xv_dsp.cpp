@@ -1,7 +1,9 @@
 #include "xv_dsp.h"
 
 #include "os_file.h"
+#include "xv_list.h"
 #include "xv_mem.h"
+#include "xv_str.h"
 
 #include <cstdio>
 #include <string>
@@ -134,4 +136,215 @@ void xv_dsp_3d_interface_set(const XV_DSP_3D_INTERFACE *table) {
 
 const XV_DSP_3D_INTERFACE *xv_dsp_3d_interface() {
     return &installed;
+}
+
+// ---- acceleration ---------------------------------------------------------------
+
+static int accelerated = 0;
+
+int xv_dsp_is_accelerated() {
+    return accelerated;
+}
+
+void xv_dsp_set_accelerated(int value) {
+    accelerated = value != 0;
+}
+
+// ---- resize lists ---------------------------------------------------------------
+
+namespace {
+
+struct Size {
+    int width, height;
+};
+Size design_size = {800, 600};
+Size buffer_size = {0, 0};
+
+struct RectEntry {
+    XV_RECT *rectangle;
+    XV_RECT registered;
+};
+struct PointEntry {
+    XV_POINT_FLOAT *point;
+    XV_POINT_FLOAT registered;
+};
+
+XV_LIST *rect_list = nullptr;
+XV_LIST *point_list = nullptr;
+
+bool has_buffer_size() {
+    return buffer_size.width > 0 && buffer_size.height > 0 && design_size.width > 0 &&
+           design_size.height > 0;
+}
+
+int16_t scale(int value, int to, int from) {
+    return static_cast<int16_t>(static_cast<long>(value) * to / from);
+}
+
+void apply(const RectEntry &entry) {
+    if (!has_buffer_size()) {
+        *entry.rectangle = entry.registered;
+        return;
+    }
+    const XV_RECT &r = entry.registered;
+    *entry.rectangle = {scale(r.x, buffer_size.width, design_size.width),
+                        scale(r.y, buffer_size.height, design_size.height),
+                        scale(r.width, buffer_size.width, design_size.width),
+                        scale(r.height, buffer_size.height, design_size.height)};
+}
+
+void apply(const PointEntry &entry) {
+    if (!has_buffer_size()) {
+        *entry.point = entry.registered;
+        return;
+    }
+    entry.point->x = entry.registered.x * buffer_size.width / design_size.width;
+    entry.point->y = entry.registered.y * buffer_size.height / design_size.height;
+}
+
+void warn_at(const char *format, const char *caption, const char *file, int line) {
+    xv_warning(xv_str_format(format, file, line).c_str(), caption, XV_MB_OK);
+}
+
+// Both lists work alike; Traits name what differs between them.
+struct RectTraits {
+    using Entry = RectEntry;
+    using Target = XV_RECT;
+    static XV_LIST *&list() { return rect_list; }
+    static Target *&target(Entry *entry) { return entry->rectangle; }
+    static constexpr const char *duplicate =
+        "Warning: Rectangle already added to the resize list. file %s, line %d";
+    static constexpr const char *duplicate_caption = "in xv_dsp_rect_add ()";
+    static constexpr const char *missing =
+        "Warning: Rectangle not in the resize list. file %s, line %d";
+    static constexpr const char *missing_caption = "in xv_dsp_rect_modify ()";
+};
+struct PointTraits {
+    using Entry = PointEntry;
+    using Target = XV_POINT_FLOAT;
+    static XV_LIST *&list() { return point_list; }
+    static Target *&target(Entry *entry) { return entry->point; }
+    static constexpr const char *duplicate =
+        "Warning: Point_float already added to the resize list. file %s, line %d";
+    static constexpr const char *duplicate_caption = "in xv_dsp_point_float_add ()";
+    static constexpr const char *missing =
+        "Warning: Point_float not in the resize list. file %s, line %d";
+    static constexpr const char *missing_caption = "in xv_dsp_point_float_modify ()";
+};
+
+template <typename Traits>
+typename Traits::Entry *find(const typename Traits::Target *target) {
+    XV_LIST *list = Traits::list();
+    for (XV_LIST_NODE *node = list ? list->head : nullptr; node; node = node->next) {
+        auto *entry = static_cast<typename Traits::Entry *>(node->item);
+        if (Traits::target(entry) == target) {
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+template <typename Traits>
+int add(const char *file, int line, typename Traits::Target *target) {
+    if (!target) {
+        return 0;
+    }
+    if (find<Traits>(target)) {
+        warn_at(Traits::duplicate, Traits::duplicate_caption, file, line);
+        return 0;
+    }
+    if (!Traits::list() && !xv_list_create(&Traits::list())) {
+        return 0;
+    }
+    auto *entry = static_cast<typename Traits::Entry *>(xv_mem_malloc(sizeof(typename Traits::Entry)));
+    if (!entry) {
+        return 0;
+    }
+    xv_mem_set_name(entry, "xv_dsp_rect_add");
+    xv_mem_set_name_at(file, line, entry, "xv_dsp_rect_add");
+    Traits::target(entry) = target;
+    entry->registered = *target;
+    xv_list_append(Traits::list(), entry);
+    apply(*entry);
+    return 1;
+}
+
+template <typename Traits>
+int remove(typename Traits::Target *target) {
+    typename Traits::Entry *entry = find<Traits>(target);
+    if (!entry) {
+        return 0;
+    }
+    xv_list_remove(Traits::list(), entry);
+    xv_mem_free(entry);
+    // An empty list goes, so that nothing outlives the last entry.
+    if (xv_list_count(Traits::list()) == 0) {
+        xv_list_destroy(Traits::list());
+        Traits::list() = nullptr;
+    }
+    return 1;
+}
+
+template <typename Traits>
+int modify(const char *file, int line, typename Traits::Target *target,
+           const typename Traits::Target *values) {
+    typename Traits::Entry *entry = find<Traits>(target);
+    if (!entry) {
+        warn_at(Traits::missing, Traits::missing_caption, file, line);
+        return 0;
+    }
+    if (values) {
+        entry->registered = *values;
+    }
+    apply(*entry);
+    return 1;
+}
+
+template <typename Traits>
+void apply_all() {
+    XV_LIST *list = Traits::list();
+    for (XV_LIST_NODE *node = list ? list->head : nullptr; node; node = node->next) {
+        apply(*static_cast<typename Traits::Entry *>(node->item));
+    }
+}
+
+} // namespace
+
+int xv_dsp_rect_add(const char *file, int line, XV_RECT *rectangle) {
+    return add<RectTraits>(file, line, rectangle);
+}
+
+int xv_dsp_rect_remove(const char *, int, XV_RECT *rectangle) {
+    return remove<RectTraits>(rectangle);
+}
+
+int xv_dsp_rect_modify(const char *file, int line, XV_RECT *rectangle, const XV_RECT *values) {
+    return modify<RectTraits>(file, line, rectangle, values);
+}
+
+int xv_dsp_point_float_add(const char *file, int line, XV_POINT_FLOAT *point) {
+    return add<PointTraits>(file, line, point);
+}
+
+int xv_dsp_point_float_remove(const char *, int, XV_POINT_FLOAT *point) {
+    return remove<PointTraits>(point);
+}
+
+int xv_dsp_point_float_modify(const char *file, int line, XV_POINT_FLOAT *point,
+                              const XV_POINT_FLOAT *values) {
+    return modify<PointTraits>(file, line, point, values);
+}
+
+void xv_dsp_resize_all() {
+    apply_all<RectTraits>();
+    apply_all<PointTraits>();
+}
+
+void xv_dsp_set_design_size(int width, int height) {
+    design_size = {width, height};
+}
+
+void xv_dsp_set_buffer_size(int width, int height) {
+    buffer_size = {width, height};
+    xv_dsp_resize_all();
 }

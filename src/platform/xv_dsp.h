@@ -42,6 +42,36 @@ void xv_dsp_set_pixel_format16(const XV_PIXEL_FORMAT *format);
 uint16_t xv_dsp_pack_pixel(int bits, uint8_t red, uint8_t green, uint8_t blue);
 void xv_dsp_unpack_pixel(int bits, uint16_t pixel, uint8_t *red, uint8_t *green, uint8_t *blue);
 
+// Whether the screen is drawn by a hardware-accelerated 3D card; menu lines
+// may show only with one or only without. Set when 3D starts.
+int xv_dsp_is_accelerated();
+void xv_dsp_set_accelerated(int accelerated);
+
+// Resize lists: rectangles and points the application lays out for the
+// design size, kept scaled to the virtual buffer's size. Each entry keeps
+// the values registered; every rescale starts from them, so sizes never
+// drift. Horizontal values scale by buffer width / design width, vertical
+// ones by buffer height / design height, truncated toward zero.
+struct XV_POINT_FLOAT {
+    float x, y;
+};
+// A rectangle or point already in its list is refused with a warning.
+int xv_dsp_rect_add(const char *file, int line, XV_RECT *rectangle);
+int xv_dsp_rect_remove(const char *file, int line, XV_RECT *rectangle);
+// Registers new values for an entry and scales the rectangle to them.
+int xv_dsp_rect_modify(const char *file, int line, XV_RECT *rectangle, const XV_RECT *values);
+int xv_dsp_point_float_add(const char *file, int line, XV_POINT_FLOAT *point);
+int xv_dsp_point_float_remove(const char *file, int line, XV_POINT_FLOAT *point);
+int xv_dsp_point_float_modify(const char *file, int line, XV_POINT_FLOAT *point,
+                              const XV_POINT_FLOAT *values);
+// Scales every entry from its registered values to the buffer's size.
+void xv_dsp_resize_all();
+// The size the application draws for (800 × 600 until set) and the
+// virtual buffer's size (none until set: entries then keep their values).
+// Setting the buffer's size rescales both lists.
+void xv_dsp_set_design_size(int width, int height);
+void xv_dsp_set_buffer_size(int width, int height);
+
 // Whether the display is open, so that bitmaps reach the screen through
 // the 3D interface rather than the software routines.
 int xv_dsp_is_open();

@@ -175,6 +175,10 @@ const char *xv_error_get_detail() {
     return state.detail;
 }
 
+int xv_error_reporting() {
+    return reporting();
+}
+
 void xv_error_detail() {
     const char *name = xv_error_module_name(state.pending_module);
     const char *message = message_of(state.pending_module, state.pending_code);

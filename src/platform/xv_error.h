@@ -23,6 +23,9 @@ enum {
 
 int xv_error_init(XV_ERROR_CONFIG *config);
 int xv_error_deinit();
+// The error module's own switch: when on, modules report even what their
+// own configuration keeps quiet.
+int xv_error_reporting();
 
 // Registers a module; messages is indexed by code and ends with a null entry.
 // Returns the module's number, or -1 when the table is full.
