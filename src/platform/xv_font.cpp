@@ -211,10 +211,8 @@ struct Loader {
 };
 
 std::string directory_of(const char *file_name) {
-    const char *slash = strrchr(file_name, '/');
-    const char *backslash = strrchr(file_name, '\\');
-    const char *end = std::max(slash, backslash);
-    return end ? std::string(file_name, end + 1) : std::string();
+    char directory[kMaxImageName + 1];
+    return xv_io_fgetdir(file_name, directory, sizeof directory) > 0 ? directory : "";
 }
 
 bool read_text(const Loader &loader, const char *section, const char *key, char *buffer,
@@ -313,11 +311,11 @@ bool append_frame(XV_FONT_CHAR *character, const XV_FONT_FRAME &frame) {
 // Cuts one character's cell from the image: a new character, or another
 // frame of one met before when the options allow it.
 void cut_character(Loader &loader, uint32_t code, XV_BITMAP *image, int x, int y, int width,
-                   int height, bool new_palette) {
+                   int height, bool new_palette, bool next_frame) {
     XV_FONT *font = loader.font;
     XV_FONT_FRAME frame = make_frame(loader, code, image, x, y, width, height, new_palette);
     if (XV_FONT_ENTRY *entry = entry_of(font, code)) {
-        if (!(loader.options & XV_FONT_LOAD_MORE_FRAMES) || entry->alias) {
+        if (!next_frame && !(loader.options & XV_FONT_LOAD_MORE_FRAMES)) {
             raise(DEFINED_TWICE, code_text(code));
             return;
         }
@@ -342,8 +340,11 @@ void cut_character(Loader &loader, uint32_t code, XV_BITMAP *image, int x, int y
 }
 
 // Cuts row `row` (from 0) of cells from the image, one character a cell.
+// An animation's frames after its first add frames to the characters the
+// first one made.
 void cut_line(Loader &loader, const std::vector<uint32_t> &codes, const char *line, int row,
-              XV_BITMAP *image, int cell_width, int cell_height, bool new_palette) {
+              XV_BITMAP *image, int cell_width, int cell_height, bool new_palette,
+              bool next_frame = false) {
     long line_width = static_cast<long>(codes.size()) * cell_width;
     long top = static_cast<long>(row) * cell_height;
     if (line_width > image->width || top + cell_height > image->height) {
@@ -362,7 +363,7 @@ void cut_line(Loader &loader, const std::vector<uint32_t> &codes, const char *li
             break;
         }
         cut_character(loader, codes[i], image, static_cast<int>(left), static_cast<int>(top),
-                      cell_width, cell_height, new_palette && i == 0);
+                      cell_width, cell_height, new_palette && i == 0, next_frame);
     }
 }
 
@@ -536,7 +537,7 @@ bool load_animation(Loader &loader, const char *name, int type, int line_count) 
         for (int j = 0; j < line_count; ++j) {
             if (!lines[j].codes.empty()) {
                 cut_line(loader, lines[j].codes, lines[j].text.c_str(), j, image,
-                         loader.font->width, loader.font->height, new_palette);
+                         loader.font->width, loader.font->height, new_palette, f > 0);
                 new_palette = false;
             }
         }
@@ -686,9 +687,7 @@ bool read_properties(Loader &loader) {
 
 int xv_font_init(XV_FONT_CONFIG *config) {
     state.config = config;
-    if (state.module < 0) {
-        state.module = xv_error_register("Font", messages);
-    }
+    state.module = xv_error_register("Font", messages);
     if (!state.format_buffer) {
         state.format_buffer = static_cast<char *>(xv_mem_calloc(1, XV_FONT_FORMAT_SIZE));
         label(state.format_buffer, "xv_font format buffer");
@@ -711,11 +710,12 @@ int xv_font_load(XV_FONT *font, const char *file_name, int options) {
         return 0;
     }
     *font = XV_FONT{};
-    if (xv_io_fexist(file_name, XV_IO_THROUGH_LAYER) != 1) {
+    if (!xv_io_fexist(file_name, XV_IO_THROUGH_LAYER)) {
         raise(NO_FILE, file_name);
         return 0;
     }
     Loader loader{font, file_name, directory_of(file_name), options};
+    XV_INI_QUIET quiet; // missing keys are reported below, as font errors
     xv_io_ini_set_mode(file_name, KEEP_OPEN);
     bool loaded = read_properties(loader);
     if (loaded) {

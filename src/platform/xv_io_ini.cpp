@@ -451,6 +451,14 @@ int xv_io_ini_write_float(const char *section, const char *key, float value,
     return xv_io_ini_write(section, key, xv_str_format("%f", value).c_str(), file_name);
 }
 
+XV_INI_QUIET::XV_INI_QUIET() : saved_(suppressed) {
+    suppressed |= KEY_ERRORS_OFF | SECTION_ERRORS_OFF;
+}
+
+XV_INI_QUIET::~XV_INI_QUIET() {
+    suppressed = saved_;
+}
+
 int xv_io_ini_set_mode(const char *file_name, int mode) {
     switch (mode) {
     case KEY_ERRORS_OFF:

@@ -29,6 +29,19 @@ int xv_io_ini_write_int(const char *section, const char *key, int value, const c
 int xv_io_ini_write_float(const char *section, const char *key, float value, const char *file_name);
 
 int xv_io_ini_set_mode(const char *file_name, int mode);
+
+// While one lives, missing keys and sections go unreported: for loaders
+// that read optional keys and report what is missing in their own words.
+class XV_INI_QUIET {
+  public:
+    XV_INI_QUIET();
+    ~XV_INI_QUIET();
+    XV_INI_QUIET(const XV_INI_QUIET &) = delete;
+    XV_INI_QUIET &operator=(const XV_INI_QUIET &) = delete;
+
+  private:
+    int saved_;
+};
 // Selector 1: whether the last read failed.
 int xv_io_ini_status(int selector);
 // The settings file, under the start directory.

@@ -365,9 +365,7 @@ XV_MENU empty_menu() {
 
 int xv_menu_init(XV_MENU_CONFIG *config) {
     state.config = config;
-    if (state.module < 0) {
-        state.module = xv_error_register("Menu", messages);
-    }
+    state.module = xv_error_register("Menu", messages);
     return 1;
 }
 
@@ -378,7 +376,7 @@ int xv_menu_load(XV_MENU *menu, const char *file_name, const char *section,
         return 0;
     }
     *menu = empty_menu();
-    if (xv_io_fexist(file_name, XV_IO_THROUGH_LAYER) != 1) {
+    if (!xv_io_fexist(file_name, XV_IO_THROUGH_LAYER)) {
         raise(NO_FILE, file_name);
         return 0;
     }
@@ -388,6 +386,7 @@ int xv_menu_load(XV_MENU *menu, const char *file_name, const char *section,
     }
     Loader loader{menu, file_name, section};
     int percent[4];
+    XV_INI_QUIET quiet; // missing keys are reported below, as menu errors
     xv_io_ini_set_mode(file_name, KEEP_OPEN);
     bool loaded = read_menu_keys(loader, percent);
     if (loaded) {
