@@ -47,7 +47,7 @@ int app_init(AppDescriptor *descriptor) {
 int app_deinit() {
     gen_info_deinit();
     xv_font_deinit(); // menus have nothing to stop
-    xv_io_deinit(); // names every file still open
+    xv_io_deinit();   // names every file still open
     xv_str_deinit();
     xv_mem_deinit(); // names every block still alive
     xv_list_deinit();

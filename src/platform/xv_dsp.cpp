@@ -256,7 +256,8 @@ int add(const char *file, int line, typename Traits::Target *target) {
     if (!Traits::list() && !xv_list_create(&Traits::list())) {
         return 0;
     }
-    auto *entry = static_cast<typename Traits::Entry *>(xv_mem_malloc(sizeof(typename Traits::Entry)));
+    auto *entry =
+        static_cast<typename Traits::Entry *>(xv_mem_malloc(sizeof(typename Traits::Entry)));
     if (!entry) {
         return 0;
     }

@@ -215,8 +215,7 @@ std::string directory_of(const char *file_name) {
     return xv_io_fgetdir(file_name, directory, sizeof directory) > 0 ? directory : "";
 }
 
-bool read_text(const Loader &loader, const char *section, const char *key, char *buffer,
-               int size) {
+bool read_text(const Loader &loader, const char *section, const char *key, char *buffer, int size) {
     xv_io_ini_read(section, key, buffer, size, loader.file_name);
     return !xv_io_ini_status(1);
 }
@@ -555,8 +554,8 @@ bool load_section(Loader &loader, int index) {
     int type = 0, line_count = 0;
     if (!read_text(loader, loader.section, "Name", name, kMaxImageName) ||
         !read_int(loader, loader.section, "Type", &type) ||
-        !read_count(loader, loader.section, "NumLines", "NbLines", &line_count) ||
-        line_count < 0 || line_count > 999) {
+        !read_count(loader, loader.section, "NumLines", "NbLines", &line_count) || line_count < 0 ||
+        line_count > 999) {
         return false;
     }
     switch (type) {
@@ -796,10 +795,10 @@ int xv_font_utf_8_to_unicode(uint32_t **buffer, int *capacity, const char *text,
     int needed = static_cast<int>(codes.size()) + 1;
     if (needed > *capacity && (flags & XV_FONT_GROW)) {
         // A byte a code: exactly the text. Decoded: in steps of ten.
-        int grown = !(flags & XV_FONT_UTF_8) || !*buffer
-                        ? needed
-                        : *capacity + (needed - *capacity + kCodeGrowth - 1) / kCodeGrowth *
-                                          kCodeGrowth;
+        int grown =
+            !(flags & XV_FONT_UTF_8) || !*buffer
+                ? needed
+                : *capacity + (needed - *capacity + kCodeGrowth - 1) / kCodeGrowth * kCodeGrowth;
         auto *codes_buffer =
             static_cast<uint32_t *>(xv_mem_realloc(*buffer, sizeof(uint32_t) * grown));
         if (!codes_buffer) {
@@ -854,16 +853,17 @@ void draw_glyph(XV_BITMAP *destination, XV_BITMAP *image, XV_RECT from, long x, 
     if (right <= left || bottom <= top) {
         return;
     }
-    XV_RECT source = {static_cast<int16_t>(from.x + left - x), static_cast<int16_t>(from.y + top - y),
-                      static_cast<int16_t>(right - left), static_cast<int16_t>(bottom - top)};
+    XV_RECT source = {static_cast<int16_t>(from.x + left - x),
+                      static_cast<int16_t>(from.y + top - y), static_cast<int16_t>(right - left),
+                      static_cast<int16_t>(bottom - top)};
     XV_RECT to = {static_cast<int16_t>(left), static_cast<int16_t>(top), source.width,
                   source.height};
     xv_bit_copy_transp(destination, image, &to, &source, 0);
 }
 
 bool overlaps(const XV_RECT &area, const XV_BITMAP *bitmap) {
-    return area.width > 0 && area.height > 0 && area.x < bitmap->width &&
-           area.y < bitmap->height && area.x + area.width > 0 && area.y + area.height > 0;
+    return area.width > 0 && area.height > 0 && area.x < bitmap->width && area.y < bitmap->height &&
+           area.x + area.width > 0 && area.y + area.height > 0;
 }
 
 } // namespace
@@ -889,8 +889,8 @@ int xv_font_draw_text(XV_FONT *font, XV_BITMAP *destination, const XV_RECT *area
         raise(INVALID_FONT);
         return 0;
     }
-    XV_RECT box = area ? *area
-                       : XV_RECT{0, 0, destination->width, static_cast<int16_t>(font->height)};
+    XV_RECT box =
+        area ? *area : XV_RECT{0, 0, destination->width, static_cast<int16_t>(font->height)};
     if (!overlaps(box, destination)) {
         return 0;
     }

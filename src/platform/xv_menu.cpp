@@ -151,8 +151,8 @@ bool read_menu_keys(const Loader &loader, int percent[4]) {
 
 bool load_texts(const Loader &loader, XV_MENU_LINE *line, int i) {
     for (int j = 0; j < line->num_options; ++j) {
-        std::string key = line->num_options > 1 ? key_of("Line_%02d_%02d", i, j + 1)
-                                                : key_of("Line_%02d", i);
+        std::string key =
+            line->num_options > 1 ? key_of("Line_%02d_%02d", i, j + 1) : key_of("Line_%02d", i);
         char text[kMaxText + 1] = "";
         if (!loader.read_text(key.c_str(), text, kMaxText)) {
             raise(NO_LINE, loader.where(key.c_str()));
@@ -189,7 +189,8 @@ bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
             options = 1;
         }
         if (options < 1 || options > kMaxOptions) {
-            raise(INVALID_FORMAT, xv_str_format("%s=%d", loader.where(key.c_str()).c_str(), options));
+            raise(INVALID_FORMAT,
+                  xv_str_format("%s=%d", loader.where(key.c_str()).c_str(), options));
             options = 1;
         }
         line->num_options = options;
@@ -205,8 +206,8 @@ bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
             }
         }
     }
-    for (auto [format, field] : {std::pair{"Font_%02d", &line->font_mode},
-                                 std::pair{"Align_%02d", &line->align}}) {
+    for (auto [format, field] :
+         {std::pair{"Font_%02d", &line->font_mode}, std::pair{"Align_%02d", &line->align}}) {
         key = key_of(format, i);
         *field = 1;
         if (!loader.read_int(key.c_str(), field)) {
@@ -229,7 +230,8 @@ bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
 
 // The pen's flags for a line: proportional, centred.
 int text_flags(const XV_MENU_LINE &line) {
-    return (line.font_mode == 1 ? XV_FONT_PROPORTIONAL : 0) | (line.align == 1 ? XV_FONT_CENTRE : 0);
+    return (line.font_mode == 1 ? XV_FONT_PROPORTIONAL : 0) |
+           (line.align == 1 ? XV_FONT_CENTRE : 0);
 }
 
 // Lines stand one under another, a pitch high and Space apart; the widest
@@ -252,7 +254,8 @@ void lay_out(XV_MENU *menu, const int percent[4], XV_FONT *font, int flags) {
         XV_MENU_LINE &line = menu->lines[i];
         for (int j = 0; j < line.num_options; ++j) {
             XV_RECT size = {};
-            xv_font_text_size(font, line.options[j].text, &size, text_flags(line) & XV_FONT_PROPORTIONAL);
+            xv_font_text_size(font, line.options[j].text, &size,
+                              text_flags(line) & XV_FONT_PROPORTIONAL);
             line.options[j].area.width = size.width;
             widest = std::max<long>(widest, size.width);
         }
@@ -464,7 +467,8 @@ void xv_menu_activate(XV_MENU *menu, int flags) {
 }
 
 int xv_menu_key(XV_MENU *menu, int key) {
-    if (!menu || !menu->active || elapsed_since(menu->activation_time) < static_cast<uint32_t>(std::max(0, menu->delay))) {
+    if (!menu || !menu->active ||
+        elapsed_since(menu->activation_time) < static_cast<uint32_t>(std::max(0, menu->delay))) {
         return XV_MENU_NOTHING;
     }
     menu->last_key_time = os_tick_count();

@@ -25,8 +25,8 @@
 #include <cstdint>
 
 struct XV_MENU_CONFIG {
-    int report;        // non-zero: allocations named and every menu error reported
-    int screen_width;  // the screen positions in percent refer to
+    int report;       // non-zero: allocations named and every menu error reported
+    int screen_width; // the screen positions in percent refer to
     int screen_height;
 };
 

@@ -1,6 +1,5 @@
 #include "flic_writer.h"
 #include "fontgen.h"
-#include "picture_writer.h"
 #include "test_support.h"
 
 #include <algorithm>
@@ -12,31 +11,8 @@ namespace {
 using test::count_occurrences;
 using test::write_file;
 
-constexpr int kCell = 6; // test glyphs are kCell × kCell
-
-// A sheet of test glyphs: glyph k of a row fills the first k + 1 columns of
-// its cell with index 10 + k, so that each is known by colour and width.
-std::string sheet_png(int cells_across, int rows) {
-    test::PngPicture picture;
-    picture.width = cells_across * kCell;
-    picture.height = rows * kCell;
-    picture.colour_type = 3;
-    picture.rows.assign(picture.width * picture.height, 0);
-    for (int row = 0; row < rows; ++row) {
-        for (int k = 0; k < cells_across; ++k) {
-            for (int y = 0; y < kCell; ++y) {
-                for (int x = 0; x <= k % kCell; ++x) {
-                    picture.rows[(row * kCell + y) * picture.width + k * kCell + x] =
-                        static_cast<uint8_t>(10 + k);
-                }
-            }
-        }
-    }
-    for (int i = 0; i < 256; ++i) {
-        picture.palette.insert(picture.palette.end(), {uint8_t(i), uint8_t(255 - i), 7});
-    }
-    return test::encode_png(picture);
-}
+using test::glyph_sheet_png;
+constexpr int kCell = test::kGlyphCell;
 
 std::string font_file(int version, const std::string &sections) {
     return "[Font Properties]\r\nName=Test\r\nVersion=" + std::to_string(version) +
@@ -57,7 +33,7 @@ class FontTest : public test::FileLayerTest {
     // One picture section of cells_across × rows cells with these lines.
     int load(const std::string &lines, int options = 0, int version = 2, int cells_across = 4,
              int rows = 2, const std::string &extra = "") {
-        write_file("fonts/glyphs.png", sheet_png(cells_across, rows));
+        write_file("fonts/glyphs.png", glyph_sheet_png(cells_across, rows));
         std::string section = version == 1 ? "[File001]" : "[File000001]";
         write_file("fonts/test.fnt",
                    font_file(version, "NumFiles=1\r\n\r\n" + section +
@@ -220,7 +196,7 @@ TEST_F(FontTest, DamagedDescriptionsAreRefusedOrLoadWhatTheyCan) {
 
     // Old key names, a missing section, an unknown type and a missing line:
     // the font loads what it can and says so.
-    write_file("glyphs.png", sheet_png(4, 1));
+    write_file("glyphs.png", glyph_sheet_png(4, 1));
     write_file("partial.fnt", font_file(2, "NbFiles=4\r\n[File000001]\r\nName=glyphs.png\r\n"
                                            "Type=1\r\nNbLines=2\r\nLine001=AB\r\n"
                                            "[File000003]\r\nName=glyphs.png\r\nType=9\r\n"
@@ -249,9 +225,9 @@ TEST_F(FontTest, Utf8DecodingReportsBadSequencesAndNeverReadsPastTheEnd) {
 
     // A byte that cannot lead is skipped; a bad continuation is reported and
     // decoding goes on; a sequence cut by the end stops it.
-    EXPECT_EQ(xv_font_utf_8_to_unicode(&codes, &capacity, "\x80z\xC3(y",
-                                       XV_FONT_GROW | XV_FONT_UTF_8),
-              3);
+    EXPECT_EQ(
+        xv_font_utf_8_to_unicode(&codes, &capacity, "\x80z\xC3(y", XV_FONT_GROW | XV_FONT_UTF_8),
+        3);
     EXPECT_EQ(codes[0], 'z');
     EXPECT_EQ(codes[2], 'y');
     EXPECT_EQ(count_occurrences(warnings(), "The string isn't UTF-8 compliant"), 2);
@@ -327,8 +303,7 @@ TEST_F(FontTest, OneCharacterDrawsScaledFittedOrAtItsPlace) {
 
     memset(page.pixels, 0, 24 * 24);
     area = {0, 0, 24, 12};
-    EXPECT_EQ(xv_font_draw_char(&font, 'D', 1, &page, &area,
-                                XV_FONT_SCALED | XV_FONT_KEEP_ASPECT),
+    EXPECT_EQ(xv_font_draw_char(&font, 'D', 1, &page, &area, XV_FONT_SCALED | XV_FONT_KEEP_ASPECT),
               12);
     EXPECT_EQ(page.pixels[6 * 24 + 5], 0) << "a square glyph, centred";
     EXPECT_EQ(page.pixels[6 * 24 + 6], 13);

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "picture_writer.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,28 @@ std::string read_file(const std::string &path) {
     std::stringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+std::string glyph_sheet_png(int cells_across, int rows) {
+    PngPicture picture;
+    picture.width = cells_across * kGlyphCell;
+    picture.height = rows * kGlyphCell;
+    picture.colour_type = 3;
+    picture.rows.assign(picture.width * picture.height, 0);
+    for (int row = 0; row < rows; ++row) {
+        for (int k = 0; k < cells_across; ++k) {
+            for (int y = 0; y < kGlyphCell; ++y) {
+                for (int x = 0; x <= k % kGlyphCell; ++x) {
+                    picture.rows[(row * kGlyphCell + y) * picture.width + k * kGlyphCell + x] =
+                        static_cast<uint8_t>(10 + k);
+                }
+            }
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        picture.palette.insert(picture.palette.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(7)});
+    }
+    return encode_png(picture);
 }
 
 void write_file(const std::string &path, const std::string &content) {

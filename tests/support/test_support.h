@@ -16,6 +16,13 @@ void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
 int count_occurrences(const std::string &text, const std::string &part);
 
+// Test glyphs, kGlyphCell pixels square, in an 8-bit PNG whose palette
+// entry i is (i, 255 - i, 7): the glyph in cell k of a row fills the first
+// k % kGlyphCell + 1 columns of its cell with index 10 + k, so that each is
+// known by its colour and its width.
+constexpr int kGlyphCell = 6;
+std::string glyph_sheet_png(int cells_across, int rows);
+
 // Runs each test in a fresh temporary directory, removed afterwards: the
 // platform writes "Warning.txt" and the engine its logs to the current one.
 class TempDirTest : public ::testing::Test {

@@ -65,8 +65,8 @@ uint8_t index_of(uint8_t coverage) {
     if (coverage < kCoverageThreshold) {
         return 0;
     }
-    return static_cast<uint8_t>(1 + (coverage - kCoverageThreshold) * 254 /
-                                        (255 - kCoverageThreshold));
+    return static_cast<uint8_t>(1 +
+                                (coverage - kCoverageThreshold) * 254 / (255 - kCoverageThreshold));
 }
 
 // Index 0 is the transparent background; 1..255 run from a dark edge to

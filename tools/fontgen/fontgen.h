@@ -8,14 +8,14 @@
 #include <vector>
 
 struct FontRequest {
-    std::string font_file;        // a TrueType or OpenType font
-    std::string name;             // the font's name in its description
-    std::string output;           // path without extension: .fnt, .png and .pal are written
-    int pixel_size = 24;          // the em size
-    int cell_width = 0;           // 0: the widest advance of the chosen glyphs
-    int cell_height = 0;          // 0: the face's line height
-    int columns = 16;             // cells a row of the sheet
-    std::vector<uint32_t> codes;  // code points; those the font lacks are left out
+    std::string font_file;       // a TrueType or OpenType font
+    std::string name;            // the font's name in its description
+    std::string output;          // path without extension: .fnt, .png and .pal are written
+    int pixel_size = 24;         // the em size
+    int cell_width = 0;          // 0: the widest advance of the chosen glyphs
+    int cell_height = 0;         // 0: the face's line height
+    int columns = 16;            // cells a row of the sheet
+    std::vector<uint32_t> codes; // code points; those the font lacks are left out
     uint8_t colour[3] = {255, 255, 255};
 };
 
