@@ -471,8 +471,8 @@ bool animation_window(Loader &loader, XV_FLIC *flic, int type, int line_count, X
             x = left, y = top, width = right - left + 1, height = bottom - top + 1;
         }
     }
-    if (x < 0 || y < 0 || width < 1 || height < 1 || x + width > flic->width ||
-        y + height > flic->height) {
+    if (x < 0 || y < 0 || width < 1 || height < 1 || width > INT16_MAX || height > INT16_MAX ||
+        x + width > flic->width || y + height > flic->height) {
         return false;
     }
     *window = {static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(width),

@@ -60,8 +60,8 @@ struct XV_FONT_FRAME {
     uint8_t new_palette; // the first frame cut from a picture with a palette of its own
     XV_BITMAP *image;    // the picture the cell is cut from, owned by the font
     int16_t x, y;        // the cell in the picture
-    XV_RECT cell;        // the cell as cut
-    XV_RECT visible;     // its non-transparent part
+    XV_RECT cell;        // the cell as cut, in the picture
+    XV_RECT visible;     // its non-transparent part, from the cell's corner
 };
 
 struct XV_FONT_CHAR {
