@@ -1,7 +1,11 @@
 #include "os_time.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -20,4 +24,56 @@ uint32_t os_tick_count() {
 
 void os_tick_fake(const uint32_t *clock) {
     fake_clock.store(clock);
+}
+
+struct OsTimer {
+    std::chrono::milliseconds period{};
+    OS_TIMER_CALLBACK callback = nullptr;
+    void *data = nullptr;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;
+    std::thread thread;
+
+    void run() {
+        auto next = std::chrono::steady_clock::now() + period;
+        std::unique_lock lock(mutex);
+        while (!wake.wait_until(lock, next, [this] { return stopping; })) {
+            lock.unlock();
+            callback(data);
+            lock.lock();
+            next += period;
+            // A machine that stalled for many periods catches up with one
+            // call, not a burst of them.
+            auto now = std::chrono::steady_clock::now();
+            if (next < now) {
+                next = now;
+            }
+        }
+    }
+};
+
+OsTimer *os_timer_start(uint32_t period, OS_TIMER_CALLBACK callback, void *data) {
+    if (period == 0 || !callback) {
+        return nullptr;
+    }
+    auto *timer = new OsTimer;
+    timer->period = std::chrono::milliseconds(period);
+    timer->callback = callback;
+    timer->data = data;
+    timer->thread = std::thread([timer] { timer->run(); });
+    return timer;
+}
+
+void os_timer_stop(OsTimer *timer) {
+    if (!timer) {
+        return;
+    }
+    {
+        std::lock_guard lock(timer->mutex);
+        timer->stopping = true;
+    }
+    timer->wake.notify_all();
+    timer->thread.join();
+    delete timer;
 }
