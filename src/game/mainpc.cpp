@@ -1,11 +1,35 @@
-// The program's entry.
+#include "mainpc.h"
+
+#include "os_time.h"
+#include "players.h"
 #include "wrappers.h"
+#include "xv.h"
+
+#include <algorithm>
+#include <atomic>
+#include <string>
 
 namespace {
 
 constexpr uint32_t kHeapSize = 16 * 1024 * 1024;
+constexpr uint32_t kTimerPeriod = 10;
+constexpr float kStepRate = 30.0f; // game steps a second
+constexpr int kMostSteps = 3;
+constexpr int kRateFrames = 10;
 
 AppDescriptor descriptor;
+AppState state;
+
+struct FrameClock {
+    uint32_t timer_id = 0;
+    // The timer thread counts; the main thread only asks whether it has.
+    std::atomic<uint32_t> ticks{0};
+    float rate = kStepRate;
+    float rate_sum = 0.0f;
+    int rate_frames = 0;
+    uint32_t previous_tick = 0;
+};
+FrameClock clock_state;
 
 std::string join_arguments(int count, char **arguments) {
     std::string line;
@@ -16,16 +40,104 @@ std::string join_arguments(int count, char **arguments) {
     return line;
 }
 
+void frame_input() {
+    // The input devices and the players' controls arrive with the input module.
+}
+
+void frame_render() {
+    // The world and the publisher slideshow arrive with the engine and the screens.
+}
+
+void run_steps() {
+    float steps[kMostSteps];
+    int count = frame_steps(clock_state.rate, steps);
+    for (int i = 0; i < count; ++i) {
+        game_step(steps[i]);
+    }
+}
+
 } // namespace
 
-int main(int argc, char **argv) {
+AppState *app_state() {
+    return &state;
+}
+
+int frame_steps(float rate, float steps[3]) {
+    if (rate == 0.0f) {
+        return 0;
+    }
+    float left = std::min(kStepRate / rate, static_cast<float>(kMostSteps));
+    int count = 0;
+    for (; left > 0.0f; left -= 1.0f) {
+        steps[count++] = std::min(left, 1.0f);
+    }
+    return count;
+}
+
+void frame_rate_update() {
+    uint32_t now = os_tick_count();
+    int64_t elapsed = static_cast<int64_t>(now) - clock_state.previous_tick;
+    // Two frames in one millisecond count as a thousand a second.
+    clock_state.rate_sum += elapsed == 0 ? 1000.0f : 1000.0f / static_cast<float>(elapsed);
+    if (++clock_state.rate_frames == kRateFrames) {
+        clock_state.rate = clock_state.rate_sum / static_cast<float>(clock_state.rate_frames);
+        clock_state.rate_sum = 0.0f;
+        clock_state.rate_frames = 0;
+    }
+    clock_state.previous_tick = now;
+}
+
+float frame_rate() {
+    return clock_state.rate;
+}
+
+void frame_timer_tick(uint32_t) {
+    if (state.active && state.display_ready) {
+        clock_state.ticks++;
+    }
+    // The demo music is fed from here once there is sound.
+}
+
+uint32_t frame_ticks() {
+    return clock_state.ticks;
+}
+
+int frame_run() {
+    if (!state.active || !state.display_ready || clock_state.ticks == 0) {
+        return 0;
+    }
+    frame_input();
+    frame_render();
+    frame_rate_update();
+    run_steps();
+    return 1;
+}
+
+void frame_reset() {
+    clock_state.ticks = 0;
+    clock_state.rate = kStepRate;
+    clock_state.rate_sum = 0.0f;
+    clock_state.rate_frames = 0;
+    clock_state.previous_tick = 0;
+    state.active = 0;
+    state.display_ready = 0;
+}
+
+int pinwheel_main(int argc, char **argv) {
     descriptor.command_line = join_arguments(argc, argv);
     descriptor.heap_size = kHeapSize;
+    descriptor.state = &state;
     if (!app_init(&descriptor)) {
+        return 0;
+    }
+    clock_state.timer_id = xv_timer_init(frame_timer_tick, kTimerPeriod);
+    if (!clock_state.timer_id) {
         return 0;
     }
     // Without a window there is no frame to run: the program stops in order
     // as soon as it has started.
+    xv_timer_deinit(&clock_state.timer_id);
+    clock_state.ticks = 0;
     system_deinit();
     return 0;
 }

@@ -1,13 +1,33 @@
 // Start-up and shut-down of the platform and engine for the application.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+
+struct XV_BITMAP;
+
+// What the platform modules report back through pointers they keep.
+// The frame timer's thread reads the activation flags, so they are atomic.
+struct AppState {
+    std::atomic<int32_t> active{0};        // the window is active
+    std::atomic<int32_t> display_ready{0}; // a video mode is set
+    int32_t display_status[3] = {};
+    XV_BITMAP *screen = nullptr; // the bitmap 2D pictures are drawn into
+    void *info_3d = nullptr;
+    std::atomic<int32_t> sound_active{0};
+    int32_t digital_music = 1;
+    int32_t sound_effects = 1;
+    int32_t music_volume = 70;
+    int32_t sound_volume = 80;
+    int32_t interpolation = 4;
+};
 
 // The application's start-up record, filled by the entry and kept by app_init.
 struct AppDescriptor {
     std::string command_line;
     uint32_t heap_size; // bytes of the tracked heap
+    AppState *state;
 };
 
 // Starts every module in order; 0 when start-up must stop.

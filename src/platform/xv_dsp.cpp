@@ -1,16 +1,19 @@
 #include "xv_dsp.h"
 
 #include "os_file.h"
+#include "os_time.h"
 #include "xv_list.h"
 #include "xv_mem.h"
 #include "xv_str.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 static const char warning_log[] = "Warning.txt";
 
 static bool close_requested = false;
+static std::string window_title; // the caption of fatal messages, once there is a window
 
 // Written without allocating: a fatal-signal handler reports through here.
 int xv_warning(const char *text, const char *caption, unsigned style) {
@@ -31,6 +34,12 @@ int xv_warning_at(const char *file, long line, const char *text, const char *cap
     std::string located(static_cast<size_t>(length), '\0');
     snprintf(located.data(), located.size() + 1, "File %s, line %ld\n%s", file, line, text);
     return xv_warning(located.c_str(), caption, style);
+}
+
+int xv_dsp_fatal(const char *text) {
+    xv_warning(text, window_title.empty() ? nullptr : window_title.c_str(), XV_MB_OK);
+    xv_dsp_request_close();
+    return 0;
 }
 
 void xv_dsp_request_close() {
@@ -348,4 +357,50 @@ void xv_dsp_set_design_size(int width, int height) {
 void xv_dsp_set_buffer_size(int width, int height) {
     buffer_size = {width, height};
     xv_dsp_resize_all();
+}
+
+// ---- the timer ------------------------------------------------------------------
+
+namespace {
+
+struct Timer {
+    uint32_t id;
+    XV_TIMER_CALLBACK callback;
+    OsTimer *os_timer;
+};
+std::vector<Timer *> timers;
+uint32_t last_timer_id = 0;
+
+void timer_tick(void *data) {
+    auto *timer = static_cast<Timer *>(data);
+    timer->callback(timer->id);
+}
+
+} // namespace
+
+uint32_t xv_timer_init(XV_TIMER_CALLBACK callback, uint32_t period) {
+    auto *timer = new Timer{++last_timer_id, callback, nullptr};
+    timer->os_timer = callback ? os_timer_start(period, timer_tick, timer) : nullptr;
+    if (!timer->os_timer) {
+        delete timer;
+        xv_dsp_fatal("Timer Init failed. You should restart Windows and try again");
+        return 0;
+    }
+    timers.push_back(timer);
+    return timer->id;
+}
+
+void xv_timer_deinit(uint32_t *timer_id) {
+    if (!timer_id) {
+        return;
+    }
+    for (auto it = timers.begin(); it != timers.end(); ++it) {
+        if ((*it)->id == *timer_id) {
+            os_timer_stop((*it)->os_timer);
+            delete *it;
+            timers.erase(it);
+            break;
+        }
+    }
+    *timer_id = 0;
 }

@@ -24,6 +24,18 @@ int xv_warning(const char *text, const char *caption, unsigned style);
 int xv_warning_at(const char *file, long line, const char *text, const char *caption,
                   unsigned style);
 
+// Shows the text as a warning captioned with the window's title, then asks
+// the application to close. Returns 0, for the caller's failure.
+int xv_dsp_fatal(const char *text);
+
+// The periodic timer: the callback runs every period milliseconds on the
+// timer's own thread, so it may touch only what is safe there. Returns the
+// timer's id, or 0 after a fatal message when no timer could be had.
+using XV_TIMER_CALLBACK = void (*)(uint32_t timer_id);
+uint32_t xv_timer_init(XV_TIMER_CALLBACK callback, uint32_t period);
+// Stops the timer (no call runs after this returns) and zeroes the id.
+void xv_timer_deinit(uint32_t *timer_id);
+
 // Asks the application to close after the current frame, as the close box
 // of the window does. Asked before the window exists, the request waits for it.
 void xv_dsp_request_close();

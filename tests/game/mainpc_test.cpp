@@ -1,0 +1,73 @@
+#include "mainpc.h"
+#include "os_time.h"
+#include "wrappers.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+class FrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        frame_reset();
+        os_tick_fake(&clock);
+    }
+    void TearDown() override {
+        os_tick_fake(nullptr);
+        frame_reset();
+    }
+    std::vector<float> steps_at(float rate) {
+        float steps[3];
+        int count = frame_steps(rate, steps);
+        return std::vector<float>(steps, steps + count);
+    }
+
+    uint32_t clock = 0;
+};
+
+TEST_F(FrameTest, EachFrameRunsUpToThreeStepsOfAThirtiethOfASecond) {
+    EXPECT_EQ(steps_at(60.0f), std::vector<float>({0.5f}));
+    EXPECT_EQ(steps_at(30.0f), std::vector<float>({1.0f}));
+    EXPECT_EQ(steps_at(12.0f), std::vector<float>({1.0f, 1.0f, 0.5f}));
+    EXPECT_EQ(steps_at(5.0f), std::vector<float>({1.0f, 1.0f, 1.0f})) << "not six";
+    EXPECT_TRUE(steps_at(0.0f).empty());
+}
+
+TEST_F(FrameTest, TheRateIsTheMeanOfTenFramesAndStartsAtThirty) {
+    for (int frame = 1; frame <= 9; ++frame) {
+        clock += 100;
+        frame_rate_update();
+        EXPECT_EQ(frame_rate(), 30.0f) << "frame " << frame;
+    }
+    clock += 50;
+    frame_rate_update();
+    EXPECT_FLOAT_EQ(frame_rate(), (9 * 10.0f + 20.0f) / 10);
+    // Two frames in the same millisecond count as a thousand a second.
+    for (int frame = 0; frame < 10; ++frame) {
+        clock += frame == 0 ? 0 : 1;
+        frame_rate_update();
+    }
+    EXPECT_FLOAT_EQ(frame_rate(), 1000.0f);
+}
+
+TEST_F(FrameTest, NoFrameBeforeTheFirstTickNorWhileInactive) {
+    AppState *state = app_state();
+    EXPECT_EQ(frame_run(), 0);
+    frame_timer_tick(1);
+    EXPECT_EQ(frame_ticks(), 0u) << "the timer counts only while active";
+    state->active = 1;
+    state->display_ready = 1;
+    EXPECT_EQ(frame_run(), 0) << "active, but no tick yet";
+    frame_timer_tick(1);
+    EXPECT_EQ(frame_ticks(), 1u);
+    EXPECT_EQ(frame_run(), 1);
+    EXPECT_EQ(frame_run(), 1) << "once ticked, frames run back to back";
+    state->active = 0;
+    EXPECT_EQ(frame_run(), 0);
+    state->active = 1;
+    state->display_ready = 0;
+    EXPECT_EQ(frame_run(), 0);
+}
+
+} // namespace
