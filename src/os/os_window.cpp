@@ -2,6 +2,7 @@
 
 #include "os_leak_check.h"
 #include "os_time.h"
+#include "os_window_sdl.h"
 
 #include <SDL.h>
 
@@ -493,4 +494,8 @@ void os_window_set_data(OS_WINDOW window, void *data) {
 
 void *os_window_data(OS_WINDOW window) {
     return os_window_exists(window) ? window->data : nullptr;
+}
+
+SDL_Window *os_window_sdl(OS_WINDOW window) {
+    return os_window_exists(window) ? window->sdl : nullptr;
 }

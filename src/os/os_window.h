@@ -123,7 +123,7 @@ enum {
 };
 
 // x, y: the client area's corner on the screen, or OS_CENTRED.
-enum { OS_CENTRED = -1 };
+constexpr int OS_CENTRED = -1;
 
 // Creates a window; the procedure gets WM_CREATE before this returns.
 OS_WINDOW os_window_create(const char *title, int x, int y, int width, int height, int flags,

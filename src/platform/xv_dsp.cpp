@@ -12,9 +12,6 @@
 
 static const char warning_log[] = "Warning.txt";
 
-static bool close_requested = false;
-static std::string window_title; // the caption of fatal messages, once there is a window
-
 // Written without allocating: a fatal-signal handler reports through here.
 int xv_warning(const char *text, const char *caption, unsigned style) {
     (void)style; // the box's icon and buttons, once there is a box
@@ -34,20 +31,6 @@ int xv_warning_at(const char *file, long line, const char *text, const char *cap
     std::string located(static_cast<size_t>(length), '\0');
     snprintf(located.data(), located.size() + 1, "File %s, line %ld\n%s", file, line, text);
     return xv_warning(located.c_str(), caption, style);
-}
-
-int xv_dsp_fatal(const char *text) {
-    xv_warning(text, window_title.empty() ? nullptr : window_title.c_str(), XV_MB_OK);
-    xv_dsp_request_close();
-    return 0;
-}
-
-void xv_dsp_request_close() {
-    close_requested = true;
-}
-
-int xv_dsp_close_requested() {
-    return close_requested;
 }
 
 // ---- pixel formats ------------------------------------------------------------
@@ -88,10 +71,6 @@ void xv_dsp_unpack_pixel(int bits, uint16_t pixel, uint8_t *red, uint8_t *green,
     *red = take(pixel, f.red_shift, f.red_bits);
     *green = take(pixel, f.green_shift, f.green_bits);
     *blue = take(pixel, f.blue_shift, f.blue_bits);
-}
-
-int xv_dsp_is_open() {
-    return 0;
 }
 
 // ---- the 3D interface ---------------------------------------------------------

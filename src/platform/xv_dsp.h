@@ -2,8 +2,10 @@
 // The warning box and the close request are the parts every module needs.
 #pragma once
 
+#include "os_window.h"
 #include "xv_rect.h"
 
+#include <atomic>
 #include <cstdint>
 
 struct XV_BITMAP;
@@ -37,7 +39,8 @@ uint32_t xv_timer_init(XV_TIMER_CALLBACK callback, uint32_t period);
 void xv_timer_deinit(uint32_t *timer_id);
 
 // Asks the application to close after the current frame, as the close box
-// of the window does. Asked before the window exists, the request waits for it.
+// of the window does: the window gets WM_CLOSE. Asked before the window
+// exists, the request waits for it.
 void xv_dsp_request_close();
 int xv_dsp_close_requested();
 
@@ -104,3 +107,86 @@ struct XV_DSP_3D_INTERFACE {
 };
 void xv_dsp_3d_interface_set(const XV_DSP_3D_INTERFACE *table);
 const XV_DSP_3D_INTERFACE *xv_dsp_3d_interface();
+
+// ---- the window and its modes ------------------------------------------------------
+
+// A mode the application prefers; the list ends with a width of 0.
+struct XV_DSP_MODE_WISH {
+    uint16_t width, height;
+    uint16_t flags; // XV_DSP_LOW_RES, XV_DSP_HIGH_RES
+};
+enum { XV_DSP_LOW_RES = 1, XV_DSP_HIGH_RES = 2 };
+
+// A mode the display offers.
+struct XV_DSP_MODE {
+    int32_t width, height;
+    int16_t bits;
+    int32_t refresh; // Hz
+    uint32_t flags;  // XV_DSP_MODE_GREYED
+};
+enum { XV_DSP_MODE_GREYED = 4 };
+enum { XV_DSP_NO_MODE = 65535 };
+
+// The display's configuration, kept by pointer from xv_dsp_init.
+struct XV_DSP_CONFIG {
+    int report;
+    const char *class_name; // also names the lock a second copy finds
+    const char *title;
+    const char *menu_name;
+    const char *resource_name;
+    const char *icon_name;
+    const char *cursor_name;
+    const XV_DSP_MODE_WISH *modes;
+    int16_t x, y; // of the window, -1 centred
+    int16_t design_width, design_height;
+    int32_t min_width, min_height;
+    int32_t fullscreen_default;
+    std::atomic<int32_t> *active; // written on every activation change
+    std::atomic<int32_t> *ready;  // 1 once a mode is set
+    OS_WINDOW_PROC window_procedure;
+    OS_WINDOW window; // written by xv_dsp_init
+};
+
+// What the 3D start learns of the card.
+struct XV_DSP_3D_INFO {
+    uint32_t flags; // XV_DSP_3D_ACCELERATED
+    int32_t card;
+    int32_t parameter1, parameter2;
+};
+enum { XV_DSP_3D_ACCELERATED = 8 };
+
+// The display's start, given to xv_dsp_open.
+struct XV_DSP_START {
+    int report;           // warnings are also appended to "Warning.txt"
+    XV_DSP_3D_INFO *info; // filled at the 3D start
+    XV_BITMAP *screen;    // receives the virtual buffer's record after every resize
+    void (*redraw)();     // the window must be drawn again
+    int keep_aspect;      // a resized window keeps the design's proportions
+    int draw_3d;          // the screen is drawn through the 3D interface
+    int depth;            // of the virtual buffer: 8, 16, 24 or 32
+};
+
+// Creates the window (hidden until the first mode is set) and the mode
+// list, and reads the "Display" settings; 0 when there is no window.
+int xv_dsp_init(XV_DSP_CONFIG *config);
+// Sets the first mode and starts 3D; 1 when a mode was set.
+int xv_dsp_open(XV_DSP_START *start);
+// Writes the settings, leaves full screen and releases everything.
+void xv_dsp_close();
+// The display's part of the window procedure.
+intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wparam,
+                               intptr_t lparam);
+// Shows the frame drawn since the last call.
+void xv_dsp_update();
+
+int xv_dsp_find_mode(int width, int height, int bits);
+int xv_dsp_set_mode(int index);
+const XV_DSP_MODE *xv_dsp_modes(int *count);
+int xv_dsp_current_mode();
+// 1 when the result is a window, 0 in full screen.
+int xv_dsp_toggle_fullscreen();
+int xv_dsp_is_fullscreen();
+void xv_dsp_read_settings();
+void xv_dsp_write_settings();
+// Writes the screen to the first free "Snap%04d.tga"; 1 when one was written.
+int xv_dsp_snapshot();

@@ -1,0 +1,528 @@
+// The display's window: its modes, full screen, the settings that bring it
+// back as the player left it, the keys it answers (F4, Alt+Enter, F9) and
+// the 3D start. The services around it (warnings, resize lists, the timer,
+// the 3D interface table) are in xv_dsp.cpp.
+#include "os_display.h"
+#include "xv_bit.h"
+#include "xv_dsp.h"
+#include "xv_io.h"
+#include "xv_io_ini.h"
+#include "xv_mem.h"
+#include "xv_str.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kMaxSnapshots = 10000;
+constexpr int kTextSize = 256; // renderer and vendor texts
+
+const char kSoftwareWarning[] =
+    "You are running in 3D software mode. This program will run extremely slow and jerky in "
+    "software mode.  Please consult your video card\u2019s documentation for information on how "
+    "to run in 3D accelerated mode using OpenGL drivers.\n\nPlease run the \"Display Setup\" "
+    "program in this game\u2019s directory first.  If this does not help you enter 3D hardware "
+    "mode, consult your video card\u2019s manual.\n\nThe publisher of this game can not help you "
+    "setup your video card.  You should consult your video card manual or contact the video "
+    "card web site or manufacturer.\n\nMost modern video cards allow you to run in 3D hardware "
+    "accelerated mode.  Most modern 3D games are designed to run in 3D hardware mode.  Even a "
+    "very slow computer running at 500 MHz or less will be able to adequately handle a 3D game, "
+    "as long as you have a good 3D video card.";
+
+struct Card {
+    const char *name;
+    int32_t card, parameter1, parameter2;
+};
+// Tested in this order on the upper-cased renderer text; the first match decides.
+const Card kCards[] = {
+    {"VOODOO2", 3, 4, 16},       {"VOODOO3", 4, 8, 16},  {"VOODOO4", 5, 16, 16},
+    {"VOODOO5", 6, 16, 32},      {"BANSHEE", 1, 8, 16},  {"TNT", 32, 16, 32},
+    {"GEFORCE 256", 33, 16, 32}, {"NVIDIA", 32, 16, 32}, {"RAGE 128", 61, 16, 32},
+};
+
+struct Display {
+    XV_DSP_CONFIG *config = nullptr;
+    XV_DSP_START *start = nullptr;
+    OS_WINDOW window = nullptr;
+    std::vector<XV_DSP_MODE> modes;
+    int current = XV_DSP_NO_MODE;
+    int desktop = XV_DSP_NO_MODE;
+    int full_mode = XV_DSP_NO_MODE; // the mode full screen uses
+    bool fullscreen = false;
+    bool started_3d = false;
+    bool accelerated = false;
+    XV_RECT window_area{}; // "WindowPosition": the window's corner and client size
+    XV_RECT full_area{};   // "FullPosition"
+    XV_BITMAP buffer{};    // the virtual buffer
+    char renderer[kTextSize] = "";
+    char vendor[kTextSize] = "";
+};
+Display display;
+bool close_requested = false; // asked before the window existed
+
+const char kSection[] = "Display";
+
+void set_active(bool active) {
+    if (display.config && display.config->active) {
+        *display.config->active = active;
+    }
+}
+
+// ---- modes ---------------------------------------------------------------------
+
+void list_modes() {
+    display.modes.clear();
+    for (const OS_DISPLAY_MODE &mode : os_display_modes()) {
+        display.modes.push_back(
+            {mode.width, mode.height, static_cast<int16_t>(mode.bits), mode.refresh, 0});
+    }
+    OS_DISPLAY_MODE desktop{};
+    display.desktop = XV_DSP_NO_MODE;
+    if (os_display_desktop_mode(&desktop)) {
+        int index = xv_dsp_find_mode(desktop.width, desktop.height, desktop.bits);
+        display.desktop = index >= 0 ? index : XV_DSP_NO_MODE;
+    }
+}
+
+int mode_at_refresh(int width, int height, int bits, int refresh) {
+    for (size_t i = 0; i < display.modes.size(); ++i) {
+        const XV_DSP_MODE &mode = display.modes[i];
+        if (mode.width == width && mode.height == height && mode.bits == bits &&
+            mode.refresh == refresh) {
+            return static_cast<int>(i);
+        }
+    }
+    return xv_dsp_find_mode(width, height, bits);
+}
+
+// ---- settings --------------------------------------------------------------------
+
+XV_RECT centred_window() {
+    int16_t width = display.config->design_width, height = display.config->design_height;
+    return {-1, -1, width, height};
+}
+
+bool read_rectangle(const char *key, XV_RECT *area) {
+    const char *settings = xv_io_ini_path();
+    char text[64];
+    long x, y, width, height;
+    if (!settings || !xv_io_ini_read(kSection, key, text, sizeof text - 1, settings) ||
+        sscanf(text, "%ld,%ld,%ld,%ld", &x, &y, &width, &height) != 4 || width < 1 || height < 1 ||
+        width > INT16_MAX || height > INT16_MAX) {
+        return false;
+    }
+    *area = {static_cast<int16_t>(std::clamp<long>(x, -1, INT16_MAX)),
+             static_cast<int16_t>(std::clamp<long>(y, -1, INT16_MAX)), static_cast<int16_t>(width),
+             static_cast<int16_t>(height)};
+    return true;
+}
+
+void write_rectangle(const char *key, const XV_RECT &area, const char *settings) {
+    char text[64];
+    snprintf(text, sizeof text, "%d,%d,%d,%d", area.x, area.y, area.width, area.height);
+    xv_io_ini_write(kSection, key, text, settings);
+}
+
+// The window's client area, no smaller than the minimum and, when asked,
+// in the design's proportions.
+void refit(int *width, int *height) {
+    const XV_DSP_CONFIG &config = *display.config;
+    *width = std::max(*width, static_cast<int>(config.min_width));
+    *height = std::max(*height, static_cast<int>(config.min_height));
+    if (display.start && display.start->keep_aspect && config.design_width > 0) {
+        long wanted = static_cast<long>(*width) * config.design_height / config.design_width;
+        *height = static_cast<int>(std::max<long>(wanted, config.min_height));
+    }
+}
+
+// ---- the virtual buffer and the 3D start -------------------------------------------
+
+void resize_buffer(int width, int height) {
+    xv_dsp_set_buffer_size(width, height);
+    if (display.started_3d) {
+        XV_RECT area = {0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
+        xv_dsp_3d_interface()->resize(&area);
+    }
+    if (display.start && display.start->screen) {
+        *display.start->screen = display.buffer;
+    }
+}
+
+void identify_card(XV_DSP_3D_INFO *info) {
+    std::string renderer = display.renderer;
+    std::transform(renderer.begin(), renderer.end(), renderer.begin(),
+                   [](unsigned char c) { return static_cast<char>(toupper(c)); });
+    for (const Card &card : kCards) {
+        if (renderer.find(card.name) != std::string::npos) {
+            info->card = card.card;
+            info->parameter1 = card.parameter1;
+            info->parameter2 = card.parameter2;
+            return;
+        }
+    }
+    info->card = 0;
+    info->parameter1 = 0;
+}
+
+bool start_3d() {
+    int width, height;
+    os_window_client_size(display.window, &width, &height);
+    XV_RECT area = {0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
+    int flags =
+        xv_dsp_3d_interface()->init(display.window, &area, display.renderer, display.vendor);
+    display.started_3d = true;
+    display.accelerated = flags & XV_DSP_3D_ACCELERATED;
+    xv_dsp_set_accelerated(display.accelerated);
+    if (XV_DSP_3D_INFO *info = display.start->info) {
+        if (display.accelerated) {
+            info->flags |= XV_DSP_3D_ACCELERATED;
+            identify_card(info);
+        }
+    }
+    if (!display.accelerated) {
+        xv_warning(kSoftwareWarning, "Warning!", 16);
+    }
+    return true;
+}
+
+bool show_mode(int index) {
+    const XV_DSP_MODE &mode = display.modes[index];
+    OS_DISPLAY_MODE wanted{mode.width, mode.height, mode.bits, mode.refresh};
+    if (display.fullscreen) {
+        return os_window_set_fullscreen(display.window, &wanted);
+    }
+    if (!os_window_set_fullscreen(display.window, nullptr)) {
+        return false;
+    }
+    const XV_RECT &area = display.window_area;
+    os_window_resize(display.window, area.width, area.height);
+    return true;
+}
+
+} // namespace
+
+// ---- the operations ---------------------------------------------------------------
+
+int xv_dsp_is_open() {
+    return display.started_3d;
+}
+
+int xv_dsp_fatal(const char *text) {
+    xv_warning(text, display.config ? display.config->title : nullptr, XV_MB_OK);
+    xv_dsp_request_close();
+    return 0;
+}
+
+void xv_dsp_request_close() {
+    close_requested = true;
+    if (display.window) {
+        set_active(false);
+        os_post_message(display.window, WM_CLOSE, 0, 0);
+    }
+}
+
+int xv_dsp_close_requested() {
+    return close_requested;
+}
+
+int xv_dsp_find_mode(int width, int height, int bits) {
+    for (size_t i = 0; i < display.modes.size(); ++i) {
+        const XV_DSP_MODE &mode = display.modes[i];
+        if (mode.width == width && mode.height == height && mode.bits == bits) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const XV_DSP_MODE *xv_dsp_modes(int *count) {
+    *count = static_cast<int>(display.modes.size());
+    return display.modes.data();
+}
+
+int xv_dsp_current_mode() {
+    return display.current;
+}
+
+int xv_dsp_is_fullscreen() {
+    return display.fullscreen;
+}
+
+void xv_dsp_read_settings() {
+    const XV_DSP_CONFIG &config = *display.config;
+    display.window_area = centred_window();
+    display.full_area = centred_window();
+    read_rectangle("WindowPosition", &display.window_area);
+    read_rectangle("FullPosition", &display.full_area);
+    int fullscreen = config.fullscreen_default;
+    const char *settings = xv_io_ini_path();
+    if (settings) {
+        xv_io_ini_read_int(kSection, "Fullscreen", &fullscreen, settings);
+        if (xv_io_ini_status(1)) {
+            fullscreen = config.fullscreen_default;
+        }
+    }
+    display.fullscreen = fullscreen != 0;
+    // "Resolution": the full-screen mode, at the desktop's refresh rate;
+    // one the display does not offer gives way to the desktop's.
+    display.full_mode = display.desktop;
+    char text[64];
+    long width, height;
+    int bits;
+    if (settings && xv_io_ini_read(kSection, "Resolution", text, sizeof text - 1, settings) &&
+        sscanf(text, "%ldx%ldx%d", &width, &height, &bits) == 3) {
+        int refresh =
+            display.desktop != XV_DSP_NO_MODE ? display.modes[display.desktop].refresh : 0;
+        int index =
+            mode_at_refresh(static_cast<int>(width), static_cast<int>(height), bits, refresh);
+        if (index >= 0) {
+            display.full_mode = index;
+        }
+    }
+}
+
+void xv_dsp_write_settings() {
+    const char *settings = xv_io_ini_path();
+    if (!settings || !display.config) {
+        return;
+    }
+    // A game started without reports (the shipped build) starts full screen next time.
+    xv_io_ini_write_int(kSection, "Fullscreen", display.config->report ? display.fullscreen : 1,
+                        settings);
+    if (display.full_mode != XV_DSP_NO_MODE) {
+        const XV_DSP_MODE &mode = display.modes[display.full_mode];
+        char text[64];
+        snprintf(text, sizeof text, "%dx%dx%d", mode.width, mode.height, mode.bits);
+        xv_io_ini_write(kSection, "Resolution", text, settings);
+    }
+    write_rectangle("WindowPosition", display.window_area, settings);
+    write_rectangle("FullPosition", display.full_area, settings);
+}
+
+int xv_dsp_init(XV_DSP_CONFIG *config) {
+    display = Display{};
+    close_requested = false;
+    display.config = config;
+    list_modes();
+    xv_dsp_set_design_size(config->design_width, config->design_height);
+    xv_dsp_read_settings();
+    const XV_RECT &area = display.window_area;
+    display.window = os_window_create(
+        config->title, area.x < 0 ? OS_CENTRED : area.x, area.y < 0 ? OS_CENTRED : area.y,
+        area.width, area.height, OS_WINDOW_OPENGL | OS_WINDOW_RESIZABLE, config->window_procedure);
+    if (!display.window) {
+        xv_warning("Couldn't create the window", config->title, XV_MB_OK);
+        return 0;
+    }
+    config->window = display.window;
+    return 1;
+}
+
+int xv_dsp_open(XV_DSP_START *start) {
+    display.start = start;
+    const XV_DSP_CONFIG &config = *display.config;
+    XV_RECT size = {0, 0, config.design_width, config.design_height};
+    int depth = start->depth == 8 || start->depth == 24 || start->depth == 32 ? start->depth : 16;
+    if (!xv_bit_alloc(&display.buffer, &size, depth)) {
+        return xv_dsp_fatal(
+            "Sorry, I can't allocate enough memory! Please close other applications and try again");
+    }
+    xv_mem_set_name(display.buffer.pixels, "XV_DSP virtual buffer.");
+    int index = display.fullscreen && display.full_mode != XV_DSP_NO_MODE ? display.full_mode
+                                                                          : display.desktop;
+    if (index == XV_DSP_NO_MODE || !xv_dsp_set_mode(index)) {
+        display.fullscreen = false;
+    }
+    os_window_show(display.window, 1);
+    if (start->draw_3d && !display.started_3d) {
+        start_3d();
+    }
+    int width, height;
+    os_window_client_size(display.window, &width, &height);
+    resize_buffer(width, height);
+    if (config.ready) {
+        *config.ready = 1;
+    }
+    set_active(true); // a window newly shown is the active one
+    if (close_requested) {
+        xv_dsp_request_close();
+    }
+    return 1;
+}
+
+int xv_dsp_set_mode(int index) {
+    if (index < 0 || index >= static_cast<int>(display.modes.size())) {
+        return 0;
+    }
+    const XV_DSP_MODE &mode = display.modes[index];
+    const XV_DSP_CONFIG &config = *display.config;
+    if (mode.width < config.min_width || mode.height < config.min_height) {
+        xv_warning(xv_str_format("New video mode resolution must be at least equal to %dx%d.",
+                                 config.min_width, config.min_height)
+                       .c_str(),
+                   nullptr, XV_MB_OK);
+        return 0;
+    }
+    if (mode.width < 640 || mode.height < 480) {
+        display.fullscreen = true; // so small a mode is never a window
+    }
+    if (display.fullscreen) {
+        display.full_mode = index;
+    }
+    if (show_mode(index)) {
+        display.current = index;
+        return 1;
+    }
+    display.fullscreen = false;
+    if (display.desktop != XV_DSP_NO_MODE && show_mode(display.desktop)) {
+        display.current = display.desktop;
+        xv_warning("An error occured while switching video mode. Using default video mode.",
+                   nullptr, XV_MB_OK);
+        return 1;
+    }
+    xv_warning("Error switching mode, Quitting!", "Fatal Error", XV_MB_OK);
+    os_post_message(display.window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+int xv_dsp_toggle_fullscreen() {
+    if (!display.window) {
+        return 0;
+    }
+    display.fullscreen = !display.fullscreen;
+    int index = display.fullscreen ? display.full_mode : display.desktop;
+    if (index == XV_DSP_NO_MODE || !show_mode(index)) {
+        display.fullscreen = !display.fullscreen;
+        return !display.fullscreen;
+    }
+    display.current = index;
+    return !display.fullscreen;
+}
+
+void xv_dsp_update() {
+    if (display.started_3d) {
+        xv_dsp_3d_interface()->display_update();
+    }
+}
+
+int xv_dsp_snapshot() {
+    if (!display.window || !display.started_3d) {
+        return 0;
+    }
+    std::string name;
+    for (int n = 0; n < kMaxSnapshots && name.empty(); ++n) {
+        std::string candidate = xv_str_format("Snap%04d.tga", n);
+        if (!xv_io_fexist(candidate.c_str(), XV_IO_ON_DISK)) {
+            name = candidate;
+        }
+    }
+    if (name.empty()) {
+        xv_warning("Sorry, there are already 10000 snapshots in this directory. Please delete a "
+                   "few of them if you want to take new ones.",
+                   nullptr, XV_MB_OK);
+        return 0;
+    }
+    int width, height;
+    os_window_client_size(display.window, &width, &height);
+    XV_RECT area = {0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
+    XV_BITMAP shot{};
+    if (!xv_dsp_3d_interface()->bit_3d_get(&shot, &area)) {
+        return 0;
+    }
+    int written = xv_bit_save(&shot, name.c_str(), nullptr, 0);
+    xv_bit_free(&shot);
+    return written;
+}
+
+intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wparam,
+                               intptr_t lparam) {
+    switch (message) {
+    case WM_DESTROY:
+        os_post_quit_message(0);
+        return 0;
+    case WM_ACTIVATE:
+        set_active(wparam != WA_INACTIVE);
+        return 0;
+    case WM_SIZE: {
+        if (wparam == SIZE_MINIMIZED) {
+            set_active(false);
+            return 0;
+        }
+        int width = os_low_word(lparam), height = os_high_word(lparam);
+        if (!display.fullscreen) {
+            int fitted_width = width, fitted_height = height;
+            refit(&fitted_width, &fitted_height);
+            if (fitted_width != width || fitted_height != height) {
+                os_window_resize(window, fitted_width, fitted_height);
+                width = fitted_width, height = fitted_height;
+            }
+            display.window_area.width = static_cast<int16_t>(width);
+            display.window_area.height = static_cast<int16_t>(height);
+        }
+        resize_buffer(width, height);
+        return 0;
+    }
+    case WM_MOVE:
+        if (!display.fullscreen) {
+            int x, y;
+            os_window_position(window, &x, &y);
+            display.window_area.x = static_cast<int16_t>(x);
+            display.window_area.y = static_cast<int16_t>(y);
+        }
+        return 0;
+    case WM_KEYDOWN:
+        if (wparam == VK_F4) {
+            xv_dsp_toggle_fullscreen();
+        } else if (wparam == VK_F9) {
+            xv_dsp_snapshot();
+        }
+        return 0;
+    case WM_SYSKEYDOWN:
+        if (wparam == VK_F4) {
+            os_post_message(window, WM_CLOSE, 0, 0); // Alt+F4, where no window manager takes it
+        }
+        return 0; // Alt and F10 alone would open the desktop's menu
+    case WM_SYSKEYUP:
+        if (wparam == VK_RETURN) {
+            xv_dsp_toggle_fullscreen();
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+        set_active(true);
+        return 0;
+    default:
+        return os_def_window_proc(window, message, wparam, lparam);
+    }
+}
+
+void xv_dsp_close() {
+    if (!display.config) {
+        return;
+    }
+    xv_dsp_write_settings();
+    if (display.fullscreen) {
+        os_window_set_fullscreen(display.window, nullptr);
+    }
+    if (display.started_3d) {
+        xv_dsp_3d_interface()->deinit();
+        display.started_3d = false;
+    }
+    xv_dsp_set_accelerated(0);
+    xv_dsp_set_buffer_size(0, 0);
+    xv_bit_free(&display.buffer);
+    if (display.start && display.start->screen) {
+        *display.start->screen = XV_BITMAP{};
+    }
+    if (display.config->ready) {
+        *display.config->ready = 0;
+    }
+    OS_WINDOW window = display.window;
+    display.window = nullptr;
+    display.config->window = nullptr;
+    display.modes.clear();
+    os_window_destroy(window);
+}
