@@ -1,4 +1,9 @@
 // The 3D engine.
 #pragma once
 
+#include "gen_bit.h"
 #include "gen_info.h"
+#include "gen_mgr2.h"
+#include "gen_tex.h"
+#include "gen_wrap.h"
+#include "gen_xv.h"

@@ -1,5 +1,7 @@
 #include "mainpc.h"
 
+#include "game.h"
+#include "gen.h"
 #include "os_time.h"
 #include "players.h"
 #include "wrappers.h"
@@ -17,8 +19,18 @@ constexpr float kStepRate = 30.0f; // game steps a second
 constexpr int kMostSteps = 3;
 constexpr int kRateFrames = 10;
 
+// Menu commands the application answers itself.
+enum : uintptr_t {
+    BACK_TO_GAME = 40004,
+    EXIT = 40005,
+    HELP_TOPICS = 41001,
+    ABOUT = 41002,
+};
+
 AppDescriptor descriptor;
 AppState state;
+bool ready = false;
+bool redraw_pending = false;
 
 struct FrameClock {
     uint32_t timer_id = 0;
@@ -45,7 +57,27 @@ void frame_input() {
 }
 
 void frame_render() {
-    // The world and the publisher slideshow arrive with the engine and the screens.
+    xv_3d_world_render(game_world());
+    // The publisher slideshow arrives with the screens.
+}
+
+// Messages first, one at a time; a frame whenever one is due. With
+// nothing to do the loop rests a millisecond rather than spin.
+int run_main_loop() {
+    for (;;) {
+        OS_MSG message;
+        bool had_message = os_peek_message(&message, 1);
+        if (had_message) {
+            if (message.message == WM_QUIT) {
+                return static_cast<int>(message.wparam);
+            }
+            os_translate_message(&message);
+            os_dispatch_message(&message);
+        }
+        if (!frame_run() && !had_message) {
+            os_sleep(1);
+        }
+    }
 }
 
 void run_steps() {
@@ -108,6 +140,7 @@ int frame_run() {
     }
     frame_input();
     frame_render();
+    xv_dsp_update();
     frame_rate_update();
     run_steps();
     return 1;
@@ -121,11 +154,78 @@ void frame_reset() {
     clock_state.previous_tick = 0;
     state.active = 0;
     state.display_ready = 0;
+    ready = false;
+    redraw_pending = false;
+}
+
+void frame_timer_stop() {
+    xv_timer_deinit(&clock_state.timer_id);
+    clock_state.ticks = 0;
+}
+
+void app_ready() {
+    ready = true;
+    if (redraw_pending) {
+        app_redraw();
+    }
+}
+
+void app_set_ready(bool value) {
+    ready = value;
+}
+
+void app_redraw() {
+    if (!ready) {
+        redraw_pending = true;
+        return;
+    }
+    frame_render();
+    redraw_pending = false;
+}
+
+int show_help() {
+    return 0;
+}
+
+void menu_changed_hook() {}
+
+intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    switch (message) {
+    case WM_CLOSE:
+        system_deinit();
+        break;
+    case WM_KEYDOWN:
+        if (wparam == VK_F1) {
+            show_help();
+        }
+        break;
+    case WM_COMMAND:
+        switch (wparam) {
+        case BACK_TO_GAME:
+            os_post_message(window, WM_LBUTTONDOWN, 0, 0); // the display's return from the menu
+            break;
+        case EXIT:
+            os_post_message(window, WM_CLOSE, 0, 0);
+            break;
+        case HELP_TOPICS:
+            show_help();
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return xv_dsp_window_message(window, message, wparam, lparam);
 }
 
 int pinwheel_main(int argc, char **argv) {
     descriptor.command_line = join_arguments(argc, argv);
+    descriptor.window_procedure = main_window_proc;
     descriptor.heap_size = kHeapSize;
+    descriptor.depth = 16;
+    descriptor.draw_3d = 1;
     descriptor.state = &state;
     if (!app_init(&descriptor)) {
         return 0;
@@ -134,10 +234,7 @@ int pinwheel_main(int argc, char **argv) {
     if (!clock_state.timer_id) {
         return 0;
     }
-    // Without a window there is no frame to run: the program stops in order
-    // as soon as it has started.
-    xv_timer_deinit(&clock_state.timer_id);
-    clock_state.ticks = 0;
-    system_deinit();
-    return 0;
+    game_init();
+    app_ready();
+    return run_main_loop();
 }

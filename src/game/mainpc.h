@@ -2,6 +2,8 @@
 // loop, the fixed-step game clock and the 10 ms frame timer.
 #pragma once
 
+#include "os_window.h"
+
 #include <cstdint>
 
 // The entry: starts everything, runs the loop until the quit message and
@@ -26,6 +28,21 @@ int frame_steps(float rate, float steps[3]);
 // The frame timer's callback (every 10 ms, on the timer's thread).
 void frame_timer_tick(uint32_t timer_id);
 uint32_t frame_ticks();
+// Stops the frame timer (no tick runs after this) and zeroes the count.
+void frame_timer_stop();
+
+// The application's window procedure: the close request, F1 and the menu
+// commands it answers itself, then the display's own handling.
+intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// Called once the game has started: the splash goes and frames may be drawn.
+void app_ready();
+void app_set_ready(bool ready);
+// The display asks for the window to be drawn again.
+void app_redraw();
+// Empty hooks for F1 and for the display's rebuilt menu.
+int show_help();
+void menu_changed_hook();
 
 // The state the platform writes through pointers it keeps.
 struct AppState;

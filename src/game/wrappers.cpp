@@ -1,11 +1,23 @@
 #include "wrappers.h"
 
+#include "game.h"
 #include "gen.h"
+#include "mainpc.h"
 #include "xv.h"
 
 namespace {
 
+const char kTexts[] = "data\\texts.txt";
+const char kApplication[] = "Application";
+
 AppDescriptor *application = nullptr;
+
+// What the texts file names, in buffers of the sizes the game has always had.
+char ini_file[56];
+char language_file[56];
+char splash[31];
+char title[31];
+char class_name[31];
 
 // Every module keeps a pointer to its record for its life.
 XV_DX_CONFIG dx_config = {1, 0, 0};
@@ -15,8 +27,19 @@ XV_MEM_CONFIG mem_config = {1, 0};
 XV_STR_CONFIG str_config = {1};
 XV_FONT_CONFIG font_config = {1};
 XV_MENU_CONFIG menu_config = {1, 800, 600};
-// The archive and the settings file are named once the game has its data.
 XV_IO_CONFIG io_config = {1, nullptr, nullptr};
+
+const XV_DSP_MODE_WISH preferred_modes[] = {
+    {320, 240, XV_DSP_LOW_RES},
+    {640, 480, XV_DSP_HIGH_RES},
+    {800, 600, 0},
+    {1024, 768, 0},
+    {0, 0, 0},
+};
+XV_DSP_CONFIG display_config = {};
+XV_DSP_3D_INFO info_3d = {};
+XV_BITMAP screen = {};
+XV_DSP_START display_start = {};
 
 void check_heap(const char *caption) {
     if (!xv_mem_heap_check()) {
@@ -24,11 +47,47 @@ void check_heap(const char *caption) {
     }
 }
 
+void read_text(const char *key, char *buffer, int size) {
+    xv_io_ini_read(kApplication, key, buffer, size, kTexts);
+}
+
+void configure_display(AppDescriptor *descriptor) {
+    AppState *state = descriptor->state;
+    display_config.report = 1;
+    display_config.class_name = class_name;
+    display_config.title = title;
+    display_config.menu_name = "Motokit";
+    display_config.resource_name = "Motokit";
+    display_config.icon_name = "Motokit";
+    display_config.modes = preferred_modes;
+    display_config.x = -1;
+    display_config.y = -1;
+    display_config.design_width = 800;
+    display_config.design_height = 600;
+    display_config.min_width = 320;
+    display_config.min_height = 240;
+    display_config.fullscreen_default = 0;
+    display_config.active = &state->active;
+    display_config.ready = &state->display_ready;
+    display_config.window_procedure = descriptor->window_procedure;
+
+    display_start.report = 1;
+    display_start.info = &info_3d;
+    display_start.screen = &screen;
+    display_start.redraw = app_redraw;
+    display_start.keep_aspect = 1;
+    display_start.draw_3d = descriptor->draw_3d;
+    display_start.depth = descriptor->depth;
+    state->screen = &screen;
+    state->info_3d = &info_3d;
+}
+
 } // namespace
 
 int app_init(AppDescriptor *descriptor) {
     application = descriptor;
     mem_config.heap_size = descriptor->heap_size;
+    configure_display(descriptor);
 
     if (!xv_dx_check(&dx_config)) {
         return 0;
@@ -41,13 +100,29 @@ int app_init(AppDescriptor *descriptor) {
     xv_font_init(&font_config);
     xv_menu_init(&menu_config);
     gen_info_init();
-    return 1;
+
+    read_text("StartSplash", splash, sizeof splash - 1);
+    read_text("INIFile", ini_file, sizeof ini_file - 1);
+    read_text("LNGFile", language_file, sizeof language_file - 1);
+    xv_io_set_settings_file(ini_file[0] ? ini_file : nullptr);
+    read_text("Title", title, sizeof title - 1);
+    read_text("Class", class_name, sizeof class_name - 1);
+
+    if (!xv_dsp_init(&display_config)) {
+        return 0;
+    }
+    gen_wrap_register(); // the engine draws the screen
+    descriptor->state->title = title;
+    descriptor->state->window = display_config.window;
+    return xv_dsp_open(&display_start);
 }
 
 int app_deinit() {
-    gen_info_deinit();
+    app_set_ready(false);
     xv_font_deinit(); // menus have nothing to stop
-    xv_io_deinit();   // names every file still open
+    xv_dsp_close();
+    gen_info_deinit();
+    xv_io_deinit(); // names every file still open
     xv_str_deinit();
     xv_mem_deinit(); // names every block still alive
     xv_list_deinit();
@@ -56,6 +131,8 @@ int app_deinit() {
 
 int system_deinit() {
     check_heap("system_deinit 1");
+    frame_timer_stop();
+    game_deinit();
     check_heap("system_deinit 2");
     return app_deinit();
 }

@@ -1,6 +1,8 @@
 // Start-up and shut-down of the platform and engine for the application.
 #pragma once
 
+#include "os_window.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -21,16 +23,21 @@ struct AppState {
     int32_t music_volume = 70;
     int32_t sound_volume = 80;
     int32_t interpolation = 4;
+    const char *title = nullptr;
+    OS_WINDOW window = nullptr;
 };
 
 // The application's start-up record, filled by the entry and kept by app_init.
 struct AppDescriptor {
     std::string command_line;
+    OS_WINDOW_PROC window_procedure;
     uint32_t heap_size; // bytes of the tracked heap
+    int depth;          // of the virtual buffer
+    int draw_3d;        // the screen is drawn through the 3D interface
     AppState *state;
 };
 
-// Starts every module in order; 0 when start-up must stop.
+// Starts every module in order, opens the window; 0 when start-up must stop.
 int app_init(AppDescriptor *descriptor);
 // Stops the modules in the reverse order; the error module's result.
 int app_deinit();

@@ -77,3 +77,7 @@ void os_timer_stop(OsTimer *timer) {
     timer->thread.join();
     delete timer;
 }
+
+void os_sleep(uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

@@ -16,3 +16,6 @@ struct OsTimer;
 using OS_TIMER_CALLBACK = void (*)(void *data);
 OsTimer *os_timer_start(uint32_t period, OS_TIMER_CALLBACK callback, void *data);
 void os_timer_stop(OsTimer *timer);
+
+// Gives the processor away for about that many milliseconds.
+void os_sleep(uint32_t milliseconds);

@@ -256,10 +256,13 @@ void xv_dsp_read_settings() {
     const XV_DSP_CONFIG &config = *display.config;
     display.window_area = centred_window();
     display.full_area = centred_window();
-    read_rectangle("WindowPosition", &display.window_area);
-    read_rectangle("FullPosition", &display.full_area);
     int fullscreen = config.fullscreen_default;
+    // The first start has no settings yet: the defaults stand.
     const char *settings = xv_io_ini_path();
+    if (settings && !xv_io_fexist(settings, XV_IO_ON_DISK)) {
+        settings = nullptr;
+    }
+    XV_INI_QUIET quiet; // a key missing from the settings takes its default
     if (settings) {
         xv_io_ini_read_int(kSection, "Fullscreen", &fullscreen, settings);
         if (xv_io_ini_status(1)) {
@@ -267,6 +270,10 @@ void xv_dsp_read_settings() {
         }
     }
     display.fullscreen = fullscreen != 0;
+    if (settings) {
+        read_rectangle("WindowPosition", &display.window_area);
+        read_rectangle("FullPosition", &display.full_area);
+    }
     // "Resolution": the full-screen mode, at the desktop's refresh rate;
     // one the display does not offer gives way to the desktop's.
     display.full_mode = display.desktop;

@@ -773,6 +773,11 @@ int xv_io_reporting() {
 const char *xv_io_settings_file() {
     return layer.settings_file.empty() ? nullptr : layer.settings_file.c_str();
 }
+void xv_io_set_settings_file(const char *name) {
+    layer.settings_file = name ? name : "";
+    xv_io_ini_forget_path();
+}
+
 const char *xv_io_start_directory() {
     return layer.start_directory.c_str();
 }

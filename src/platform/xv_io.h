@@ -86,8 +86,11 @@ void xv_io_set_bytes_read(long bytes);
 // For the string-file module, which shares this module's reports.
 int xv_io_module();
 int xv_io_reporting();
-// The settings file's name, as configured at the last start; null for none.
+// The settings file's name, as configured at the last start or named since
+// (the game learns it from its texts, after the file layer has started);
+// null for none.
 const char *xv_io_settings_file();
+void xv_io_set_settings_file(const char *name);
 // The directory the game started in, ending with a separator.
 const char *xv_io_start_directory();
 int xv_io_running();

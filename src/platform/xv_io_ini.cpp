@@ -515,6 +515,11 @@ int xv_io_ini_status(int selector) {
     return selector == 1 ? last_failed : 0;
 }
 
+void xv_io_ini_forget_path() {
+    xv_mem_release(state.settings_path);
+    state.settings_path = nullptr;
+}
+
 const char *xv_io_ini_path() {
     const char *settings = xv_io_settings_file();
     if (!settings || !xv_io_running()) {

@@ -46,6 +46,8 @@ class XV_INI_QUIET {
 int xv_io_ini_status(int selector);
 // The settings file, under the start directory.
 const char *xv_io_ini_path();
+// The settings file was named again: its path is made anew at the next use.
+void xv_io_ini_forget_path();
 
 // The file layer starts and stops the string files with itself.
 void xv_io_ini_start();
