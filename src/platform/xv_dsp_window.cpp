@@ -306,6 +306,13 @@ void xv_dsp_write_settings() {
         snprintf(text, sizeof text, "%dx%dx%d", mode.width, mode.height, mode.bits);
         xv_io_ini_write(kSection, "Resolution", text, settings);
     }
+    if (display.window && !display.fullscreen) {
+        int x, y, width, height;
+        os_window_position(display.window, &x, &y);
+        os_window_client_size(display.window, &width, &height);
+        display.window_area = {static_cast<int16_t>(x), static_cast<int16_t>(y),
+                               static_cast<int16_t>(width), static_cast<int16_t>(height)};
+    }
     write_rectangle("WindowPosition", display.window_area, settings);
     write_rectangle("FullPosition", display.full_area, settings);
 }

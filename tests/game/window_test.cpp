@@ -1,0 +1,176 @@
+// The real window, driven as a person would: the game runs on a virtual X
+// server and gets its keys from xdotool.
+#include "test_support.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+using test::read_file;
+using test::write_file;
+
+// Runs a program with extra environment; returns its pid.
+pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra) {
+    std::vector<std::string> environment(extra);
+    for (char **entry = environ; *entry; ++entry) {
+        environment.emplace_back(*entry);
+    }
+    std::vector<char *> arguments, variables;
+    for (const std::string &a : command) {
+        arguments.push_back(const_cast<char *>(a.c_str()));
+    }
+    for (const std::string &v : environment) {
+        variables.push_back(const_cast<char *>(v.c_str()));
+    }
+    arguments.push_back(nullptr);
+    variables.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), variables.data());
+    return pid;
+}
+
+// A virtual X server on a display number of its own choosing.
+class VirtualScreen {
+  public:
+    VirtualScreen() {
+        int pipe_ends[2];
+        if (pipe(pipe_ends) != 0) {
+            return;
+        }
+        pid_ = spawn({"Xvfb", "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0",
+                      "1280x1024x24", "-nolisten", "tcp"},
+                     {});
+        close(pipe_ends[1]);
+        char number[16] = {};
+        ssize_t got = read(pipe_ends[0], number, sizeof number - 1);
+        close(pipe_ends[0]);
+        if (got > 0) {
+            display_ = ":" + std::string(number, strcspn(number, "\n"));
+        }
+    }
+    ~VirtualScreen() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string &display() const { return display_; }
+
+  private:
+    pid_t pid_ = 0;
+    std::string display_;
+};
+
+class GameWindowTest : public test::TempDirTest {
+  protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        ASSERT_FALSE(screen.display().empty()) << "Xvfb did not start";
+        write_file("data/texts.txt",
+                   "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelTest\r\n"
+                   "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
+                   "LNGFile=data\\language.txt\r\n");
+        start_game();
+    }
+    // Starts the game and waits until it draws; with keys to type, until its
+    // window shows too (keys typed before would be lost, as a player's are).
+    void start_game(bool for_keys = true) {
+        exited = false;
+        game = spawn({PINWHEEL_EXE}, {"DISPLAY=" + screen.display(), "SDL_VIDEODRIVER=x11"});
+        ASSERT_GT(game, 0);
+        ASSERT_TRUE(eventually(
+            [&] { return read_file("history.txt").find("extensions:") != std::string::npos; }));
+        if (for_keys) {
+            ASSERT_TRUE(eventually([&] { return !find_window().empty(); })) << "no window";
+            window = find_window();
+        }
+    }
+    static bool eventually(const std::function<bool()> &condition) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+    // What xdotool prints for these arguments.
+    std::string xdotool(const std::string &arguments) {
+        std::string command =
+            "DISPLAY=" + screen.display() + " xdotool " + arguments + " 2>/dev/null";
+        std::string output;
+        if (FILE *pipe = popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (fgets(buffer, sizeof buffer, pipe)) {
+                output += buffer;
+            }
+            pclose(pipe);
+        }
+        return output;
+    }
+    std::string find_window() {
+        std::string found = xdotool("search --onlyvisible --name 'Pinwheel Golf'");
+        return found.substr(0, found.find('\n'));
+    }
+    // Typed on the keyboard, into the focused window, as a player types.
+    void key(const std::string &keys) { xdotool("windowfocus --sync " + window + " key " + keys); }
+    int wait_for_exit() {
+        int status = 0;
+        bool done = eventually([&] { return waitpid(game, &status, WNOHANG) == game; });
+        exited = done;
+        return done && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    VirtualScreen screen;
+    pid_t game = 0;
+    bool exited = false;
+    std::string window;
+};
+
+TEST_F(GameWindowTest, F9WritesTheFrameAsASnapshot) {
+    ASSERT_TRUE(
+        eventually([&] { return read_file("history.txt").find("gl info:") != std::string::npos; }));
+    key("F9");
+    ASSERT_TRUE(eventually([&] { return read_file("Snap0000.tga").size() == 18 + 800 * 600 * 3; }));
+    std::string shot = read_file("Snap0000.tga");
+    EXPECT_EQ(shot[2], 2) << "uncompressed true colour";
+    EXPECT_EQ(static_cast<uint8_t>(shot[12]) | static_cast<uint8_t>(shot[13]) << 8, 800);
+    EXPECT_EQ(static_cast<uint8_t>(shot[16]), 24);
+    // Nothing is drawn yet: the frame is the cleared screen, black.
+    EXPECT_EQ(shot.find_first_not_of('\0', 18), std::string::npos);
+    key("F9");
+    EXPECT_TRUE(eventually([&] { return test::file_exists("Snap0001.tga"); })) << "the next number";
+    key("alt+F4");
+    EXPECT_EQ(wait_for_exit(), 0);
+}
+
+// Without a window manager the X server cannot show full screen, so the
+// game's own word is taken: the mode it saves, and starts in next time.
+TEST_F(GameWindowTest, F4TogglesFullScreenWhichTheNextStartKeeps) {
+    key("F4");
+    key("alt+F4");
+    ASSERT_EQ(wait_for_exit(), 0);
+    EXPECT_NE(read_file("pinwheel.ini").find("Fullscreen=1"), std::string::npos);
+
+    remove("history.txt");
+    start_game(false);
+    kill(game, SIGTERM); // the system asks, as a session ends
+    ASSERT_EQ(wait_for_exit(), 0);
+    std::string settings = read_file("pinwheel.ini");
+    EXPECT_NE(settings.find("Fullscreen=1"), std::string::npos) << "started full screen";
+    EXPECT_NE(settings.find("NumberAlloc=0"), std::string::npos) << "every block given back";
+    EXPECT_EQ(warnings(), "");
+}
+
+} // namespace
