@@ -25,8 +25,10 @@ build: deps $(BUILD)/CMakeCache.txt
 asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# Without a display (a server, a container) the game runs on a virtual screen.
 run: build
-	cd $(BUILD)/game && ./pinwheel
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then cd $(BUILD)/game && ./pinwheel; \
+	else scripts/run-headless; fi
 
 test: build asan
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure

@@ -3,6 +3,7 @@
 #include "gen_info.h"
 #include "gen_tex.h"
 #include "gen_wrap.h"
+#include "os_leak_check.h"
 
 #include <GL/gl.h>
 
@@ -137,6 +138,7 @@ void gen_bit_flush_list() {
         list.count = 0;
         return;
     }
+    OS_LEAK_CHECK_PAUSE pause; // the driver keeps what it builds for the first draw of a kind
     glPushAttrib(GL_LIGHTING_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
