@@ -34,8 +34,12 @@ test: build asan
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
+# The frame benchmark needs a screen: without a display it gets Xvfb's.
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do $$b; done
+	@for b in $(BUILD)/bench/bench_*; do \
+	    if [ -z "$$DISPLAY" ] && [ $$b = $(BUILD)/bench/bench_frame ]; then \
+	        xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" $$b; else $$b; fi; \
+	done
 
 # Coverage-guided fuzzing with clang's libFuzzer (the same targets replay
 # their corpora as ordinary tests in the two builds above).

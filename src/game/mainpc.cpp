@@ -33,6 +33,8 @@ bool ready = false;
 bool redraw_pending = false;
 
 struct FrameClock {
+    uint32_t start_tick = 0; // when the program started, for the first frame's trace
+    bool presented = false;
     uint32_t timer_id = 0;
     // The timer thread counts; the main thread only asks whether it has.
     std::atomic<uint32_t> ticks{0};
@@ -141,6 +143,11 @@ int frame_run() {
     frame_input();
     frame_render();
     xv_dsp_update();
+    if (!clock_state.presented) {
+        clock_state.presented = true;
+        gen_history("first frame presented %u ms after start\n",
+                    os_tick_count() - clock_state.start_tick);
+    }
     frame_rate_update();
     run_steps();
     return 1;
@@ -221,6 +228,7 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
 }
 
 int pinwheel_main(int argc, char **argv) {
+    clock_state.start_tick = os_tick_count();
     descriptor.command_line = join_arguments(argc, argv);
     descriptor.window_procedure = main_window_proc;
     descriptor.heap_size = kHeapSize;

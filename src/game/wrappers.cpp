@@ -126,7 +126,9 @@ int app_deinit() {
     xv_str_deinit();
     xv_mem_deinit(); // names every block still alive
     xv_list_deinit();
-    return xv_error_deinit();
+    int result = xv_error_deinit();
+    xv_dx_release();
+    return result;
 }
 
 int system_deinit() {

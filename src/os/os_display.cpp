@@ -10,11 +10,13 @@ OS_DISPLAY_MODE mode_of(const SDL_DisplayMode &sdl) {
     return {sdl.w, sdl.h, static_cast<int>(SDL_BITSPERPIXEL(sdl.format)), sdl.refresh_rate};
 }
 
-// The video system for as long as the call needs it.
+// The video system for as long as the call needs it; when it runs already
+// it is used as it is, which costs nothing.
 struct VideoUse {
-    bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    bool owned = !SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    bool started = owned || SDL_WasInit(SDL_INIT_VIDEO);
     ~VideoUse() {
-        if (started) {
+        if (owned) {
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
         }
     }

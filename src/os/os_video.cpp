@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+static bool started = false; // a probe holds the video system
+
 static bool open_gl_window() {
     SDL_Window *window = SDL_CreateWindow("probe", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                           16, 16, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
@@ -28,6 +30,17 @@ bool os_video_probe(int *version) {
     SDL_GetVersion(&linked);
     *version = linked.major << 8 | linked.minor;
     bool usable = open_gl_window();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!usable || started) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO); // already held from an earlier probe
+        return usable;
+    }
+    started = true;
     return usable;
+}
+
+void os_video_stop() {
+    if (started) {
+        started = false;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
 }

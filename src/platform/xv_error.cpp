@@ -251,6 +251,10 @@ void xv_dx_version(int *version, int *platform) {
     *platform = os_video_probe(version) ? 3 : 0;
 }
 
+void xv_dx_release() {
+    os_video_stop();
+}
+
 int xv_dx_check(XV_DX_CONFIG *result) {
     xv_dx_version(&result->version, &result->platform);
     if (result->platform != 0) {

@@ -55,3 +55,5 @@ const char *xv_misc_call_stack(const char *label, const char *file, int line);
 
 void xv_dx_version(int *version, int *platform);
 int xv_dx_check(XV_DX_CONFIG *result);
+// The last step of shutting down: what the check started goes.
+void xv_dx_release();
