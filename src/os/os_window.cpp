@@ -1,5 +1,6 @@
 #include "os_window.h"
 
+#include "os_instance.h"
 #include "os_leak_check.h"
 #include "os_time.h"
 #include "os_window_sdl.h"
@@ -373,6 +374,10 @@ void os_window_destroy(OS_WINDOW window) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+OS_WINDOW os_window_first() {
+    return first_window();
+}
+
 int os_window_exists(OS_WINDOW window) {
     return window && std::find(windows.begin(), windows.end(), window) != windows.end();
 }
@@ -389,6 +394,7 @@ void os_post_quit_message(int exit_code) {
 
 int os_peek_message(OS_MSG *message, int remove) {
     pump_events();
+    os_instance_serve();
     std::lock_guard lock(queue_lock);
     if (queue.empty()) {
         return 0;

@@ -131,6 +131,8 @@ OS_WINDOW os_window_create(const char *title, int x, int y, int width, int heigh
 // Sends WM_DESTROY to the procedure, then destroys the window.
 void os_window_destroy(OS_WINDOW window);
 int os_window_exists(OS_WINDOW window);
+// The first window made that still exists: the main window.
+OS_WINDOW os_window_first();
 
 // Queues a message; safe from any thread. The window may be null for the
 // thread's own messages.

@@ -3,6 +3,7 @@
 // the 3D start. The services around it (warnings, resize lists, the timer,
 // the 3D interface table) are in xv_dsp.cpp.
 #include "os_display.h"
+#include "os_instance.h"
 #include "xv_bit.h"
 #include "xv_dsp.h"
 #include "xv_io.h"
@@ -318,6 +319,10 @@ void xv_dsp_write_settings() {
 }
 
 int xv_dsp_init(XV_DSP_CONFIG *config) {
+    // A copy of the game already running is brought forward; this one stops.
+    if (!os_instance_claim(config->class_name)) {
+        return 0;
+    }
     display = Display{};
     close_requested = false;
     display.config = config;

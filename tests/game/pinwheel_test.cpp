@@ -20,10 +20,11 @@ class PinwheelTest : public test::TempDirTest {
   protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        write_file("data/texts.txt",
-                   "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelTest\r\n"
-                   "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
-                   "LNGFile=data\\language.txt\r\n");
+        write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelTest" +
+                                         std::to_string(getpid()) +
+                                         "\r\n"
+                                         "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
+                                         "LNGFile=data\\language.txt\r\n");
     }
     pid_t start() {
         pid_t pid = 0;

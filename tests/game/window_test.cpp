@@ -76,10 +76,11 @@ class GameWindowTest : public test::TempDirTest {
     void SetUp() override {
         TempDirTest::SetUp();
         ASSERT_FALSE(screen.display().empty()) << "Xvfb did not start";
-        write_file("data/texts.txt",
-                   "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelTest\r\n"
-                   "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
-                   "LNGFile=data\\language.txt\r\n");
+        write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelTest" +
+                                         std::to_string(getpid()) +
+                                         "\r\n"
+                                         "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
+                                         "LNGFile=data\\language.txt\r\n");
         start_game();
     }
     // Starts the game and waits until it draws; with keys to type, until its
@@ -171,6 +172,18 @@ TEST_F(GameWindowTest, F4TogglesFullScreenWhichTheNextStartKeeps) {
     EXPECT_NE(settings.find("Fullscreen=1"), std::string::npos) << "started full screen";
     EXPECT_NE(settings.find("NumberAlloc=0"), std::string::npos) << "every block given back";
     EXPECT_EQ(warnings(), "");
+}
+
+TEST_F(GameWindowTest, ASecondStartBringsTheFirstForwardAndStops) {
+    pid_t first = game;
+    start_game(false);
+    EXPECT_EQ(wait_for_exit(), 0) << "the second copy stops at once";
+    EXPECT_EQ(xdotool("search --onlyvisible --name 'Pinwheel Golf'"), window + "\n")
+        << "one window";
+    game = first;
+    exited = false;
+    key("alt+F4");
+    EXPECT_EQ(wait_for_exit(), 0);
 }
 
 } // namespace
