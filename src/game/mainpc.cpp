@@ -2,8 +2,10 @@
 
 #include "game.h"
 #include "gen.h"
+#include "os_resource.h"
 #include "os_time.h"
 #include "players.h"
+#include "resources.h"
 #include "wrappers.h"
 #include "xv.h"
 
@@ -229,6 +231,11 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
 
 int pinwheel_main(int argc, char **argv) {
     clock_state.start_tick = os_tick_count();
+    resources_install();
+    if (!os_resource_string(101, descriptor.archive_name, sizeof descriptor.archive_name)) {
+        xv_warning_at("mainpc", __LINE__, "Couldn't load the resource strings", nullptr, XV_MB_OK);
+        return 0;
+    }
     descriptor.command_line = join_arguments(argc, argv);
     descriptor.window_procedure = main_window_proc;
     descriptor.heap_size = kHeapSize;

@@ -66,6 +66,11 @@ void configure_display(AppDescriptor *descriptor) {
     display_config.design_height = 600;
     display_config.min_width = 320;
     display_config.min_height = 240;
+    display_config.game_menu = 0;
+    display_config.language_menu = 0;
+    display_config.display_menu = 1;
+    display_config.resolution_menu = 7;
+    display_config.menu_changed = menu_changed_hook;
     display_config.fullscreen_default = 0;
     display_config.active = &state->active;
     display_config.ready = &state->display_ready;
@@ -87,6 +92,7 @@ void configure_display(AppDescriptor *descriptor) {
 int app_init(AppDescriptor *descriptor) {
     application = descriptor;
     mem_config.heap_size = descriptor->heap_size;
+    io_config.archive_path = descriptor->archive_name;
     configure_display(descriptor);
 
     if (!xv_dx_check(&dx_config)) {

@@ -30,6 +30,7 @@ struct AppState {
 // The application's start-up record, filled by the entry and kept by app_init.
 struct AppDescriptor {
     std::string command_line;
+    char archive_name[56]; // string resource 101
     OS_WINDOW_PROC window_procedure;
     uint32_t heap_size; // bytes of the tracked heap
     int depth;          // of the virtual buffer

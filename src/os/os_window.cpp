@@ -302,7 +302,9 @@ void pump_events() {
     }
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        post_event(event);
+        if (!os_menu_process_event(event)) {
+            post_event(event);
+        }
     }
 }
 
@@ -365,6 +367,7 @@ void os_window_destroy(OS_WINDOW window) {
         std::lock_guard lock(queue_lock);
         std::erase_if(queue, [window](const OS_MSG &message) { return message.window == window; });
     }
+    os_menu_forget(window);
     OS_LEAK_CHECK_PAUSE pause;
     if (window->gl) {
         SDL_GL_DeleteContext(window->gl);
@@ -488,6 +491,7 @@ void os_window_resize(OS_WINDOW window, int width, int height) {
 
 void os_window_swap(OS_WINDOW window) {
     if (os_window_exists(window) && window->gl) {
+        os_menu_draw(window);
         SDL_GL_SwapWindow(window->sdl);
     }
 }

@@ -140,6 +140,11 @@ struct XV_DSP_CONFIG {
     int16_t x, y; // of the window, -1 centred
     int16_t design_width, design_height;
     int32_t min_width, min_height;
+    // Where the menu's dynamic parts stand: the Game pop-up on the bar and
+    // the Language pop-up in it; the Display pop-up and Change Resolution in it.
+    int32_t game_menu, language_menu;
+    int32_t display_menu, resolution_menu;
+    void (*menu_changed)(); // after every rebuild of the menu
     int32_t fullscreen_default;
     std::atomic<int32_t> *active; // written on every activation change
     std::atomic<int32_t> *ready;  // 1 once a mode is set
@@ -190,3 +195,19 @@ void xv_dsp_read_settings();
 void xv_dsp_write_settings();
 // Writes the screen to the first free "Snap%04d.tga"; 1 when one was written.
 int xv_dsp_snapshot();
+// Loads the window's menu in the current language and fills its dynamic
+// parts: the resolutions, the languages, the check marks.
+void xv_dsp_load_menu();
+
+// Menu commands the display answers.
+enum : uint32_t {
+    XV_DSP_LOW_RES_FULLSCREEN = 50001,
+    XV_DSP_HIGH_RES_FULLSCREEN = 50002,
+    XV_DSP_FULLSCREEN = 50003,
+    XV_DSP_64K_COLOURS = 50004,
+    XV_DSP_DEFAULT_SIZE = 50005,
+    XV_DSP_DEFAULT_MODE = 50006,
+    XV_DSP_PREFERRED_MODE = 50100, // + the preferred mode's place in the list
+    XV_DSP_LISTED_MODE = 50201,    // + the mode's place in the display's list
+    XV_DSP_LANGUAGE = 50300,       // + the language's place in the table
+};

@@ -4,6 +4,8 @@
 // the 3D interface table) are in xv_dsp.cpp.
 #include "os_display.h"
 #include "os_instance.h"
+#include "os_menu.h"
+#include "os_resource.h"
 #include "xv_bit.h"
 #include "xv_dsp.h"
 #include "xv_io.h"
@@ -56,6 +58,7 @@ struct Display {
     bool fullscreen = false;
     bool started_3d = false;
     bool accelerated = false;
+    bool colours_64k = false;
     XV_RECT window_area{}; // "WindowPosition": the window's corner and client size
     XV_RECT full_area{};   // "FullPosition"
     XV_BITMAP buffer{};    // the virtual buffer
@@ -202,6 +205,139 @@ bool show_mode(int index) {
     const XV_RECT &area = display.window_area;
     os_window_resize(display.window, area.width, area.height);
     return true;
+}
+
+// ---- the menu --------------------------------------------------------------------
+
+constexpr int kEnglish = 9 | 1 << 10;
+
+OS_MENU_ITEM menu_item(const std::string &text, uint32_t id, uint32_t flags) {
+    return {text, id, flags, {}};
+}
+
+// The pop-up at that place of the bar, or at that place inside it.
+OS_MENU_ITEM *popup_at(std::vector<OS_MENU_ITEM> &items, int place) {
+    if (place < 0 || place >= static_cast<int>(items.size()) ||
+        !(items[place].flags & OS_MENU_POPUP)) {
+        return nullptr;
+    }
+    return &items[place];
+}
+
+bool is_current(int width, int height) {
+    if (display.current == XV_DSP_NO_MODE) {
+        return false;
+    }
+    const XV_DSP_MODE &mode = display.modes[display.current];
+    return mode.width == width && mode.height == height;
+}
+
+// One item per preferred mode: greyed where the display lacks it at this
+// depth, or where it is too small for a window; the current one checked.
+void fill_resolutions(OS_MENU_ITEM *popup) {
+    popup->items.clear();
+    int bits = display.current != XV_DSP_NO_MODE ? display.modes[display.current].bits : 0;
+    bool any_current = false;
+    const XV_DSP_MODE_WISH *wish = display.config->modes;
+    for (int i = 0; wish && wish[i].width; ++i) {
+        uint32_t flags = 0;
+        if (xv_dsp_find_mode(wish[i].width, wish[i].height, bits) < 0 ||
+            (!display.fullscreen && (wish[i].width < 640 || wish[i].height < 480))) {
+            flags |= OS_MENU_GREYED;
+        }
+        if (is_current(wish[i].width, wish[i].height)) {
+            flags |= OS_MENU_CHECKED;
+            any_current = true;
+        }
+        popup->items.push_back(menu_item(xv_str_format("%dx%d", wish[i].width, wish[i].height),
+                                         XV_DSP_PREFERRED_MODE + static_cast<uint32_t>(i), flags));
+    }
+    if (!any_current && display.current != XV_DSP_NO_MODE) {
+        const XV_DSP_MODE &mode = display.modes[display.current];
+        popup->items.push_back(menu_item("", 0, OS_MENU_SEPARATOR));
+        popup->items.push_back(menu_item(xv_str_format("%dx%d (Default)", mode.width, mode.height),
+                                         XV_DSP_DEFAULT_MODE, OS_MENU_CHECKED));
+    }
+}
+
+// The full-screen item and the 64K-colours mark.
+void mark_display_items(OS_MENU_ITEM *popup) {
+    for (OS_MENU_ITEM &item : popup->items) {
+        if (item.id == XV_DSP_FULLSCREEN && display.fullscreen) {
+            item.flags |= OS_MENU_CHECKED;
+        }
+        if (item.id == XV_DSP_64K_COLOURS && display.colours_64k) {
+            item.flags |= OS_MENU_CHECKED;
+        }
+    }
+}
+
+// Leaves full screen for a window of the mode's size, or switches the
+// full-screen mode.
+void use_preferred_mode(int place) {
+    const XV_DSP_MODE_WISH &wish = display.config->modes[place];
+    if (!display.fullscreen) {
+        display.window_area.width = static_cast<int16_t>(wish.width);
+        display.window_area.height = static_cast<int16_t>(wish.height);
+        os_window_resize(display.window, wish.width, wish.height);
+        return;
+    }
+    int bits = display.modes[display.current].bits;
+    int index = xv_dsp_find_mode(wish.width, wish.height, bits);
+    if (index >= 0) {
+        xv_dsp_set_mode(index);
+    }
+}
+
+int preferred_count() {
+    int count = 0;
+    while (display.config->modes && display.config->modes[count].width) {
+        ++count;
+    }
+    return count;
+}
+
+// The preferred mode with that flag, at the current depth.
+void preferred_fullscreen(uint16_t flag) {
+    if (display.accelerated) {
+        return; // a 3D card keeps its mode
+    }
+    for (int i = 0; i < preferred_count(); ++i) {
+        if (display.config->modes[i].flags & flag) {
+            display.fullscreen = true;
+            use_preferred_mode(i);
+            return;
+        }
+    }
+}
+
+void menu_command(uint32_t id) {
+    if (id == XV_DSP_FULLSCREEN) {
+        xv_dsp_toggle_fullscreen();
+    } else if (id == XV_DSP_DEFAULT_SIZE) {
+        if (!display.fullscreen) {
+            display.window_area.width = display.config->design_width;
+            display.window_area.height = display.config->design_height;
+            os_window_resize(display.window, display.config->design_width,
+                             display.config->design_height);
+        } else {
+            display.full_area.width = display.config->design_width;
+            display.full_area.height = display.config->design_height;
+        }
+    } else if (id == XV_DSP_LOW_RES_FULLSCREEN || id == XV_DSP_HIGH_RES_FULLSCREEN) {
+        preferred_fullscreen(id == XV_DSP_LOW_RES_FULLSCREEN ? XV_DSP_LOW_RES : XV_DSP_HIGH_RES);
+    } else if (id >= XV_DSP_PREFERRED_MODE && id < XV_DSP_PREFERRED_MODE + 100 &&
+               static_cast<int>(id - XV_DSP_PREFERRED_MODE) < preferred_count()) {
+        use_preferred_mode(static_cast<int>(id - XV_DSP_PREFERRED_MODE));
+    } else if (id >= XV_DSP_LISTED_MODE && id < XV_DSP_LANGUAGE &&
+               id - XV_DSP_LISTED_MODE < display.modes.size()) {
+        xv_dsp_set_mode(static_cast<int>(id - XV_DSP_LISTED_MODE));
+    } else {
+        return;
+    }
+    xv_dsp_load_menu();
+    // The click gives the game its input back, as leaving a menu did.
+    os_post_message(display.window, WM_LBUTTONDOWN, 0, 0);
 }
 
 } // namespace
@@ -360,6 +496,7 @@ int xv_dsp_open(XV_DSP_START *start) {
     if (start->draw_3d && !display.started_3d) {
         start_3d();
     }
+    xv_dsp_load_menu();
     int width, height;
     os_window_client_size(display.window, &width, &height);
     resize_buffer(width, height);
@@ -419,6 +556,7 @@ int xv_dsp_toggle_fullscreen() {
         return !display.fullscreen;
     }
     display.current = index;
+    os_window_show_menu(display.window, !display.fullscreen);
     return !display.fullscreen;
 }
 
@@ -455,6 +593,37 @@ int xv_dsp_snapshot() {
     int written = xv_bit_save(&shot, name.c_str(), nullptr, 0);
     xv_bit_free(&shot);
     return written;
+}
+
+void xv_dsp_load_menu() {
+    if (!display.window || !display.config->menu_name) {
+        return;
+    }
+    std::string name = xv_str_format("\"%s\"", display.config->menu_name);
+    const std::vector<OS_MENU_ITEM> *resource = os_resource_menu(name.c_str(), kEnglish);
+    if (!resource) {
+        xv_warning("Menu not found in the resource", nullptr, XV_MB_OK);
+        return;
+    }
+    std::vector<OS_MENU_ITEM> bar = *resource;
+    const XV_DSP_CONFIG &config = *display.config;
+    if (OS_MENU_ITEM *popup = popup_at(bar, config.display_menu)) {
+        mark_display_items(popup);
+        if (OS_MENU_ITEM *resolutions = popup_at(popup->items, config.resolution_menu)) {
+            fill_resolutions(resolutions);
+        }
+    }
+    // One language, until the language file says otherwise: nothing to choose.
+    if (OS_MENU_ITEM *game = popup_at(bar, config.game_menu)) {
+        if (popup_at(game->items, config.language_menu)) {
+            game->items.erase(game->items.begin() + config.language_menu);
+        }
+    }
+    os_window_set_menu(display.window, bar);
+    os_window_show_menu(display.window, !display.fullscreen);
+    if (config.menu_changed) {
+        config.menu_changed();
+    }
 }
 
 intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wparam,
@@ -512,6 +681,9 @@ intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wpa
         return 0;
     case WM_LBUTTONDOWN:
         set_active(true);
+        return 0;
+    case WM_COMMAND:
+        menu_command(static_cast<uint32_t>(wparam));
         return 0;
     default:
         return os_def_window_proc(window, message, wparam, lparam);

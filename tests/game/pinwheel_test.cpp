@@ -1,5 +1,6 @@
 // The game as a player starts it: the real executable, headless, stopped
 // as the system stops a program.
+#include "respack.h"
 #include "test_support.h"
 
 #include <chrono>
@@ -25,6 +26,9 @@ class PinwheelTest : public test::TempDirTest {
                                          "\r\n"
                                          "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
                                          "LNGFile=data\\language.txt\r\n");
+        // The game reads its archive first: the same data, packed.
+        std::string error;
+        ASSERT_TRUE(respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) << error;
     }
     pid_t start() {
         pid_t pid = 0;

@@ -1,5 +1,6 @@
 // The real window, driven as a person would: the game runs on a virtual X
 // server and gets its keys from xdotool.
+#include "respack.h"
 #include "test_support.h"
 
 #include <chrono>
@@ -17,59 +18,9 @@ extern char **environ;
 namespace {
 
 using test::read_file;
+using test::spawn;
+using test::VirtualScreen;
 using test::write_file;
-
-// Runs a program with extra environment; returns its pid.
-pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra) {
-    std::vector<std::string> environment(extra);
-    for (char **entry = environ; *entry; ++entry) {
-        environment.emplace_back(*entry);
-    }
-    std::vector<char *> arguments, variables;
-    for (const std::string &a : command) {
-        arguments.push_back(const_cast<char *>(a.c_str()));
-    }
-    for (const std::string &v : environment) {
-        variables.push_back(const_cast<char *>(v.c_str()));
-    }
-    arguments.push_back(nullptr);
-    variables.push_back(nullptr);
-    pid_t pid = 0;
-    posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), variables.data());
-    return pid;
-}
-
-// A virtual X server on a display number of its own choosing.
-class VirtualScreen {
-  public:
-    VirtualScreen() {
-        int pipe_ends[2];
-        if (pipe(pipe_ends) != 0) {
-            return;
-        }
-        pid_ = spawn({"Xvfb", "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0",
-                      "1280x1024x24", "-nolisten", "tcp"},
-                     {});
-        close(pipe_ends[1]);
-        char number[16] = {};
-        ssize_t got = read(pipe_ends[0], number, sizeof number - 1);
-        close(pipe_ends[0]);
-        if (got > 0) {
-            display_ = ":" + std::string(number, strcspn(number, "\n"));
-        }
-    }
-    ~VirtualScreen() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string &display() const { return display_; }
-
-  private:
-    pid_t pid_ = 0;
-    std::string display_;
-};
 
 class GameWindowTest : public test::TempDirTest {
   protected:
@@ -81,6 +32,9 @@ class GameWindowTest : public test::TempDirTest {
                                          "\r\n"
                                          "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
                                          "LNGFile=data\\language.txt\r\n");
+        // The game reads its archive first: the same data, packed.
+        std::string error;
+        ASSERT_TRUE(respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) << error;
         start_game();
     }
     // Starts the game and waits until it draws; with keys to type, until its

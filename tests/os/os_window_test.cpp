@@ -1,7 +1,11 @@
+#include "os_menu.h"
 #include "os_time.h"
 #include "os_window.h"
 
+#include "test_support.h"
+
 #include <SDL.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -184,6 +188,73 @@ TEST(TimerTest, CallsBackOnItsOwnThreadUntilStopped) {
     EXPECT_EQ(os_timer_start(
                   0, [](void *) {}, nullptr),
               nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The menu bar is clicked as a player clicks it, on a real (virtual) X
+// screen: the pop-up's title, then the item; the window hears WM_COMMAND.
+TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
+    test::VirtualScreen screen;
+    ASSERT_FALSE(screen.display().empty());
+    setenv("DISPLAY", screen.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    received.clear();
+    OS_WINDOW window =
+        os_window_create("menu test", 0, 0, 400, 300, OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, record);
+    ASSERT_NE(window, nullptr);
+    std::vector<OS_MENU_ITEM> bar = {
+        {"&Display",
+         0,
+         OS_MENU_POPUP,
+         {{"&Fullscreen\tF4", 50003, OS_MENU_CHECKED, {}},
+          {"", 0, OS_MENU_SEPARATOR, {}},
+          {"Default &Size", 50005, 0, {}},
+          {"&Greyed", 50006, OS_MENU_GREYED, {}}}},
+    };
+    os_window_set_menu(window, bar);
+    // Frames run while the pointer moves and clicks, as the game's loop runs.
+    auto frames = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            OS_MSG message;
+            while (os_peek_message(&message, 1)) {
+                os_dispatch_message(&message);
+            }
+            os_window_swap(window);
+            SDL_Delay(10);
+        }
+    };
+    auto click = [&](const std::string &text) {
+        int x = 0, y = 0;
+        ASSERT_TRUE(os_window_menu_item_place(window, text, &x, &y)) << text;
+        std::string id = screen.xdotool("search --name 'menu test'");
+        id = id.substr(0, id.find('\n'));
+        screen.xdotool("windowfocus --sync " + id + " mousemove --window " + id + " " +
+                       std::to_string(x) + " " + std::to_string(y));
+        frames(5);
+        screen.xdotool("click 1");
+        frames(5);
+    };
+    frames(5);
+    EXPECT_GT(os_window_menu_height(window), 10);
+    click("&Display");
+    click("Default &Size");
+    EXPECT_TRUE(std::any_of(received.begin(), received.end(), [](const OS_MSG &m) {
+        return m.message == WM_COMMAND && m.wparam == 50005;
+    }));
+    EXPECT_FALSE(std::any_of(received.begin(), received.end(), [](const OS_MSG &m) {
+        return m.message == WM_LBUTTONDOWN;
+    })) << "the bar keeps its clicks";
+
+    std::string label, accelerator;
+    os_menu_split_text("Save && &Quit\tCtrl+Q", &label, &accelerator);
+    EXPECT_EQ(label, "Save & Quit");
+    EXPECT_EQ(accelerator, "Ctrl+Q");
+    os_window_show_menu(window, 0);
+    EXPECT_EQ(os_window_menu_height(window), 0);
+    os_window_destroy(window);
 }
 
 } // namespace

@@ -2,11 +2,18 @@
 
 #include "picture_writer.h"
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char **environ;
 
 namespace test {
 
@@ -15,6 +22,62 @@ std::string read_file(const std::string &path) {
     std::stringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra) {
+    std::vector<std::string> environment(extra);
+    for (char **entry = environ; *entry; ++entry) {
+        environment.emplace_back(*entry);
+    }
+    std::vector<char *> arguments, variables;
+    for (const std::string &argument : command) {
+        arguments.push_back(const_cast<char *>(argument.c_str()));
+    }
+    for (const std::string &variable : environment) {
+        variables.push_back(const_cast<char *>(variable.c_str()));
+    }
+    arguments.push_back(nullptr);
+    variables.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), variables.data());
+    return pid;
+}
+
+VirtualScreen::VirtualScreen() {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) {
+        return;
+    }
+    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0",
+                  "1280x1024x24", "-nolisten", "tcp"},
+                 {});
+    close(pipe_ends[1]);
+    char number[16] = {};
+    ssize_t got = read(pipe_ends[0], number, sizeof number - 1);
+    close(pipe_ends[0]);
+    if (got > 0) {
+        display_ = ":" + std::string(number, strcspn(number, "\n"));
+    }
+}
+
+VirtualScreen::~VirtualScreen() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string VirtualScreen::xdotool(const std::string &arguments) const {
+    std::string command = "DISPLAY=" + display_ + " xdotool " + arguments + " 2>/dev/null";
+    std::string output;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe)) {
+            output += buffer;
+        }
+        pclose(pipe);
+    }
+    return output;
 }
 
 std::string glyph_sheet_png(int cells_across, int rows) {

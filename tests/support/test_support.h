@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 namespace test {
 
@@ -22,6 +24,27 @@ int count_occurrences(const std::string &text, const std::string &part);
 // known by its colour and its width.
 constexpr int kGlyphCell = 6;
 std::string glyph_sheet_png(int cells_across, int rows);
+
+// Starts a program (found on the path) with extra environment entries,
+// which win over the inherited ones; returns its pid.
+pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra);
+
+// A virtual X server (Xvfb, 1280×1024, 24 bits) on a display number of its
+// own choosing, for tests that drive a real window with xdotool.
+class VirtualScreen {
+  public:
+    VirtualScreen();
+    ~VirtualScreen();
+    VirtualScreen(const VirtualScreen &) = delete;
+    VirtualScreen &operator=(const VirtualScreen &) = delete;
+    const std::string &display() const { return display_; }
+    // What xdotool prints for these arguments, run on this screen.
+    std::string xdotool(const std::string &arguments) const;
+
+  private:
+    pid_t pid_ = 0;
+    std::string display_;
+};
 
 // Runs each test in a fresh temporary directory, removed afterwards: the
 // platform writes "Warning.txt" and the engine its logs to the current one.
