@@ -78,18 +78,29 @@ void set_active(bool active) {
 
 // ---- modes ---------------------------------------------------------------------
 
+// The display's modes. Some drivers (the offscreen one) list no real mode
+// beside the desktop's: the desktop's mode is always one of them, since
+// the desktop itself shows it.
 void list_modes() {
     display.modes.clear();
     for (const OS_DISPLAY_MODE &mode : os_display_modes()) {
-        display.modes.push_back(
-            {mode.width, mode.height, static_cast<int16_t>(mode.bits), mode.refresh, 0});
+        if (mode.width > 0 && mode.height > 0) {
+            display.modes.push_back({mode.width, mode.height, static_cast<int16_t>(mode.bits),
+                                     mode.refresh, 0});
+        }
     }
     OS_DISPLAY_MODE desktop{};
     display.desktop = XV_DSP_NO_MODE;
-    if (os_display_desktop_mode(&desktop)) {
-        int index = xv_dsp_find_mode(desktop.width, desktop.height, desktop.bits);
-        display.desktop = index >= 0 ? index : XV_DSP_NO_MODE;
+    if (!os_display_desktop_mode(&desktop) || desktop.width < 1 || desktop.height < 1) {
+        return;
     }
+    int index = xv_dsp_find_mode(desktop.width, desktop.height, desktop.bits);
+    if (index < 0) {
+        display.modes.push_back({desktop.width, desktop.height,
+                                 static_cast<int16_t>(desktop.bits), desktop.refresh, 0});
+        index = static_cast<int>(display.modes.size()) - 1;
+    }
+    display.desktop = index;
 }
 
 int mode_at_refresh(int width, int height, int bits, int refresh) {

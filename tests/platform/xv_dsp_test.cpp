@@ -1,3 +1,4 @@
+#include "os_resource.h"
 #include "test_support.h"
 
 #include <atomic>
@@ -7,6 +8,7 @@
 namespace {
 
 using test::count_occurrences;
+using test::write_file;
 
 class ResizeListTest : public test::FileLayerTest {
   protected:
@@ -71,6 +73,116 @@ TEST_F(TimerTest, TicksUntilStoppedAndAFailureIsFatal) {
                                 "Timer Init failed. You should restart Windows and try again"),
               1);
     EXPECT_TRUE(xv_dsp_close_requested()) << "fatal: the game closes";
+}
+
+// The display on a window of the offscreen driver, without 3D: its menu,
+// its commands and its refit, as the window procedure hands them over.
+class DisplayTest : public test::FileLayerTest {
+  protected:
+    void SetUp() override {
+        FileLayerTest::SetUp();
+        bar = {{"&Game",
+                0,
+                OS_MENU_POPUP,
+                {{"&Language", 0, OS_MENU_POPUP, {{"Available Languages", 59999, 0, {}}}},
+                 {"E&xit", 40005, 0, {}}}},
+               {"&Display",
+                0,
+                OS_MENU_POPUP,
+                {{"&Fullscreen\tF4", 50003, 0, {}},
+                 {"Default &Size", 50005, 0, {}},
+                 {"Change &Resolution", 0, OS_MENU_POPUP, {{"Available Modes", 59999, 0, {}}}}}}};
+        resources.menus.push_back({"\"Test\"", 9 | 1 << 10, bar});
+        os_resources_set(&resources);
+        config.report = 1;
+        config.class_name = "DisplayTest";
+        config.title = "Display test";
+        config.menu_name = "Test";
+        config.modes = wishes;
+        config.x = config.y = -1;
+        config.design_width = 800, config.design_height = 600;
+        config.min_width = 320, config.min_height = 240;
+        config.game_menu = 0, config.language_menu = 0;
+        config.display_menu = 1, config.resolution_menu = 2;
+        config.active = &active;
+        config.ready = &ready;
+        config.window_procedure = xv_dsp_window_message;
+        ASSERT_EQ(xv_dsp_init(&config), 1);
+        start.keep_aspect = 1;
+        start.screen = &screen;
+        start.depth = 32;
+        ASSERT_EQ(xv_dsp_open(&start), 1);
+    }
+    void TearDown() override {
+        xv_dsp_close();
+        os_resources_set(nullptr);
+        FileLayerTest::TearDown();
+    }
+    void command(uint32_t id) { os_send_message(config.window, WM_COMMAND, id, 0); }
+    const OS_MENU_ITEM &popup(int place) const { return (*os_window_menu(config.window))[place]; }
+
+    std::vector<OS_MENU_ITEM> bar;
+    OS_RESOURCES resources;
+    const XV_DSP_MODE_WISH wishes[3] = {{640, 480, XV_DSP_HIGH_RES}, {123, 45, 0}, {0, 0, 0}};
+    XV_DSP_CONFIG config{};
+    XV_DSP_START start{};
+    XV_BITMAP screen{};
+    std::atomic<int32_t> active{0}, ready{0};
+};
+
+TEST_F(DisplayTest, TheMenuListsTheResolutionsAndAnswersItsCommands) {
+    EXPECT_EQ(ready, 1);
+    EXPECT_EQ(active, 1) << "a window newly shown is the active one";
+    ASSERT_NE(os_window_menu(config.window), nullptr);
+    EXPECT_EQ(popup(0).items.size(), 1u) << "one language: no Language pop-up";
+    const OS_MENU_ITEM &resolutions = popup(1).items[2];
+    ASSERT_GE(resolutions.items.size(), 2u);
+    EXPECT_EQ(resolutions.items[0].text, "640x480");
+    EXPECT_EQ(resolutions.items[0].id, 50100u);
+    EXPECT_EQ(resolutions.items[1].id, 50101u);
+    EXPECT_TRUE(resolutions.items[1].flags & OS_MENU_GREYED) << "no such mode";
+    EXPECT_EQ(resolutions.items.back().id, 50006u) << "the current mode, when none is preferred";
+    EXPECT_TRUE(resolutions.items.back().flags & OS_MENU_CHECKED);
+
+    // A window dragged too small is enlarged, and kept in proportion.
+    os_window_resize(config.window, 200, 100);
+    os_send_message(config.window, WM_SIZE, SIZE_RESTORED, os_make_lparam(200, 100));
+    int width, height;
+    os_window_client_size(config.window, &width, &height);
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    command(50005);
+    os_window_client_size(config.window, &width, &height);
+    EXPECT_EQ(width, 800) << "Default Size";
+    EXPECT_EQ(height, 600);
+
+    command(50003);
+    EXPECT_TRUE(xv_dsp_is_fullscreen());
+    EXPECT_EQ(os_window_menu_height(config.window), 0) << "no menu in full screen";
+    EXPECT_TRUE(popup(1).items[0].flags & OS_MENU_CHECKED);
+    command(50003);
+    EXPECT_FALSE(xv_dsp_is_fullscreen());
+    EXPECT_EQ(warnings(), "");
+}
+
+TEST_F(DisplayTest, SettingsBringTheWindowBackAndAStrangeModeGivesTheDesktops) {
+    xv_dsp_close();
+    write_file("game.ini",
+               "[Display]\r\nResolution=12345x678x16\r\nWindowPosition=10,20,640,480\r\n"
+               "Fullscreen=0\r\n");
+    xv_io_set_settings_file("game.ini");
+    ASSERT_EQ(xv_dsp_init(&config), 1);
+    ASSERT_EQ(xv_dsp_open(&start), 1);
+    int width, height;
+    os_window_client_size(config.window, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    xv_dsp_close();
+    std::string settings = test::read_file("game.ini");
+    EXPECT_EQ(settings.find("12345x678"), std::string::npos) << "the desktop's mode instead";
+    EXPECT_NE(settings.find("WindowPosition="), std::string::npos);
+    ASSERT_EQ(xv_dsp_init(&config), 1);
+    ASSERT_EQ(xv_dsp_open(&start), 1);
 }
 
 } // namespace
