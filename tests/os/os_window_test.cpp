@@ -233,9 +233,9 @@ TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
         id = id.substr(0, id.find('\n'));
         screen.xdotool("windowfocus --sync " + id + " mousemove --window " + id + " " +
                        std::to_string(x) + " " + std::to_string(y));
-        frames(5);
+        frames(20); // a loaded machine may take a while to move the pointer
         screen.xdotool("click 1");
-        frames(5);
+        frames(20);
     };
     frames(5);
     EXPECT_GT(os_window_menu_height(window), 10);
