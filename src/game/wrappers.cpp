@@ -111,6 +111,7 @@ int app_init(AppDescriptor *descriptor) {
     read_text("INIFile", ini_file, sizeof ini_file - 1);
     read_text("LNGFile", language_file, sizeof language_file - 1);
     xv_io_set_settings_file(ini_file[0] ? ini_file : nullptr);
+    display_config.languages = xv_dsp_load_languages(language_file);
     read_text("Title", title, sizeof title - 1);
     read_text("Class", class_name, sizeof class_name - 1);
 
@@ -127,6 +128,8 @@ int app_deinit() {
     app_set_ready(false);
     xv_font_deinit(); // menus have nothing to stop
     xv_dsp_close();
+    xv_dsp_free_languages(display_config.languages);
+    display_config.languages = nullptr;
     gen_info_deinit();
     xv_io_deinit(); // names every file still open
     xv_str_deinit();

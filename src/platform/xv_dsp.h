@@ -127,6 +127,22 @@ struct XV_DSP_MODE {
 enum { XV_DSP_MODE_GREYED = 4 };
 enum { XV_DSP_NO_MODE = 65535 };
 
+// The languages the game speaks, from its language file.
+struct XV_DSP_LANGUAGE {
+    char *name;            // in the Language menu
+    char *abbreviation;    // appended to the names of the texts' sections
+    char *fullscreen_text; // the full-screen menu item, in a window
+    char *window_text;     // and in full screen
+    int32_t number;        // kept in the settings
+    int32_t characters;
+};
+struct XV_DSP_LANGUAGES {
+    int32_t count;
+    int32_t current;             // from 0
+    int32_t multi;               // the player may switch
+    XV_DSP_LANGUAGE **languages; // null where one is not offered or not found
+};
+
 // The display's configuration, kept by pointer from xv_dsp_init.
 struct XV_DSP_CONFIG {
     int report;
@@ -144,7 +160,8 @@ struct XV_DSP_CONFIG {
     // the Language pop-up in it; the Display pop-up and Change Resolution in it.
     int32_t game_menu, language_menu;
     int32_t display_menu, resolution_menu;
-    void (*menu_changed)(); // after every rebuild of the menu
+    void (*menu_changed)();      // after every rebuild of the menu
+    XV_DSP_LANGUAGES *languages; // or null: English alone
     int32_t fullscreen_default;
     std::atomic<int32_t> *active; // written on every activation change
     std::atomic<int32_t> *ready;  // 1 once a mode is set
@@ -195,6 +212,15 @@ void xv_dsp_read_settings();
 void xv_dsp_write_settings();
 // Writes the screen to the first free "Snap%04d.tga"; 1 when one was written.
 int xv_dsp_snapshot();
+// The language file, in the menu's language order (English, French,
+// Spanish, German, Italian, Portuguese, Japanese); null without one.
+XV_DSP_LANGUAGES *xv_dsp_load_languages(const char *file_name);
+// Makes the language with that number current; 1 when there is one.
+int xv_dsp_select_language(XV_DSP_LANGUAGES *languages, int number);
+// Keeps the current language's number in the settings.
+void xv_dsp_write_language(const XV_DSP_LANGUAGES *languages);
+void xv_dsp_free_languages(XV_DSP_LANGUAGES *languages);
+
 // Loads the window's menu in the current language and fills its dynamic
 // parts: the resolutions, the languages, the check marks.
 void xv_dsp_load_menu();
@@ -207,7 +233,7 @@ enum : uint32_t {
     XV_DSP_64K_COLOURS = 50004,
     XV_DSP_DEFAULT_SIZE = 50005,
     XV_DSP_DEFAULT_MODE = 50006,
-    XV_DSP_PREFERRED_MODE = 50100, // + the preferred mode's place in the list
-    XV_DSP_LISTED_MODE = 50201,    // + the mode's place in the display's list
-    XV_DSP_LANGUAGE = 50300,       // + the language's place in the table
+    XV_DSP_PREFERRED_MODE = 50100,  // + the preferred mode's place in the list
+    XV_DSP_LISTED_MODE = 50201,     // + the mode's place in the display's list
+    XV_DSP_CHOOSE_LANGUAGE = 50300, // + the language's place in the table
 };

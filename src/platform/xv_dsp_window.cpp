@@ -85,8 +85,8 @@ void list_modes() {
     display.modes.clear();
     for (const OS_DISPLAY_MODE &mode : os_display_modes()) {
         if (mode.width > 0 && mode.height > 0) {
-            display.modes.push_back({mode.width, mode.height, static_cast<int16_t>(mode.bits),
-                                     mode.refresh, 0});
+            display.modes.push_back(
+                {mode.width, mode.height, static_cast<int16_t>(mode.bits), mode.refresh, 0});
         }
     }
     OS_DISPLAY_MODE desktop{};
@@ -96,8 +96,8 @@ void list_modes() {
     }
     int index = xv_dsp_find_mode(desktop.width, desktop.height, desktop.bits);
     if (index < 0) {
-        display.modes.push_back({desktop.width, desktop.height,
-                                 static_cast<int16_t>(desktop.bits), desktop.refresh, 0});
+        display.modes.push_back({desktop.width, desktop.height, static_cast<int16_t>(desktop.bits),
+                                 desktop.refresh, 0});
         index = static_cast<int>(display.modes.size()) - 1;
     }
     display.desktop = index;
@@ -220,10 +220,57 @@ bool show_mode(int index) {
 
 // ---- the menu --------------------------------------------------------------------
 
-constexpr int kEnglish = 9 | 1 << 10;
-
 OS_MENU_ITEM menu_item(const std::string &text, uint32_t id, uint32_t flags) {
     return {text, id, flags, {}};
+}
+
+// The menu's language for each place of the language table.
+constexpr int kLanguageIds[] = {
+    9 | 1 << 10,  // English
+    12 | 1 << 10, // French
+    10 | 1 << 10, // Spanish
+    7 | 1 << 10,  // German
+    16 | 1 << 10, // Italian
+    22 | 2 << 10, // Portuguese
+    17 | 1 << 10, // Japanese
+};
+
+const XV_DSP_LANGUAGE *current_language() {
+    const XV_DSP_LANGUAGES *languages = display.config->languages;
+    return languages ? languages->languages[languages->current] : nullptr;
+}
+
+int menu_language() {
+    const XV_DSP_LANGUAGES *languages = display.config->languages;
+    int place = languages ? languages->current : 0;
+    return place >= 0 && place < 7 ? kLanguageIds[place] : kLanguageIds[0];
+}
+
+// One item per offered language, the current one checked; no pop-up at all
+// when there is nothing to choose.
+void fill_languages(std::vector<OS_MENU_ITEM> &game_items, int place) {
+    const XV_DSP_LANGUAGES *languages = display.config->languages;
+    std::vector<OS_MENU_ITEM> items;
+    for (int i = 0; languages && languages->multi && i < languages->count; ++i) {
+        if (const XV_DSP_LANGUAGE *language = languages->languages[i]) {
+            items.push_back(menu_item(language->name, XV_DSP_CHOOSE_LANGUAGE + i,
+                                      i == languages->current ? OS_MENU_CHECKED : 0u));
+        }
+    }
+    if (items.size() < 2) {
+        game_items.erase(game_items.begin() + place);
+    } else {
+        game_items[place].items = std::move(items);
+    }
+}
+
+void choose_language(int place) {
+    XV_DSP_LANGUAGES *languages = display.config->languages;
+    if (!languages || place >= languages->count || !languages->languages[place] ||
+        place == languages->current) {
+        return; // the language already current does not reload the menu
+    }
+    xv_dsp_select_language(languages, languages->languages[place]->number);
 }
 
 // The pop-up at that place of the bar, or at that place inside it.
@@ -274,8 +321,17 @@ void fill_resolutions(OS_MENU_ITEM *popup) {
 // The full-screen item and the 64K-colours mark.
 void mark_display_items(OS_MENU_ITEM *popup) {
     for (OS_MENU_ITEM &item : popup->items) {
-        if (item.id == XV_DSP_FULLSCREEN && display.fullscreen) {
-            item.flags |= OS_MENU_CHECKED;
+        if (item.id == XV_DSP_FULLSCREEN) {
+            const XV_DSP_LANGUAGE *language = current_language();
+            const char *text = !language            ? nullptr
+                               : display.fullscreen ? language->window_text
+                                                    : language->fullscreen_text;
+            if (text && *text) {
+                item.text = xv_str_format("%s\tF4", text);
+            }
+            if (display.fullscreen) {
+                item.flags |= OS_MENU_CHECKED;
+            }
         }
         if (item.id == XV_DSP_64K_COLOURS && display.colours_64k) {
             item.flags |= OS_MENU_CHECKED;
@@ -340,9 +396,11 @@ void menu_command(uint32_t id) {
     } else if (id >= XV_DSP_PREFERRED_MODE && id < XV_DSP_PREFERRED_MODE + 100 &&
                static_cast<int>(id - XV_DSP_PREFERRED_MODE) < preferred_count()) {
         use_preferred_mode(static_cast<int>(id - XV_DSP_PREFERRED_MODE));
-    } else if (id >= XV_DSP_LISTED_MODE && id < XV_DSP_LANGUAGE &&
+    } else if (id >= XV_DSP_LISTED_MODE && id < XV_DSP_CHOOSE_LANGUAGE &&
                id - XV_DSP_LISTED_MODE < display.modes.size()) {
         xv_dsp_set_mode(static_cast<int>(id - XV_DSP_LISTED_MODE));
+    } else if (id >= XV_DSP_CHOOSE_LANGUAGE && id < XV_DSP_CHOOSE_LANGUAGE + 100) {
+        choose_language(static_cast<int>(id - XV_DSP_CHOOSE_LANGUAGE));
     } else {
         return;
     }
@@ -611,7 +669,7 @@ void xv_dsp_load_menu() {
         return;
     }
     std::string name = xv_str_format("\"%s\"", display.config->menu_name);
-    const std::vector<OS_MENU_ITEM> *resource = os_resource_menu(name.c_str(), kEnglish);
+    const std::vector<OS_MENU_ITEM> *resource = os_resource_menu(name.c_str(), menu_language());
     if (!resource) {
         xv_warning("Menu not found in the resource", nullptr, XV_MB_OK);
         return;
@@ -624,10 +682,9 @@ void xv_dsp_load_menu() {
             fill_resolutions(resolutions);
         }
     }
-    // One language, until the language file says otherwise: nothing to choose.
     if (OS_MENU_ITEM *game = popup_at(bar, config.game_menu)) {
         if (popup_at(game->items, config.language_menu)) {
-            game->items.erase(game->items.begin() + config.language_menu);
+            fill_languages(game->items, config.language_menu);
         }
     }
     os_window_set_menu(display.window, bar);
@@ -706,6 +763,7 @@ void xv_dsp_close() {
         return;
     }
     xv_dsp_write_settings();
+    xv_dsp_write_language(display.config->languages);
     if (display.fullscreen) {
         os_window_set_fullscreen(display.window, nullptr);
     }

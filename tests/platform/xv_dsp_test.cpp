@@ -185,4 +185,45 @@ TEST_F(DisplayTest, SettingsBringTheWindowBackAndAStrangeModeGivesTheDesktops) {
     ASSERT_EQ(xv_dsp_open(&start), 1);
 }
 
+TEST_F(DisplayTest, TheLanguageMenuSwitchesTheMenusLanguageAndTheSettingsKeepIt) {
+    xv_dsp_close();
+    resources.menus.push_back({"\"Test\"", 12 | 1 << 10, bar});
+    resources.menus.back().bar[0].text = "&Jeu";
+    write_file("lang.txt", "[Languages]\r\nNbLanguages=3\r\nMultiLanguages=1\r\nDefault=1\r\n"
+                           "Included_01=1\r\nLanguage_01=L_EN\r\nIncluded_02=1\r\n"
+                           "Language_02=L_FR\r\nIncluded_03=1\r\n"
+                           "[L_EN]\r\nName=English\r\nAbbreviation=EN\r\nFullscreen=&Full\r\n"
+                           "Window=&Window\r\nNumber=10\r\n"
+                           "[L_FR]\r\nName=Francais\r\nAbbreviation=FR\r\nNumber=20\r\n");
+    write_file("game.ini", "");
+    xv_io_set_settings_file("game.ini");
+    config.languages = xv_dsp_load_languages("lang.txt");
+    ASSERT_NE(config.languages, nullptr);
+    EXPECT_EQ(config.languages->count, 3);
+    EXPECT_EQ(config.languages->languages[2], nullptr) << "no Language_03";
+    EXPECT_EQ(count_occurrences(warnings(), "Sorry, I can't find language Language_03 in lang.txt"),
+              1);
+    ASSERT_EQ(xv_dsp_init(&config), 1);
+    ASSERT_EQ(xv_dsp_open(&start), 1);
+    const OS_MENU_ITEM &choices = popup(0).items[0];
+    ASSERT_EQ(choices.items.size(), 2u);
+    EXPECT_EQ(choices.items[1].id, 50301u);
+    EXPECT_TRUE(choices.items[0].flags & OS_MENU_CHECKED);
+    EXPECT_EQ(popup(1).items[0].text, "&Full\tF4") << "the language's own words";
+    command(50301);
+    EXPECT_EQ(popup(0).text, "&Jeu") << "the menu now in French";
+    EXPECT_TRUE(popup(0).items[0].items[1].flags & OS_MENU_CHECKED);
+    xv_dsp_close();
+    EXPECT_NE(test::read_file("game.ini").find("Language=20"), std::string::npos);
+    xv_dsp_free_languages(config.languages);
+
+    // The next start comes back in French.
+    config.languages = xv_dsp_load_languages("lang.txt");
+    EXPECT_EQ(config.languages->current, 1);
+    xv_dsp_free_languages(config.languages);
+    config.languages = nullptr;
+    ASSERT_EQ(xv_dsp_init(&config), 1);
+    ASSERT_EQ(xv_dsp_open(&start), 1);
+}
+
 } // namespace
