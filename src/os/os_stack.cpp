@@ -104,8 +104,14 @@ void os_stack_describe(void *address, OS_FRAME *frame) {
 }
 
 static void (*fault_handler)(int) = nullptr;
+static volatile sig_atomic_t in_fault = 0;
+
+bool os_fault_in_progress() {
+    return in_fault != 0;
+}
 
 static void on_fault(int signal) {
+    in_fault = 1;
     // SA_RESETHAND has restored the default action: a second fault, in the
     // report itself, ends the process instead of coming back here. A report
     // stuck on a lock the fault left held ends it by the alarm.

@@ -33,3 +33,5 @@ void os_stack_describe(void *address, OS_FRAME *frame);
 // the process at once. When the handler returns, the process ends with the
 // signal, as it would have without a handler.
 void os_fault_handlers_install(void (*handler)(int signal));
+// Whether a fault handler runs: nothing may wait for the player then.
+bool os_fault_in_progress();

@@ -509,3 +509,14 @@ void *os_window_data(OS_WINDOW window) {
 SDL_Window *os_window_sdl(OS_WINDOW window) {
     return os_window_exists(window) ? window->sdl : nullptr;
 }
+
+int os_message_box(OS_WINDOW owner, const char *text, const char *caption, unsigned style) {
+    Uint32 icon = SDL_MESSAGEBOX_INFORMATION;
+    if ((style & 0x70) == 0x10) {
+        icon = SDL_MESSAGEBOX_ERROR;
+    } else if ((style & 0x70) == 0x30) {
+        icon = SDL_MESSAGEBOX_WARNING;
+    }
+    SDL_Window *parent = os_window_exists(owner) ? owner->sdl : nullptr;
+    return SDL_ShowSimpleMessageBox(icon, caption ? caption : "", text ? text : "", parent) == 0;
+}

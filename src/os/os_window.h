@@ -161,6 +161,11 @@ void os_window_resize(OS_WINDOW window, int width, int height);
 // Shows the OpenGL frame drawn since the last call.
 void os_window_swap(OS_WINDOW window);
 
+// A message box over the window (or alone): the style's icon bits (0x10
+// stop, 0x30 exclamation, 0x40 information) choose its icon. Waits for the
+// player; returns 1 (OK), or 0 when no box could be shown.
+int os_message_box(OS_WINDOW owner, const char *text, const char *caption, unsigned style);
+
 // The user's data beside a window, for its procedure.
 void os_window_set_data(OS_WINDOW window, void *data);
 void *os_window_data(OS_WINDOW window);

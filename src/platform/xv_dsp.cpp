@@ -1,6 +1,7 @@
 #include "xv_dsp.h"
 
 #include "os_file.h"
+#include "os_stack.h"
 #include "os_time.h"
 #include "xv_list.h"
 #include "xv_mem.h"
@@ -13,11 +14,20 @@
 static const char warning_log[] = "Warning.txt";
 
 // Written without allocating: a fatal-signal handler reports through here.
+// Every warning is logged; while the display is hardware accelerated that
+// is all (a box would stop the 3D card's full screen), otherwise the box
+// shows once there is a window, and the console stands in before.
 int xv_warning(const char *text, const char *caption, unsigned style) {
-    (void)style; // the box's icon and buttons, once there is a box
     const char *title = caption ? caption : "Error";
     text = text ? text : "";
     os_file_append(warning_log, {title, ": ", text, "\r\n"});
+    if (xv_dsp_is_accelerated() || os_fault_in_progress()) {
+        return 1;
+    }
+    int answer = 0;
+    if (xv_dsp_show_box(text, caption, style | XV_MB_SYSTEMMODAL, &answer)) {
+        return answer;
+    }
     os_debug_output({title, ": ", text, "\n"});
     return 1;
 }

@@ -38,6 +38,11 @@ uint32_t xv_timer_init(XV_TIMER_CALLBACK callback, uint32_t period);
 // Stops the timer (no call runs after this returns) and zeroes the id.
 void xv_timer_deinit(uint32_t *timer_id);
 
+// The warning box over the game's window: full screen is left while it
+// shows, the game is inactive, and both come back after. False when there
+// is no window to show it over.
+bool xv_dsp_show_box(const char *text, const char *caption, unsigned style, int *answer);
+
 // Asks the application to close after the current frame, as the close box
 // of the window does: the window gets WM_CLOSE. Asked before the window
 // exists, the request waits for it.

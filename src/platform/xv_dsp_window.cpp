@@ -59,6 +59,7 @@ struct Display {
     bool started_3d = false;
     bool accelerated = false;
     bool colours_64k = false;
+    bool shown = false;    // the window is on the screen
     XV_RECT window_area{}; // "WindowPosition": the window's corner and client size
     XV_RECT full_area{};   // "FullPosition"
     XV_BITMAP buffer{};    // the virtual buffer
@@ -417,6 +418,24 @@ int xv_dsp_is_open() {
     return display.started_3d;
 }
 
+bool xv_dsp_show_box(const char *text, const char *caption, unsigned style, int *answer) {
+    if (!display.window || !display.shown) {
+        return false;
+    }
+    bool was_fullscreen = display.fullscreen;
+    if (was_fullscreen) {
+        os_window_set_fullscreen(display.window, nullptr);
+    }
+    bool was_active = display.config->active && *display.config->active;
+    set_active(false);
+    *answer = os_message_box(display.window, text, caption, style);
+    set_active(was_active);
+    if (was_fullscreen && display.current != XV_DSP_NO_MODE) {
+        show_mode(display.current);
+    }
+    return true;
+}
+
 int xv_dsp_fatal(const char *text) {
     xv_warning(text, display.config ? display.config->title : nullptr, XV_MB_OK);
     xv_dsp_request_close();
@@ -562,6 +581,7 @@ int xv_dsp_open(XV_DSP_START *start) {
         display.fullscreen = false;
     }
     os_window_show(display.window, 1);
+    display.shown = true;
     if (start->draw_3d && !display.started_3d) {
         start_3d();
     }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -95,7 +96,7 @@ class DisplayTest : public test::FileLayerTest {
         resources.menus.push_back({"\"Test\"", 9 | 1 << 10, bar});
         os_resources_set(&resources);
         config.report = 1;
-        config.class_name = "DisplayTest";
+        config.class_name = class_name.c_str(); // one running copy per name: one per test
         config.title = "Display test";
         config.menu_name = "Test";
         config.modes = wishes;
@@ -123,6 +124,7 @@ class DisplayTest : public test::FileLayerTest {
 
     std::vector<OS_MENU_ITEM> bar;
     OS_RESOURCES resources;
+    std::string class_name = "DisplayTest" + std::to_string(getpid());
     const XV_DSP_MODE_WISH wishes[3] = {{640, 480, XV_DSP_HIGH_RES}, {123, 45, 0}, {0, 0, 0}};
     XV_DSP_CONFIG config{};
     XV_DSP_START start{};
