@@ -41,6 +41,14 @@ XV_DSP_3D_INFO info_3d = {};
 XV_BITMAP screen = {};
 XV_DSP_START display_start = {};
 
+APP_TRACE trace = nullptr;
+
+void step(const char *name) {
+    if (trace) {
+        trace(name);
+    }
+}
+
 void check_heap(const char *caption) {
     if (!xv_mem_heap_check()) {
         xv_warning_at("mainpc", __LINE__, "Heap Corrupted", caption, XV_MB_OK);
@@ -89,21 +97,33 @@ void configure_display(AppDescriptor *descriptor) {
 
 } // namespace
 
+void app_set_trace(APP_TRACE hook) {
+    trace = hook;
+}
+
 int app_init(AppDescriptor *descriptor) {
     application = descriptor;
     mem_config.heap_size = descriptor->heap_size;
     io_config.archive_path = descriptor->archive_name;
     configure_display(descriptor);
 
+    step("dx check");
     if (!xv_dx_check(&dx_config)) {
         return 0;
     }
+    step("errors");
     xv_error_init(&error_config);
+    step("lists");
     xv_list_init(&list_config);
+    step("memory");
     xv_mem_init(&mem_config);
+    step("strings");
     xv_str_init(&str_config);
+    step("files");
     xv_io_init(&io_config);
+    step("fonts");
     xv_font_init(&font_config);
+    step("menus");
     xv_menu_init(&menu_config);
     gen_info_init();
 
@@ -111,38 +131,52 @@ int app_init(AppDescriptor *descriptor) {
     read_text("INIFile", ini_file, sizeof ini_file - 1);
     read_text("LNGFile", language_file, sizeof language_file - 1);
     xv_io_set_settings_file(ini_file[0] ? ini_file : nullptr);
+    step("languages");
     display_config.languages = xv_dsp_load_languages(language_file);
     read_text("Title", title, sizeof title - 1);
     read_text("Class", class_name, sizeof class_name - 1);
 
+    step("display");
     if (!xv_dsp_init(&display_config)) {
         return 0;
     }
     gen_wrap_register(); // the engine draws the screen
     descriptor->state->title = title;
     descriptor->state->window = display_config.window;
+    step("video mode");
     return xv_dsp_open(&display_start);
 }
 
 int app_deinit() {
     app_set_ready(false);
+    step("fonts off");
     xv_font_deinit(); // menus have nothing to stop
+    step("display off");
     xv_dsp_close();
+    step("languages off");
     xv_dsp_free_languages(display_config.languages);
     display_config.languages = nullptr;
     gen_info_deinit();
+    step("files off");
     xv_io_deinit(); // names every file still open
+    step("strings off");
     xv_str_deinit();
+    step("memory off");
     xv_mem_deinit(); // names every block still alive
+    step("lists off");
     xv_list_deinit();
+    step("errors off");
     int result = xv_error_deinit();
+    step("dx check off");
     xv_dx_release();
     return result;
 }
 
 int system_deinit() {
     check_heap("system_deinit 1");
+    step("timer off");
     frame_timer_stop();
+    step("game off");
     game_deinit();
     check_heap("system_deinit 2");
     return app_deinit();

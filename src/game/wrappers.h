@@ -38,6 +38,11 @@ struct AppDescriptor {
     AppState *state;
 };
 
+// Hears the name of each step of start-up and shut-down as it begins: the
+// order is the program's spine, and tests hold it to it.
+using APP_TRACE = void (*)(const char *step);
+void app_set_trace(APP_TRACE hook);
+
 // Starts every module in order, opens the window; 0 when start-up must stop.
 int app_init(AppDescriptor *descriptor);
 // Stops the modules in the reverse order; the error module's result.

@@ -1,8 +1,15 @@
+#include "game.h"
 #include "mainpc.h"
 #include "os_time.h"
+#include "resources.h"
+#include "respack.h"
+#include "test_support.h"
 #include "wrappers.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -68,6 +75,47 @@ TEST_F(FrameTest, NoFrameBeforeTheFirstTickNorWhileInactive) {
     state->active = 1;
     state->display_ready = 0;
     EXPECT_EQ(frame_run(), 0);
+}
+
+} // namespace
+
+namespace {
+
+std::vector<std::string> steps;
+
+// Start-up and shut-down in process, on the offscreen driver, in order.
+class SpineTest : public test::TempDirTest {};
+
+TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
+    test::write_file("data/texts.txt", "[Application]\r\nTitle=Spine\r\nClass=Spine" +
+                                           std::to_string(getpid()) +
+                                           "\r\nINIFile=spine.ini\r\nStartSplash=\r\nLNGFile=\r\n");
+    std::string error;
+    ASSERT_TRUE(respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) << error;
+    resources_install();
+    app_set_trace([](const char *step) { steps.push_back(step); });
+    AppState state;
+    AppDescriptor descriptor{};
+    strcpy(descriptor.archive_name, "RESOURCE.DAT");
+    descriptor.window_procedure = main_window_proc;
+    descriptor.heap_size = 4 << 20;
+    descriptor.depth = 16;
+    descriptor.draw_3d = 1;
+    descriptor.state = &state;
+    ASSERT_EQ(app_init(&descriptor), 1);
+    EXPECT_EQ(state.display_ready, 1);
+    EXPECT_NE(state.window, nullptr);
+    game_init();
+    system_deinit();
+    app_set_trace(nullptr);
+    const std::vector<std::string> expected = {
+        "dx check",   "errors",    "lists",       "memory",        "strings",    "files",
+        "fonts",      "menus",     "languages",   "display",       "video mode", "timer off",
+        "game off",   "fonts off", "display off", "languages off", "files off",  "strings off",
+        "memory off", "lists off", "errors off",  "dx check off"};
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(test::read_file("Warning.txt"), "") << "no leak, no fault";
+    EXPECT_NE(test::read_file("spine.ini").find("NumberAlloc=0"), std::string::npos);
 }
 
 } // namespace
