@@ -2,7 +2,6 @@
 #include "mainpc.h"
 #include "os_time.h"
 #include "resources.h"
-#include "respack.h"
 #include "test_support.h"
 #include "wrappers.h"
 
@@ -87,11 +86,7 @@ std::vector<std::string> steps;
 class SpineTest : public test::TempDirTest {};
 
 TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
-    test::write_file("data/texts.txt", "[Application]\r\nTitle=Spine\r\nClass=Spine" +
-                                           std::to_string(getpid()) +
-                                           "\r\nINIFile=spine.ini\r\nStartSplash=\r\nLNGFile=\r\n");
-    std::string error;
-    ASSERT_TRUE(respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) << error;
+    ASSERT_TRUE(test::write_game_data("Spine"));
     resources_install();
     app_set_trace([](const char *step) { steps.push_back(step); });
     AppState state;
@@ -115,7 +110,7 @@ TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
         "memory off", "lists off", "errors off",  "dx check off"};
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(test::read_file("Warning.txt"), "") << "no leak, no fault";
-    EXPECT_NE(test::read_file("spine.ini").find("NumberAlloc=0"), std::string::npos);
+    EXPECT_NE(test::read_file("pinwheel.ini").find("NumberAlloc=0"), std::string::npos);
 }
 
 } // namespace

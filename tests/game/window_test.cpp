@@ -1,22 +1,16 @@
 // The real window, driven as a person would: the game runs on a virtual X
 // server and gets its keys from xdotool.
-#include "respack.h"
 #include "test_support.h"
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char **environ;
-
 namespace {
 
+using test::eventually;
 using test::read_file;
 using test::spawn;
 using test::VirtualScreen;
@@ -27,14 +21,7 @@ class GameWindowTest : public test::TempDirTest {
     void SetUp() override {
         TempDirTest::SetUp();
         ASSERT_FALSE(screen.display().empty()) << "Xvfb did not start";
-        write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelTest" +
-                                         std::to_string(getpid()) +
-                                         "\r\n"
-                                         "INIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
-                                         "LNGFile=data\\language.txt\r\n");
-        // The game reads its archive first: the same data, packed.
-        std::string error;
-        ASSERT_TRUE(respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) << error;
+        ASSERT_TRUE(test::write_game_data("PinwheelTest"));
         start_game();
     }
     // Starts the game and waits until it draws; with keys to type, until its
@@ -50,30 +37,7 @@ class GameWindowTest : public test::TempDirTest {
             window = find_window();
         }
     }
-    static bool eventually(const std::function<bool()> &condition) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > until) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
-    // What xdotool prints for these arguments.
-    std::string xdotool(const std::string &arguments) {
-        std::string command =
-            "DISPLAY=" + screen.display() + " xdotool " + arguments + " 2>/dev/null";
-        std::string output;
-        if (FILE *pipe = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (fgets(buffer, sizeof buffer, pipe)) {
-                output += buffer;
-            }
-            pclose(pipe);
-        }
-        return output;
-    }
+    std::string xdotool(const std::string &arguments) { return screen.xdotool(arguments); }
     std::string find_window() {
         std::string found = xdotool("search --onlyvisible --name 'Pinwheel Golf'");
         return found.substr(0, found.find('\n'));

@@ -1,7 +1,9 @@
 #include "test_support.h"
 
 #include "picture_writer.h"
+#include "respack.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char **environ;
@@ -22,6 +25,26 @@ std::string read_file(const std::string &path) {
     std::stringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+bool write_game_data(const std::string &class_prefix) {
+    write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\nClass=" + class_prefix +
+                                     std::to_string(getpid()) +
+                                     "\r\nINIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
+                                     "LNGFile=data\\language.txt\r\n");
+    std::string error;
+    return respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error);
+}
+
+bool eventually(const std::function<bool()> &condition) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra) {

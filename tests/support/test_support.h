@@ -4,6 +4,7 @@
 
 #include "xv.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/types.h>
@@ -24,6 +25,15 @@ int count_occurrences(const std::string &text, const std::string &part);
 // known by its colour and its width.
 constexpr int kGlyphCell = 6;
 std::string glyph_sheet_png(int cells_across, int rows);
+
+// The game's texts for a start in the current directory, loose and packed
+// into RESOURCE.DAT as the game reads them; the window class is the prefix
+// and this process's id, so that tests running side by side are separate
+// copies of the game. The settings go to "pinwheel.ini".
+bool write_game_data(const std::string &class_prefix);
+
+// Waits until the condition holds, for at most half a minute.
+bool eventually(const std::function<bool()> &condition);
 
 // Starts a program (found on the path) with extra environment entries,
 // which win over the inherited ones; returns its pid.
