@@ -2,6 +2,7 @@
 
 #include "game.h"
 #include "gen.h"
+#include "os_menu.h"
 #include "os_resource.h"
 #include "os_time.h"
 #include "players.h"
@@ -192,6 +193,58 @@ void app_redraw() {
     redraw_pending = false;
 }
 
+namespace {
+
+// The texts file's own format with one value in place of its first "%s" or
+// "%d" (and "%%" as "%"): a text is never handed to printf as a format.
+std::string fill_in(const std::string &format, const std::string &value) {
+    std::string text;
+    bool filled = false;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            char kind = format[i + 1];
+            if (kind == '%') {
+                text += '%';
+                ++i;
+                continue;
+            }
+            if ((kind == 's' || kind == 'd') && !filled) {
+                text += value;
+                filled = true;
+                ++i;
+                continue;
+            }
+        }
+        text += format[i];
+    }
+    return text;
+}
+
+std::string about_text(const std::string &section, const char *key) {
+    char text[81] = "";
+    xv_io_ini_read(section.c_str(), key, text, 80, "data\\texts.txt");
+    return text;
+}
+
+// The About box, in the current language: what the game is and the memory
+// it uses at the moment the box opens.
+void about_box(OS_WINDOW window) {
+    std::string section = xv_str_format("AboutBox_%s", app_language());
+    std::string title = about_text("Application", "Title");
+    std::vector<std::string> lines = {
+        title,
+        about_text("Application", "Version"),
+        fill_in(about_text(section, "Memory"), std::to_string(xv_mem_used())),
+        about_text(section, "Copyright1"),
+        about_text(section, "Copyright2"),
+        about_text(section, "Reserved"),
+        about_text(section, "License"),
+    };
+    os_dialog_run(window, fill_in(about_text(section, "Title"), title), lines);
+}
+
+} // namespace
+
 int show_help() {
     return 0;
 }
@@ -218,6 +271,9 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
             break;
         case HELP_TOPICS:
             show_help();
+            break;
+        case ABOUT:
+            about_box(window);
             break;
         default:
             break;

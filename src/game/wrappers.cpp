@@ -97,6 +97,14 @@ void configure_display(AppDescriptor *descriptor) {
 
 } // namespace
 
+const char *app_language() {
+    const XV_DSP_LANGUAGES *languages = display_config.languages;
+    const XV_DSP_LANGUAGE *language =
+        languages ? languages->languages[languages->current] : nullptr;
+    return language && language->abbreviation && *language->abbreviation ? language->abbreviation
+                                                                         : "EN";
+}
+
 void app_set_trace(APP_TRACE hook) {
     trace = hook;
 }

@@ -43,6 +43,9 @@ struct AppDescriptor {
 using APP_TRACE = void (*)(const char *step);
 void app_set_trace(APP_TRACE hook);
 
+// The current language's abbreviation ("EN" when there is no language table).
+const char *app_language();
+
 // Starts every module in order, opens the window; 0 when start-up must stop.
 int app_init(AppDescriptor *descriptor);
 // Stops the modules in the reverse order; the error module's result.

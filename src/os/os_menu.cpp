@@ -249,3 +249,57 @@ void os_menu_forget(OS_WINDOW window) {
     bar_window = nullptr;
     bar = Bar{};
 }
+
+int os_dialog_run(OS_WINDOW window, const std::string &caption,
+                  const std::vector<std::string> &lines) {
+    SDL_Window *sdl = os_window_sdl(window);
+    if (!sdl || window != bar_window || !context) {
+        return 0;
+    }
+    for (const std::string &line : lines) {
+        bar.items.push_back({line, 0, OS_MENU_GREYED, {}}); // their glyphs join the font
+    }
+    build_fonts();
+    bar.items.resize(bar.items.size() - lines.size());
+    bar.fonts_stale = true;
+    bool open = true;
+    while (open) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            ImGui_ImplSDL2_ProcessEvent(&event);
+            bool closing = event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT &&
+                                                      event.window.event == SDL_WINDOWEVENT_CLOSE);
+            bool answered = event.type == SDL_KEYDOWN && (event.key.keysym.sym == SDLK_RETURN ||
+                                                          event.key.keysym.sym == SDLK_ESCAPE);
+            open = open && !closing && !answered;
+            if (closing) {
+                os_post_message(window, WM_CLOSE, 0, 0); // the game closes once the box is gone
+            }
+        }
+        OS_LEAK_CHECK_PAUSE pause;
+        ImGui_ImplOpenGL2_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+        ImGuiIO &io = ImGui::GetIO();
+        ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x / 2, io.DisplaySize.y / 2),
+                                ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+        ImGui::Begin(caption.c_str(), nullptr,
+                     ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoCollapse |
+                         ImGuiWindowFlags_NoSavedSettings);
+        for (const std::string &line : lines) {
+            ImGui::TextUnformatted(line.c_str());
+        }
+        ImGui::Separator();
+        if (ImGui::Button("OK")) {
+            open = false;
+        }
+        ImGui::End();
+        ImGui::Render();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+        SDL_GL_SwapWindow(sdl);
+        SDL_Delay(10);
+    }
+    return 1;
+}

@@ -39,3 +39,9 @@ bool os_window_menu_item_place(OS_WINDOW window, const std::string &text, int *x
 
 // The text as the bar shows it: "&Exit\tAlt+F4" gives "Exit" and "Alt+F4".
 void os_menu_split_text(const std::string &text, std::string *label, std::string *accelerator);
+
+// A modal dialog over the window, drawn as the bar is: a caption, lines of
+// text and an OK button. It runs its own loop, as the desktop's dialogs
+// did, until OK, Return, Escape or the window's close box; returns 1.
+int os_dialog_run(OS_WINDOW window, const std::string &caption,
+                  const std::vector<std::string> &lines);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -254,6 +255,32 @@ TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
     EXPECT_EQ(accelerator, "Ctrl+Q");
     os_window_show_menu(window, 0);
     EXPECT_EQ(os_window_menu_height(window), 0);
+    os_window_destroy(window);
+}
+
+} // namespace
+
+namespace {
+
+// The About box runs its own loop until the player answers it.
+TEST(DialogTest, RunsUntilThePlayerPressesReturn) {
+    test::VirtualScreen screen;
+    ASSERT_FALSE(screen.display().empty());
+    setenv("DISPLAY", screen.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    OS_WINDOW window = os_window_create("dialog test", 0, 0, 400, 300,
+                                        OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, os_def_window_proc);
+    ASSERT_NE(window, nullptr);
+    os_window_set_menu(window, {{"&Help", 0, OS_MENU_POPUP, {{"&About", 41002, 0, {}}}}});
+    std::string id = screen.xdotool("search --name 'dialog test'");
+    id = id.substr(0, id.find('\n'));
+    // The answer comes while the dialog's loop runs.
+    pid_t player =
+        test::spawn({"sh", "-c", "sleep 1; xdotool windowfocus --sync " + id + " key Return"},
+                    {"DISPLAY=" + screen.display()});
+    EXPECT_EQ(os_dialog_run(window, "About Pinwheel Golf", {"Pinwheel Golf", "\u65e5\u672c\u8a9e"}),
+              1);
+    waitpid(player, nullptr, 0);
     os_window_destroy(window);
 }
 
