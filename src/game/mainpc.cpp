@@ -174,6 +174,7 @@ void frame_timer_stop() {
 }
 
 void app_ready() {
+    xv_dsp_splash_off(); // the game's own window is there now
     ready = true;
     if (redraw_pending) {
         app_redraw();

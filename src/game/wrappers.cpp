@@ -144,6 +144,9 @@ int app_init(AppDescriptor *descriptor) {
     read_text("Title", title, sizeof title - 1);
     read_text("Class", class_name, sizeof class_name - 1);
 
+    step("splash");
+    std::string splash_section = xv_str_format("%s_%s", splash, app_language());
+    xv_dsp_splash_on(kTexts, splash_section.c_str(), &display_config);
     step("display");
     if (!xv_dsp_init(&display_config)) {
         return 0;

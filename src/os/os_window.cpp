@@ -520,3 +520,17 @@ int os_message_box(OS_WINDOW owner, const char *text, const char *caption, unsig
     SDL_Window *parent = os_window_exists(owner) ? owner->sdl : nullptr;
     return SDL_ShowSimpleMessageBox(icon, caption ? caption : "", text ? text : "", parent) == 0;
 }
+
+void os_window_show_picture(OS_WINDOW window, const uint8_t *rgb, int width, int height) {
+    if (!os_window_exists(window) || window->gl || !rgb) {
+        return;
+    }
+    SDL_Surface *picture = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint8_t *>(rgb), width, height, 24, width * 3, SDL_PIXELFORMAT_RGB24);
+    SDL_Surface *surface = SDL_GetWindowSurface(window->sdl);
+    if (picture && surface) {
+        SDL_BlitSurface(picture, nullptr, surface, nullptr);
+        SDL_UpdateWindowSurface(window->sdl);
+    }
+    SDL_FreeSurface(picture);
+}

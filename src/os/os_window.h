@@ -160,6 +160,9 @@ void os_window_client_size(OS_WINDOW window, int *width, int *height);
 void os_window_resize(OS_WINDOW window, int width, int height);
 // Shows the OpenGL frame drawn since the last call.
 void os_window_swap(OS_WINDOW window);
+// Fills a window without OpenGL with a picture: rows of red, green, blue
+// bytes, top down.
+void os_window_show_picture(OS_WINDOW window, const uint8_t *rgb, int width, int height);
 
 // A message box over the window (or alone): the style's icon bits (0x10
 // stop, 0x30 exclamation, 0x40 information) choose its icon. Waits for the

@@ -226,6 +226,12 @@ int xv_dsp_select_language(XV_DSP_LANGUAGES *languages, int number);
 void xv_dsp_write_language(const XV_DSP_LANGUAGES *languages);
 void xv_dsp_free_languages(XV_DSP_LANGUAGES *languages);
 
+// The start-up splash: the 8-bit picture named by "Bitmap" in that section
+// of the file, in a borderless window centred on the screen, on top of
+// everything, until the game is ready. 1 when it shows.
+int xv_dsp_splash_on(const char *file_name, const char *section, XV_DSP_CONFIG *config);
+void xv_dsp_splash_off();
+
 // Loads the window's menu in the current language and fills its dynamic
 // parts: the resolutions, the languages, the check marks.
 void xv_dsp_load_menu();
