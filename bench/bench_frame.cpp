@@ -79,18 +79,18 @@ std::string read_all(const std::string &path) {
 
 // From the spawn of the executable to the trace of its first presented frame.
 void BM_StartToFirstFrame(benchmark::State &state) {
+    // A copy of the game directory as the build laid it out: the game as it ships.
     auto directory = std::filesystem::temp_directory_path() / "pinwheel-bench";
-    std::filesystem::create_directories(directory / "data");
-    std::ofstream(directory / "data" / "texts.txt")
-        << "[Application]\r\nTitle=Pinwheel Golf\r\nClass=PinwheelBench\r\nINIFile=pinwheel.ini\r\n"
-           "StartSplash=Splash\r\nLNGFile=data\\language.txt\r\n";
+    std::filesystem::remove_all(directory);
+    std::filesystem::copy(std::filesystem::path(PINWHEEL_EXE).parent_path(), directory,
+                          std::filesystem::copy_options::recursive);
     std::filesystem::current_path(directory);
     for (auto _ : state) {
         std::filesystem::remove("history.txt");
         auto start = std::chrono::steady_clock::now();
         pid_t pid = 0;
-        char *arguments[] = {const_cast<char *>(PINWHEEL_EXE), nullptr};
-        posix_spawn(&pid, PINWHEEL_EXE, nullptr, nullptr, arguments, environ);
+        char *arguments[] = {const_cast<char *>("./pinwheel"), nullptr};
+        posix_spawn(&pid, "./pinwheel", nullptr, nullptr, arguments, environ);
         while (read_all("history.txt").find("first frame presented") == std::string::npos) {
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
