@@ -110,7 +110,7 @@ XV_PALETTE *xv_pal_load(const char *file_name) {
         palette = xv_pal_alloc(nullptr, 256, XV_PAL_RGB);
         if (palette) {
             memcpy(palette->colours, colours, sizeof colours);
-            xv_mem_set_name(palette, xv_str_format("(xv_pal_load (%s)", file_name).c_str());
+            xv_mem_set_name(palette, xv_str_format("xv_pal_load (%s)", file_name).c_str());
         }
     }
     xv_io_fclose(file);
