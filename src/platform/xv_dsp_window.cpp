@@ -379,8 +379,35 @@ void preferred_fullscreen(uint16_t flag) {
     }
 }
 
+// 64K colours: the same size in 16 bits (with 3D; else the virtual
+// buffer's depth), or back to the desktop's depth.
+void toggle_64k_colours() {
+    display.colours_64k = !display.colours_64k;
+    if (display.current == XV_DSP_NO_MODE) {
+        return;
+    }
+    const XV_DSP_MODE &current = display.modes[display.current];
+    int bits = display.desktop != XV_DSP_NO_MODE ? display.modes[display.desktop].bits : 0;
+    if (display.colours_64k) {
+        bits = display.start && !display.start->draw_3d ? display.buffer.type : 16;
+    }
+    int index = xv_dsp_find_mode(current.width, current.height, bits);
+    if (index < 0) {
+        display.colours_64k = !display.colours_64k;
+        xv_warning("This resolution isn't supported!", nullptr, XV_MB_OK);
+        return;
+    }
+    if (display.fullscreen) {
+        xv_dsp_set_mode(index);
+    } else {
+        display.current = index;
+    }
+}
+
 void menu_command(uint32_t id) {
-    if (id == XV_DSP_FULLSCREEN) {
+    if (id == XV_DSP_64K_COLOURS) {
+        toggle_64k_colours();
+    } else if (id == XV_DSP_FULLSCREEN) {
         xv_dsp_toggle_fullscreen();
     } else if (id == XV_DSP_DEFAULT_SIZE) {
         if (!display.fullscreen) {

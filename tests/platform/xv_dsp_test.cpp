@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <unistd.h>
 
@@ -91,6 +92,7 @@ class DisplayTest : public test::FileLayerTest {
                 0,
                 OS_MENU_POPUP,
                 {{"&Fullscreen\tF4", 50003, 0, {}},
+                 {"64K &Colors", 50004, 0, {}},
                  {"Default &Size", 50005, 0, {}},
                  {"Change &Resolution", 0, OS_MENU_POPUP, {{"Available Modes", 59999, 0, {}}}}}}};
         resources.menus.push_back({"\"Test\"", 9 | 1 << 10, bar});
@@ -104,7 +106,7 @@ class DisplayTest : public test::FileLayerTest {
         config.design_width = 800, config.design_height = 600;
         config.min_width = 320, config.min_height = 240;
         config.game_menu = 0, config.language_menu = 0;
-        config.display_menu = 1, config.resolution_menu = 2;
+        config.display_menu = 1, config.resolution_menu = 3;
         config.active = &active;
         config.ready = &ready;
         config.window_procedure = xv_dsp_window_message;
@@ -137,7 +139,7 @@ TEST_F(DisplayTest, TheMenuListsTheResolutionsAndAnswersItsCommands) {
     EXPECT_EQ(active, 1) << "a window newly shown is the active one";
     ASSERT_NE(os_window_menu(config.window), nullptr);
     EXPECT_EQ(popup(0).items.size(), 1u) << "one language: no Language pop-up";
-    const OS_MENU_ITEM &resolutions = popup(1).items[2];
+    const OS_MENU_ITEM &resolutions = popup(1).items[3];
     ASSERT_GE(resolutions.items.size(), 2u);
     EXPECT_EQ(resolutions.items[0].text, "640x480");
     EXPECT_EQ(resolutions.items[0].id, 50100u);
@@ -157,6 +159,12 @@ TEST_F(DisplayTest, TheMenuListsTheResolutionsAndAnswersItsCommands) {
     os_window_client_size(config.window, &width, &height);
     EXPECT_EQ(width, 800) << "Default Size";
     EXPECT_EQ(height, 600);
+
+    // This display has no 16-bit mode: the mark stays off, and the player is told.
+    command(50004);
+    EXPECT_EQ(count_occurrences(warnings(), "This resolution isn't supported!"), 1);
+    EXPECT_FALSE(popup(1).items[1].flags & OS_MENU_CHECKED);
+    std::filesystem::remove("Warning.txt");
 
     command(50003);
     EXPECT_TRUE(xv_dsp_is_fullscreen());
