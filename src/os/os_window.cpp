@@ -457,6 +457,12 @@ void os_window_raise(OS_WINDOW window) {
     }
 }
 
+void os_window_minimize(OS_WINDOW window) {
+    if (os_window_exists(window)) {
+        SDL_MinimizeWindow(window->sdl);
+    }
+}
+
 void os_window_set_title(OS_WINDOW window, const char *title) {
     if (os_window_exists(window)) {
         SDL_SetWindowTitle(window->sdl, title ? title : "");

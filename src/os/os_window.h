@@ -153,6 +153,7 @@ intptr_t os_def_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam
 void os_window_show(OS_WINDOW window, int visible);
 // Brings the window to the front, restoring it when minimised.
 void os_window_raise(OS_WINDOW window);
+void os_window_minimize(OS_WINDOW window);
 void os_window_set_title(OS_WINDOW window, const char *title);
 void os_window_position(OS_WINDOW window, int *x, int *y);
 void os_window_move(OS_WINDOW window, int x, int y);

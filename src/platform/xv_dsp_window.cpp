@@ -792,8 +792,23 @@ intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wpa
     case WM_SYSKEYUP:
         if (wparam == VK_RETURN) {
             xv_dsp_toggle_fullscreen();
+        } else if (wparam == VK_TAB && display.fullscreen) {
+            // Alt+Tab away from full screen: a window, minimised, to come back to.
+            xv_dsp_toggle_fullscreen();
+            os_window_minimize(window);
         }
         return 0;
+    case WM_DISPLAYCHANGE: {
+        // The desktop changed its mode: follow it when the list has it.
+        int index =
+            xv_dsp_find_mode(os_low_word(lparam), os_high_word(lparam), static_cast<int>(wparam));
+        if (index >= 0 && index != display.current && display.fullscreen) {
+            xv_dsp_set_mode(index);
+        } else if (index >= 0 && !display.fullscreen) {
+            display.current = index;
+        }
+        return 0;
+    }
     case WM_LBUTTONDOWN:
         set_active(true);
         return 0;
