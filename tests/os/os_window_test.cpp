@@ -191,17 +191,18 @@ TEST(TimerTest, CallsBackOnItsOwnThreadUntilStopped) {
               nullptr);
 }
 
-} // namespace
-
-namespace {
+// Windows of this process go to the virtual screen from here on.
+void use_screen(const test::VirtualScreen &screen) {
+    ASSERT_FALSE(screen.display().empty());
+    setenv("DISPLAY", screen.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+}
 
 // The menu bar is clicked as a player clicks it, on a real (virtual) X
 // screen: the pop-up's title, then the item; the window hears WM_COMMAND.
 TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
     test::VirtualScreen screen;
-    ASSERT_FALSE(screen.display().empty());
-    setenv("DISPLAY", screen.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
+    use_screen(screen);
     received.clear();
     OS_WINDOW window =
         os_window_create("menu test", 0, 0, 400, 300, OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, record);
@@ -258,16 +259,10 @@ TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
     os_window_destroy(window);
 }
 
-} // namespace
-
-namespace {
-
 // The About box runs its own loop until the player answers it.
 TEST(DialogTest, RunsUntilThePlayerPressesReturn) {
     test::VirtualScreen screen;
-    ASSERT_FALSE(screen.display().empty());
-    setenv("DISPLAY", screen.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
+    use_screen(screen);
     OS_WINDOW window = os_window_create("dialog test", 0, 0, 400, 300,
                                         OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, os_def_window_proc);
     ASSERT_NE(window, nullptr);
