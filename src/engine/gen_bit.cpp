@@ -184,12 +184,6 @@ int gen_bit_tga_save(const XV_BITMAP *bitmap, const char *file, const XV_RECT *a
 }
 
 int gen_bit_save_snapshot(const XV_BITMAP *bitmap) {
-    for (int n = 0; n < 10000; ++n) {
-        char name[16];
-        snprintf(name, sizeof name, "Snap%04d.tga", n);
-        if (!xv_io_fexist(name, XV_IO_ON_DISK)) {
-            return gen_bit_tga_save(bitmap, name, nullptr);
-        }
-    }
-    return 0;
+    std::string name = xv_io_snapshot_name();
+    return !name.empty() && gen_bit_tga_save(bitmap, name.c_str(), nullptr);
 }

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kMaxSnapshots = 10000;
 constexpr int kTextSize = 256; // renderer and vendor texts
 
 const char kSoftwareWarning[] =
@@ -686,13 +685,7 @@ int xv_dsp_snapshot() {
     if (!display.window || !display.started_3d) {
         return 0;
     }
-    std::string name;
-    for (int n = 0; n < kMaxSnapshots && name.empty(); ++n) {
-        std::string candidate = xv_str_format("Snap%04d.tga", n);
-        if (!xv_io_fexist(candidate.c_str(), XV_IO_ON_DISK)) {
-            name = candidate;
-        }
-    }
+    std::string name = xv_io_snapshot_name();
     if (name.empty()) {
         xv_warning("Sorry, there are already 10000 snapshots in this directory. Please delete a "
                    "few of them if you want to take new ones.",

@@ -688,6 +688,16 @@ int xv_io_fexist(const char *name, int how) {
     return found;
 }
 
+std::string xv_io_snapshot_name() {
+    for (int n = 0; n < 10000; ++n) {
+        std::string name = xv_str_format("Snap%04d.tga", n);
+        if (!xv_io_fexist(name.c_str(), XV_IO_ON_DISK)) {
+            return name;
+        }
+    }
+    return {};
+}
+
 int xv_io_fgetdir(const char *path, char *buffer, int size) {
     const char *last = nullptr;
     for (const char *c = path; *c; ++c) {

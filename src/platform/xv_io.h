@@ -4,6 +4,8 @@
 // at shutdown. Names use '\' or '/', in any letter case.
 #pragma once
 
+#include <string>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -72,6 +74,9 @@ int xv_io_file_deinit(XV_FILE *file);
 
 // Where the name is found: 1 in the archive, 2 on the disk.
 int xv_io_fexist(const char *name, int how);
+// The snapshots' names: "Snap0000.tga" onwards, the first that is not on
+// the disk; an empty name when all 10,000 are taken.
+std::string xv_io_snapshot_name();
 // The directory part of path, up to its last separator, and its length;
 // -1 when it does not fit in size characters.
 int xv_io_fgetdir(const char *path, char *buffer, int size);
