@@ -1,6 +1,7 @@
 #include "os_menu.h"
 
 #include "os_leak_check.h"
+#include "os_text.h"
 #include "os_window_sdl.h"
 
 #include <backends/imgui_impl_opengl2.h>
@@ -13,12 +14,6 @@
 
 namespace {
 
-// The fonts the bar's texts are drawn with: DejaVu for the Latin scripts,
-// IPA Gothic for Japanese (Debian's fonts-dejavu-core, fonts-ipafont-gothic).
-const char *const kFonts[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-    "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
-};
 constexpr float kFontSize = 15.0f;
 
 struct Bar {
@@ -53,7 +48,8 @@ void build_fonts() {
     builder.BuildRanges(&glyph_ranges);
     io.Fonts->Clear();
     ImFontConfig config;
-    for (const char *file : kFonts) {
+    for (int i = 0; os_text_fonts[i]; ++i) {
+        const char *file = os_text_fonts[i];
         if (SDL_RWops *probe = SDL_RWFromFile(file, "rb")) {
             SDL_RWclose(probe);
             io.Fonts->AddFontFromFileTTF(file, kFontSize, &config, glyph_ranges.Data);

@@ -527,6 +527,10 @@ int os_message_box(OS_WINDOW owner, const char *text, const char *caption, unsig
     return SDL_ShowSimpleMessageBox(icon, caption ? caption : "", text ? text : "", parent) == 0;
 }
 
+void os_cursor_show(int visible) {
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
 void os_window_show_picture(OS_WINDOW window, const uint8_t *rgb, int width, int height) {
     if (!os_window_exists(window) || window->gl || !rgb) {
         return;

@@ -164,6 +164,8 @@ void os_window_swap(OS_WINDOW window);
 // Fills a window without OpenGL with a picture: rows of red, green, blue
 // bytes, top down.
 void os_window_show_picture(OS_WINDOW window, const uint8_t *rgb, int width, int height);
+// Shows or hides the mouse pointer over every window of the game.
+void os_cursor_show(int visible);
 
 // A message box over the window (or alone): the style's icon bits (0x10
 // stop, 0x30 exclamation, 0x40 information) choose its icon. Waits for the

@@ -1,9 +1,15 @@
 // The real window, driven as a person would: the game runs on a virtual X
 // server and gets its keys from xdotool.
+#include "os_menu.h"
+#include "os_resource.h"
+#include "os_window.h"
+#include "resources.h"
 #include "test_support.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <map>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -90,6 +96,75 @@ TEST_F(GameWindowTest, F4TogglesFullScreenWhichTheNextStartKeeps) {
     EXPECT_NE(settings.find("Fullscreen=1"), std::string::npos) << "started full screen";
     EXPECT_NE(settings.find("NumberAlloc=0"), std::string::npos) << "every block given back";
     EXPECT_EQ(warnings(), "");
+}
+
+// Where the bar puts the texts of the English menu: the same tree shown in
+// a window of our own on the same screen, its pop-up opened with a click.
+// The game's bar is laid out alike, so its items are at the same places.
+std::map<std::string, std::pair<int, int>> english_menu_places(const VirtualScreen &screen,
+                                                               const std::string &popup,
+                                                               const std::string &item) {
+    setenv("DISPLAY", screen.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    resources_install();
+    const auto *menu = os_resource_menu("\"Motokit\"", 9 | 1 << 10);
+    OS_WINDOW window = os_window_create("menu places", 0, 0, 800, 600,
+                                        OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, os_def_window_proc);
+    std::map<std::string, std::pair<int, int>> places;
+    if (!menu || !window) {
+        return places;
+    }
+    os_window_set_menu(window, *menu);
+    auto frames = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            OS_MSG message;
+            while (os_peek_message(&message, 1)) {
+                os_dispatch_message(&message);
+            }
+            os_window_swap(window);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    auto remember = [&](const std::string &text) {
+        int x = 0, y = 0;
+        if (os_window_menu_item_place(window, text, &x, &y)) {
+            places[text] = {x, y};
+        }
+    };
+    frames(5);
+    remember(popup);
+    std::string id = screen.xdotool("search --name 'menu places'");
+    id = id.substr(0, id.find('\n'));
+    screen.xdotool("mousemove --window " + id + " " + std::to_string(places[popup].first) + " " +
+                   std::to_string(places[popup].second) + " click 1");
+    frames(30);
+    remember(item);
+    os_window_destroy(window);
+    return places;
+}
+
+// The menu bar answers the mouse: Display, Default Size brings a window the
+// player stretched back to the size the game draws for.
+TEST_F(GameWindowTest, DefaultSizeFromTheMenuBarRestoresTheWindowSize) {
+    const auto places = english_menu_places(screen, "&Display", "Default &Size");
+    ASSERT_EQ(places.size(), 2u) << "the bar's layout could not be measured";
+    xdotool("windowsize --sync " + window + " 500 375");
+    auto click = [&](const std::string &text) {
+        const auto [x, y] = places.at(text);
+        xdotool("windowfocus --sync " + window + " mousemove --sync --window " + window + " " +
+                std::to_string(x) + " " + std::to_string(y));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        xdotool("click 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    click("&Display");
+    click("Default &Size");
+    key("alt+F4");
+    ASSERT_EQ(wait_for_exit(), 0);
+    std::string settings = read_file("pinwheel.ini");
+    std::string position = settings.substr(settings.find("WindowPosition="));
+    position = position.substr(0, position.find_first_of("\r\n"));
+    EXPECT_TRUE(position.ends_with(",800,600")) << position;
 }
 
 TEST_F(GameWindowTest, ASecondStartBringsTheFirstForwardAndStops) {

@@ -1,4 +1,5 @@
 #include "os_menu.h"
+#include "os_text.h"
 #include "os_time.h"
 #include "os_window.h"
 
@@ -277,6 +278,57 @@ TEST(DialogTest, RunsUntilThePlayerPressesReturn) {
               1);
     waitpid(player, nullptr, 0);
     os_window_destroy(window);
+}
+
+// A picture of a line of text, and where the text's colour landed in it.
+struct TextPicture {
+    static constexpr int kWidth = 64, kHeight = 32;
+    std::vector<uint8_t> rgb = std::vector<uint8_t>(kWidth * kHeight * 3, 0);
+    bool inked(int x, int y) const { return rgb[(y * kWidth + x) * 3] > 128; }
+    int inked_in(int left, int top, int right, int bottom) const {
+        int count = 0;
+        for (int y = std::max(top, 0); y < std::min(bottom, kHeight); ++y) {
+            for (int x = std::max(left, 0); x < std::min(right, kWidth); ++x) {
+                count += inked(x, y);
+            }
+        }
+        return count;
+    }
+};
+
+TEST(TextTest, ALineLandsBelowAndRightOfItsPositionInItsColour) {
+    TextPicture picture;
+    ASSERT_EQ(1, os_text_draw(picture.rgb.data(), picture.kWidth, picture.kHeight, 10, 6, "II",
+                              0xFF8000));
+    // Two upright strokes, within one line's height below the position.
+    EXPECT_GT(picture.inked_in(10, 6, 30, 6 + OS_TEXT_PIXELS), 2 * 8);
+    EXPECT_EQ(0, picture.inked_in(0, 0, 64, 6));
+    EXPECT_EQ(0, picture.inked_in(0, 0, 10, 32));
+    EXPECT_EQ(0, picture.inked_in(30, 0, 64, 32));
+    for (int i = 0; i < picture.kWidth * picture.kHeight; ++i) {
+        EXPECT_EQ(0, picture.rgb[i * 3 + 2]) << "no blue in orange text";
+    }
+}
+
+TEST(TextTest, JapaneseComesFromTheSecondFontAndEdgesClip) {
+    TextPicture japanese;
+    os_text_draw(japanese.rgb.data(), japanese.kWidth, japanese.kHeight, 2, 2, "\u30b3", 0xFFFFFF);
+    // Katakana "ko": a stroke down its right side and none down its left,
+    // where the missing-glyph box of the first font would have one.
+    EXPECT_GT(japanese.inked_in(12, 9, 17, 15), 6);
+    EXPECT_EQ(0, japanese.inked_in(2, 9, 7, 15));
+
+    // Half outside on every side: drawn where it overlaps, nothing written
+    // past the picture (the sanitiser build watches the writes).
+    TextPicture clipped;
+    os_text_draw(clipped.rgb.data(), clipped.kWidth, clipped.kHeight, -4, -8, "WWWWWWWW", 0xFFFFFF);
+    os_text_draw(clipped.rgb.data(), clipped.kWidth, clipped.kHeight, 50, 24, "WWW", 0xFFFFFF);
+    EXPECT_GT(clipped.inked_in(0, 0, 64, 8), 0);
+    EXPECT_GT(clipped.inked_in(50, 24, 64, 32), 0);
+
+    // Bytes that are no UTF-8 still draw and end where the line ends.
+    TextPicture broken;
+    os_text_draw(broken.rgb.data(), broken.kWidth, broken.kHeight, 0, 0, "\xE3\x82", 0xFFFFFF);
 }
 
 } // namespace
