@@ -74,6 +74,8 @@ enum : uint32_t {
     VK_DECIMAL = 0x6E,
     VK_DIVIDE = 0x6F,
     VK_F1 = 0x70,
+    VK_F2 = 0x71,
+    VK_F3 = 0x72,
     VK_F4 = 0x73,
     VK_F9 = 0x78,
     VK_F10 = 0x79,

@@ -229,23 +229,6 @@ std::vector<uint8_t> encode_tga(const XV_BITMAP *bitmap, const XV_RECT &area) {
 
 // ---- loading ----------------------------------------------------------------------
 
-bool read_whole_file(const char *name, std::vector<uint8_t> *bytes) {
-    XV_FILE *file = xv_io_fopen(name, "rb");
-    if (!file) {
-        return false;
-    }
-    bool read = xv_io_fseek(file, 0, SEEK_END) == 0;
-    long size = read ? xv_io_ftell(file) : -1;
-    read = read && size >= 0 && static_cast<size_t>(size) <= kLargestFile;
-    if (read) {
-        bytes->resize(static_cast<size_t>(size));
-        xv_io_rewind(file);
-        read = xv_io_fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
-    }
-    xv_io_fclose(file);
-    return read;
-}
-
 struct Format {
     const char *extensions[3];
     const char *name;
@@ -260,9 +243,7 @@ const Format formats[] = {
 };
 
 const Format *format_of(const char *file_name) {
-    std::string name = file_name;
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(toupper(c)); });
+    const std::string name = xv_str_upper(file_name);
     for (const Format &format : formats) {
         for (const char *extension : format.extensions) {
             if (extension && name.find(extension) != std::string::npos) {
@@ -439,7 +420,7 @@ int xv_bit_load(XV_BITMAP *bitmap, const char *file_name, int options) {
         return 0;
     }
     std::vector<uint8_t> bytes;
-    if (!read_whole_file(file_name, &bytes)) {
+    if (!xv_io_read_whole(file_name, &bytes, kLargestFile)) {
         return 0; // the file layer has said why
     }
     XV_DECODE result = format->decode(bitmap, bytes.data(), bytes.size(), options);

@@ -95,6 +95,9 @@ void xv_dsp_set_buffer_size(int width, int height);
 // Whether the display is open, so that bitmaps reach the screen through
 // the 3D interface rather than the software routines.
 int xv_dsp_is_open();
+// The game's window (null before xv_dsp_init): its menu bar is shared with
+// the modules that keep items of it in step, such as the sound's.
+OS_WINDOW xv_dsp_window();
 
 // The 3D interface: what the engine installs so that the display draws
 // through it. A slot left empty warns when called and returns 0.

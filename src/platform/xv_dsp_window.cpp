@@ -168,9 +168,7 @@ void resize_buffer(int width, int height) {
 }
 
 void identify_card(XV_DSP_3D_INFO *info) {
-    std::string renderer = display.renderer;
-    std::transform(renderer.begin(), renderer.end(), renderer.begin(),
-                   [](unsigned char c) { return static_cast<char>(toupper(c)); });
+    const std::string renderer = xv_str_upper(display.renderer);
     for (const Card &card : kCards) {
         if (renderer.find(card.name) != std::string::npos) {
             info->card = card.card;
@@ -442,6 +440,10 @@ void menu_command(uint32_t id) {
 
 int xv_dsp_is_open() {
     return display.started_3d;
+}
+
+OS_WINDOW xv_dsp_window() {
+    return display.window;
 }
 
 bool xv_dsp_show_box(const char *text, const char *caption, unsigned style, int *answer) {

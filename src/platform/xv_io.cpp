@@ -794,3 +794,20 @@ const char *xv_io_start_directory() {
 int xv_io_running() {
     return layer.running;
 }
+
+bool xv_io_read_whole(const char *name, std::vector<uint8_t> *bytes, size_t largest) {
+    XV_FILE *file = xv_io_fopen(name, "rb");
+    if (!file) {
+        return false;
+    }
+    bool read = xv_io_fseek(file, 0, SEEK_END) == 0;
+    long size = read ? xv_io_ftell(file) : -1;
+    read = read && size >= 0 && static_cast<size_t>(size) <= largest;
+    if (read) {
+        bytes->resize(static_cast<size_t>(size));
+        xv_io_rewind(file);
+        read = xv_io_fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+    }
+    xv_io_fclose(file);
+    return read;
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <cstddef>
 #include <cstdint>
@@ -74,6 +75,9 @@ int xv_io_file_deinit(XV_FILE *file);
 
 // Where the name is found: 1 in the archive, 2 on the disk.
 int xv_io_fexist(const char *name, int how);
+// The whole file, when it opens, reads to its end and is at most largest
+// bytes long.
+bool xv_io_read_whole(const char *name, std::vector<uint8_t> *bytes, size_t largest);
 // The snapshots' names: "Snap0000.tga" onwards, the first that is not on
 // the disk; an empty name when all 10,000 are taken.
 std::string xv_io_snapshot_name();

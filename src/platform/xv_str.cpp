@@ -1,5 +1,7 @@
 #include "xv_str.h"
 
+#include <cctype>
+
 #include "xv_error.h"
 #include "xv_mem.h"
 
@@ -129,4 +131,12 @@ std::string xv_str_format(const char *format, ...) {
     }
     va_end(arguments);
     return text;
+}
+
+std::string xv_str_upper(const char *text) {
+    std::string upper = text ? text : "";
+    for (char &c : upper) {
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    return upper;
 }

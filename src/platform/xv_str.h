@@ -22,5 +22,7 @@ int xv_str_length(const char *string);
 // Removes leading and trailing spaces in place.
 void xv_str_trim(char *string);
 
+// An upper-cased copy (ASCII letters only), for names compared without case.
+std::string xv_str_upper(const char *text);
 // printf into a std::string, for texts the memory tracker need not see.
 std::string xv_str_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
