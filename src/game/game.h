@@ -8,3 +8,6 @@ struct XV_3D_WORLD;
 void game_init();
 void game_deinit();
 XV_3D_WORLD *game_world();
+// The game music's handle, 0 for none; stopping it also unloads it.
+int game_music();
+void stop_game_music();

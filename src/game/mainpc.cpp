@@ -128,11 +128,17 @@ float frame_rate() {
     return clock_state.rate;
 }
 
+std::atomic<int32_t> demo_music{0};
+
+// The demo's music is fed from here, so that it plays on while a slow
+// frame keeps the steps from running.
 void frame_timer_tick(uint32_t) {
     if (state.active && state.display_ready) {
         clock_state.ticks++;
     }
-    // The demo music is fed from here once there is sound.
+    if (state.digital_music && state.sound_active && clock_state.ticks) {
+        xv_snd_update_music(demo_music);
+    }
 }
 
 uint32_t frame_ticks() {
@@ -283,6 +289,7 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
     default:
         break;
     }
+    xv_snd_window_message(window, message, wparam, lparam);
     return xv_dsp_window_message(window, message, wparam, lparam);
 }
 

@@ -2,6 +2,8 @@
 // loop, the fixed-step game clock and the 10 ms frame timer.
 #pragma once
 
+#include <atomic>
+
 #include "os_window.h"
 
 #include <cstdint>
@@ -27,6 +29,8 @@ int frame_steps(float rate, float steps[3]);
 
 // The frame timer's callback (every 10 ms, on the timer's thread).
 void frame_timer_tick(uint32_t timer_id);
+// The music a demo sequence plays (0 for none): the frame timer feeds it.
+extern std::atomic<int32_t> demo_music;
 uint32_t frame_ticks();
 // Stops the frame timer (no tick runs after this) and zeroes the count.
 void frame_timer_stop();

@@ -40,6 +40,8 @@ XV_DSP_CONFIG display_config = {};
 XV_DSP_3D_INFO info_3d = {};
 XV_BITMAP screen = {};
 XV_DSP_START display_start = {};
+XV_SND_CONFIG sound_config = {};
+char mp3_list[56];
 
 APP_TRACE trace = nullptr;
 
@@ -95,6 +97,33 @@ void configure_display(AppDescriptor *descriptor) {
     state->info_3d = &info_3d;
 }
 
+void configure_sound(AppState *state) {
+    sound_config.report = 1;
+    sound_config.active = &state->sound_active;
+    sound_config.digital_music = &state->digital_music;
+    sound_config.sound_effects = &state->sound_effects;
+    sound_config.music_volume = &state->music_volume;
+    sound_config.sound_volume = &state->sound_volume;
+    sound_config.interpolation = &state->interpolation;
+    sound_config.menu_position = 2;
+    sound_config.quality_position = 3;
+}
+
+// The player's own MP3s, when the list names any, play instead of the
+// game's music.
+void start_play_list() {
+    {
+        XV_INI_QUIET quiet; // no list named is the usual case
+        read_text("M3UFile", mp3_list, sizeof mp3_list - 1);
+    }
+    if (!mp3_list[0]) {
+        xv_str_copy(mp3_list, "MyMP3s.m3u");
+    }
+    if (xv_snd_load_mp3_list(mp3_list)) {
+        xv_snd_start_mp3_list(1, 1);
+    }
+}
+
 } // namespace
 
 const char *app_language() {
@@ -114,6 +143,7 @@ int app_init(AppDescriptor *descriptor) {
     mem_config.heap_size = descriptor->heap_size;
     io_config.archive_path = descriptor->archive_name;
     configure_display(descriptor);
+    configure_sound(descriptor->state);
 
     step("dx check");
     if (!xv_dx_check(&dx_config)) {
@@ -154,14 +184,23 @@ int app_init(AppDescriptor *descriptor) {
     gen_wrap_register(); // the engine draws the screen
     descriptor->state->title = title;
     descriptor->state->window = display_config.window;
+    step("sound");
+    xv_snd_init(&sound_config); // the game goes on without sound
     step("video mode");
-    return xv_dsp_open(&display_start);
+    if (!xv_dsp_open(&display_start)) {
+        return 0;
+    }
+    step("play list");
+    start_play_list();
+    return 1;
 }
 
 int app_deinit() {
     app_set_ready(false);
     step("fonts off");
     xv_font_deinit(); // menus have nothing to stop
+    step("sound off");
+    xv_snd_deinit();
     step("display off");
     xv_dsp_close();
     step("languages off");

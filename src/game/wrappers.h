@@ -18,7 +18,7 @@ struct AppState {
     XV_BITMAP *screen = nullptr; // the bitmap 2D pictures are drawn into
     void *info_3d = nullptr;
     std::atomic<int32_t> sound_active{0};
-    int32_t digital_music = 1;
+    std::atomic<int32_t> digital_music{1}; // read by the frame timer too
     int32_t sound_effects = 1;
     int32_t music_volume = 70;
     int32_t sound_volume = 80;

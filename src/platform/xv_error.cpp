@@ -159,6 +159,11 @@ const char *xv_error_module_name(int module) {
     return module >= 0 && module < state.module_count ? state.modules[module].name : nullptr;
 }
 
+void xv_error_pending(int *module, int *code) {
+    *module = state.pending_module;
+    *code = state.pending_code;
+}
+
 void xv_error_set_pending(int module, int code) {
     state.pending_module = module;
     state.pending_code = code;

@@ -35,6 +35,8 @@ const char *xv_error_module_name(int module);
 // The pending report: a module sets it, with its detail text, just before
 // calling xv_error_detail.
 void xv_error_set_pending(int module, int code);
+// The last error raised: its module and code (-1 and 0 before any).
+void xv_error_pending(int *module, int *code);
 void xv_error_set_detail(const char *format, ...) __attribute__((format(printf, 1, 2)));
 const char *xv_error_get_detail();
 void xv_error_detail();

@@ -59,6 +59,12 @@ void mirror(int *into, int value) {
     }
 }
 
+void mirror(std::atomic<int32_t> *into, int value) {
+    if (into) {
+        *into = value;
+    }
+}
+
 // ---- the menu -------------------------------------------------------------------
 
 OS_MENU_ITEM *sound_popup() {
@@ -177,8 +183,8 @@ int read_setting(const char *key, int fallback) {
     return xv_io_ini_read_int(kSection, key, &value, xv_io_settings_file()) ? value : fallback;
 }
 
-int fallback_of(const int *application, int module_default) {
-    return application ? *application : module_default;
+template <typename Int> int fallback_of(const Int *application, int module_default) {
+    return application ? static_cast<int>(*application) : module_default;
 }
 
 } // namespace

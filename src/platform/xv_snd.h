@@ -11,12 +11,15 @@
 
 #include "os_window.h"
 
+#include <atomic>
 #include <cstdint>
+#include <vector>
 
 struct XV_SND_CONFIG {
     int report;          // non-zero: name every block, report every error
-    int *active;         // the window's activation, as the module last heard it
-    int *digital_music;  // the five settings: defaults in, current values out
+    std::atomic<int32_t> *active; // the activation the module last heard; read by the timer
+    std::atomic<int32_t> *digital_music; // the five settings: defaults in, values out;
+                                         // the timer reads this one
     int *sound_effects;  //
     int *music_volume;   // percent; -1 unavailable, -2 switched off
     int *sound_volume;   // percent; -1 unavailable, -2 switched off
@@ -110,6 +113,11 @@ int xv_snd_set_effect_volume(XV_SND_EFFECT *effect, int percent);
 int xv_snd_set_effect_pan(XV_SND_EFFECT *effect, int pan);
 int xv_snd_play_once(const char *file_name);
 int xv_snd_stream_wav(const char *file_name);
+
+// Reads a WAV file whole: the PCM format and the sample bytes. Every
+// refusal raises its "Sound" error, with the file's name as the detail.
+int xv_snd_read_wave(const char *file_name, int *rate, int *channels, int *bits,
+                     std::vector<uint8_t> *data);
 
 // The decibel rules: an effect's volume and pan in hundredths of a decibel.
 int xv_snd_volume_to_db(int percent);

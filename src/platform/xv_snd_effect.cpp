@@ -87,6 +87,23 @@ bool read_wave(const char *file_name, Wave *wave) {
     return true;
 }
 
+} // namespace
+
+int xv_snd_read_wave(const char *file_name, int *rate, int *channels, int *bits,
+                     std::vector<uint8_t> *data) {
+    Wave wave;
+    if (!file_name || !read_wave(file_name, &wave)) {
+        return 0;
+    }
+    *rate = wave.format.rate;
+    *channels = wave.format.channels;
+    *bits = wave.format.bits;
+    *data = std::move(wave.data);
+    return 1;
+}
+
+namespace {
+
 // ---- the effect list ----------------------------------------------------------------
 
 int slot_of(const XV_SND_EFFECT *effect) {
