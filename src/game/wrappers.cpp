@@ -5,6 +5,8 @@
 #include "mainpc.h"
 #include "xv.h"
 
+#include <cstdio>
+
 namespace {
 
 const char kTexts[] = "data\\texts.txt";
@@ -117,7 +119,7 @@ void start_play_list() {
         read_text("M3UFile", mp3_list, sizeof mp3_list - 1);
     }
     if (!mp3_list[0]) {
-        xv_str_copy(mp3_list, "MyMP3s.m3u");
+        snprintf(mp3_list, sizeof mp3_list, "%s", "MyMP3s.m3u");
     }
     if (xv_snd_load_mp3_list(mp3_list)) {
         xv_snd_start_mp3_list(1, 1);

@@ -49,8 +49,7 @@ bool valid(const OS_SOUND_FORMAT &format) {
 
 // Hundredths of a decibel as a factor on the samples.
 float gain_of(int hundredths_of_db) {
-    return hundredths_of_db <= OS_SOUND_SILENT ? 0.0f
-                                               : std::pow(10.0f, hundredths_of_db / 2000.0f);
+    return hundredths_of_db <= OS_SOUND_SILENT ? 0.0f : std::pow(10.0f, hundredths_of_db / 2000.0f);
 }
 
 // Panning lowers the other side only, as the desktop's sound did.
@@ -78,10 +77,10 @@ void mix_buffer(OsSoundBuffer *buffer, int frames) {
     const uint32_t frame_count = static_cast<uint32_t>(buffer->bytes.size() / buffer->frame_bytes);
     const uint64_t step = (static_cast<uint64_t>(buffer->format.rate) << 16) / device.rate;
     for (int i = 0; i < frames && (buffer->status & OS_SOUND_PLAYING); ++i) {
-        device.sum[i * 2] += static_cast<int32_t>(sample_at(*buffer, buffer->frame, 0) *
-                                                  buffer->left_gain);
-        device.sum[i * 2 + 1] += static_cast<int32_t>(sample_at(*buffer, buffer->frame, 1) *
-                                                      buffer->right_gain);
+        device.sum[i * 2] +=
+            static_cast<int32_t>(sample_at(*buffer, buffer->frame, 0) * buffer->left_gain);
+        device.sum[i * 2 + 1] +=
+            static_cast<int32_t>(sample_at(*buffer, buffer->frame, 1) * buffer->right_gain);
         uint64_t position = (static_cast<uint64_t>(buffer->frame) << 16) + buffer->fraction + step;
         buffer->fraction = static_cast<uint32_t>(position & 0xFFFF);
         uint64_t next = position >> 16;

@@ -8,5 +8,5 @@
 
 void xv_rand_seed(uint32_t seed); // a zero seed would stay zero: it becomes 1
 uint32_t xv_rand_state();
-uint32_t xv_rand();          // the next state, 1 .. 2^31 - 2
-int xv_rand_below(int n);    // the next state modulo n; 0 for n <= 0
+uint32_t xv_rand();       // the next state, 1 .. 2^31 - 2
+int xv_rand_below(int n); // the next state modulo n; 0 for n <= 0

@@ -130,10 +130,9 @@ bool open_device() {
 }
 
 void create_stream_and_mix() {
-    const OS_SOUND_FORMAT format = {snd.output.highest_rate, snd.output.channels,
-                                    snd.output.bits};
-    snd.mix_bytes = static_cast<uint32_t>(snd.output.bits / 8 * snd.output.channels *
-                                          snd.output.highest_rate);
+    const OS_SOUND_FORMAT format = {snd.output.highest_rate, snd.output.channels, snd.output.bits};
+    snd.mix_bytes =
+        static_cast<uint32_t>(snd.output.bits / 8 * snd.output.channels * snd.output.highest_rate);
     snd.stream = os_sound_buffer_create(format, snd.mix_bytes);
     if (!snd.stream) {
         xv_snd::warn("CreateSoundBuffer failed", "Terminating");
@@ -177,13 +176,20 @@ bool allocate_lists() {
     return true;
 }
 
-int read_setting(const char *key, int fallback) {
-    XV_INI_QUIET quiet; // a missing key takes the application's value
-    int value = 0;
-    return xv_io_ini_read_int(kSection, key, &value, xv_io_settings_file()) ? value : fallback;
+// The first start has no settings file: the application's values stand.
+const char *settings_to_read() {
+    const char *settings = xv_io_ini_path();
+    return settings && xv_io_fexist(settings, XV_IO_ON_DISK) ? settings : nullptr;
 }
 
-template <typename Int> int fallback_of(const Int *application, int module_default) {
+int read_setting(const char *settings, const char *key, int fallback) {
+    XV_INI_QUIET quiet; // a missing key takes the application's value
+    int value = 0;
+    return settings && xv_io_ini_read_int(kSection, key, &value, settings) ? value : fallback;
+}
+
+template <typename Int>
+int fallback_of(const Int *application, int module_default) {
     return application ? static_cast<int>(*application) : module_default;
 }
 
@@ -254,7 +260,7 @@ int xv_snd_deinit() {
     xv_snd::free_effect_list();
     xv_snd::free_music_list();
     xv_snd::free_play_list();
-    XV_FREE(snd.mix);
+    XV_SND_FREE_BLOCK(snd.mix);
     snd.mix = nullptr;
     if (snd.stream) {
         os_sound_buffer_stop(snd.stream);
@@ -285,21 +291,25 @@ int xv_snd_module() {
 
 void xv_snd_read_settings() {
     XV_SND_CONFIG *config = snd.config;
-    snd.digital_music = read_setting("DigitalMusic", fallback_of(config->digital_music, 1));
-    snd.sound_effects = read_setting("SoundEffects", fallback_of(config->sound_effects, 1));
-    snd.interpolation = read_setting("Interpolation", fallback_of(config->interpolation, 4));
+    const char *settings = settings_to_read();
+    snd.digital_music =
+        read_setting(settings, "DigitalMusic", fallback_of(config->digital_music, 1));
+    snd.sound_effects =
+        read_setting(settings, "SoundEffects", fallback_of(config->sound_effects, 1));
+    snd.interpolation =
+        read_setting(settings, "Interpolation", fallback_of(config->interpolation, 4));
     mirror(config->digital_music, snd.digital_music);
     mirror(config->sound_effects, snd.sound_effects);
     mirror(config->interpolation, snd.interpolation);
 
-    int music_volume = read_setting("MusicVolume", fallback_of(config->music_volume, 70));
+    int music_volume = read_setting(settings, "MusicVolume", fallback_of(config->music_volume, 70));
     if (snd.digital_music) {
         xv_snd_set_music_volume(music_volume);
     } else {
         snd.music_volume = std::clamp(music_volume, 0, 100);
         mirror(config->music_volume, -2);
     }
-    int sound_volume = read_setting("SoundVolume", fallback_of(config->sound_volume, 80));
+    int sound_volume = read_setting(settings, "SoundVolume", fallback_of(config->sound_volume, 80));
     if (snd.sound_effects) {
         xv_snd_set_sound_volume(sound_volume);
     } else {
@@ -310,7 +320,10 @@ void xv_snd_read_settings() {
 }
 
 void xv_snd_write_settings() {
-    const char *file = xv_io_settings_file();
+    const char *file = xv_io_ini_path();
+    if (!file) {
+        return;
+    }
     xv_io_ini_write_int(kSection, "DigitalMusic", snd.digital_music ? 1 : 0, file);
     xv_io_ini_write_int(kSection, "SoundEffects", snd.sound_effects ? 1 : 0, file);
     xv_io_ini_write_int(kSection, "MusicVolume", snd.music_volume, file);

@@ -16,16 +16,16 @@
 #include <vector>
 
 struct XV_SND_CONFIG {
-    int report;          // non-zero: name every block, report every error
-    std::atomic<int32_t> *active; // the activation the module last heard; read by the timer
+    int report;                          // non-zero: name every block, report every error
+    std::atomic<int32_t> *active;        // the activation the module last heard; read by the timer
     std::atomic<int32_t> *digital_music; // the five settings: defaults in, values out;
                                          // the timer reads this one
-    int *sound_effects;  //
-    int *music_volume;   // percent; -1 unavailable, -2 switched off
-    int *sound_volume;   // percent; -1 unavailable, -2 switched off
-    int *interpolation;  // 0, 4 or 8
-    int menu_position;   // of the Sound pop-up on the bar; 0: no menu
-    int quality_position; // of Music Quality inside it; 0: none
+    int *sound_effects;                  //
+    int *music_volume;                   // percent; -1 unavailable, -2 switched off
+    int *sound_volume;                   // percent; -1 unavailable, -2 switched off
+    int *interpolation;                  // 0, 4 or 8
+    int menu_position;                   // of the Sound pop-up on the bar; 0: no menu
+    int quality_position;                // of Music Quality inside it; 0: none
 };
 
 // Menu commands of the Sound pop-up.

@@ -53,7 +53,8 @@ int read_wave_from(XV_FILE *file, Wave *wave) {
     }
     wave->format = {static_cast<int>(le32(format + 4)), le16(format + 2), le16(format + 14)};
     uint8_t chunk[8];
-    if (fmt_size > 0x7FFFFFFF || xv_io_fseek(file, 20 + static_cast<long>(fmt_size), SEEK_SET) != 0 ||
+    if (fmt_size > 0x7FFFFFFF ||
+        xv_io_fseek(file, 20 + static_cast<long>(fmt_size), SEEK_SET) != 0 ||
         xv_io_fread(chunk, 1, 8, file) != 8 || std::memcmp(chunk, "data", 4) != 0) {
         return XV_SND_ERR_DATA_CHUNK;
     }
@@ -146,9 +147,9 @@ void free_record(XV_SND_EFFECT *effect) {
     if (effect->buffer) {
         os_sound_buffer_release(effect->buffer);
     }
-    XV_FREE(effect->data);
-    XV_FREE(effect->name);
-    XV_FREE(effect);
+    XV_SND_FREE_BLOCK(effect->data);
+    XV_SND_FREE_BLOCK(effect->name);
+    XV_SND_FREE_BLOCK(effect);
 }
 
 bool usable(XV_SND_EFFECT *effect) {
@@ -278,8 +279,8 @@ void free_effect_list() {
     while (snd.effect_count > 0) {
         xv_snd_release_effect(snd.effects[snd.effect_count - 1]);
     }
-    XV_FREE(snd.effects);
-    XV_FREE(snd.effect_volumes);
+    XV_SND_FREE_BLOCK(snd.effects);
+    XV_SND_FREE_BLOCK(snd.effect_volumes);
     snd.effects = nullptr;
     snd.effect_volumes = nullptr;
     snd.effect_capacity = 0;

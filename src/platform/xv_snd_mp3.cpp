@@ -113,9 +113,9 @@ bool decode_next(XV_MP3 *stream) {
 
 // Makes sure a decoded sample frame stands at next; false at the end.
 bool have_frame(XV_MP3 *stream) {
-    const size_t frames = stream->source_channels
-                              ? stream->decoded.size() / static_cast<size_t>(stream->source_channels)
-                              : 0;
+    const size_t frames = stream->source_channels ? stream->decoded.size() /
+                                                        static_cast<size_t>(stream->source_channels)
+                                                  : 0;
     if (stream->next < frames) {
         return true;
     }

@@ -28,7 +28,7 @@ void xv_mp3_close(XV_MP3 *stream);
 int xv_mp3_fill(XV_MP3 *stream, void *out, int bytes);
 void xv_mp3_set_loop(XV_MP3 *stream, int loop);
 void xv_mp3_set_volume(XV_MP3 *stream, int percent);
-void xv_mp3_set_pan(XV_MP3 *stream, int pan); // -100 .. 100
+void xv_mp3_set_pan(XV_MP3 *stream, int pan);       // -100 .. 100
 const XV_MP3_TAG *xv_mp3_tag(const XV_MP3 *stream); // null without one
 // The decoded sample rate, 0 before the first frame.
 int xv_mp3_source_rate(const XV_MP3 *stream);

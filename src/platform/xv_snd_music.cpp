@@ -228,16 +228,16 @@ void free_music_list() {
     for (int handle = 1; handle <= snd.music_capacity; ++handle) {
         xv_snd_unload_music(handle);
     }
-    XV_FREE(snd.music);
+    XV_SND_FREE_BLOCK(snd.music);
     snd.music = nullptr;
     snd.music_capacity = 0;
 }
 
 void free_play_list() {
     for (int i = 0; i < snd.track_count; ++i) {
-        XV_FREE(snd.tracks[i].name);
+        XV_SND_FREE_BLOCK(snd.tracks[i].name);
     }
-    XV_FREE(snd.tracks);
+    XV_SND_FREE_BLOCK(snd.tracks);
     snd.tracks = nullptr;
     snd.track_count = snd.track_capacity = 0;
     snd.track_position = -1;
@@ -381,8 +381,7 @@ int xv_snd_set_music_pan(int handle, int pan) {
 
 int xv_snd_mute_channel(int channel, int on) {
     std::lock_guard lock(snd.lock);
-    if (!snd.initialised || !valid_handle(snd.current) ||
-        entry(snd.current).type != XV_SND_S3M) {
+    if (!snd.initialised || !valid_handle(snd.current) || entry(snd.current).type != XV_SND_S3M) {
         return 0;
     }
     return xv_s3m_mute(entry(snd.current).module, channel, on);

@@ -42,9 +42,9 @@ int xmp_format_of(int flags) {
 // Pan moves the whole mix: the far side is lowered, as a balance control.
 void apply_volume(XV_S3M *module) {
     if (module->started) {
-        xmp_set_player(module->context, XMP_PLAYER_VOLUME,
-                       static_cast<int>(static_cast<int64_t>(module->volume) * 100 /
-                                        XV_S3M_FULL_VOLUME));
+        xmp_set_player(
+            module->context, XMP_PLAYER_VOLUME,
+            static_cast<int>(static_cast<int64_t>(module->volume) * 100 / XV_S3M_FULL_VOLUME));
     }
 }
 

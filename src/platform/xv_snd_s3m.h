@@ -23,9 +23,9 @@ void xv_s3m_free(XV_S3M *module);
 int xv_s3m_start(XV_S3M *module, int rate, int flags, int volume);
 void xv_s3m_stop(XV_S3M *module);
 void xv_s3m_set_state(XV_S3M *module, int state);
-void xv_s3m_set_volume(XV_S3M *module, int volume); // 0 .. 131072
-void xv_s3m_set_flags(XV_S3M *module, int flags);  // only the interpolation can change
-void xv_s3m_set_pan(XV_S3M *module, int pan);      // 0 left, 128 centre, 256 right
+void xv_s3m_set_volume(XV_S3M *module, int volume);   // 0 .. 131072
+void xv_s3m_set_flags(XV_S3M *module, int flags);     // only the interpolation can change
+void xv_s3m_set_pan(XV_S3M *module, int pan);         // 0 left, 128 centre, 256 right
 int xv_s3m_mute(XV_S3M *module, int channel, int on); // channel 256: all
 // Fills bytes of PCM; silence while paused or stopped, never past the end
 // (the module loops).

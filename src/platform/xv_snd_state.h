@@ -77,6 +77,13 @@ bool reporting();
 // Raises the "Sound" error of that code, with a detail text when given.
 void raise(int code, const std::string &detail = {});
 void label(void *block, const char *name);
+// Frees a block the module may never have had (a start that failed half way).
+#define XV_SND_FREE_BLOCK(block)                                                                   \
+    do {                                                                                           \
+        if (block) {                                                                               \
+            XV_FREE(block);                                                                        \
+        }                                                                                          \
+    } while (0)
 // The display's warning box; with no caption its default one.
 void warn(const std::string &text, const char *caption);
 

@@ -1,5 +1,6 @@
 #include "os_resource.h"
 #include "test_support.h"
+#include "xv_snd.h"
 
 #include <atomic>
 #include <chrono>
@@ -94,7 +95,17 @@ class DisplayTest : public test::FileLayerTest {
                 {{"&Fullscreen\tF4", 50003, 0, {}},
                  {"64K &Colors", 50004, 0, {}},
                  {"Default &Size", 50005, 0, {}},
-                 {"Change &Resolution", 0, OS_MENU_POPUP, {{"Available Modes", 59999, 0, {}}}}}}};
+                 {"Change &Resolution", 0, OS_MENU_POPUP, {{"Available Modes", 59999, 0, {}}}}}},
+               {"&Sound",
+                0,
+                OS_MENU_POPUP,
+                {{"Digital &Music\tF2", 51001, 0, {}},
+                 {"Sound &Effects\tF3", 51002, 0, {}},
+                 {"", 0, OS_MENU_SEPARATOR, {}},
+                 {"Music &Quality",
+                  0,
+                  OS_MENU_POPUP,
+                  {{"&Low", 51003, 0, {}}, {"&Medium", 51004, 0, {}}, {"&High", 51005, 0, {}}}}}}};
         resources.menus.push_back({"\"Test\"", 9 | 1 << 10, bar});
         os_resources_set(&resources);
         config.report = 1;
@@ -133,6 +144,48 @@ class DisplayTest : public test::FileLayerTest {
     XV_BITMAP screen{};
     std::atomic<int32_t> active{0}, ready{0};
 };
+
+// The Sound pop-up follows the sound settings, whichever way they change.
+TEST_F(DisplayTest, TheSoundPopUpShowsTheSoundSettings) {
+    std::atomic<int32_t> sound_active{1}, digital_music{1};
+    int effects = 0, music_volume = 70, sound_volume = 80, interpolation = 4;
+    XV_SND_CONFIG sound = {
+        1, &sound_active, &digital_music, &effects, &music_volume, &sound_volume, &interpolation, 2,
+        3};
+    ASSERT_EQ(xv_snd_init(&sound), 1);
+    auto checked = [&](uint32_t id) {
+        const OS_MENU_ITEM &pop = popup(2);
+        for (const OS_MENU_ITEM &item : pop.items) {
+            if (item.id == id) {
+                return (item.flags & OS_MENU_CHECKED) != 0;
+            }
+            for (const OS_MENU_ITEM &inner : item.items) {
+                if (inner.id == id) {
+                    return (inner.flags & OS_MENU_CHECKED) != 0;
+                }
+            }
+        }
+        ADD_FAILURE() << "no item " << id;
+        return false;
+    };
+    EXPECT_FALSE(popup(2).flags & OS_MENU_GREYED) << "greyed only while sound starts";
+    EXPECT_TRUE(checked(XV_SND_CMD_MUSIC));
+    EXPECT_FALSE(checked(XV_SND_CMD_EFFECTS));
+    EXPECT_EQ(sound_volume, -2) << "effects off";
+    EXPECT_TRUE(checked(XV_SND_CMD_QUALITY_MEDIUM));
+    xv_snd_window_message(config.window, WM_COMMAND, XV_SND_CMD_QUALITY_HIGH, 0);
+    EXPECT_EQ(interpolation, 8);
+    EXPECT_TRUE(checked(XV_SND_CMD_QUALITY_HIGH));
+    EXPECT_FALSE(checked(XV_SND_CMD_QUALITY_MEDIUM));
+    xv_snd_window_message(config.window, WM_COMMAND, XV_SND_CMD_QUALITY_LOW, 0);
+    EXPECT_TRUE(checked(XV_SND_CMD_QUALITY_LOW));
+    xv_snd_window_message(config.window, WM_KEYDOWN, VK_F2, 0);
+    EXPECT_FALSE(checked(XV_SND_CMD_MUSIC));
+    xv_snd_window_message(config.window, WM_COMMAND, XV_SND_CMD_EFFECTS, 0);
+    EXPECT_TRUE(checked(XV_SND_CMD_EFFECTS));
+    EXPECT_EQ(sound_volume, 80);
+    xv_snd_deinit();
+}
 
 TEST_F(DisplayTest, TheMenuListsTheResolutionsAndAnswersItsCommands) {
     EXPECT_EQ(ready, 1);

@@ -2,6 +2,7 @@
 
 #include "picture_writer.h"
 #include "respack.h"
+#include "s3mgen.h"
 
 #include <chrono>
 #include <csignal>
@@ -28,6 +29,17 @@ std::string read_file(const std::string &path) {
 }
 
 bool write_game_data(const std::string &class_prefix) {
+    // The game's tune, composed from its score as the build does.
+    std::ifstream score_file(FOOSBALL_SCORE);
+    std::stringstream score;
+    score << score_file.rdbuf();
+    std::vector<unsigned char> tune;
+    std::string composing;
+    if (!s3m_compose(score.str(), &tune, &composing)) {
+        return false;
+    }
+    std::filesystem::create_directories("snd");
+    write_file("snd/foosball.s3m", std::string(tune.begin(), tune.end()));
     write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\nClass=" + class_prefix +
                                      std::to_string(getpid()) +
                                      "\r\nINIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"

@@ -26,8 +26,8 @@ int count_occurrences(const std::string &text, const std::string &part);
 constexpr int kGlyphCell = 6;
 std::string glyph_sheet_png(int cells_across, int rows);
 
-// The game's texts for a start in the current directory, loose and packed
-// into RESOURCE.DAT as the game reads them; the window class is the prefix
+// The game's texts and its tune for a start in the current directory, loose
+// and packed into RESOURCE.DAT as the game reads them; the window class is the prefix
 // and this process's id, so that tests running side by side are separate
 // copies of the game. The settings go to "pinwheel.ini".
 bool write_game_data(const std::string &class_prefix);

@@ -20,6 +20,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::ofstream out(argv[2], std::ios::binary);
-    out.write(reinterpret_cast<const char *>(module.data()), static_cast<std::streamsize>(module.size()));
+    out.write(reinterpret_cast<const char *>(module.data()),
+              static_cast<std::streamsize>(module.size()));
     return out ? 0 : 1;
 }

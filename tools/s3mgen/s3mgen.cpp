@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kRows = 64;
 constexpr int kChannels = 8;
-constexpr int kSampleRate = 16726; // plays C-5 at its recorded pitch
+constexpr int kSampleRate = 16726;        // plays C-5 at its recorded pitch
 constexpr double kBaseFrequency = 523.25; // C5
 
 struct Cell {
@@ -90,8 +90,8 @@ bool parse_line(const std::string &line, Score *score, int *pattern, std::string
         score->patterns[*pattern];
     } else if (word == "track") {
         int channel = 0, instrument = 0;
-        if (*pattern < 0 || !(in >> channel >> instrument) || channel < 0 ||
-            channel >= kChannels || !score->instruments.count(instrument)) {
+        if (*pattern < 0 || !(in >> channel >> instrument) || channel < 0 || channel >= kChannels ||
+            !score->instruments.count(instrument)) {
             *why = "a track needs a pattern, a channel 0..7 and a known instrument";
             return false;
         }
@@ -100,8 +100,7 @@ bool parse_line(const std::string &line, Score *score, int *pattern, std::string
         while (in >> item) {
             size_t colon = item.find(':');
             int note = 0, length = colon == std::string::npos ? 1 : std::atoi(&item[colon + 1]);
-            if (!parse_note(item.substr(0, colon), &note) || length < 1 ||
-                row + length > kRows) {
+            if (!parse_note(item.substr(0, colon), &note) || length < 1 || row + length > kRows) {
                 *why = "bad note or past the pattern's end: " + item;
                 return false;
             }
@@ -176,7 +175,8 @@ size_t align16(std::vector<unsigned char> &out) {
     return out.size();
 }
 
-std::vector<unsigned char> pack_pattern(const std::array<std::array<Cell, kChannels>, kRows> &rows) {
+std::vector<unsigned char>
+pack_pattern(const std::array<std::array<Cell, kChannels>, kRows> &rows) {
     std::vector<unsigned char> packed = {0, 0};
     for (const auto &row : rows) {
         for (int channel = 0; channel < kChannels; ++channel) {
@@ -220,9 +220,9 @@ std::vector<unsigned char> write_module(const Score &score) {
     for (int channel = 0; channel < 32; ++channel) {
         // Left and right channels in turn, so the parts spread out.
         out[64 + static_cast<size_t>(channel)] =
-            channel < kChannels ? static_cast<unsigned char>(channel % 2 ? 8 + channel / 2
-                                                                         : channel / 2)
-                                : 255;
+            channel < kChannels
+                ? static_cast<unsigned char>(channel % 2 ? 8 + channel / 2 : channel / 2)
+                : 255;
     }
     for (int order : orders) {
         out.push_back(static_cast<unsigned char>(order));

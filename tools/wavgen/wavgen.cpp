@@ -69,8 +69,8 @@ const std::vector<Effect> &effects() {
          [](double t, Noise &noise) {
              // Many hands: noise in bursts, swelling and fading.
              const double swell = std::min(1.0, t / 0.3) * std::min(1.0, (2.5 - t) / 0.8);
-             const double claps = 0.5 + 0.5 * std::sin(2 * M_PI * 11 * t) *
-                                            std::sin(2 * M_PI * 7.3 * t);
+             const double claps =
+                 0.5 + 0.5 * std::sin(2 * M_PI * 11 * t) * std::sin(2 * M_PI * 7.3 * t);
              return 0.6 * swell * claps * noise.next();
          }},
     };

@@ -1,0 +1,17 @@
+// Every test program runs headless, even on a developer's machine: SDL's
+// offscreen video (Mesa's software OpenGL), its dummy audio, and no desktop
+// to show a warning box on. Tests that need a screen start their own Xvfb.
+// Compiled into each test program, so that it runs before main.
+#include <cstdlib>
+
+namespace {
+
+const bool headless = [] {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    return true;
+}();
+
+} // namespace
