@@ -4,9 +4,10 @@
 BUILD      := build
 ASAN_BUILD := build-asan
 FUZZ_BUILD := build-fuzz
+TSAN_BUILD := build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build asan run test bench fuzz format clean
+.PHONY: all deps build asan tsan run test bench fuzz format clean
 
 all: build
 
@@ -19,20 +20,29 @@ $(BUILD)/CMakeCache.txt: | deps
 $(ASAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPINWHEEL_SANITIZE=ON
 
+$(TSAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPINWHEEL_TSAN=ON
+
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# The threads meet in the sound: the feeder on the timer's thread, the
+# music's operations on the main one, the mixer on the audio thread.
+tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target xv_snd_test
+
 # Without a display (a server, a container) the game runs on a virtual screen.
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then cd $(BUILD)/game && ./pinwheel; \
 	else scripts/run-headless; fi
 
-test: build asan
+test: build asan tsan
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
+	cd $(TSAN_BUILD)/tests && TSAN_OPTIONS=halt_on_error=1 ./xv_snd_test
 
 # The frame benchmark needs a screen: without a display it gets Xvfb's.
 bench: build
@@ -51,4 +61,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

@@ -223,9 +223,7 @@ void warn(const std::string &text, const char *caption) {
 int xv_snd_init(XV_SND_CONFIG *config) {
     std::lock_guard lock(snd.lock);
     snd.config = config;
-    if (snd.module < 0) {
-        snd.module = xv_error_register("Sound", kMessages);
-    }
+    snd.module = xv_error_register("Sound", kMessages);
     if (config->active && *config->active) {
         *config->active = snd.active;
     }
