@@ -167,6 +167,14 @@ TEST_F(GameWindowTest, DefaultSizeFromTheMenuBarRestoresTheWindowSize) {
     EXPECT_TRUE(position.ends_with(",800,600")) << position;
 }
 
+TEST_F(GameWindowTest, F2SwitchesTheMusicOffAndItStaysOff) {
+    key("F2");
+    key("alt+F4");
+    ASSERT_EQ(wait_for_exit(), 0);
+    EXPECT_NE(read_file("pinwheel.ini").find("DigitalMusic=0"), std::string::npos);
+    EXPECT_EQ(warnings(), "") << "the tune loaded and played until then";
+}
+
 TEST_F(GameWindowTest, ASecondStartBringsTheFirstForwardAndStops) {
     pid_t first = game;
     start_game(false);
