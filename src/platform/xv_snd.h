@@ -113,6 +113,8 @@ int xv_snd_set_effect_volume(XV_SND_EFFECT *effect, int percent);
 int xv_snd_set_effect_pan(XV_SND_EFFECT *effect, int pan);
 int xv_snd_play_once(const char *file_name);
 int xv_snd_stream_wav(const char *file_name);
+// 1 while the streamed WAV still plays.
+int xv_snd_wav_streaming();
 
 // Reads a WAV file whole: the PCM format and the sample bytes. Every
 // refusal raises its "Sound" error, with the file's name as the detail.

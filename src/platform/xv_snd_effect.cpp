@@ -493,3 +493,8 @@ int xv_snd_stream_wav(const char *file_name) {
     wave_stream.timer = os_timer_start(50, refill_wave_stream, nullptr);
     return 0;
 }
+
+int xv_snd_wav_streaming() {
+    std::lock_guard lock(wave_stream.guard);
+    return wave_stream.buffer && os_sound_buffer_status(wave_stream.buffer) ? 1 : 0;
+}

@@ -294,6 +294,34 @@ TEST_F(SoundTest, AOneShotEffectFreesItselfOnceItHasPlayed) {
     EXPECT_EQ(xv_snd_play_once("snd\\missing.wav"), 1);
 }
 
+// A long WAV streams through six blocks refilled behind the cursor, and
+// stops by itself once its last block has played.
+TEST_F(SoundTest, AStreamedWaveRefillsItsRingAndStopsAtItsEnd) {
+    ASSERT_EQ(start(), 1);
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 3; ++i) {
+        std::vector<int16_t> applause = wav_effect("applause", 11025);
+        samples.insert(samples.end(), applause.begin(), applause.end());
+    }
+    write_file("long.wav", bytes_of(wav_file(samples, 11025, 1)));
+    EXPECT_EQ(xv_snd_stream_wav("missing.wav"), 15);
+    ASSERT_EQ(xv_snd_stream_wav("long.wav"), 0);
+    EXPECT_EQ(xv_snd_wav_streaming(), 1);
+    // Seven and a half seconds of sound in a ring of 1.2 s: mixed here in
+    // steps the refilling timer keeps up with.
+    std::vector<int16_t> out(441 * 2);
+    std::vector<int16_t> heard;
+    for (int i = 0; i < 1000 && xv_snd_wav_streaming(); ++i) {
+        os_sound_mix(out.data(), 441);
+        heard.insert(heard.end(), out.begin(), out.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    }
+    EXPECT_EQ(xv_snd_wav_streaming(), 0) << "stopped after its end";
+    const double seconds = heard.size() / 2 / 44100.0;
+    EXPECT_GT(seconds, 7.4);
+    EXPECT_LT(seconds, 9.0) << "silence after the end plays at most one ring";
+}
+
 // ---- music -------------------------------------------------------------------------
 
 TEST_F(SoundTest, TheGameTuneFillsTheStreamAndF2StopsAndResumesIt) {
