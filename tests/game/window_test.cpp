@@ -115,16 +115,7 @@ std::map<std::string, std::pair<int, int>> english_menu_places(const VirtualScre
         return places;
     }
     os_window_set_menu(window, *menu);
-    auto frames = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            OS_MSG message;
-            while (os_peek_message(&message, 1)) {
-                os_dispatch_message(&message);
-            }
-            os_window_swap(window);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    };
+    auto frames = [&](int count) { test::run_frames(window, count); };
     auto remember = [&](const std::string &text) {
         int x = 0, y = 0;
         if (os_window_menu_item_place(window, text, &x, &y)) {

@@ -219,16 +219,7 @@ TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
     };
     os_window_set_menu(window, bar);
     // Frames run while the pointer moves and clicks, as the game's loop runs.
-    auto frames = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            OS_MSG message;
-            while (os_peek_message(&message, 1)) {
-                os_dispatch_message(&message);
-            }
-            os_window_swap(window);
-            SDL_Delay(10);
-        }
-    };
+    auto frames = [&](int count) { test::run_frames(window, count); };
     auto click = [&](const std::string &text) {
         int x = 0, y = 0;
         ASSERT_TRUE(os_window_menu_item_place(window, text, &x, &y)) << text;

@@ -48,6 +48,17 @@ bool write_game_data(const std::string &class_prefix) {
     return respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error);
 }
 
+void run_frames(OS_WINDOW window, int count) {
+    for (int i = 0; i < count; ++i) {
+        OS_MSG message;
+        while (os_peek_message(&message, 1)) {
+            os_dispatch_message(&message);
+        }
+        os_window_swap(window);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 bool eventually(const std::function<bool()> &condition) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!condition()) {

@@ -32,6 +32,10 @@ std::string glyph_sheet_png(int cells_across, int rows);
 // copies of the game. The settings go to "pinwheel.ini".
 bool write_game_data(const std::string &class_prefix);
 
+// Runs frames of a window as the game's loop does, about 10 ms each: every
+// queued message dispatched, then the frame shown.
+void run_frames(OS_WINDOW window, int count);
+
 // Waits until the condition holds, for at most half a minute.
 bool eventually(const std::function<bool()> &condition);
 
