@@ -256,7 +256,10 @@ int show_help() {
     return 0;
 }
 
-void menu_changed_hook() {}
+// A menu reloaded (another language) comes without the sound's marks.
+void menu_changed_hook() {
+    xv_snd_update_menu();
+}
 
 intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {

@@ -184,6 +184,12 @@ TEST_F(DisplayTest, TheSoundPopUpShowsTheSoundSettings) {
     xv_snd_window_message(config.window, WM_COMMAND, XV_SND_CMD_EFFECTS, 0);
     EXPECT_TRUE(checked(XV_SND_CMD_EFFECTS));
     EXPECT_EQ(sound_volume, 80);
+    // A menu loaded again (another language) gets its marks from the game's hook.
+    config.menu_changed = xv_snd_update_menu;
+    xv_dsp_load_menu();
+    EXPECT_FALSE(checked(XV_SND_CMD_MUSIC));
+    EXPECT_TRUE(checked(XV_SND_CMD_EFFECTS));
+    EXPECT_TRUE(checked(XV_SND_CMD_QUALITY_LOW));
     xv_snd_deinit();
 }
 
