@@ -12,6 +12,6 @@
 #include "xv_mem.h"
 #include "xv_menu.h"
 #include "xv_pal.h"
-#include "xv_rand.h"
+#include "xv_random.h"
 #include "xv_snd.h"
 #include "xv_str.h"

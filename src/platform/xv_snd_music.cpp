@@ -3,7 +3,7 @@
 #include "xv_dsp.h"
 #include "xv_io.h"
 #include "xv_mem.h"
-#include "xv_rand.h"
+#include "xv_random.h"
 #include "xv_snd_mp3.h"
 #include "xv_snd_s3m.h"
 #include "xv_snd_state.h"
@@ -467,11 +467,11 @@ const char *xv_snd_next_mp3() {
     if (!snd.shuffle_seed) {
         snd.track_position = (snd.track_position + 1) % snd.track_count;
     } else {
-        const uint32_t saved = xv_rand_state();
-        xv_rand_seed(snd.shuffle_seed);
-        const int drawn = xv_rand_below(snd.track_count);
-        snd.shuffle_seed = xv_rand_state();
-        xv_rand_seed(saved);
+        const uint32_t saved = xv_random_get_seed();
+        xv_random_seed(snd.shuffle_seed);
+        const int drawn = static_cast<int>(xv_random_range(static_cast<uint32_t>(snd.track_count)));
+        snd.shuffle_seed = xv_random_get_seed();
+        xv_random_seed(saved);
         int chosen = drawn;
         if (snd.tracks[drawn].plays > snd.pass) {
             chosen = -1;

@@ -172,13 +172,19 @@ TEST(SoundArithmetic, EffectVolumeAndPanInHundredthsOfADecibel) {
 }
 
 TEST(SoundArithmetic, ParkAndMillerFromSeedOne) {
-    xv_rand_seed(1);
-    EXPECT_EQ(xv_rand(), 16807u);
-    EXPECT_EQ(xv_rand(), 282475249u);
-    EXPECT_EQ(xv_rand(), 1622650073u);
-    xv_rand_seed(0);
-    EXPECT_EQ(xv_rand_state(), 1u) << "zero would stay zero";
-    EXPECT_EQ(xv_rand_below(0), 0);
+    xv_random_seed(1);
+    EXPECT_EQ(xv_random(), 16807u);
+    EXPECT_EQ(xv_random(), 282475249u);
+    EXPECT_EQ(xv_random(), 1622650073u);
+    for (int i = 3; i < 10000; ++i) {
+        xv_random();
+    }
+    EXPECT_EQ(xv_random_get_seed(), 1043618065u) << "the generator's published check";
+    xv_random_seed(0);
+    EXPECT_EQ(xv_random_get_seed(), 1u) << "zero would stay zero";
+    xv_random_seed(0x80000005u);
+    EXPECT_EQ(xv_random_get_seed(), 5u) << "bit 31 dropped";
+    EXPECT_EQ(xv_random_range(0), 0u);
 }
 
 // ---- WAV files ---------------------------------------------------------------------
@@ -485,7 +491,7 @@ TEST_F(PlayListTest, InOrderThenShuffledEachTrackOncePerPass) {
     xv_snd_start_mp3_list(1, 1);
     os_tick_fake(nullptr);
     EXPECT_EQ(xv_snd_state.shuffle_seed, 12345u);
-    xv_rand_seed(777);
+    xv_random_seed(777);
     for (int pass = 0; pass < 3; ++pass) {
         std::set<std::string> heard;
         for (int i = 0; i < 4; ++i) {
@@ -493,7 +499,7 @@ TEST_F(PlayListTest, InOrderThenShuffledEachTrackOncePerPass) {
         }
         EXPECT_EQ(heard.size(), 4u) << "pass " << pass << ": every track once";
     }
-    EXPECT_EQ(xv_rand_state(), 777u) << "the library's own sequence is put back";
+    EXPECT_EQ(xv_random_get_seed(), 777u) << "the library's own sequence is put back";
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(xv_snd_state.tracks[i].plays, 3);
     }

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-void xv_rand_seed(uint32_t seed); // a zero seed would stay zero: it becomes 1
-uint32_t xv_rand_state();
-uint32_t xv_rand();       // the next state, 1 .. 2^31 - 2
-int xv_rand_below(int n); // the next state modulo n; 0 for n <= 0
+// Bit 31 is dropped; a zero seed would stay zero, so it becomes 1.
+void xv_random_seed(uint32_t seed);
+uint32_t xv_random_get_seed();
+uint32_t xv_random();                 // the next state, 1 .. 2^31 - 2
+uint32_t xv_random_range(uint32_t n); // the next state modulo n; 0 for n = 0
