@@ -7,3 +7,4 @@
 #include "gen_tex.h"
 #include "gen_wrap.h"
 #include "gen_xv.h"
+#include "xv_kb.h"

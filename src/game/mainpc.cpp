@@ -1,5 +1,7 @@
 #include "mainpc.h"
 
+#include "screens.h"
+
 #include "game.h"
 #include "gen.h"
 #include "os_menu.h"
@@ -16,7 +18,7 @@
 
 namespace {
 
-constexpr uint32_t kHeapSize = 16 * 1024 * 1024;
+constexpr uint32_t kHeapSize = 64 * 1024 * 1024; // the slideshow alone holds 20 MB of pictures
 constexpr uint32_t kTimerPeriod = 10;
 constexpr float kStepRate = 30.0f; // game steps a second
 constexpr int kMostSteps = 3;
@@ -58,12 +60,13 @@ std::string join_arguments(int count, char **arguments) {
 }
 
 void frame_input() {
-    // The input devices and the players' controls arrive with the input module.
+    xv_input_poll();
+    xv_play_update();
 }
 
 void frame_render() {
     xv_3d_world_render(game_world());
-    // The publisher slideshow arrives with the screens.
+    slideshow_step();
 }
 
 // Messages first, one at a time; a frame whenever one is due. With
@@ -292,6 +295,7 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
     default:
         break;
     }
+    xv_input_window_message(window, message, wparam, lparam);
     xv_snd_window_message(window, message, wparam, lparam);
     return xv_dsp_window_message(window, message, wparam, lparam);
 }

@@ -1,6 +1,62 @@
-// The players: their balls, keys and paddles, and the fixed game step.
+// The players: their paddles and keys, and the fixed game step. Each player
+// has a paddle moved by two keys, a key map of up to 30 actions and the
+// input module's player controls; the ball of a loaded course comes with
+// the course.
 #pragma once
+
+#include "xv.h"
+#include "xv_kb.h"
+
+#include <cstdint>
+
+enum { MAX_PLAYERS = 8 };
+
+struct PLAYER {
+    int32_t paddle_x;
+    int32_t paddle_y; // 0 .. 300
+    void *ball;       // the ball's node in the world, fetched again at every sub-step
+    int32_t ball_node;
+    float velocity_x, previous_velocity_x;
+    float velocity_y, previous_velocity_y; // positive downwards
+    float velocity_z, previous_velocity_z;
+    float radius;
+    float gravity;
+    float aim_angle; // degrees
+    uint32_t next_physics;
+    int32_t strokes;
+    int32_t total;
+    uint8_t hole_state; // 2 once the ball is in the hole
+    int32_t index;
+    XV_PLAY_PLAYER controls;
+    XV_KB keys;
+    uint8_t camera_latch, player_latch, space_latch; // set while the key is held
+    int32_t camera;
+};
+
+// Key-map actions the game reads.
+enum {
+    ACTION_PADDLE_UP = 0,
+    ACTION_PADDLE_DOWN = 1,
+    ACTION_SPACE = 5,
+    ACTION_QUIT = 6,
+    ACTION_CONTROL = 12,
+    ACTION_NEXT_HOLE = 14,
+    ACTION_REPEAT = 15,
+    ACTION_NEXT_CAMERA = 16,
+    ACTION_NEXT_PLAYER = 17,
+};
+
+void add_player(int ball_node);
+void reset_players();
+int player_count();
+PLAYER *player(int index);
 
 // One fixed step of the game: fraction is the step's length in thirtieths
 // of a second, in (0, 1].
 void game_step(float fraction);
+void player_step(PLAYER *record, float fraction);
+void player_keys(PLAYER *record, float fraction);
+void draw_paddle(int x, int y);
+// Tests stand in for the end of the process that Escape asks for.
+using PLAYER_QUIT = void (*)(int status);
+void players_set_quit(PLAYER_QUIT quit);

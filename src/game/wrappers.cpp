@@ -43,6 +43,8 @@ XV_DSP_3D_INFO info_3d = {};
 XV_BITMAP screen = {};
 XV_DSP_START display_start = {};
 XV_SND_CONFIG sound_config = {};
+XV_INPUT_CONFIG input_config = {1, 1};
+XV_PLAY_CONFIG player_config = {1};
 char mp3_list[56];
 
 APP_TRACE trace = nullptr;
@@ -186,8 +188,14 @@ int app_init(AppDescriptor *descriptor) {
     gen_wrap_register(); // the engine draws the screen
     descriptor->state->title = title;
     descriptor->state->window = display_config.window;
+    step("input");
+    xv_input_init(&input_config);
+    step("players");
+    xv_play_init(&player_config);
     step("sound");
     xv_snd_init(&sound_config); // the game goes on without sound
+    step("joystick check");
+    xv_input_check_joystick();
     step("video mode");
     if (!xv_dsp_open(&display_start)) {
         return 0;
@@ -203,6 +211,10 @@ int app_deinit() {
     xv_font_deinit(); // menus have nothing to stop
     step("sound off");
     xv_snd_deinit();
+    step("players off");
+    xv_play_deinit();
+    step("input off");
+    xv_input_deinit();
     step("display off");
     xv_dsp_close();
     step("languages off");

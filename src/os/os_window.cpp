@@ -1,5 +1,6 @@
 #include "os_window.h"
 
+#include "os_input.h"
 #include "os_instance.h"
 #include "os_leak_check.h"
 #include "os_time.h"
@@ -277,6 +278,7 @@ void post_event(const SDL_Event &event) {
         }
         break;
     case SDL_MOUSEWHEEL:
+        os_input_note_wheel(event.wheel.y);
         if (OS_WINDOW window = window_of(event.wheel.windowID)) {
             os_post_message(
                 window, WM_MOUSEWHEEL,
@@ -374,6 +376,15 @@ void os_window_destroy(OS_WINDOW window) {
     }
     SDL_DestroyWindow(window->sdl);
     delete window;
+    // Some drivers (the offscreen one) let go of the current OpenGL context
+    // whenever any window goes, the splash's too: the game's window takes
+    // its own back.
+    for (OS_WINDOW other : windows) {
+        if (other->gl) {
+            SDL_GL_MakeCurrent(other->sdl, other->gl);
+            break;
+        }
+    }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 

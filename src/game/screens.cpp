@@ -1,0 +1,179 @@
+#include "screens.h"
+
+#include "game.h"
+#include "gen.h"
+#include "mainpc.h"
+#include "players.h"
+#include "wrappers.h"
+
+#include "os_time.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+XV_BITMAP pictures[PUBLISHER_PICTURES];
+XV_FONT score_font{}; // drawn with, never loaded by this game
+XV_BITMAP mini_screen{};
+uint8_t mini_screen_loaded = 0;
+
+// Slide k shows picture kSlidePictures[k]. Slide k + 1 stays kDelays[k] ms
+// on screen. Slide 0 shows the same intro card as slide 1 and stays for
+// one frame: the show lasts 32.5 s from its first frame.
+constexpr int kSlidePictures[SLIDES] = {15, 15, 0, 1, 2,  3,  4,  5,  6, 7,
+                                        8,  9,  8, 9, 10, 11, 12, 13, 14};
+constexpr uint32_t kDelays[SLIDES - 1] = {2000, 2000, 3000, 2000, 3000, 1000, 1500, 1500, 1500,
+                                          1000, 1000, 1000, 1000, 3000, 1000, 3000, 1000, 3000};
+
+int slide = -1;
+uint32_t next_switch = 0;
+
+void end_process(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+SLIDESHOW_END end = end_process;
+
+XV_DEMO_DESCRIPTOR demo_descriptor{};
+XV_DEMO *demos = nullptr;
+
+void no_scene(const char *) {}
+void nothing() {}
+void render_scene(const char *) {
+    xv_3d_world_render(game_world());
+}
+
+} // namespace
+
+void load_publisher_pictures() {
+    for (int i = 0; i < PUBLISHER_PICTURES; ++i) {
+        char name[32];
+        if (i < 15) {
+            std::snprintf(name, sizeof name, "gfx\\pub_b%d.png", i + 1);
+        } else {
+            std::snprintf(name, sizeof name, "gfx\\pubintro.png");
+        }
+        if (!xv_bit_load_at("2d_part", __LINE__, &pictures[i], name, XV_BIT_WITH_PALETTE)) {
+            xv_warning_at("2d_part", __LINE__, "screen file not found!", nullptr, XV_MB_OK);
+        }
+        xv_bit_convert_at("2d_part", __LINE__, &pictures[i], XV_BIT_BPP32);
+    }
+}
+
+void free_publisher_pictures() {
+    xv_font_free(&score_font);
+    for (XV_BITMAP &picture : pictures) {
+        xv_bit_free(&picture);
+    }
+}
+
+void slideshow_step() {
+    if (slide >= 0) {
+        XV_RECT place = {0, 0, 640, 480};
+        xv_bit_copy_at("2d_part", __LINE__, app_state()->screen, &pictures[kSlidePictures[slide]],
+                       &place, nullptr, 0);
+    }
+    const uint32_t now = os_tick_count();
+    if (now <= next_switch) {
+        return;
+    }
+    if (slide == SLIDES - 1) {
+        end(0);
+        return;
+    }
+    next_switch = now + (slide >= 0 ? kDelays[slide] : 0);
+    ++slide;
+    gen_history("slide %d\n", slide);
+}
+
+int slideshow_slide() {
+    return slide;
+}
+
+void slideshow_reset() {
+    slide = -1;
+    next_switch = 0;
+}
+
+void slideshow_set_end(SLIDESHOW_END hook) {
+    end = hook ? hook : end_process;
+}
+
+void load_mini_screen(int level) {
+    if (mini_screen_loaded) {
+        xv_bit_free(&mini_screen);
+    }
+    mini_screen_loaded = 1;
+    char section[16];
+    std::snprintf(section, sizeof section, "level%d", level);
+    char name[501] = "";
+    if (!xv_io_ini_read(section, "mini_screen", name, 500, "data\\levels.txt")) {
+        gen_error("mini_screen field not found");
+        return;
+    }
+    if (!xv_bit_load_at("2d_part", __LINE__, &mini_screen, name, XV_BIT_WITH_PALETTE)) {
+        xv_warning_at("2d_part", __LINE__, "Screenxx's images not found !", nullptr, XV_MB_OK);
+    }
+    xv_bit_convert_at("2d_part", __LINE__, &mini_screen, XV_BIT_BPP32);
+}
+
+void draw_strokes(int player_index, int x, int y) {
+    const PLAYER *record = player(player_index);
+    const XV_RECT place = {static_cast<int16_t>(x), static_cast<int16_t>(y), 100, 60};
+    xv_font_draw_text(&score_font, app_state()->screen, &place, 0, "%d",
+                      record ? record->strokes : 0);
+}
+
+// ---- demo sequences ------------------------------------------------------------------
+
+void demo_init() {
+    demo_descriptor.report = 1;
+    demo_descriptor.screen = app_state()->screen;
+    demo_descriptor.music = &demo_music;
+    demo_descriptor.digital_music = &app_state()->digital_music;
+    demo_descriptor.scene_start = no_scene;
+    demo_descriptor.scene_frame = render_scene;
+    demo_descriptor.scene_end = no_scene;
+    demo_descriptor.before_entry = nothing;
+    demo_descriptor.after_entry = nothing;
+    demo_descriptor.on_run = nothing;
+    demo_descriptor.on_stop = nothing;
+    if (!xv_demo_init(&demo_descriptor)) {
+        xv_warning_at("demo", __LINE__, "error initializing demo", nullptr, XV_MB_OK);
+    }
+    char file[55] = "";
+    if (!xv_io_ini_read("Application", "DMOFile", file, 54, "data\\texts.txt") || !file[0]) {
+        xv_warning_at("demo", __LINE__, "error loading demo file name", nullptr, XV_MB_OK);
+        return;
+    }
+    demos = xv_demo_load(file, "Demos");
+    if (!demos) {
+        xv_warning_at("demo", __LINE__, "error loading demo", nullptr, XV_MB_OK);
+    }
+}
+
+void demo_deinit() {
+    xv_demo_free(demos);
+    demos = nullptr;
+    xv_demo_deinit();
+}
+
+void demo_update() {
+    if (demos) {
+        xv_demo_update(demos, 0);
+    }
+}
+
+void demo_run(int on) {
+    if (on) {
+        stop_game_music();
+        xv_demo_run(demos, 1);
+    } else {
+        xv_demo_run(demos, 0);
+    }
+}
+
+int demo_active() {
+    return demos ? demos->active : 0;
+}

@@ -1,0 +1,242 @@
+#include "os_input.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+const OS_INPUT_FAKE *fake_devices = nullptr;
+std::atomic<int> wheel_turns{0};
+SDL_Joystick *joystick = nullptr;
+bool joystick_subsystem = false;
+
+// The PC keyboard's set-1 scan codes; the keys of the extended set (the
+// arrows, the block above them, the right-hand modifiers, keypad Enter and
+// divide) have 0x80 added.
+struct KeyCode {
+    SDL_Scancode sdl;
+    uint8_t code;
+};
+
+constexpr KeyCode kKeyCodes[] = {
+    {SDL_SCANCODE_ESCAPE, 1},
+    {SDL_SCANCODE_1, 2},
+    {SDL_SCANCODE_2, 3},
+    {SDL_SCANCODE_3, 4},
+    {SDL_SCANCODE_4, 5},
+    {SDL_SCANCODE_5, 6},
+    {SDL_SCANCODE_6, 7},
+    {SDL_SCANCODE_7, 8},
+    {SDL_SCANCODE_8, 9},
+    {SDL_SCANCODE_9, 10},
+    {SDL_SCANCODE_0, 11},
+    {SDL_SCANCODE_MINUS, 12},
+    {SDL_SCANCODE_EQUALS, 13},
+    {SDL_SCANCODE_BACKSPACE, 14},
+    {SDL_SCANCODE_TAB, 15},
+    {SDL_SCANCODE_Q, 16},
+    {SDL_SCANCODE_W, 17},
+    {SDL_SCANCODE_E, 18},
+    {SDL_SCANCODE_R, 19},
+    {SDL_SCANCODE_T, 20},
+    {SDL_SCANCODE_Y, 21},
+    {SDL_SCANCODE_U, 22},
+    {SDL_SCANCODE_I, 23},
+    {SDL_SCANCODE_O, 24},
+    {SDL_SCANCODE_P, 25},
+    {SDL_SCANCODE_LEFTBRACKET, 26},
+    {SDL_SCANCODE_RIGHTBRACKET, 27},
+    {SDL_SCANCODE_RETURN, 28},
+    {SDL_SCANCODE_LCTRL, 29},
+    {SDL_SCANCODE_A, 30},
+    {SDL_SCANCODE_S, 31},
+    {SDL_SCANCODE_D, 32},
+    {SDL_SCANCODE_F, 33},
+    {SDL_SCANCODE_G, 34},
+    {SDL_SCANCODE_H, 35},
+    {SDL_SCANCODE_J, 36},
+    {SDL_SCANCODE_K, 37},
+    {SDL_SCANCODE_L, 38},
+    {SDL_SCANCODE_SEMICOLON, 39},
+    {SDL_SCANCODE_APOSTROPHE, 40},
+    {SDL_SCANCODE_GRAVE, 41},
+    {SDL_SCANCODE_LSHIFT, 42},
+    {SDL_SCANCODE_BACKSLASH, 43},
+    {SDL_SCANCODE_Z, 44},
+    {SDL_SCANCODE_X, 45},
+    {SDL_SCANCODE_C, 46},
+    {SDL_SCANCODE_V, 47},
+    {SDL_SCANCODE_B, 48},
+    {SDL_SCANCODE_N, 49},
+    {SDL_SCANCODE_M, 50},
+    {SDL_SCANCODE_COMMA, 51},
+    {SDL_SCANCODE_PERIOD, 52},
+    {SDL_SCANCODE_SLASH, 53},
+    {SDL_SCANCODE_RSHIFT, 54},
+    {SDL_SCANCODE_KP_MULTIPLY, 55},
+    {SDL_SCANCODE_LALT, 56},
+    {SDL_SCANCODE_SPACE, 57},
+    {SDL_SCANCODE_CAPSLOCK, 58},
+    {SDL_SCANCODE_F1, 59},
+    {SDL_SCANCODE_F2, 60},
+    {SDL_SCANCODE_F3, 61},
+    {SDL_SCANCODE_F4, 62},
+    {SDL_SCANCODE_F5, 63},
+    {SDL_SCANCODE_F6, 64},
+    {SDL_SCANCODE_F7, 65},
+    {SDL_SCANCODE_F8, 66},
+    {SDL_SCANCODE_F9, 67},
+    {SDL_SCANCODE_F10, 68},
+    {SDL_SCANCODE_NUMLOCKCLEAR, 69},
+    {SDL_SCANCODE_SCROLLLOCK, 70},
+    {SDL_SCANCODE_KP_7, 71},
+    {SDL_SCANCODE_KP_8, 72},
+    {SDL_SCANCODE_KP_9, 73},
+    {SDL_SCANCODE_KP_MINUS, 74},
+    {SDL_SCANCODE_KP_4, 75},
+    {SDL_SCANCODE_KP_5, 76},
+    {SDL_SCANCODE_KP_6, 77},
+    {SDL_SCANCODE_KP_PLUS, 78},
+    {SDL_SCANCODE_KP_1, 79},
+    {SDL_SCANCODE_KP_2, 80},
+    {SDL_SCANCODE_KP_3, 81},
+    {SDL_SCANCODE_KP_0, 82},
+    {SDL_SCANCODE_KP_PERIOD, 83},
+    {SDL_SCANCODE_NONUSBACKSLASH, 86},
+    {SDL_SCANCODE_F11, 87},
+    {SDL_SCANCODE_F12, 88},
+    {SDL_SCANCODE_KP_ENTER, 156},
+    {SDL_SCANCODE_RCTRL, 157},
+    {SDL_SCANCODE_KP_DIVIDE, 181},
+    {SDL_SCANCODE_PRINTSCREEN, 183},
+    {SDL_SCANCODE_RALT, 184},
+    {SDL_SCANCODE_PAUSE, 197},
+    {SDL_SCANCODE_HOME, 199},
+    {SDL_SCANCODE_UP, 200},
+    {SDL_SCANCODE_PAGEUP, 201},
+    {SDL_SCANCODE_LEFT, 203},
+    {SDL_SCANCODE_RIGHT, 205},
+    {SDL_SCANCODE_END, 207},
+    {SDL_SCANCODE_DOWN, 208},
+    {SDL_SCANCODE_PAGEDOWN, 209},
+    {SDL_SCANCODE_INSERT, 210},
+    {SDL_SCANCODE_DELETE, 211},
+    {SDL_SCANCODE_LGUI, 219},
+    {SDL_SCANCODE_RGUI, 220},
+    {SDL_SCANCODE_APPLICATION, 221},
+};
+
+// Half the axis' travel is dead; the rest is spread over 1 .. 32.
+int32_t axis_value(Sint16 raw) {
+    constexpr int kDead = 16384;
+    const int magnitude = std::abs(static_cast<int>(raw));
+    if (magnitude <= kDead) {
+        return 0;
+    }
+    const int32_t value = std::min(32, (magnitude - kDead) * 32 / (32768 - kDead) + 1);
+    return raw < 0 ? -value : value;
+}
+
+} // namespace
+
+uint8_t os_input_scan_code(int sdl_scancode) {
+    for (const KeyCode &key : kKeyCodes) {
+        if (key.sdl == sdl_scancode) {
+            return key.code;
+        }
+    }
+    return 0;
+}
+
+void os_input_keyboard(uint8_t state[256]) {
+    if (fake_devices) {
+        std::memcpy(state, fake_devices->keys, 256);
+        return;
+    }
+    std::memset(state, 0, 256);
+    int count = 0;
+    const Uint8 *keys = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardState(&count) : nullptr;
+    for (const KeyCode &key : kKeyCodes) {
+        if (keys && key.sdl < count && keys[key.sdl]) {
+            state[key.code] = 0x80;
+        }
+    }
+}
+
+bool os_input_mouse(OS_MOUSE_READING *reading) {
+    if (fake_devices) {
+        *reading = fake_devices->mouse;
+        return true;
+    }
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        return false;
+    }
+    int x = 0, y = 0;
+    const Uint32 held = SDL_GetRelativeMouseState(&x, &y);
+    reading->x = x;
+    reading->y = y;
+    reading->z = wheel_turns.exchange(0) * 120;
+    const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK,
+                             SDL_BUTTON_X1MASK};
+    for (int i = 0; i < 4; ++i) {
+        reading->buttons[i] = held & masks[i] ? 0x80 : 0;
+    }
+    return true;
+}
+
+void os_input_note_wheel(int turns) {
+    wheel_turns += turns;
+}
+
+bool os_input_joystick_open() {
+    if (!joystick_subsystem) {
+        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
+            return false;
+        }
+        joystick_subsystem = true;
+    }
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        if (SDL_Joystick *opened = SDL_JoystickOpen(i)) {
+            if (joystick) {
+                SDL_JoystickClose(joystick);
+            }
+            joystick = opened; // the last one attached is the one used
+        }
+    }
+    return joystick != nullptr || (fake_devices && fake_devices->has_joystick);
+}
+
+void os_input_joystick_close() {
+    if (joystick) {
+        SDL_JoystickClose(joystick);
+        joystick = nullptr;
+    }
+    if (joystick_subsystem) {
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        joystick_subsystem = false;
+    }
+}
+
+bool os_input_joystick_read(OS_JOYSTICK_READING *reading) {
+    if (fake_devices) {
+        *reading = fake_devices->joystick;
+        return fake_devices->has_joystick;
+    }
+    if (!joystick) {
+        return false;
+    }
+    SDL_JoystickUpdate();
+    reading->x = axis_value(SDL_JoystickGetAxis(joystick, 0));
+    reading->y = axis_value(SDL_JoystickGetAxis(joystick, 1));
+    for (int i = 0; i < 3; ++i) {
+        reading->buttons[i] = SDL_JoystickGetButton(joystick, i) ? 0x80 : 0;
+    }
+    return true;
+}
+
+void os_input_fake(const OS_INPUT_FAKE *fake) {
+    fake_devices = fake;
+}
