@@ -222,6 +222,7 @@ int gen_wrap_display_update() {
         return 0;
     }
     gen_bit_end_frame();
+    xv_dsp_snapshot_if_due();
     os_window_swap(gl.window);
     clear_screen();
     return 1;

@@ -220,6 +220,9 @@ void xv_dsp_read_settings();
 void xv_dsp_write_settings();
 // Writes the screen to the first free "Snap%04d.tga"; 1 when one was written.
 int xv_dsp_snapshot();
+// F9 asks for the next frame: the 3D present writes it once it is drawn,
+// before it is shown.
+void xv_dsp_snapshot_if_due();
 // The language file, in the menu's language order (English, French,
 // Spanish, German, Italian, Portuguese, Japanese); null without one.
 XV_DSP_LANGUAGES *xv_dsp_load_languages(const char *file_name);

@@ -58,10 +58,11 @@ struct Display {
     bool started_3d = false;
     bool accelerated = false;
     bool colours_64k = false;
-    bool shown = false;    // the window is on the screen
-    XV_RECT window_area{}; // "WindowPosition": the window's corner and client size
-    XV_RECT full_area{};   // "FullPosition"
-    XV_BITMAP buffer{};    // the virtual buffer
+    bool shown = false;        // the window is on the screen
+    XV_RECT window_area{};     // "WindowPosition": the window's corner and client size
+    XV_RECT full_area{};       // "FullPosition"
+    bool snapshot_due = false; // F9: the next frame drawn is written
+    XV_BITMAP buffer{};        // the virtual buffer
     char renderer[kTextSize] = "";
     char vendor[kTextSize] = "";
 };
@@ -683,6 +684,13 @@ void xv_dsp_update() {
     }
 }
 
+void xv_dsp_snapshot_if_due() {
+    if (display.snapshot_due) {
+        display.snapshot_due = false;
+        xv_dsp_snapshot();
+    }
+}
+
 int xv_dsp_snapshot() {
     if (!display.window || !display.started_3d) {
         return 0;
@@ -776,7 +784,12 @@ intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wpa
         if (wparam == VK_F4) {
             xv_dsp_toggle_fullscreen();
         } else if (wparam == VK_F9) {
-            xv_dsp_snapshot();
+            // Between frames the screen is already cleared for the next one:
+            // the snapshot is taken of the next frame, once it is drawn.
+            display.snapshot_due = display.started_3d;
+            if (!display.snapshot_due) {
+                xv_dsp_snapshot();
+            }
         }
         return 0;
     case WM_SYSKEYDOWN:

@@ -104,11 +104,12 @@ TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
     system_deinit();
     app_set_trace(nullptr);
     const std::vector<std::string> expected = {
-        "dx check",    "errors",        "lists",     "memory",      "strings",    "files",
-        "fonts",       "menus",         "languages", "splash",      "display",    "sound",
-        "video mode",  "play list",     "timer off", "game off",    "fonts off",  "sound off",
-        "display off", "languages off", "files off", "strings off", "memory off", "lists off",
-        "errors off",  "dx check off"};
+        "dx check",      "errors",    "lists",          "memory",      "strings",   "files",
+        "fonts",         "menus",     "languages",      "splash",      "display",   "input",
+        "players",       "sound",     "joystick check", "video mode",  "play list", "timer off",
+        "game off",      "fonts off", "sound off",      "players off", "input off", "display off",
+        "languages off", "files off", "strings off",    "memory off",  "lists off", "errors off",
+        "dx check off"};
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(test::read_file("Warning.txt"), "") << "no leak, no fault";
     EXPECT_NE(test::read_file("pinwheel.ini").find("NumberAlloc=0"), std::string::npos);

@@ -63,17 +63,43 @@ class GameWindowTest : public test::TempDirTest {
     std::string window;
 };
 
+// A pixel of a snapshot: 24-bit TGA, its rows from the bottom unless the
+// descriptor says otherwise, blue first.
+void snapshot_pixel(const std::string &shot, int x, int y, uint8_t rgb[3]) {
+    const int width = static_cast<uint8_t>(shot[12]) | static_cast<uint8_t>(shot[13]) << 8;
+    const int height = static_cast<uint8_t>(shot[14]) | static_cast<uint8_t>(shot[15]) << 8;
+    const bool top_down = shot[17] & 0x20;
+    const size_t at = 18 + (static_cast<size_t>(top_down ? y : height - 1 - y) * width + x) * 3;
+    rgb[0] = static_cast<uint8_t>(shot[at + 2]);
+    rgb[1] = static_cast<uint8_t>(shot[at + 1]);
+    rgb[2] = static_cast<uint8_t>(shot[at]);
+}
+
+void expect_colour(const std::string &shot, int x, int y, int picture) {
+    uint8_t seen[3], wanted[3];
+    snapshot_pixel(shot, x, y, seen);
+    test::slide_colour(picture, wanted);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(seen[c], wanted[c], 2) << "at " << x << "," << y << " channel " << c;
+    }
+}
+
+// F9 while slide 2 shows: the snapshot holds its picture (pub_b1) where the
+// slideshow puts it, the 640x480 top-left of the 800x600 frame.
 TEST_F(GameWindowTest, F9WritesTheFrameAsASnapshot) {
-    ASSERT_TRUE(
-        eventually([&] { return read_file("history.txt").find("gl info:") != std::string::npos; }));
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("slide 2\n") != std::string::npos; }));
     key("F9");
     ASSERT_TRUE(eventually([&] { return read_file("Snap0000.tga").size() == 18 + 800 * 600 * 3; }));
     std::string shot = read_file("Snap0000.tga");
     EXPECT_EQ(shot[2], 2) << "uncompressed true colour";
     EXPECT_EQ(static_cast<uint8_t>(shot[12]) | static_cast<uint8_t>(shot[13]) << 8, 800);
     EXPECT_EQ(static_cast<uint8_t>(shot[16]), 24);
-    // Nothing is drawn yet: the frame is the cleared screen, black.
-    EXPECT_EQ(shot.find_first_not_of('\0', 18), std::string::npos);
+    expect_colour(shot, 320, 240, 0);
+    expect_colour(shot, 600, 460, 0);
+    uint8_t outside[3];
+    snapshot_pixel(shot, 700, 550, outside);
+    EXPECT_EQ(outside[0] + outside[1] + outside[2], 0) << "beyond the picture: the cleared screen";
     key("F9");
     EXPECT_TRUE(eventually([&] { return test::file_exists("Snap0001.tga"); })) << "the next number";
     key("alt+F4");
@@ -176,6 +202,55 @@ TEST_F(GameWindowTest, ASecondStartBringsTheFirstForwardAndStops) {
     exited = false;
     key("alt+F4");
     EXPECT_EQ(wait_for_exit(), 0);
+}
+
+// The shipped main flow: the slides play, slide 12 shows pub_b9 again, and
+// the game ends by itself about 32.5 s after its first frame.
+TEST_F(GameWindowTest, TheSlideshowPlaysThroughAndEndsTheGame) {
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("first frame") != std::string::npos; }));
+    const auto first_frame = std::chrono::steady_clock::now();
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("slide 12\n") != std::string::npos; }));
+    key("F9");
+    ASSERT_TRUE(eventually([&] { return read_file("Snap0000.tga").size() == 18 + 800 * 600 * 3; }));
+    expect_colour(read_file("Snap0000.tga"), 320, 240, 8);
+    int status = -1;
+    ASSERT_TRUE(eventually([&] { return waitpid(game, &status, WNOHANG) == game; }));
+    exited = true;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - first_frame).count();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_GT(seconds, 31.0);
+    EXPECT_LT(seconds, 35.0);
+}
+
+TEST_F(GameWindowTest, EscapeEndsTheGameAtOnce) {
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("first frame") != std::string::npos; }));
+    key("Escape");
+    EXPECT_EQ(wait_for_exit(), 0);
+    EXPECT_EQ(read_file("history.txt").find("GAME DEINIT"), std::string::npos)
+        << "no shut-down runs";
+}
+
+// Up/Down move the first player's paddle, E/D the second's; nothing draws
+// them, so the game says where they ended when it stops.
+TEST_F(GameWindowTest, PaddlesFollowTheirKeys) {
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("first frame") != std::string::npos; }));
+    xdotool("windowfocus --sync " + window + " keydown Down keydown d");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    xdotool("keyup Down keyup d");
+    key("alt+F4");
+    ASSERT_EQ(wait_for_exit(), 0);
+    const std::string history = read_file("history.txt");
+    const size_t first = history.find("player 0 paddle at 700,");
+    const size_t second = history.find("player 1 paddle at 20,");
+    ASSERT_NE(first, std::string::npos) << history;
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_GT(std::atoi(history.c_str() + first + 23), 0);
+    EXPECT_GT(std::atoi(history.c_str() + second + 22), 0);
 }
 
 } // namespace

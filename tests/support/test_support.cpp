@@ -28,6 +28,24 @@ std::string read_file(const std::string &path) {
     return content.str();
 }
 
+void slide_colour(int picture, uint8_t rgb[3]) {
+    rgb[0] = static_cast<uint8_t>(40 + picture * 13);
+    rgb[1] = static_cast<uint8_t>(220 - picture * 11);
+    rgb[2] = static_cast<uint8_t>(picture % 2 ? 200 : 60);
+}
+
+std::string slide_picture_png(int picture) {
+    PngPicture png;
+    png.width = 64;
+    png.height = 48;
+    uint8_t rgb[3];
+    slide_colour(picture, rgb);
+    for (uint32_t i = 0; i < png.width * png.height; ++i) {
+        png.rows.insert(png.rows.end(), rgb, rgb + 3);
+    }
+    return encode_png(png);
+}
+
 bool write_game_data(const std::string &class_prefix) {
     // The game's tune, composed from its score as the build does.
     std::ifstream score_file(FOOSBALL_SCORE);
@@ -40,6 +58,11 @@ bool write_game_data(const std::string &class_prefix) {
     }
     std::filesystem::create_directories("snd");
     write_file("snd/foosball.s3m", std::string(tune.begin(), tune.end()));
+    // The publisher slideshow: sixteen pictures of one colour each.
+    for (int i = 0; i < 16; ++i) {
+        write_file(i < 15 ? "gfx/pub_b" + std::to_string(i + 1) + ".png" : "gfx/pubintro.png",
+                   slide_picture_png(i));
+    }
     write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\nClass=" + class_prefix +
                                      std::to_string(getpid()) +
                                      "\r\nINIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"

@@ -31,6 +31,10 @@ std::string glyph_sheet_png(int cells_across, int rows);
 // and this process's id, so that tests running side by side are separate
 // copies of the game. The settings go to "pinwheel.ini".
 bool write_game_data(const std::string &class_prefix);
+// The publisher pictures write_game_data makes: picture i (0..15, as the
+// game numbers them) is one colour all over.
+void slide_colour(int picture, uint8_t rgb[3]);
+std::string slide_picture_png(int picture);
 
 // Runs frames of a window as the game's loop does, about 10 ms each: every
 // queued message dispatched, then the frame shown.

@@ -1,0 +1,70 @@
+// The publisher slideshow on the fake clock, one frame a millisecond.
+#include "mainpc.h"
+#include "os_time.h"
+#include "screens.h"
+#include "test_support.h"
+#include "wrappers.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<uint32_t> ended;
+uint32_t clock_now = 0;
+
+void record_end(int status) {
+    EXPECT_EQ(status, 0);
+    ended.push_back(clock_now);
+}
+
+class SlideshowTest : public test::PlatformTest {
+  protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        ended.clear();
+        clock_now = 1000;
+        os_tick_fake(&clock_now);
+        slideshow_reset();
+        slideshow_set_end(record_end);
+        XV_RECT area = {0, 0, 800, 600};
+        ASSERT_TRUE(xv_bit_alloc(&screen, &area, XV_BIT_BPP32));
+        app_state()->screen = &screen;
+    }
+    void TearDown() override {
+        app_state()->screen = nullptr;
+        xv_bit_free(&screen);
+        slideshow_set_end(nullptr);
+        os_tick_fake(nullptr);
+        PlatformTest::TearDown();
+    }
+    XV_BITMAP screen{};
+};
+
+TEST_F(SlideshowTest, NineteenSlidesByTheirTablesThenTheEnd) {
+    EXPECT_EQ(slideshow_slide(), -1);
+    std::vector<uint32_t> switches;
+    while (ended.empty() && clock_now < 60000) {
+        const int before = slideshow_slide();
+        slideshow_step();
+        if (slideshow_slide() != before) {
+            switches.push_back(clock_now);
+        }
+        ++clock_now;
+    }
+    ASSERT_EQ(switches.size(), 19u);
+    EXPECT_EQ(switches[0], 1000u) << "the first frame shows slide 0";
+    EXPECT_EQ(switches[1], 1001u) << "which stays one frame";
+    const uint32_t shown[18] = {2000, 2000, 3000, 2000, 3000, 1000, 1500, 1500, 1500,
+                                1000, 1000, 1000, 1000, 3000, 1000, 3000, 1000, 3000};
+    for (int slide = 1; slide < 18; ++slide) {
+        // A switch comes with the first frame past its time.
+        EXPECT_EQ(switches[slide + 1] - switches[slide], shown[slide - 1] + 1) << slide;
+    }
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0] - switches[18], shown[17] + 1u) << "slide 18 shows for its 3000 ms";
+    EXPECT_NEAR(ended[0] - switches[0], 32500.0, 30.0);
+}
+
+} // namespace
