@@ -67,4 +67,26 @@ TEST_F(SlideshowTest, NineteenSlidesByTheirTablesThenTheEnd) {
     EXPECT_NEAR(ended[0] - switches[0], 32500.0, 30.0);
 }
 
+// The game's demo wrappers read the demo file the texts name; without one
+// there are no demos, and the wrappers do nothing.
+TEST_F(SlideshowTest, DemosComeFromTheFileTheTextsName) {
+    test::write_file("data/texts.txt", "[Application]\r\nTitle=Pinwheel Golf\r\n");
+    demo_init();
+    EXPECT_NE(warnings().find("error loading demo file name"), std::string::npos);
+    EXPECT_EQ(demo_active(), 0);
+    demo_update();
+    demo_deinit();
+
+    test::write_file("data/texts.txt", "[Application]\r\nDMOFile=data\\demo.txt\r\n");
+    test::write_file("data/demo.txt",
+                     "[Demos]\r\nNumDemos=1\r\nDemo_01=course\r\nType_01=4\r\nTime_01=100\r\n");
+    demo_init();
+    EXPECT_EQ(demo_active(), 1);
+    demo_run(1);
+    demo_update();
+    demo_run(0);
+    EXPECT_EQ(demo_active(), 0);
+    demo_deinit();
+}
+
 } // namespace
