@@ -61,15 +61,21 @@ void load_publisher_pictures() {
     }
 }
 
+// The preview picture goes too, or the last one shown would outlive the game.
 void free_publisher_pictures() {
     xv_font_free(&score_font);
     for (XV_BITMAP &picture : pictures) {
         xv_bit_free(&picture);
     }
+    if (mini_screen_loaded) {
+        xv_bit_free(&mini_screen);
+        mini_screen_loaded = 0;
+    }
 }
 
 void slideshow_step() {
-    if (slide >= 0) {
+    // A picture that did not load was reported then, and shows as nothing.
+    if (slide >= 0 && pictures[kSlidePictures[slide]].pixels) {
         XV_RECT place = {0, 0, 640, 480};
         xv_bit_copy_at("2d_part", __LINE__, app_state()->screen, &pictures[kSlidePictures[slide]],
                        &place, nullptr, 0);
@@ -106,7 +112,7 @@ void load_mini_screen(int level) {
     }
     mini_screen_loaded = 1;
     char section[16];
-    std::snprintf(section, sizeof section, "level%d", level);
+    std::snprintf(section, sizeof section, "level%03d", level);
     char name[501] = "";
     if (!xv_io_ini_read(section, "mini_screen", name, 500, "data\\levels.txt")) {
         gen_error("mini_screen field not found");

@@ -1,4 +1,5 @@
 // The publisher slideshow on the fake clock, one frame a millisecond.
+#include "gen_info.h"
 #include "mainpc.h"
 #include "os_time.h"
 #include "screens.h"
@@ -19,10 +20,11 @@ void record_end(int status) {
     ended.push_back(clock_now);
 }
 
-class SlideshowTest : public test::PlatformTest {
+class SlideshowTest : public test::FileLayerTest {
   protected:
     void SetUp() override {
-        PlatformTest::SetUp();
+        FileLayerTest::SetUp();
+        gen_info_init();
         ended.clear();
         clock_now = 1000;
         os_tick_fake(&clock_now);
@@ -37,7 +39,8 @@ class SlideshowTest : public test::PlatformTest {
         xv_bit_free(&screen);
         slideshow_set_end(nullptr);
         os_tick_fake(nullptr);
-        PlatformTest::TearDown();
+        gen_info_deinit();
+        FileLayerTest::TearDown();
     }
     XV_BITMAP screen{};
 };
@@ -54,6 +57,7 @@ TEST_F(SlideshowTest, NineteenSlidesByTheirTablesThenTheEnd) {
         ++clock_now;
     }
     ASSERT_EQ(switches.size(), 19u);
+    EXPECT_EQ(warnings(), "") << "pictures that did not load show as nothing, quietly";
     EXPECT_EQ(switches[0], 1000u) << "the first frame shows slide 0";
     EXPECT_EQ(switches[1], 1001u) << "which stays one frame";
     const uint32_t shown[18] = {2000, 2000, 3000, 2000, 3000, 1000, 1500, 1500, 1500,
@@ -87,6 +91,18 @@ TEST_F(SlideshowTest, DemosComeFromTheFileTheTextsName) {
     demo_run(0);
     EXPECT_EQ(demo_active(), 0);
     demo_deinit();
+}
+
+TEST_F(SlideshowTest, APreviewPictureComesFromItsLevelsSection) {
+    test::write_file("data/levels.txt", "[level003]\r\nmini_screen=gfx\\mini3.png\r\n");
+    test::write_file("gfx/mini3.png", test::slide_picture_png(2));
+    load_mini_screen(3);
+    EXPECT_EQ(warnings(), "");
+    load_mini_screen(3); // the one before is freed first
+    test::write_file("data/levels.txt", "[level004]\r\nmini_screen=gfx\\none.png\r\n");
+    load_mini_screen(4);
+    EXPECT_NE(warnings().find("Screenxx's images not found !"), std::string::npos);
+    free_publisher_pictures();
 }
 
 } // namespace

@@ -41,9 +41,9 @@ std::vector<uint8_t> frame(int number) {
     const int horizon = kHeight * 2 / 3;
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
-            pixels[y * kWidth + x] =
-                static_cast<uint8_t>(y < horizon ? kSky + y * 64 / horizon
-                                                 : kGrass + (y - horizon) * 32 / (kHeight - horizon));
+            pixels[y * kWidth + x] = static_cast<uint8_t>(
+                y < horizon ? kSky + y * 64 / horizon
+                            : kGrass + (y - horizon) * 32 / (kHeight - horizon));
         }
     }
     const int cx = kWidth / 2, cy = 90;
