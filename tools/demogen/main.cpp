@@ -2,6 +2,7 @@
 // Draws the attract mode's animation: a pinwheel turning over the course,
 // 320x240, 48 frames, as an FLC (the first frame whole, the others as the
 // changes from the frame before).
+#include "art.h"
 #include "flic_writer.h"
 
 #include <cmath>
@@ -50,18 +51,9 @@ std::vector<uint8_t> frame(int number) {
     for (int y = cy; y < horizon + 20; ++y) {
         pixels[y * kWidth + cx] = pixels[y * kWidth + cx + 1] = kStick;
     }
-    const double turn = number * 2 * M_PI / kFrames;
-    for (int y = -50; y <= 50; ++y) {
-        for (int x = -50; x <= 50; ++x) {
-            const double distance = std::sqrt(x * x + y * y);
-            const double angle = std::fmod(std::atan2(y, x) + M_PI + turn, 2 * M_PI);
-            const int blade = static_cast<int>(angle / (M_PI / 2)) % 4;
-            const double into = std::fmod(angle, M_PI / 2) / (M_PI / 2);
-            if (distance < 50 * (0.35 + 0.65 * into) && distance > 2) {
-                pixels[(cy + y) * kWidth + cx + x] = static_cast<uint8_t>(kBlade + blade);
-            }
-        }
-    }
+    draw_pinwheel(cx, cy, 50, number * 2 * M_PI / kFrames, [&](int x, int y, int blade) {
+        pixels[y * kWidth + x] = static_cast<uint8_t>(kBlade + blade);
+    });
     return pixels;
 }
 

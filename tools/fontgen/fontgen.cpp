@@ -1,8 +1,9 @@
 #include "fontgen.h"
 
+#include "art.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -107,34 +108,6 @@ void place(Sheet &sheet, const Glyph &glyph, int cell, int baseline) {
                 index_of(glyph.coverage[static_cast<long>(y) * glyph.width + x]);
         }
     }
-}
-
-bool write_png(const std::string &path, const Sheet &sheet, const std::vector<uint8_t> &palette) {
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool written = false;
-    if (info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, sheet.width(), sheet.height(), 8, PNG_COLOR_TYPE_PALETTE,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_color colours[256];
-        for (int i = 0; i < 256; ++i) {
-            colours[i] = {palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2]};
-        }
-        png_set_PLTE(png, info, colours, 256);
-        png_write_info(png, info);
-        for (int y = 0; y < sheet.height(); ++y) {
-            png_write_row(png, sheet.pixels.data() + static_cast<long>(y) * sheet.width());
-        }
-        png_write_end(png, info);
-        written = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    return fclose(file) == 0 && written;
 }
 
 void append_utf_8(std::string *text, uint32_t code) {
@@ -264,7 +237,8 @@ bool generate_font(const FontRequest &request, std::string *error) {
         place(sheet, glyphs[i], static_cast<int>(i), baseline);
     }
     std::vector<uint8_t> palette = make_palette(request.colour);
-    if (!write_png(request.output + ".png", sheet, palette) ||
+    if (!write_png_indexed(request.output + ".png", sheet.width(), sheet.height(),
+                           sheet.pixels.data(), palette) ||
         !write_file(request.output + ".pal", std::string(palette.begin(), palette.end())) ||
         !write_file(request.output + ".fnt", description(request, sheet, glyphs))) {
         *error = "cannot write " + request.output + ".fnt, .png or .pal";

@@ -2,9 +2,8 @@
 // Draws the publisher slideshow into GAME_DIRECTORY/gfx: the studio's intro
 // card (pubintro.png) and fifteen title and credit slides (pub_b1.png to
 // pub_b15.png), 640x480, with the game's own fonts over course art.
+#include "art.h"
 #include "xv.h"
-
-#include <png.h>
 
 #include <cmath>
 #include <cstdio>
@@ -103,18 +102,8 @@ void draw_course(Canvas &canvas, const Slide &slide, int seed) {
         canvas.put(hub_x + 1, y, {120, 90, 60});
     }
     const Rgb blades[4] = {{230, 60, 50}, {250, 200, 40}, {60, 120, 230}, {250, 250, 250}};
-    const double turn = seed * 0.35;
-    for (int y = -50; y <= 50; ++y) {
-        for (int x = -50; x <= 50; ++x) {
-            const double distance = std::sqrt(x * x + y * y);
-            const double angle = std::fmod(std::atan2(y, x) + M_PI + turn, 2 * M_PI);
-            const int blade = static_cast<int>(angle / (M_PI / 2)) % 4;
-            const double into = std::fmod(angle, M_PI / 2) / (M_PI / 2);
-            if (distance < 50 * (0.35 + 0.65 * into) && distance > 2) {
-                canvas.put(hub_x + x, hub_y + y, blades[blade]);
-            }
-        }
-    }
+    draw_pinwheel(hub_x, hub_y, 50, seed * 0.35,
+                  [&](int x, int y, int blade) { canvas.put(x, y, blades[blade]); });
 }
 
 // Text in one of the game's fonts, its ramp of colours laid over the canvas.
@@ -141,29 +130,6 @@ void draw_text(Canvas &canvas, XV_FONT *font, const char *text, int y) {
     xv_bit_free(&letters);
 }
 
-bool write_png(const std::string &path, const Canvas &canvas) {
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool written = false;
-    if (info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < kHeight; ++y) {
-            png_write_row(png, canvas.pixels.data() + static_cast<size_t>(y) * kWidth * 3);
-        }
-        png_write_end(png, info);
-        written = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0 && written;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -171,20 +137,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: pubgen GAME_DIRECTORY\n");
         return 2;
     }
-    std::filesystem::current_path(argv[1]);
+    ToolPlatform platform(argv[1]);
     std::filesystem::create_directories("gfx");
-    XV_ERROR_CONFIG errors{1};
-    XV_LIST_CONFIG lists{1};
-    XV_MEM_CONFIG memory{1, 0};
-    XV_STR_CONFIG strings{1};
-    XV_IO_CONFIG files{1, nullptr, nullptr};
-    XV_FONT_CONFIG fonts{1};
-    xv_error_init(&errors);
-    xv_list_init(&lists);
-    xv_mem_init(&memory);
-    xv_str_init(&strings);
-    xv_io_init(&files);
-    xv_font_init(&fonts);
     XV_FONT title{}, body{};
     bool made = xv_font_load(&title, "fonts\\title.fnt", XV_FONT_LOAD_PROPORTIONAL) &&
                 xv_font_load(&body, "fonts\\menu.fnt", XV_FONT_LOAD_PROPORTIONAL);
@@ -198,19 +152,13 @@ int main(int argc, char **argv) {
             draw_text(canvas, &body, line, y);
             y += body.height + 8;
         }
-        made = write_png(std::string("gfx/") + slide.file + ".png", canvas);
+        made = write_png_rgb(std::string("gfx/") + slide.file + ".png", kWidth, kHeight,
+                             canvas.pixels.data());
         if (!made) {
             std::fprintf(stderr, "pubgen: cannot write gfx/%s.png\n", slide.file);
         }
     }
     xv_font_free(&title);
     xv_font_free(&body);
-    xv_font_deinit();
-    xv_pal_release_shared();
-    xv_io_deinit();
-    xv_str_deinit();
-    xv_mem_deinit();
-    xv_list_deinit();
-    xv_error_deinit();
     return made ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // splash GAME_DIRECTORY OUTPUT.PCX
 // Draws the start-up picture: a course under a sky, a pinwheel turning over
 // the cup, and the game's name in its menu font (made by fontgen before).
+#include "art.h"
 #include "xv.h"
 
 #include <cmath>
@@ -67,18 +68,9 @@ void draw_scene(XV_BITMAP *picture) {
         picture->pixels[y * kWidth + cx] = kStick;
         picture->pixels[y * kWidth + cx + 1] = kStick;
     }
-    for (int y = -45; y <= 45; ++y) {
-        for (int x = -45; x <= 45; ++x) {
-            double distance = std::sqrt(x * x + y * y);
-            double angle = std::atan2(y, x) + M_PI;
-            int blade = static_cast<int>(angle / (M_PI / 2)) % 4;
-            double into = std::fmod(angle, M_PI / 2) / (M_PI / 2);
-            // Each blade widens from the hub and curls at its tip.
-            if (distance < 45 * (0.35 + 0.65 * into) && distance > 2) {
-                picture->pixels[(cy + y) * kWidth + cx + x] = static_cast<uint8_t>(kBlade + blade);
-            }
-        }
-    }
+    draw_pinwheel(cx, cy, 45, 0.0, [&](int x, int y, int blade) {
+        picture->pixels[y * kWidth + x] = static_cast<uint8_t>(kBlade + blade);
+    });
 }
 
 // The font's letters, moved onto the upper half of the picture's palette.
@@ -106,19 +98,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: splash GAME_DIRECTORY OUTPUT.PCX\n");
         return 2;
     }
-    std::filesystem::current_path(argv[1]);
-    XV_ERROR_CONFIG errors{1};
-    XV_LIST_CONFIG lists{1};
-    XV_MEM_CONFIG memory{1, 0};
-    XV_STR_CONFIG strings{1};
-    XV_IO_CONFIG files{1, nullptr, nullptr};
-    XV_FONT_CONFIG fonts{1};
-    xv_error_init(&errors);
-    xv_list_init(&lists);
-    xv_mem_init(&memory);
-    xv_str_init(&strings);
-    xv_io_init(&files);
-    xv_font_init(&fonts);
+    ToolPlatform platform(argv[1]);
     XV_FONT font{};
     XV_BITMAP picture{};
     XV_RECT size = {0, 0, kWidth, kHeight};
@@ -134,13 +114,6 @@ int main(int argc, char **argv) {
     }
     xv_bit_free(&picture);
     xv_font_free(&font);
-    xv_font_deinit();
-    xv_pal_release_shared();
-    xv_io_deinit();
-    xv_str_deinit();
-    xv_mem_deinit();
-    xv_list_deinit();
-    xv_error_deinit();
     if (!made) {
         fprintf(stderr, "splash: could not draw %s\n", argv[2]);
         return 1;
