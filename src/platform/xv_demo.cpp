@@ -65,15 +65,6 @@ int64_t now() {
     return os_tick_count();
 }
 
-char *copy_text(const char *text) {
-    const size_t length = std::strlen(text);
-    auto *copy = static_cast<char *>(XV_MALLOC(length + 1));
-    if (copy) {
-        std::memcpy(copy, text, length + 1);
-    }
-    return copy;
-}
-
 int read_int(const char *section, const char *key, const char *file, int fallback) {
     XV_INI_QUIET quiet;
     int value = 0;
@@ -319,7 +310,7 @@ XV_DEMO *xv_demo_load(const char *file_name, const char *section) {
             continue;
         }
         auto *entry = static_cast<XV_DEMO_ENTRY *>(XV_CALLOC(1, sizeof(XV_DEMO_ENTRY)));
-        if (!entry || !(entry->name = copy_text(name))) {
+        if (!entry || !xv_str_create(&entry->name, name, 0)) {
             if (entry) {
                 XV_FREE(entry);
             }
@@ -344,7 +335,7 @@ void xv_demo_free(XV_DEMO *demo) {
     }
     for (int i = 0; i < demo->count; ++i) {
         if (XV_DEMO_ENTRY *entry = demo->entries[i]) {
-            XV_FREE(entry->name);
+            xv_str_destroy(entry->name);
             XV_FREE(entry);
         }
     }

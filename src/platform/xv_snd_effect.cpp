@@ -148,7 +148,9 @@ void free_record(XV_SND_EFFECT *effect) {
         os_sound_buffer_release(effect->buffer);
     }
     XV_SND_FREE_BLOCK(effect->data);
-    XV_SND_FREE_BLOCK(effect->name);
+    if (effect->name) {
+        xv_str_destroy(effect->name);
+    }
     XV_SND_FREE_BLOCK(effect);
 }
 
@@ -306,11 +308,9 @@ XV_SND_EFFECT *xv_snd_load_effect(const char *file_name) {
         xv_snd::raise(XV_SND_ERR_ALLOCATE, file_name);
         return nullptr;
     }
-    effect->name = static_cast<char *>(XV_MALLOC(std::strlen(file_name) + 1));
     Wave wave;
-    bool loaded = effect->name != nullptr;
+    bool loaded = xv_str_create(&effect->name, file_name, 0) != 0;
     if (loaded) {
-        std::strcpy(effect->name, file_name);
         loaded = read_wave(file_name, &wave);
         if (!loaded) {
             xv_snd::raise(XV_SND_ERR_LOAD_WAVE, file_name);

@@ -177,16 +177,6 @@ int load_from_play_list() {
     return 0;
 }
 
-// Play-list names are kept as written, with their own copies.
-char *copy_name(const char *name) {
-    const size_t length = std::strlen(name);
-    auto *copy = static_cast<char *>(XV_MALLOC(length + 1));
-    if (copy) {
-        std::memcpy(copy, name, length + 1);
-    }
-    return copy;
-}
-
 bool append_track(const char *name) {
     if (snd.track_count == snd.track_capacity) {
         auto *grown = static_cast<XV_SND_TRACK *>(
@@ -199,8 +189,8 @@ bool append_track(const char *name) {
         snd.tracks = grown;
         snd.track_capacity += 10;
     }
-    char *copy = copy_name(name);
-    if (!copy) {
+    char *copy = nullptr; // kept as written
+    if (!xv_str_create(&copy, name, 0)) {
         return false;
     }
     snd.tracks[snd.track_count++] = {0, copy};
@@ -235,7 +225,7 @@ void free_music_list() {
 
 void free_play_list() {
     for (int i = 0; i < snd.track_count; ++i) {
-        XV_SND_FREE_BLOCK(snd.tracks[i].name);
+        xv_str_destroy(snd.tracks[i].name);
     }
     XV_SND_FREE_BLOCK(snd.tracks);
     snd.tracks = nullptr;
