@@ -216,8 +216,10 @@ void fill_block(WaveStream &stream, uint32_t index) {
             if (!stream.loop) {
                 std::memset(at + filled, stream.wave.format.bits == 8 ? 128 : 0,
                             first_bytes - filled);
+                // The stream stops when this block has played: when it
+                // comes round to be filled again, six fills from now.
                 if (stream.blocks_left < 0) {
-                    stream.blocks_left = static_cast<int>(stream.blocks);
+                    stream.blocks_left = static_cast<int>(stream.blocks) + 1;
                 }
                 break;
             }
