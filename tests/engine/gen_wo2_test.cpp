@@ -1,0 +1,215 @@
+// WO2 models written by our writer and read back by the engine, with
+// OpenGL on the offscreen driver for the textures their materials name.
+#include "picture_writer.h"
+#include "test_support.h"
+#include "wo2_writer.h"
+
+#include "gen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using test::read_file;
+using test::write_file;
+
+class Wo2Test : public test::FileLayerTest {
+  protected:
+    void SetUp() override {
+        FileLayerTest::SetUp();
+        window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
+        ASSERT_NE(window, nullptr);
+        XV_RECT area = {0, 0, 64, 64};
+        char renderer[256], vendor[256];
+        gen_wrap_3d_init(window, &area, renderer, vendor);
+        gen_tex_init();
+        gen_wo2_init();
+    }
+    void TearDown() override {
+        gen_wo2_free(&model);
+        gen_wo2_deinit();
+        gen_tex_deinit();
+        gen_gl_deinit();
+        gen_info_deinit();
+        os_window_destroy(window);
+        FileLayerTest::TearDown();
+    }
+    void load(const Wo2Model &written, const std::string &file = "gfx/wo2/test/test.wo2") {
+        write_file(file, wo2_write(written));
+        std::string name = file;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        gen_wo2_load(&model, name.c_str());
+    }
+    // Colour, or grey as an alpha map must be.
+    static std::string png(int width, int height, bool grey = false) {
+        test::PngPicture picture;
+        picture.width = width, picture.height = height;
+        picture.colour_type = grey ? 0 : 2;
+        picture.rows.assign(static_cast<size_t>(width) * height * (grey ? 1 : 3), 200);
+        return test::encode_png(picture);
+    }
+    std::string errors() const { return read_file("error.txt"); }
+    std::string history() const { return read_file("history.txt"); }
+
+    OS_WINDOW window = nullptr;
+    GEN_WO2 model{};
+};
+
+TEST_F(Wo2Test, AnEmptyModelIsItsSeventyByteHeader) {
+    load(Wo2Model{});
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(model.in_use, 1);
+    EXPECT_EQ(model.header.num_references, 0);
+    EXPECT_EQ(model.references, nullptr);
+    EXPECT_NE(history().find("file_size 70\n"), std::string::npos);
+    EXPECT_EQ(test::count_occurrences(history(), "offset 70   0x46"), 8) << "before each section";
+    gen_wo2_free(&model);
+    gen_wo2_free(&model); // the second time does nothing
+    EXPECT_EQ(model.in_use, 0);
+}
+
+TEST_F(Wo2Test, AnotherVersionIsReportedWithBoth) {
+    for (uint16_t version : {0x10F, 0x111}) {
+        Wo2Model written;
+        written.version = version;
+        load(written);
+        gen_wo2_free(&model);
+    }
+    EXPECT_NE(errors().find("wrong file version (0x10f) in file gfx\\wo2\\test\\test.wo2 "
+                            "(expecting version 0x110)"),
+              std::string::npos);
+    EXPECT_NE(errors().find("(0x111)"), std::string::npos);
+}
+
+TEST_F(Wo2Test, ObjectsReferencesAndVerticesReadBackAsWritten) {
+    Wo2Model written;
+    for (const char *name : {"tree#far", "rock#CUST 10 50", "plain", "bush#close"}) {
+        Wo2MaterialGroup group;
+        group.faces.push_back(wo2_box(2, 4, 6));
+        written.objects.push_back({name, {group}});
+    }
+    written.references = {{0, "glass_TRANSLUCENT_NO_COLLISION"},
+                          {1, "DUMMY01"},
+                          {2, "translucent wall COLLISION_TYPE 2"},
+                          {3, "CLAMP"}};
+    written.references[1].matrix[12] = 5; // moved along x
+    written.references[1].mirrored = true;
+    load(written);
+    ASSERT_EQ(errors(), "");
+    ASSERT_EQ(model.header.num_references, 4);
+    const GEN_WO2_REFERENCE *r = model.references;
+    EXPECT_EQ(r[0].flags, GEN_WO2_REF_TRANSLUCENT | GEN_WO2_REF_NO_COLLISION);
+    EXPECT_EQ(r[1].flags, GEN_WO2_REF_INVISIBLE);
+    EXPECT_EQ(r[2].flags, 0u) << "matched case-sensitively";
+    EXPECT_EQ(r[2].collision_type, 2);
+    EXPECT_EQ(r[3].flags, GEN_WO2_REF_CLAMP);
+    EXPECT_FLOAT_EQ(r[0].lod_min, 400.0f);
+    EXPECT_FLOAT_EQ(r[0].lod_max, 1000000000.0f);
+    EXPECT_FLOAT_EQ(r[1].lod_min, 10.0f);
+    EXPECT_FLOAT_EQ(r[1].lod_max, 50.0f);
+    EXPECT_FLOAT_EQ(r[2].lod_min, -100000000.0f);
+    EXPECT_FLOAT_EQ(r[3].lod_max, 200.0f);
+    EXPECT_EQ(r[1].properties & 1, 1) << "mirrored";
+    EXPECT_EQ(r[0].subzone, -1);
+    EXPECT_FLOAT_EQ(model.matrices_aligned[1][12], 5.0f);
+    EXPECT_FLOAT_EQ(model.matrices[1].max_scale, 1.0f);
+    EXPECT_EQ(gen_wo2_find_reference(&model, "PLAIN"), 2) << "object names ignore case";
+    EXPECT_EQ(gen_wo2_find_reference(&model, "nothing"), -1);
+    EXPECT_STREQ(gen_wo2_get_reference_name(&model, 1), "DUMMY01");
+
+    const GEN_WO2_INTERNAL_REFERENCE &box = model.internal_references[0];
+    ASSERT_EQ(box.num_material_groups, 1);
+    const GEN_WO2_FACE_GROUP &face = box.material_groups[0].face_groups[0];
+    ASSERT_EQ(face.num_vertices, 36);
+    float first[3];
+    std::memcpy(first, model.vertex_data + face.positions, sizeof first);
+    EXPECT_FLOAT_EQ(std::fabs(first[0]), 1.0f);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(model.vertex_data) % 16, 0u);
+    EXPECT_FLOAT_EQ(box.box_max[1], 2.0f);
+    EXPECT_NE(history().find("total triangles : 12\n"), std::string::npos);
+}
+
+TEST_F(Wo2Test, AnUnknownBandIsReported) {
+    Wo2Model written;
+    written.objects.push_back({"tree#near", {}});
+    written.references = {{0, "tree"}};
+    load(written);
+    EXPECT_NE(errors().find("LOD type has to be close, mid, far or cust..... near"),
+              std::string::npos);
+}
+
+TEST_F(Wo2Test, MapsArePngFilesBesideTheModelSharedByName) {
+    char file[256];
+    gen_wo2_map_file("gfx\\wo2\\island\\island.WO2", "Textures\\Rock.TGA", file, sizeof file);
+    EXPECT_STREQ(file, "gfx\\wo2\\island\\rock.png");
+    gen_wo2_map_file("boat.wo2", "Sail.bmp", file, sizeof file);
+    EXPECT_STREQ(file, "sail.png");
+
+    write_file("gfx/wo2/test/rock.png", png(16, 16));
+    write_file("gfx/wo2/test/glass.png", png(8, 8, true));
+    Wo2Model written;
+    Wo2Material rock, rock_again, glass;
+    rock.maps[0] = "Textures\\ROCK.tga";
+    rock_again.maps[0] = "rock.jpg";
+    glass.maps[1] = "glass.tga"; // an opacity map alone
+    written.materials = {rock, rock_again, glass, Wo2Material{}};
+    load(written);
+    ASSERT_EQ(errors(), "");
+    const GEN_WO2_MATERIAL *m = model.materials;
+    ASSERT_NE(m[0].texture.texture, -1);
+    EXPECT_EQ(m[0].texture.texture, m[1].texture.texture) << "one texture for both";
+    GEN_TEXTURE texture{};
+    gen_tex_get(m[0].texture.texture, &texture);
+    EXPECT_EQ(texture.use_count, 2u);
+    EXPECT_NE(m[2].texture.texture, -1) << "the opacity map stands in for the texture";
+    EXPECT_EQ(m[2].texture.has_alpha, 0);
+    EXPECT_EQ(m[3].texture.texture, -1) << "no maps";
+    EXPECT_FLOAT_EQ(m[3].texture_matrix[0], 1.0f);
+    EXPECT_NE(history().find("texture already found in memory"), std::string::npos);
+    gen_wo2_free(&model);
+    EXPECT_EQ(gen_tex_find("gfx\\wo2\\test\\rock.png"), -1) << "released with its last user";
+}
+
+TEST_F(Wo2Test, DamagedFilesAreReportedAndReleasable) {
+    Wo2Model written;
+    Wo2MaterialGroup group;
+    group.faces.push_back(wo2_box(1, 1, 1));
+    written.objects.push_back({"box", {group}});
+    written.references = {{0, "box"}};
+    const std::string whole = wo2_write(written);
+    for (size_t cut : {size_t{10}, size_t{75}, whole.size() / 2, whole.size() - 3}) {
+        write_file("cut.wo2", whole.substr(0, cut));
+        gen_wo2_load(&model, "cut.wo2");
+        gen_wo2_free(&model);
+    }
+    EXPECT_NE(errors().find("gen_wo2_load: file cut.wo2 ends too soon"), std::string::npos);
+
+    // A face group whose vertices would lie past the vertex block.
+    std::string bent = whole;
+    const size_t face = 70 + 7 + 68 + 49 + 7; // the first face group's record
+    bent[face + 3] = 0x7F;                    // its positions' offset
+    write_file("bent.wo2", bent);
+    gen_wo2_load(&model, "bent.wo2");
+    EXPECT_NE(errors().find("reaches past its vertex data"), std::string::npos);
+    EXPECT_EQ(model.internal_references[0].material_groups[0].face_groups[0].num_vertices, 0);
+
+    gen_wo2_free(&model);
+    gen_wo2_load(&model, "missing.wo2");
+    EXPECT_NE(errors().find("cant load file missing.wo2"), std::string::npos);
+}
+
+TEST_F(Wo2Test, ThePoolHandsOutFreeRecordsAndFindsThemByName) {
+    const int32_t first = gen_wo2_create();
+    const int32_t second = gen_wo2_create();
+    EXPECT_NE(first, second);
+    write_file("a.wo2", wo2_write(Wo2Model{}));
+    gen_wo2_load(gen_wo2_pooled(second), "a.wo2");
+    EXPECT_EQ(gen_wo2_find("a.wo2"), second);
+    EXPECT_EQ(gen_wo2_find("b.wo2"), -1);
+    gen_wo2_init();
+    EXPECT_NE(errors().find("gen_wo2_init: already inited"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,240 @@
+#include "wo2_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace {
+
+void put8(std::string &out, uint8_t value) {
+    out += static_cast<char>(value);
+}
+void put16(std::string &out, uint16_t value) {
+    put8(out, static_cast<uint8_t>(value));
+    put8(out, static_cast<uint8_t>(value >> 8));
+}
+void put32(std::string &out, uint32_t value) {
+    put16(out, static_cast<uint16_t>(value));
+    put16(out, static_cast<uint16_t>(value >> 16));
+}
+void putf(std::string &out, float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    put32(out, bits);
+}
+
+struct Bounds {
+    float min[3] = {0, 0, 0}, max[3] = {0, 0, 0};
+    bool any = false;
+    void add(const float *p) {
+        for (int i = 0; i < 3; ++i) {
+            min[i] = any ? std::min(min[i], p[i]) : p[i];
+            max[i] = any ? std::max(max[i], p[i]) : p[i];
+        }
+        any = true;
+    }
+    void put(std::string &out) const {
+        for (float v : min) {
+            putf(out, v);
+        }
+        for (float v : max) {
+            putf(out, v);
+        }
+        float centre[3], radius = 0;
+        for (int i = 0; i < 3; ++i) {
+            centre[i] = (min[i] + max[i]) / 2;
+            radius += (max[i] - centre[i]) * (max[i] - centre[i]);
+        }
+        radius = std::sqrt(radius);
+        putf(out, radius); // global radius
+        for (float v : centre) {
+            putf(out, v);
+        }
+        putf(out, radius);
+    }
+};
+
+// The vertex block: every array 16 bytes a vertex.
+struct VertexBlock {
+    std::string bytes;
+    uint32_t add_positions(const std::vector<Wo2Vertex> &vertices) {
+        const uint32_t at = static_cast<uint32_t>(bytes.size());
+        for (const Wo2Vertex &v : vertices) {
+            putf(bytes, v.position[0]), putf(bytes, v.position[1]), putf(bytes, v.position[2]);
+            put32(bytes, 0);
+        }
+        return at;
+    }
+    uint32_t add_normals(const std::vector<Wo2Vertex> &vertices) {
+        const uint32_t at = static_cast<uint32_t>(bytes.size());
+        for (const Wo2Vertex &v : vertices) {
+            putf(bytes, v.normal[0]), putf(bytes, v.normal[1]), putf(bytes, v.normal[2]);
+            put32(bytes, 0);
+        }
+        return at;
+    }
+    uint32_t add_uvs(const std::vector<Wo2Vertex> &vertices) {
+        const uint32_t at = static_cast<uint32_t>(bytes.size());
+        for (const Wo2Vertex &v : vertices) {
+            putf(bytes, v.uv[0]), putf(bytes, v.uv[1]);
+            put32(bytes, 0), put32(bytes, 0);
+        }
+        return at;
+    }
+    uint32_t add_colours(const std::vector<Wo2Vertex> &vertices) {
+        const uint32_t at = static_cast<uint32_t>(bytes.size());
+        for (const Wo2Vertex &v : vertices) {
+            for (uint8_t c : v.colour) {
+                put32(bytes, c);
+            }
+        }
+        return at;
+    }
+};
+
+// Names in the text block, each once.
+struct TextBlock {
+    std::string bytes;
+    std::map<std::string, uint16_t> offsets;
+    uint16_t add(const std::string &name) {
+        auto found = offsets.find(name);
+        if (found != offsets.end()) {
+            return found->second;
+        }
+        const uint16_t at = static_cast<uint16_t>(bytes.size());
+        bytes += name;
+        bytes += '\0';
+        offsets[name] = at;
+        return at;
+    }
+};
+
+void put_map(std::string &out, float amount, const std::string &name) {
+    putf(out, amount);
+    put8(out, static_cast<uint8_t>(name.size() + 1));
+    out += name;
+    out += '\0';
+}
+
+} // namespace
+
+std::string wo2_write(const Wo2Model &model) {
+    VertexBlock block;
+    TextBlock text;
+    std::string references, matrices, objects;
+    Bounds all;
+    for (const Wo2Object &object : model.objects) {
+        Bounds bounds;
+        std::string groups;
+        for (const Wo2MaterialGroup &group : object.groups) {
+            put8(groups, static_cast<uint8_t>((group.normals ? 1 : 0) | (group.uvs ? 2 : 0) |
+                                              (group.colours ? 4 : 0)));
+            put16(groups, group.material);
+            put16(groups, static_cast<uint16_t>(group.faces.size()));
+            put16(groups, 0);
+            for (const Wo2FaceGroup &face : group.faces) {
+                for (const Wo2Vertex &v : face.vertices) {
+                    bounds.add(v.position);
+                }
+                put8(groups, face.strip ? 1 : 0);
+                put16(groups, static_cast<uint16_t>(face.vertices.size()));
+                put32(groups, block.add_positions(face.vertices));
+                put32(groups, group.normals ? block.add_normals(face.vertices) : 0);
+                put32(groups, group.colours ? block.add_colours(face.vertices) : 0);
+                put32(groups, group.uvs ? block.add_uvs(face.vertices) : 0);
+                put32(groups, 0);
+                put32(groups, 0);
+            }
+        }
+        put16(objects, text.add(object.name));
+        put8(objects, 0);
+        bounds.put(objects);
+        put16(objects, static_cast<uint16_t>(object.groups.size()));
+        objects += groups;
+        if (bounds.any) {
+            all.add(bounds.min);
+            all.add(bounds.max);
+        }
+    }
+    for (size_t i = 0; i < model.references.size(); ++i) {
+        const Wo2Reference &r = model.references[i];
+        put8(references, r.mirrored ? 1 : 0);
+        put16(references, static_cast<uint16_t>(r.object));
+        put16(references, static_cast<uint16_t>(i));
+        put16(references, text.add(r.name));
+        float scale = 0;
+        for (int column = 0; column < 3; ++column) {
+            float length = 0;
+            for (int row = 0; row < 3; ++row) {
+                length += r.matrix[column * 4 + row] * r.matrix[column * 4 + row];
+            }
+            scale = std::max(scale, std::sqrt(length));
+        }
+        for (float v : r.matrix) {
+            putf(matrices, v);
+        }
+        putf(matrices, scale);
+    }
+    std::string materials;
+    for (const Wo2Material &m : model.materials) {
+        put8(materials, m.red), put8(materials, m.green), put8(materials, m.blue);
+        put8(materials, m.opacity), put8(materials, m.properties);
+        putf(materials, 0.0f);
+        for (float v : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) {
+            putf(materials, v);
+        }
+        for (int map = 0; map < 7; ++map) {
+            put_map(materials, m.amounts[map], m.maps[map]);
+        }
+    }
+    std::string out;
+    put16(out, model.version);
+    put16(out, model.properties);
+    put8(out, static_cast<uint8_t>(model.materials.size()));
+    put8(out, 0);
+    put16(out, model.collision_spheres);
+    put16(out, static_cast<uint16_t>(model.references.size()));
+    put16(out, 0);
+    put16(out, static_cast<uint16_t>(model.objects.size()));
+    put16(out, static_cast<uint16_t>(model.references.size()));
+    put16(out, static_cast<uint16_t>(text.bytes.size()));
+    put32(out, static_cast<uint32_t>(block.bytes.size()));
+    put32(out, 0);
+    all.put(out);
+    out += references + matrices + objects;
+    for (int i = 0; i < model.collision_spheres * 4; ++i) {
+        putf(out, 0.0f);
+    }
+    out += block.bytes + materials + text.bytes;
+    return out;
+}
+
+Wo2FaceGroup wo2_box(float width, float height, float depth) {
+    const float h[3] = {width / 2, height / 2, depth / 2};
+    Wo2FaceGroup group;
+    // Each face: its outward axis and sign, and two axes across it.
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int sign = -1; sign <= 1; sign += 2) {
+            const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+            auto corner = [&](float a, float b) {
+                Wo2Vertex vertex{};
+                vertex.position[axis] = sign * h[axis];
+                vertex.position[u] = a * h[u];
+                vertex.position[v] = b * h[v];
+                vertex.normal[axis] = static_cast<float>(sign);
+                vertex.uv[0] = (a + 1) / 2;
+                vertex.uv[1] = (b + 1) / 2;
+                std::fill(std::begin(vertex.colour), std::end(vertex.colour), 255);
+                return vertex;
+            };
+            const Wo2Vertex quad[4] = {corner(-1, -1), corner(1, -1), corner(1, 1), corner(-1, 1)};
+            // Counter-clockwise seen from outside.
+            const int order[2][6] = {{0, 1, 2, 0, 2, 3}, {0, 2, 1, 0, 3, 2}};
+            for (int k : order[sign > 0 ? 0 : 1]) {
+                group.vertices.push_back(quad[k]);
+            }
+        }
+    }
+    return group;
+}

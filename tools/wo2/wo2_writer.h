@@ -1,0 +1,63 @@
+// Writes WO2 models from meshes built in code: objects of material groups
+// of face groups, references placing them with matrices and names,
+// materials with their maps. The tests use it, and the course builder will.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Wo2Vertex {
+    float position[3];
+    float normal[3];
+    float uv[2];
+    uint8_t colour[4];
+};
+
+struct Wo2FaceGroup {
+    bool strip = false; // else consecutive triples
+    std::vector<Wo2Vertex> vertices;
+};
+
+struct Wo2MaterialGroup {
+    uint16_t material = 0; // 1-based; 0: none
+    bool normals = true, uvs = true, colours = false;
+    std::vector<Wo2FaceGroup> faces;
+};
+
+struct Wo2Object {
+    std::string name;
+    std::vector<Wo2MaterialGroup> groups;
+};
+
+struct Wo2Reference {
+    int object = 0;
+    std::string name;
+    std::array<float, 16> matrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    bool mirrored = false;
+};
+
+// Maps in the file's order: texture, opacity, detail, detail opacity, bump,
+// env, shadow. An empty name is an absent map.
+struct Wo2Material {
+    uint8_t red = 255, green = 255, blue = 255, opacity = 255;
+    uint8_t properties = 0;
+    std::array<std::string, 7> maps;
+    std::array<float, 7> amounts = {1, 1, 1, 1, 1, 1, 1};
+};
+
+struct Wo2Model {
+    uint16_t version = 0x110;
+    uint16_t properties = 0;
+    uint16_t collision_spheres = 0;
+    std::vector<Wo2Object> objects;
+    std::vector<Wo2Reference> references;
+    std::vector<Wo2Material> materials;
+};
+
+std::string wo2_write(const Wo2Model &model);
+
+// An axis-aligned box of independent triangles, centred on the origin, its
+// faces facing out, with normals and 0..1 texture coordinates per face.
+Wo2FaceGroup wo2_box(float width, float height, float depth);
