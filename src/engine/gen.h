@@ -5,6 +5,7 @@
 #include "gen_info.h"
 #include "gen_mgr2.h"
 #include "gen_tex.h"
+#include "gen_waf.h"
 #include "gen_wo2.h"
 #include "gen_wrap.h"
 #include "gen_xv.h"

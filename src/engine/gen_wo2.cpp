@@ -2,6 +2,7 @@
 
 #include "gen_info.h"
 #include "gen_tex.h"
+#include "gen_waf.h"
 #include "xv.h"
 
 #include <algorithm>
@@ -657,6 +658,7 @@ void gen_wo2_init() {
 }
 
 void gen_wo2_deinit() {
+    gen_waf_release_matrix_buffer();
     for (int i = 0; i < pool.count; ++i) {
         gen_wo2_free(&pool.models[i]);
     }

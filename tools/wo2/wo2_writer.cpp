@@ -200,13 +200,60 @@ std::string wo2_write(const Wo2Model &model) {
     put16(out, static_cast<uint16_t>(model.references.size()));
     put16(out, static_cast<uint16_t>(text.bytes.size()));
     put32(out, static_cast<uint32_t>(block.bytes.size()));
-    put32(out, 0);
+    put32(out, static_cast<uint32_t>(model.skeletal_block.size()));
     all.put(out);
     out += references + matrices + objects;
     for (int i = 0; i < model.collision_spheres * 4; ++i) {
         putf(out, 0.0f);
     }
-    out += block.bytes + materials + text.bytes;
+    out += block.bytes + model.skeletal_block + materials + text.bytes;
+    return out;
+}
+
+void wo2_skin_vertex(std::string *block, const std::vector<Wo2Weight> &weights,
+                     const std::vector<std::pair<uint32_t, uint32_t>> &targets) {
+    put32(*block, static_cast<uint32_t>(weights.size()));
+    put32(*block, static_cast<uint32_t>(targets.size()));
+    for (const Wo2Weight &w : weights) {
+        put32(*block, w.bone);
+    }
+    for (const auto &[position, normal] : targets) {
+        put32(*block, position);
+        put32(*block, normal);
+    }
+    while (block->size() % 16) {
+        put8(*block, 0);
+    }
+    for (const Wo2Weight &w : weights) {
+        for (float v : w.position) {
+            putf(*block, v);
+        }
+        for (float v : w.normal) {
+            putf(*block, v);
+        }
+    }
+}
+
+std::string waf_write(const WafFile &waf) {
+    std::string out;
+    put16(out, waf.version);
+    put16(out, static_cast<uint16_t>(waf.animations.size()));
+    put16(out, waf.frames);
+    put16(out, waf.bones);
+    for (const WafAnimation &a : waf.animations) {
+        std::string name = a.name.substr(0, 63);
+        name.resize(64, '\0');
+        out += name;
+        put16(out, a.start);
+        put16(out, a.end);
+    }
+    for (const auto &m : waf.matrices) {
+        for (int column = 0; column < 4; ++column) {
+            for (int row = 0; row < 3; ++row) {
+                putf(out, m[column * 4 + row]);
+            }
+        }
+    }
     return out;
 }
 

@@ -51,12 +51,38 @@ struct Wo2Model {
     uint16_t version = 0x110;
     uint16_t properties = 0;
     uint16_t collision_spheres = 0;
+    std::string skeletal_block; // made with wo2_skin_vertex
     std::vector<Wo2Object> objects;
     std::vector<Wo2Reference> references;
     std::vector<Wo2Material> materials;
 };
 
 std::string wo2_write(const Wo2Model &model);
+
+// One skinned vertex of a skeletal block: its bones, each bone's weighted
+// position (x, y, z, weight) and normal (x, y, z, 0), and the byte offsets
+// of the copies it rewrites (position, normal) in the vertex block.
+struct Wo2Weight {
+    uint32_t bone;
+    float position[4];
+    float normal[4];
+};
+void wo2_skin_vertex(std::string *block, const std::vector<Wo2Weight> &weights,
+                     const std::vector<std::pair<uint32_t, uint32_t>> &targets);
+
+// WAF animations: named frame ranges, and per frame one matrix a bone
+// (column-major 4x4; the bottom row is not stored).
+struct WafAnimation {
+    std::string name;
+    uint16_t start, end;
+};
+struct WafFile {
+    uint16_t version = 0x100;
+    uint16_t frames = 0, bones = 0;
+    std::vector<WafAnimation> animations;
+    std::vector<std::array<float, 16>> matrices; // frame by frame, bone by bone
+};
+std::string waf_write(const WafFile &waf);
 
 // An axis-aligned box of independent triangles, centred on the origin, its
 // faces facing out, with normals and 0..1 texture coordinates per face.
