@@ -212,4 +212,70 @@ TEST_F(Wo2Test, ThePoolHandsOutFreeRecordsAndFindsThemByName) {
     EXPECT_NE(errors().find("gen_wo2_init: already inited"), std::string::npos);
 }
 
+// Every builder's triangles wind counter-clockwise seen from the side their
+// normals face, and the closed ones face out; read back through the reader.
+TEST_F(Wo2Test, BuiltMeshesFaceOutAndReadBack) {
+    std::vector<float> heights(16);
+    for (int i = 0; i < 16; ++i) {
+        heights[i] = 0.1f * static_cast<float>(i % 4);
+    }
+    const struct {
+        const char *name;
+        Wo2FaceGroup face;
+        bool closed; // its normals point away from its centre
+        int triangles;
+    } meshes[] = {
+        {"box", wo2_box(2, 1, 3), true, 12},
+        {"side", wo2_cylinder_side(1, 2, 8), false, 16},
+        {"caps", wo2_cylinder_caps(1, 2, 8), false, 16},
+        {"ball", wo2_sphere(1, 6, 8), true, 96},
+        {"walls", wo2_extrusion({{0, 0}, {2, 0}, {2, 2}, {0, 2}}, 1), false, 8},
+        {"ground", wo2_heightfield(heights, 4, 4, 1), false, 18},
+    };
+    Wo2Model written;
+    for (const auto &mesh : meshes) {
+        Wo2MaterialGroup group;
+        group.faces.push_back(mesh.face);
+        written.objects.push_back({mesh.name, {group}});
+    }
+    load(written);
+    ASSERT_EQ(errors(), "");
+    for (size_t i = 0; i < std::size(meshes); ++i) {
+        const GEN_WO2_FACE_GROUP &face =
+            model.internal_references[i].material_groups[0].face_groups[0];
+        const bool strip = face.properties & GEN_WO2_STRIP;
+        const int triangles = strip ? face.num_vertices - 2 : face.num_vertices / 3;
+        EXPECT_EQ(triangles, meshes[i].triangles) << meshes[i].name;
+        auto vec = [&](uint32_t base, int k) {
+            float v[3];
+            std::memcpy(v, model.vertex_data + base + k * 16, sizeof v);
+            return std::array<float, 3>{v[0], v[1], v[2]};
+        };
+        const float *c = model.internal_references[i].sphere_centre;
+        for (int t = 0; t < triangles; ++t) {
+            int k[3] = {t * 3, t * 3 + 1, t * 3 + 2};
+            if (strip) {
+                k[0] = t, k[1] = t % 2 ? t + 2 : t + 1, k[2] = t % 2 ? t + 1 : t + 2;
+            }
+            const auto a = vec(face.positions, k[0]), b = vec(face.positions, k[1]),
+                       d = vec(face.positions, k[2]);
+            const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            const float e2[3] = {d[0] - a[0], d[1] - a[1], d[2] - a[2]};
+            const float cross[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                    e1[0] * e2[1] - e1[1] * e2[0]};
+            const auto n = vec(face.normals, k[0]);
+            const float facing = cross[0] * n[0] + cross[1] * n[1] + cross[2] * n[2];
+            if (cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2] < 1e-10f) {
+                continue; // a sliver at a pole
+            }
+            EXPECT_GT(facing, 0) << meshes[i].name << " triangle " << t;
+            if (meshes[i].closed) {
+                const float out =
+                    (a[0] - c[0]) * n[0] + (a[1] - c[1]) * n[1] + (a[2] - c[2]) * n[2];
+                EXPECT_GT(out, 0) << meshes[i].name << " triangle " << t;
+            }
+        }
+    }
+}
+
 } // namespace

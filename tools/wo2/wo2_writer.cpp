@@ -285,3 +285,121 @@ Wo2FaceGroup wo2_box(float width, float height, float depth) {
     }
     return group;
 }
+
+namespace {
+
+Wo2Vertex vertex_at(float x, float y, float z, float nx, float ny, float nz, float u, float v) {
+    Wo2Vertex vertex{};
+    vertex.position[0] = x, vertex.position[1] = y, vertex.position[2] = z;
+    vertex.normal[0] = nx, vertex.normal[1] = ny, vertex.normal[2] = nz;
+    vertex.uv[0] = u, vertex.uv[1] = v;
+    std::fill(std::begin(vertex.colour), std::end(vertex.colour), 255);
+    return vertex;
+}
+
+constexpr float kTurn = 6.28318530718f;
+
+} // namespace
+
+Wo2FaceGroup wo2_cylinder_side(float radius, float height, int segments) {
+    Wo2FaceGroup group;
+    group.strip = true;
+    for (int i = 0; i <= segments; ++i) {
+        const float a = kTurn * static_cast<float>(i) / static_cast<float>(segments);
+        const float c = std::cos(a), s = std::sin(a);
+        const float u = static_cast<float>(i) / static_cast<float>(segments);
+        group.vertices.push_back(vertex_at(radius * c, 0, radius * s, c, 0, s, u, 0));
+        group.vertices.push_back(vertex_at(radius * c, height, radius * s, c, 0, s, u, 1));
+    }
+    return group;
+}
+
+Wo2FaceGroup wo2_cylinder_caps(float radius, float height, int segments) {
+    Wo2FaceGroup group;
+    for (int i = 0; i < segments; ++i) {
+        const float a = kTurn * static_cast<float>(i) / static_cast<float>(segments);
+        const float b = kTurn * static_cast<float>(i + 1) / static_cast<float>(segments);
+        const float ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
+        // The top faces up, the bottom down: opposite windings.
+        group.vertices.push_back(vertex_at(0, height, 0, 0, 1, 0, 0.5f, 0.5f));
+        group.vertices.push_back(vertex_at(radius * cb, height, radius * sb, 0, 1, 0, 0, 0));
+        group.vertices.push_back(vertex_at(radius * ca, height, radius * sa, 0, 1, 0, 0, 0));
+        group.vertices.push_back(vertex_at(0, 0, 0, 0, -1, 0, 0.5f, 0.5f));
+        group.vertices.push_back(vertex_at(radius * ca, 0, radius * sa, 0, -1, 0, 0, 0));
+        group.vertices.push_back(vertex_at(radius * cb, 0, radius * sb, 0, -1, 0, 0, 0));
+    }
+    return group;
+}
+
+Wo2FaceGroup wo2_sphere(float radius, int rings, int segments) {
+    Wo2FaceGroup group;
+    auto point = [&](int ring, int segment) {
+        const float polar = 3.14159265359f * static_cast<float>(ring) / static_cast<float>(rings);
+        const float a = kTurn * static_cast<float>(segment) / static_cast<float>(segments);
+        const float x = std::sin(polar) * std::cos(a), y = std::cos(polar),
+                    z = std::sin(polar) * std::sin(a);
+        return vertex_at(radius * x, radius * y, radius * z, x, y, z,
+                         static_cast<float>(segment) / static_cast<float>(segments),
+                         static_cast<float>(ring) / static_cast<float>(rings));
+    };
+    for (int ring = 0; ring < rings; ++ring) {
+        for (int segment = 0; segment < segments; ++segment) {
+            const Wo2Vertex a = point(ring, segment), b = point(ring, segment + 1),
+                            c = point(ring + 1, segment), d = point(ring + 1, segment + 1);
+            group.vertices.insert(group.vertices.end(), {a, b, c, b, d, c});
+        }
+    }
+    return group;
+}
+
+Wo2FaceGroup wo2_extrusion(const std::vector<std::array<float, 2>> &outline, float height) {
+    Wo2FaceGroup group;
+    for (size_t i = 0; i < outline.size(); ++i) {
+        const auto &p = outline[i];
+        const auto &q = outline[(i + 1) % outline.size()];
+        const float dx = q[0] - p[0], dz = q[1] - p[1];
+        const float length = std::sqrt(dx * dx + dz * dz);
+        if (length == 0) {
+            continue;
+        }
+        // Outward for a counter-clockwise outline seen from above (+y).
+        const float nx = dz / length, nz = -dx / length;
+        const Wo2Vertex a = vertex_at(p[0], 0, p[1], nx, 0, nz, 0, 0);
+        const Wo2Vertex b = vertex_at(q[0], 0, q[1], nx, 0, nz, 1, 0);
+        const Wo2Vertex c = vertex_at(q[0], height, q[1], nx, 0, nz, 1, 1);
+        const Wo2Vertex d = vertex_at(p[0], height, p[1], nx, 0, nz, 0, 1);
+        group.vertices.insert(group.vertices.end(), {a, c, b, a, d, c});
+    }
+    return group;
+}
+
+Wo2FaceGroup wo2_heightfield(const std::vector<float> &heights, int columns, int rows,
+                             float spacing) {
+    Wo2FaceGroup group;
+    auto at = [&](int column, int row) {
+        const float h = heights[static_cast<size_t>(row) * columns + column];
+        // The normal from the neighbours' slopes.
+        const int left = std::max(column - 1, 0), right = std::min(column + 1, columns - 1);
+        const int back = std::max(row - 1, 0), front = std::min(row + 1, rows - 1);
+        const float sx = (heights[static_cast<size_t>(row) * columns + right] -
+                          heights[static_cast<size_t>(row) * columns + left]) /
+                         (static_cast<float>(std::max(right - left, 1)) * spacing);
+        const float sz = (heights[static_cast<size_t>(front) * columns + column] -
+                          heights[static_cast<size_t>(back) * columns + column]) /
+                         (static_cast<float>(std::max(front - back, 1)) * spacing);
+        const float length = std::sqrt(sx * sx + 1 + sz * sz);
+        return vertex_at(static_cast<float>(column) * spacing, h, static_cast<float>(row) * spacing,
+                         -sx / length, 1 / length, -sz / length,
+                         static_cast<float>(column) / static_cast<float>(columns - 1),
+                         static_cast<float>(row) / static_cast<float>(rows - 1));
+    };
+    for (int row = 0; row + 1 < rows; ++row) {
+        for (int column = 0; column + 1 < columns; ++column) {
+            const Wo2Vertex a = at(column, row), b = at(column + 1, row), c = at(column, row + 1),
+                            d = at(column + 1, row + 1);
+            // Counter-clockwise seen from above.
+            group.vertices.insert(group.vertices.end(), {a, c, b, b, c, d});
+        }
+    }
+    return group;
+}

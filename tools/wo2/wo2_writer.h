@@ -87,3 +87,16 @@ std::string waf_write(const WafFile &waf);
 // An axis-aligned box of independent triangles, centred on the origin, its
 // faces facing out, with normals and 0..1 texture coordinates per face.
 Wo2FaceGroup wo2_box(float width, float height, float depth);
+// A cylinder standing on the origin along y: its side as one triangle strip
+// (segments + 1 pairs of vertices), its caps in wo2_cylinder_caps.
+Wo2FaceGroup wo2_cylinder_side(float radius, float height, int segments);
+Wo2FaceGroup wo2_cylinder_caps(float radius, float height, int segments);
+// A sphere round the origin of triangles, rings from pole to pole.
+Wo2FaceGroup wo2_sphere(float radius, int rings, int segments);
+// A closed outline in the x-z plane raised from y 0 to height: the walls
+// only, facing out when the outline runs counter-clockwise seen from above.
+Wo2FaceGroup wo2_extrusion(const std::vector<std::array<float, 2>> &outline, float height);
+// A grid of heights, columns along x and rows along z, spacing apart,
+// facing up: (columns - 1) x (rows - 1) x 2 triangles.
+Wo2FaceGroup wo2_heightfield(const std::vector<float> &heights, int columns, int rows,
+                             float spacing);
