@@ -2,7 +2,9 @@
 #pragma once
 
 #include "gen_bit.h"
+#include "gen_frustum.h"
 #include "gen_info.h"
+#include "gen_light.h"
 #include "gen_mgr2.h"
 #include "gen_tex.h"
 #include "gen_waf.h"

@@ -20,10 +20,9 @@ void xv_3d_engine_init() {
     gen_tex_init();
     gen_bit_list_init();
     if (gen_gl_is_inited()) {
-        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         glEnable(GL_LIGHTING);
-        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
     }
+    xv_3d_set_ambient(0.0f, 0.0f, 0.0f);
 }
 
 void xv_3d_engine_deinit() {
@@ -35,6 +34,7 @@ void xv_3d_world_init(XV_3D_WORLD *world) {
     *world = XV_3D_WORLD{};
     world->camera = kDefaultCamera;
     world->flags = XV_3D_WORLD_INITED;
+    xv_3d_light_init(world);
 }
 
 void xv_3d_world_deinit(XV_3D_WORLD *world) {
@@ -44,6 +44,7 @@ void xv_3d_world_deinit(XV_3D_WORLD *world) {
     }
     world->flags = 0;
     world->num_nodes = 0;
+    xv_3d_light_deinit(world);
 }
 
 void xv_3d_world_get_camera(const XV_3D_WORLD *world, XV_3D_CAMERA *camera) {

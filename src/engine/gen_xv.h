@@ -2,6 +2,8 @@
 // engine's start and stop are here too.
 #pragma once
 
+#include "gen_light.h"
+
 #include <cstdint>
 
 struct XV_3D_CAMERA {
@@ -21,6 +23,7 @@ struct XV_3D_WORLD {
     int32_t allocated_nodes;
     uint32_t flags; // XV_3D_WORLD_INITED
     XV_3D_NODE *nodes;
+    XV_3D_LIGHTS lights;
 };
 enum { XV_3D_WORLD_INITED = 1 };
 
