@@ -5,6 +5,7 @@
 #include "gen_frustum.h"
 #include "gen_info.h"
 #include "gen_light.h"
+#include "gen_matrix.h"
 #include "gen_mgr2.h"
 #include "gen_tex.h"
 #include "gen_waf.h"
