@@ -12,4 +12,5 @@
 #include "gen_wo2.h"
 #include "gen_wrap.h"
 #include "gen_xv.h"
+#include "gen_zone.h"
 #include "xv_kb.h"

@@ -87,6 +87,7 @@ void xv_3d_world_deinit(XV_3D_WORLD *world) {
     }
     world->nodes = nullptr;
     world->allocated_nodes = 0;
+    xv_3d_world_free_zones(world);
     world->flags = 0;
     world->num_nodes = 0;
     xv_3d_light_deinit(world);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gen_light.h"
+#include "gen_zone.h"
 
 #include <cstdint>
 
@@ -61,6 +62,7 @@ struct XV_3D_WORLD {
     uint32_t flags; // XV_3D_WORLD_INITED
     XV_3D_NODE *nodes;
     XV_3D_LIGHTS lights;
+    XV_3D_ZONES zones;
 };
 enum { XV_3D_WORLD_INITED = 1 };
 

@@ -167,4 +167,84 @@ TEST_F(WorldTest, MaterialsOfAReferenceAreListedAndCopied) {
               std::string::npos);
 }
 
+// Three rooms in a row down -z, each a box from x, y -10..10, joined by
+// square doorways; the eye in the first looks down the row.
+class ZoneTest : public WorldTest {
+  protected:
+    int32_t room(float z_front, float z_back) {
+        const int32_t zone = xv_3d_zone_create(&world);
+        XV_3D_SUBZONE box;
+        xv_3d_subzone_init(&box);
+        const float planes[6][4] = {{1, 0, 0, 10},  {-1, 0, 0, 10},      {0, 1, 0, 10},
+                                    {0, -1, 0, 10}, {0, 0, -1, z_front}, {0, 0, 1, -z_back}};
+        for (const auto &plane : planes) {
+            xv_3d_subzone_add_plane(&box, plane);
+        }
+        xv_3d_subzone_add_plane(&box, planes[0]); // the same plane twice is kept once
+        xv_3d_zone_add_subzone(&world, zone, &box);
+        EXPECT_EQ(box.flags & XV_3D_ZONE_INITED, 0u) << "the world has it now";
+        return zone;
+    }
+    void doorway(uint32_t from, uint32_t to, float z, float x) {
+        XV_3D_PORTAL portal;
+        xv_3d_portal_init(&portal);
+        portal.zone1 = from, portal.zone2 = to;
+        const float corners[4][3] = {{x - 1, -1, z}, {x + 1, -1, z}, {x + 1, 1, z}, {x - 1, 1, z}};
+        for (const auto &corner : corners) {
+            xv_3d_portal_add_vertex(&portal, corner);
+        }
+        xv_3d_world_add_portal(&world, &portal);
+    }
+    // The eye at z 5 looking down -z through a 90 degree view.
+    void look_from(const float eye[3]) {
+        const float n = 1, f = 100;
+        const float projection[16] = {
+            1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n), 0};
+        const float modelview[16] = {1, 0, 0, 0, 0,       1,       0,       0,
+                                     0, 0, 1, 0, -eye[0], -eye[1], -eye[2], 1};
+        gen_frustum_from(projection, modelview);
+        xv_3d_world_create_visibility_list(&world, eye);
+    }
+};
+
+TEST_F(ZoneTest, TheEyeSeesThroughDoorwaysInLine) {
+    room(10, 0);
+    room(0, -10);
+    room(-10, -20);
+    doorway(0, 1, 0, 0);
+    doorway(1, 2, -10, 0);
+    const float eye[3] = {0, 0, 5};
+    EXPECT_EQ(xv_3d_world_find_zone(&world, eye), 0);
+    look_from(eye);
+    EXPECT_TRUE(xv_3d_zone_visible(0));
+    EXPECT_TRUE(xv_3d_zone_visible(1));
+    EXPECT_TRUE(xv_3d_zone_visible(2)) << "through both doorways";
+    EXPECT_EQ(world.zones.num_portals, 4) << "each doorway in both its rooms";
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(ZoneTest, ADoorwayOutOfSightHidesTheRoomBehindIt) {
+    room(10, 0);
+    room(0, -10);
+    room(-10, -20);
+    doorway(0, 1, 0, 0);
+    doorway(1, 2, -10, 8); // off to the side, out of the first doorway's view
+    const float eye[3] = {0, 0, 5};
+    look_from(eye);
+    EXPECT_TRUE(xv_3d_zone_visible(1));
+    EXPECT_FALSE(xv_3d_zone_visible(2));
+
+    const float outside[3] = {0, 0, 50};
+    look_from(outside);
+    EXPECT_TRUE(xv_3d_zone_visible(2)) << "an eye in no zone sees them all";
+    EXPECT_EQ(xv_3d_world_find_zone(&world, outside), -1);
+    XV_3D_SUBZONE empty;
+    xv_3d_subzone_init(&empty);
+    EXPECT_FALSE(xv_3d_in_subzone(&empty, eye, 0));
+    EXPECT_TRUE(xv_3d_in_subzone(&world.zones.subzones[0], outside, 40)) << "within the margin";
+    doorway(1, 1, 0, 0);
+    EXPECT_NE(errors().find("xv_3d_world_add_portal: zone1 = zone2"), std::string::npos);
+    EXPECT_NE(errors().find("xv_3d_in_subzone: subzone has no planes"), std::string::npos);
+}
+
 } // namespace
