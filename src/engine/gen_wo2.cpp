@@ -1,6 +1,7 @@
 #include "gen_wo2.h"
 
 #include "gen_info.h"
+#include "gen_mgr2.h"
 #include "gen_tex.h"
 #include "gen_waf.h"
 #include "xv.h"
@@ -658,6 +659,7 @@ void gen_wo2_init() {
 }
 
 void gen_wo2_deinit() {
+    gen_mgr2_deinit();
     gen_waf_release_matrix_buffer();
     for (int i = 0; i < pool.count; ++i) {
         gen_wo2_free(&pool.models[i]);

@@ -1,5 +1,6 @@
 #include "gen_xv.h"
 
+#include "gen_frustum.h"
 #include "gen_info.h"
 #include "gen_matrix.h"
 #include "gen_mgr2.h"
@@ -121,6 +122,81 @@ void xv_3d_camera_apply(const XV_3D_CAMERA *camera) {
     glTranslatef(-camera->position[0], -camera->position[1], -camera->position[2]);
 }
 
+namespace {
+
+// A node's references learn which zone holds them, once.
+void find_reference_zones(XV_3D_WORLD *world, XV_3D_NODE &node) {
+    GEN_WO2 *model = node.model;
+    for (int i = 0; model && i < model->header.num_references; ++i) {
+        GEN_WO2_REFERENCE &r = model->references[i];
+        if (r.internal_reference >= model->header.num_internal_references ||
+            r.matrix >= model->header.num_reference_matrices) {
+            continue;
+        }
+        const float *m = model->matrices_aligned[r.matrix];
+        const float *c = model->internal_references[r.internal_reference].sphere_centre;
+        const float centre[3] = {m[0] * c[0] + m[4] * c[1] + m[8] * c[2] + m[12],
+                                 m[1] * c[0] + m[5] * c[1] + m[9] * c[2] + m[13],
+                                 m[2] * c[0] + m[6] * c[1] + m[10] * c[2] + m[14]};
+        r.subzone = xv_3d_world_find_zone(world, centre);
+    }
+    node.flags |= XV_3D_NODE_ZONES_FOUND;
+}
+
+// A node is hidden by the zones when every subzone it reaches into
+// belongs to a zone out of sight; in no zone at all, it is drawn.
+bool hidden_by_zones(const XV_3D_WORLD *world, const XV_3D_NODE &node) {
+    const XV_3D_ZONES &z = world->zones;
+    const float margin = node.model ? node.model->header.sphere_radius : 0.0f;
+    bool inside = false;
+    for (int32_t zone = 0; zone < z.num_zones; ++zone) {
+        for (int32_t s = z.zones[zone].first_subzone; s != -1; s = z.subzones[s].next) {
+            if (z.subzones[s].num_planes &&
+                xv_3d_in_subzone(&z.subzones[s], node.position, margin)) {
+                if (xv_3d_zone_visible(zone)) {
+                    return false;
+                }
+                inside = true;
+            }
+        }
+    }
+    return inside;
+}
+
+// Draws the node's model with the node's own matrices in place of the
+// model's; false when the node has too many of them, which ends the frame.
+bool draw_node_model(XV_3D_NODE &node, const float camera[16]) {
+    GEN_WO2 *model = node.model;
+    model->header.properties |= GEN_WO2_DRAW_LISTS;
+    gen_mgr2_set_node(node.flags & XV_3D_NODE_LIT, node.position, camera,
+                      node.flags & XV_3D_NODE_ZONES_FOUND);
+    if (node.num_reference_matrices >= XV_3D_WR_MAX_BACK_MATRICES) {
+        gen_error("xv_3d_world_render: node->num_reference_matrices>=XV_3D_WR_MAX_BACK_MATRICES");
+        return false;
+    }
+    float saved[XV_3D_WR_MAX_BACK_MATRICES][16];
+    for (int32_t k = 0; k < node.num_reference_matrices; ++k) {
+        const XV_3D_NODE_MATRIX &own = node.reference_matrices[k];
+        xv_3d_object_get_reference_matrix(model, own.reference, saved[k]);
+        xv_3d_object_set_reference_matrix(model, own.reference, own.m);
+    }
+    if (node.pre_draw) {
+        node.pre_draw(&node);
+    }
+    gen_wo2_draw(model, node.state, node.animation);
+    if (node.post_draw) {
+        node.post_draw(&node);
+    }
+    for (int32_t k = 0; k < node.num_reference_matrices; ++k) {
+        xv_3d_object_set_reference_matrix(model, node.reference_matrices[k].reference, saved[k]);
+    }
+    return true;
+}
+
+} // namespace
+
+// Two passes over the nodes, opaque then translucent; each node placed by
+// its position, rotation (y, x, z) and scale.
 void xv_3d_world_render(XV_3D_WORLD *world) {
     if (!(world->flags & XV_3D_WORLD_INITED) || !gen_gl_is_inited()) {
         return;
@@ -129,7 +205,39 @@ void xv_3d_world_render(XV_3D_WORLD *world) {
     glDepthFunc(GL_LEQUAL);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     xv_3d_camera_apply(&world->camera);
-    // The nodes' two passes, opaque then translucent, arrive with the models.
+    gen_mgr2_set_light_world(world);
+    float camera[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, camera);
+    for (int pass = 0; pass < 2; ++pass) {
+        gen_set_draw_mode(pass == 0 ? GEN_DRAW_OPAQUE : GEN_DRAW_TRANSLUCENT);
+        for (int32_t i = 0; i < world->num_nodes; ++i) {
+            XV_3D_NODE &node = world->nodes[i];
+            if ((node.flags & XV_3D_NODE_HIDDEN) ||
+                (pass == 1 && !(node.flags & XV_3D_NODE_TRANSLUCENT_PASS))) {
+                continue;
+            }
+            if ((node.flags & XV_3D_NODE_FIND_ZONES) && !(node.flags & XV_3D_NODE_ZONES_FOUND)) {
+                find_reference_zones(world, node);
+            } else if (hidden_by_zones(world, node)) {
+                continue;
+            }
+            glPushMatrix();
+            glTranslatef(node.position[0], node.position[1], node.position[2]);
+            glRotatef(node.rotation[1], 0, 1, 0);
+            glRotatef(node.rotation[0], 1, 0, 0);
+            glRotatef(node.rotation[2], 0, 0, 1);
+            glScalef(node.scale[0], node.scale[1], node.scale[2]);
+            gen_frustum_update();
+            const bool drawn = !node.model || draw_node_model(node, camera);
+            glPopMatrix();
+            if (!drawn) {
+                gen_set_draw_mode(GEN_DRAW_OPAQUE);
+                return;
+            }
+        }
+    }
+    gen_set_draw_mode(GEN_DRAW_OPAQUE);
+    gen_frustum_update();
 }
 
 void xv_3d_camera_orbit(XV_3D_CAMERA *camera, const float target[3], float distance) {

@@ -1,0 +1,484 @@
+// Models into OpenGL: references culled and lit, material groups drawn in
+// up to four passes, textured groups of the opaque pass queued per texture.
+#include "gen_frustum.h"
+#include "gen_info.h"
+#include "gen_light.h"
+#include "gen_mgr2.h"
+#include "gen_tex.h"
+#include "gen_waf.h"
+#include "gen_wo2.h"
+#include "gen_zone.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr uint16_t kEnd = 65535;
+
+struct Entry {
+    uint16_t next;
+    const GEN_WO2_MATERIAL_GROUP *group;
+    const GEN_WO2_MATERIAL *material;
+    float alpha;
+    uint8_t flag;
+    uint16_t reference;
+    uint8_t clamp;
+    uint16_t passes;
+};
+
+struct Switches {
+    int mode = GEN_DRAW_OPAQUE;
+    int passes = 0x0F;
+    bool clamp = false;
+    bool environment = false;
+    GEN_WO2 *model = nullptr;
+    int reference = -1;
+    // The node.
+    bool light_all = false;
+    float position[3] = {};
+    float camera[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    bool zones_active = false;
+    // Draw lists: per texture the first and last entry.
+    std::vector<std::pair<uint16_t, uint16_t>> lists;
+    std::vector<Entry> entries;
+};
+Switches draw;
+
+void transform(const float *m, const float *p, float *out) {
+    for (int row = 0; row < 3; ++row) {
+        out[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
+    }
+}
+
+void set_wrap() {
+    const GLint wrap = draw.clamp ? GL_CLAMP : GL_REPEAT;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+}
+
+void load_texture_matrix(const float *six) {
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    m[0] = six[0], m[1] = six[1], m[4] = six[2], m[5] = six[3], m[12] = six[4], m[13] = six[5];
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glLoadMatrixf(m);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void pop_texture_matrix() {
+    glMatrixMode(GL_TEXTURE);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void draw_faces(const GEN_WO2_MATERIAL_GROUP *group) {
+    for (int f = 0; f < group->num_face_groups; ++f) {
+        gen_mgr2_draw_face_group(&group->face_groups[f], group);
+    }
+}
+
+void base_pass(const GEN_WO2_MATERIAL_GROUP *group, const GEN_WO2_MATERIAL *m) {
+    float colour[4] = {1, 1, 1, 1};
+    bool textured = false, texture_matrix = false;
+    if (m) {
+        colour[0] = m->red / 255.0f, colour[1] = m->green / 255.0f, colour[2] = m->blue / 255.0f;
+        colour[3] = m->opacity / 255.0f;
+        if (m->opacity == 255 && !m->texture.has_alpha) {
+            glDisable(GL_BLEND);
+            glDisable(GL_ALPHA_TEST);
+        } else if (draw.mode == GEN_DRAW_OPAQUE) {
+            glDisable(GL_BLEND);
+            glEnable(GL_ALPHA_TEST);
+            glAlphaFunc(GL_GREATER, 0.5f);
+        } else {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        }
+        if (m->texture.texture >= 0) {
+            if (m->properties & 0x80) {
+                load_texture_matrix(m->texture_matrix);
+                texture_matrix = true;
+            }
+            glEnable(GL_TEXTURE_2D);
+            gen_tex_bind(__FILE__, __LINE__, GL_TEXTURE_2D, m->texture.texture);
+            set_wrap();
+            textured = true;
+        }
+    } else {
+        glDisable(GL_BLEND);
+    }
+    if (!textured) {
+        glDisable(GL_TEXTURE_2D);
+    }
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, colour);
+    glColor4fv(colour);
+    draw_faces(group);
+    glDisable(GL_ALPHA_TEST);
+    if (texture_matrix) {
+        pop_texture_matrix();
+    }
+}
+
+// The detail and spare passes: a second map blended over at its amount.
+void blended_pass(const GEN_WO2_MATERIAL_GROUP *group, const GEN_WO2_MATERIAL *m,
+                  const GEN_WO2_MAP &map, const float *matrix) {
+    if (map.texture < 0 || map.amount <= 0) {
+        return;
+    }
+    const float colour[4] = {m->red / 255.0f, m->green / 255.0f, m->blue / 255.0f, map.amount};
+    glColor4fv(colour);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, colour);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_TEXTURE_2D);
+    gen_tex_bind(__FILE__, __LINE__, GL_TEXTURE_2D, map.texture);
+    set_wrap();
+    load_texture_matrix(matrix);
+    draw_faces(group);
+    glDisable(GL_BLEND);
+    pop_texture_matrix();
+}
+
+void environment_pass(const GEN_WO2_MATERIAL_GROUP *group, const GEN_WO2_MATERIAL *m,
+                      float alpha_factor) {
+    if (m->env.texture < 0 || m->env.amount <= 0) {
+        return;
+    }
+    draw.environment = true;
+    float alpha = 1.0f;
+    if (m->opacity == 255 && !m->texture.has_alpha && m->env.amount >= 1.0f) {
+        glDisable(GL_BLEND);
+    } else {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        alpha = m->opacity * m->env.amount * alpha_factor / 255.0f;
+    }
+    glEnable(GL_TEXTURE_2D);
+    gen_tex_bind(__FILE__, __LINE__, GL_TEXTURE_2D, m->env.texture);
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_COLOR_MATERIAL);
+    const float colour[4] = {m->red / 255.0f, m->green / 255.0f, m->blue / 255.0f, alpha};
+    glColor4fv(colour);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, colour);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    draw_faces(group);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisable(GL_BLEND);
+    pop_texture_matrix();
+    draw.environment = false;
+}
+
+bool reference_drawn(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r) {
+    if (r.flags & GEN_WO2_REF_INVISIBLE) {
+        return false;
+    }
+    if (draw.zones_active && r.subzone != -1 && !xv_3d_zone_visible(r.subzone)) {
+        return false;
+    }
+    const bool translucent = r.flags & GEN_WO2_REF_TRANSLUCENT;
+    if (translucent != (draw.mode == GEN_DRAW_TRANSLUCENT)) {
+        return false;
+    }
+    if (model->header.properties & (GEN_WO2_SKELETAL | GEN_WO2_NO_CULLING)) {
+        return true;
+    }
+    const GEN_WO2_INTERNAL_REFERENCE &object = model->internal_references[r.internal_reference];
+    float centre[3];
+    transform(model->matrices_aligned[r.matrix], object.sphere_centre, centre);
+    const float radius = model->matrices[r.matrix].max_scale * object.sphere_radius;
+    if (!gen_sphere_in_frustum(centre, radius)) {
+        return false;
+    }
+    const float d = gen_distance_point_frustum_plane(centre, GEN_FRUSTUM_NEAR);
+    return d >= r.lod_min && d < r.lod_max;
+}
+
+// The world whose lights light the references: set by the world's render.
+XV_3D_WORLD *light_world = nullptr;
+
+} // namespace
+
+void gen_mgr2_set_light_world(XV_3D_WORLD *world) {
+    light_world = world;
+}
+
+void gen_set_draw_mode(int mode) {
+    draw.mode = mode;
+}
+
+int gen_get_draw_mode() {
+    return draw.mode;
+}
+
+void gen_set_pass_mask(int mask) {
+    draw.passes = mask;
+}
+
+int gen_get_pass_mask() {
+    return draw.passes;
+}
+
+void gen_mgr2_set_node(bool light_all, const float position[3], const float camera[16],
+                       bool zones_active) {
+    draw.light_all = light_all;
+    std::memcpy(draw.position, position, sizeof draw.position);
+    std::memcpy(draw.camera, camera, sizeof draw.camera);
+    draw.zones_active = zones_active;
+}
+
+void gen_mgr2_draw_face_group(GEN_WO2_FACE_GROUP *face, const GEN_WO2_MATERIAL_GROUP *group) {
+    GEN_WO2 *model = draw.model;
+    if (!model) {
+        gen_error("gen_mgr2_draw_face_group: you have to set gen_mgr2_current_model");
+        return;
+    }
+    if (!face->num_vertices || !model->vertex_data) {
+        return;
+    }
+    uint8_t *block = model->vertex_data;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 16, block + face->positions);
+    if (group->properties & GEN_WO2_HAS_NORMALS) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 16, block + face->normals);
+    } else {
+        glDisableClientState(GL_NORMAL_ARRAY);
+    }
+    if (group->properties & GEN_WO2_HAS_UVS) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, 16, block + face->uvs);
+    } else {
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    if ((group->properties & GEN_WO2_HAS_COLOURS) && draw.mode == GEN_DRAW_OPAQUE &&
+        !draw.environment) {
+        // The colours are stored as integers 0..255 and turned into floats
+        // in place the first time they are drawn.
+        if (!(face->properties & GEN_WO2_COLOURS_CONVERTED)) {
+            for (uint32_t i = 0; i < uint32_t{face->num_vertices} * 4; ++i) {
+                uint32_t stored;
+                std::memcpy(&stored, block + face->colours + i * 4, 4);
+                const float value = static_cast<float>(stored) / 255.0f;
+                std::memcpy(block + face->colours + i * 4, &value, 4);
+            }
+            face->properties |= GEN_WO2_COLOURS_CONVERTED;
+        }
+        glEnable(GL_COLOR_MATERIAL);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_FLOAT, 16, block + face->colours);
+    } else {
+        glDisable(GL_COLOR_MATERIAL);
+        glDisableClientState(GL_COLOR_ARRAY);
+    }
+    if (face->properties & GEN_WO2_STRIP) {
+        glDisable(GL_CULL_FACE);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, face->num_vertices);
+    } else {
+        glDrawArrays(GL_TRIANGLES, 0, face->num_vertices);
+    }
+    glDisableClientState(GL_COLOR_ARRAY);
+}
+
+void gen_mgr2_draw_material_group(const GEN_WO2_MATERIAL_GROUP *group,
+                                  const GEN_WO2_MATERIAL *material, float alpha) {
+    if (draw.passes & GEN_PASS_BASE) {
+        base_pass(group, material);
+    }
+    if (!material) {
+        return;
+    }
+    if (draw.passes & GEN_PASS_DETAIL) {
+        blended_pass(group, material, material->detail, material->detail_matrix);
+    }
+    if (draw.passes & GEN_PASS_SPARE) {
+        blended_pass(group, material, material->third, material->spare_matrix);
+    }
+    if (draw.passes & GEN_PASS_ENV) {
+        environment_pass(group, material, alpha);
+    }
+}
+
+void gen_mgr2_begin_lists() {
+    for (auto &list : draw.lists) {
+        list = {kEnd, kEnd};
+    }
+    draw.entries.clear();
+}
+
+void gen_mgr2_add_to_draw_list(int texture, const GEN_WO2_MATERIAL_GROUP *group,
+                               const GEN_WO2_MATERIAL *material, float alpha, uint8_t flag,
+                               int reference, uint8_t clamp, int property) {
+    if (texture < 0) {
+        gen_error("gen_mgr2_add_to_draw_list: out of range %i", texture);
+        return;
+    }
+    if (property != 0 && property != 1) {
+        gen_error("gen_mgr2_add_to_draw_list: wrong property number");
+        return;
+    }
+    if (draw.entries.size() >= kEnd) {
+        return; // one model cannot queue this many groups
+    }
+    if (static_cast<size_t>(texture) >= draw.lists.size()) {
+        draw.lists.resize((static_cast<size_t>(texture) / 50 + 1) * 50, {kEnd, kEnd});
+    }
+    const auto index = static_cast<uint16_t>(draw.entries.size());
+    draw.entries.push_back({kEnd, group, material, alpha, flag, static_cast<uint16_t>(reference),
+                            clamp, static_cast<uint16_t>(property == 1 ? GEN_PASS_ENV : 0x0F)});
+    auto &list = draw.lists[static_cast<size_t>(texture)];
+    if (list.first == kEnd) {
+        list.first = index;
+    } else {
+        draw.entries[list.second].next = index;
+    }
+    list.second = index;
+    // An environment map on another texture is drawn with that texture.
+    if (property == 0 && material && material->env.texture >= 0 && material->env.amount > 0 &&
+        material->env.texture != texture) {
+        draw.entries[index].passes = 0x0D;
+        gen_mgr2_add_to_draw_list(material->env.texture, group, material, alpha, flag, reference,
+                                  clamp, 1);
+    }
+}
+
+void gen_mgr2_draw_lists() {
+    GEN_WO2 *model = draw.model;
+    const int saved_passes = draw.passes;
+    for (const auto &list : draw.lists) {
+        for (uint16_t e = list.first; e != kEnd; e = draw.entries[e].next) {
+            const Entry &entry = draw.entries[e];
+            const GEN_WO2_REFERENCE &r = model->references[entry.reference];
+            if (r.matrix >= model->header.num_reference_matrices) {
+                gen_assert("matrix_index>=0 && matrix_index<gen_mgr2_current_model->num_reference_"
+                           "matrices",
+                           __FILE__, __LINE__);
+                continue;
+            }
+            glPushMatrix();
+            glMultMatrixf(model->matrices_aligned[r.matrix]);
+            draw.clamp = entry.clamp;
+            draw.passes = entry.passes;
+            gen_mgr2_draw_material_group(entry.group, entry.material, entry.alpha);
+            glPopMatrix();
+        }
+        draw.passes = saved_passes;
+    }
+}
+
+void gen_mgr2_deinit() {
+    draw.lists = {};
+    draw.entries = {};
+}
+
+int gen_mgr2_list_length(int texture) {
+    int length = 0;
+    if (texture >= 0 && static_cast<size_t>(texture) < draw.lists.size()) {
+        for (uint16_t e = draw.lists[static_cast<size_t>(texture)].first; e != kEnd;
+             e = draw.entries[e].next) {
+            ++length;
+        }
+    }
+    return length;
+}
+
+void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *animation) {
+    if (!model) {
+        gen_assert("model!=NULL", __FILE__, __LINE__);
+        return;
+    }
+    if (!model->in_use) {
+        gen_assert("model->in_use", __FILE__, __LINE__);
+        return;
+    }
+    if (model->header.properties & GEN_WO2_SKELETAL) {
+        if (!(gen_get_draw_mask() & GEN_DRAW_SKELETAL)) {
+            return;
+        }
+        if (!animation) {
+            gen_error(
+                "gen_wo2_draw: you have to specify the animation data for the skeletal model");
+            return;
+        }
+        if (!state) {
+            gen_error("gen_wo2_draw: object state cant be NULL");
+            return;
+        }
+        gen_wo2_compute_skeletal(model, state, animation);
+    } else {
+        if (!(gen_get_draw_mask() & GEN_DRAW_STATIC)) {
+            return;
+        }
+        if (animation) {
+            gen_error("gen_wo2_draw: sending animation data for a model that doesnt needs it");
+            return;
+        }
+    }
+    draw.model = model;
+    const bool lists =
+        draw.mode == GEN_DRAW_OPAQUE && (model->header.properties & GEN_WO2_DRAW_LISTS);
+    if (lists) {
+        gen_mgr2_begin_lists();
+    }
+    bool first = true, previous_lit = false, lights_searched = false;
+    for (int i = 0; i < model->header.num_references; ++i) {
+        const GEN_WO2_REFERENCE &r = model->references[i];
+        if (r.internal_reference >= model->header.num_internal_references ||
+            r.matrix >= model->header.num_reference_matrices || !reference_drawn(model, r)) {
+            continue;
+        }
+        draw.reference = i;
+        glPushMatrix();
+        glMultMatrixf(model->matrices_aligned[r.matrix]);
+        draw.clamp = r.flags & GEN_WO2_REF_CLAMP;
+        const bool lit = (r.flags & GEN_WO2_REF_LIT) || draw.light_all;
+        if (lit) {
+            glEnable(GL_LIGHTING);
+            if (!lights_searched && light_world) {
+                glPushMatrix();
+                glLoadMatrixf(draw.camera);
+                xv_3d_light_search_and_activate(light_world, draw.position, 3);
+                glPopMatrix();
+                lights_searched = true;
+            }
+        } else if (previous_lit || first) {
+            const float white[4] = {1, 1, 1, 1};
+            glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
+            for (int light = 0; light < 8; ++light) {
+                glDisable(static_cast<GLenum>(GL_LIGHT0 + light));
+            }
+        }
+        previous_lit = lit;
+        first = false;
+        const GEN_WO2_INTERNAL_REFERENCE &object = model->internal_references[r.internal_reference];
+        for (int g = 0; g < object.num_material_groups; ++g) {
+            const GEN_WO2_MATERIAL_GROUP *group = &object.material_groups[g];
+            const GEN_WO2_MATERIAL *material =
+                group->material >= 1 && group->material <= model->header.num_materials
+                    ? &model->materials[group->material - 1]
+                    : nullptr;
+            if (lists && material && material->texture.texture >= 0) {
+                gen_mgr2_add_to_draw_list(material->texture.texture, group, material, 1.0f, 0, i,
+                                          draw.clamp, 0);
+            } else {
+                gen_mgr2_draw_material_group(group, material, 1.0f);
+            }
+        }
+        draw.clamp = false;
+        glPopMatrix();
+    }
+    if (lists) {
+        gen_mgr2_draw_lists();
+        draw.clamp = false;
+    }
+    glDisable(GL_ALPHA_TEST);
+}

@@ -1,0 +1,163 @@
+// Models drawn into a 64x64 window of the offscreen driver and read back:
+// the pixel at the centre says what was drawn there.
+#include "picture_writer.h"
+#include "test_support.h"
+#include "wo2_writer.h"
+
+#include "gen.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+using test::read_file;
+using test::write_file;
+
+class DrawTest : public test::FileLayerTest {
+  protected:
+    void SetUp() override {
+        FileLayerTest::SetUp();
+        window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
+        ASSERT_NE(window, nullptr);
+        XV_RECT area = {0, 0, 64, 64};
+        char renderer[256], vendor[256];
+        gen_wrap_3d_init(window, &area, renderer, vendor);
+        xv_3d_engine_init();
+        gen_wo2_init();
+        xv_3d_world_init(&world);
+        XV_3D_CAMERA camera{};
+        xv_3d_world_get_camera(&world, &camera);
+        camera.position[2] = 5;
+        camera.scale[0] = camera.scale[1] = camera.scale[2] = 1;
+        camera.near_plane = 1, camera.far_plane = 100, camera.aspect = 1;
+        xv_3d_world_set_camera(&world, &camera);
+        test::PngPicture png;
+        png.width = png.height = 16;
+        for (int i = 0; i < 256; ++i) {
+            png.rows.insert(png.rows.end(), {200, 50, 30});
+        }
+        write_file("red.png", test::encode_png(png));
+        png.rows.clear();
+        for (int i = 0; i < 256; ++i) {
+            png.rows.insert(png.rows.end(), {20, 40, 220});
+        }
+        write_file("blue.png", test::encode_png(png));
+    }
+    void TearDown() override {
+        xv_3d_world_deinit(&world);
+        gen_wo2_free(&model);
+        gen_wo2_deinit();
+        xv_3d_engine_deinit();
+        gen_gl_deinit();
+        gen_info_deinit();
+        os_window_destroy(window);
+        FileLayerTest::TearDown();
+    }
+    // A 2x2x2 box at the origin under the names given, in a red material.
+    void make_box(const char *object, const char *reference, uint8_t opacity = 255,
+                  const char *env = "") {
+        Wo2Model written;
+        Wo2MaterialGroup group;
+        group.material = 1;
+        group.faces.push_back(wo2_box(2, 2, 2));
+        written.objects.push_back({object, {group}});
+        written.references = {{0, reference}};
+        Wo2Material red;
+        red.opacity = opacity;
+        red.maps[0] = "red.tga";
+        red.maps[5] = env;
+        written.materials = {red};
+        write_file("box.wo2", wo2_write(written));
+        gen_wo2_load(&model, "box.wo2");
+        xv_3d_world_add_node(&world, &model, nullptr);
+    }
+    std::array<int, 3> centre() {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        xv_3d_world_render(&world);
+        uint8_t pixel[4] = {};
+        glReadPixels(32, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        return {pixel[0], pixel[1], pixel[2]};
+    }
+    std::string errors() const { return read_file("error.txt"); }
+
+    OS_WINDOW window = nullptr;
+    XV_3D_WORLD world{};
+    GEN_WO2 model{};
+};
+
+TEST_F(DrawTest, AnOpaqueTexturedBoxShowsItsTexture) {
+    make_box("box", "box");
+    const auto pixel = centre();
+    EXPECT_NEAR(pixel[0], 200, 3);
+    EXPECT_NEAR(pixel[1], 50, 3);
+    EXPECT_NEAR(pixel[2], 30, 3);
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(DrawTest, ATranslucentReferenceIsDrawnOnlyInTheSecondPass) {
+    make_box("box", "box_TRANSLUCENT", 128);
+    EXPECT_EQ(centre()[0], 0) << "its node does not take part in the translucent pass";
+    xv_3d_world_get_node_pointer(&world, 0)->flags |= XV_3D_NODE_TRANSLUCENT_PASS;
+    // Half over black for the far side, half again for the near one.
+    EXPECT_NEAR(centre()[0], 150, 4) << "blended, both faces";
+}
+
+TEST_F(DrawTest, AnOpaqueMaterialBelowHalfOpacityIsCutAway) {
+    make_box("box", "box", 120);
+    EXPECT_EQ(centre()[0], 0) << "alpha-tested at 0.5";
+    gen_wo2_free(&model);
+    make_box("box", "box", 140);
+    EXPECT_NEAR(centre()[0], 200, 3);
+}
+
+TEST_F(DrawTest, AReferenceOutsideItsDistanceBandIsNotDrawn) {
+    // The box's centre lies 4 beyond the near plane.
+    make_box("box#cust 0 3", "box");
+    EXPECT_EQ(centre()[0], 0);
+    gen_wo2_free(&model);
+    make_box("box#cust 4 10", "box");
+    EXPECT_NEAR(centre()[0], 200, 3) << "a band includes its lower end";
+}
+
+TEST_F(DrawTest, AnEnvironmentMapOnAnotherTextureIsQueuedUnderThatTexture) {
+    make_box("box", "box", 255, "blue.tga");
+    centre();
+    const int red = model.materials[0].texture.texture;
+    const int blue = model.materials[0].env.texture;
+    ASSERT_NE(red, blue);
+    EXPECT_EQ(gen_mgr2_list_length(red), 1);
+    EXPECT_EQ(gen_mgr2_list_length(blue), 1) << "its environment pass";
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(DrawTest, NodeMatricesAreRestoredAndTwentyEndTheFrame) {
+    make_box("box", "box");
+    const int32_t k = xv_3d_node_add_reference_matrix(&world, 0, 0);
+    float moved[16];
+    xv_3d_node_get_reference_matrix(&world, 0, k, moved);
+    moved[12] = 30; // far off to the side
+    xv_3d_node_set_reference_matrix(&world, 0, k, moved);
+    EXPECT_EQ(centre()[0], 0) << "drawn where the node's matrix puts it";
+    float own[16];
+    xv_3d_object_get_reference_matrix(&model, 0, own);
+    EXPECT_FLOAT_EQ(own[12], 0) << "the model's matrix is back";
+    for (int i = 0; i < 19; ++i) {
+        xv_3d_node_add_reference_matrix(&world, 0, 0);
+    }
+    centre();
+    EXPECT_NE(errors().find("node->num_reference_matrices>=XV_3D_WR_MAX_BACK_MATRICES"),
+              std::string::npos);
+}
+
+TEST_F(DrawTest, ASkeletalModelNeedsItsAnimation) {
+    Wo2Model written;
+    written.properties = GEN_WO2_SKELETAL;
+    write_file("body.wo2", wo2_write(written));
+    gen_wo2_load(&model, "body.wo2");
+    gen_wo2_draw(&model, nullptr, nullptr);
+    EXPECT_NE(errors().find("you have to specify the animation data for the skeletal model"),
+              std::string::npos);
+}
+
+} // namespace
