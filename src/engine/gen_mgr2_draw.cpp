@@ -8,6 +8,7 @@
 #include "gen_waf.h"
 #include "gen_wo2.h"
 #include "gen_zone.h"
+#include "os_leak_check.h"
 
 #include <GL/gl.h>
 
@@ -423,6 +424,7 @@ void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *an
             return;
         }
     }
+    OS_LEAK_CHECK_PAUSE pause; // the driver keeps what it builds for the first draw of a kind
     draw.model = model;
     const bool lists =
         draw.mode == GEN_DRAW_OPAQUE && (model->header.properties & GEN_WO2_DRAW_LISTS);
