@@ -101,10 +101,21 @@ T *allocate(size_t count, const char *name) {
     return block;
 }
 
+// A block the file fills whole next (the file was checked to hold it), so
+// it is not cleared first.
 uint8_t *allocate_aligned(size_t bytes, const char *name) {
+    if (bytes == 0) {
+        return nullptr;
+    }
     xv_mem_align_push(16);
-    auto *block = allocate<uint8_t>(bytes, name);
+    auto *block = static_cast<uint8_t *>(xv_mem_malloc(bytes));
     xv_mem_align_pop();
+    if (!block) {
+        gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__, __LINE__,
+                  name);
+        return nullptr;
+    }
+    xv_mem_set_name(block, name);
     return block;
 }
 
