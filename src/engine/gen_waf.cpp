@@ -212,8 +212,31 @@ void gen_waf_load(GEN_WAF *waf, const char *file_name) {
         return;
     }
     waf->in_use = 1; // what is read so far is released with the record
-    if (read_header(file, waf, file_name) && read_animations(file, waf, file_name) &&
-        read_matrices(file, waf, file_name)) {
+    xv_io_fseek(file, 0, SEEK_END);
+    const long size = xv_io_ftell(file);
+    xv_io_rewind(file);
+    bool loaded = read_header(file, waf, file_name);
+    // Counts that ask for more than the file holds are a damaged file: nothing
+    // is allocated for them.
+    const uint64_t wanted = 8 + 68 * uint64_t{waf->num_animations} +
+                            48 * uint64_t{waf->num_frames} * waf->num_matrices_per_frame;
+    if (loaded && wanted > static_cast<uint64_t>(size)) {
+        gen_error("gen_waf_load: file %s ends too soon", file_name);
+        loaded = false;
+    }
+    loaded = loaded && read_animations(file, waf, file_name) && read_matrices(file, waf, file_name);
+    if (!loaded) {
+        // An animation without its frames is no animation: none is left.
+        if (waf->animations) {
+            xv_mem_free(waf->animations);
+        }
+        if (waf->matrices) {
+            xv_mem_free(waf->matrices);
+        }
+        waf->animations = nullptr;
+        waf->matrices = nullptr;
+        waf->num_animations = waf->num_frames = waf->num_matrices_per_frame = 0;
+    } else {
         gen_history("\n");
         gen_history("FILE SIZE %i\n", 8 + 68 * waf->num_animations +
                                           48 * waf->num_frames * waf->num_matrices_per_frame);
