@@ -54,6 +54,7 @@ float *reference_matrix(const GEN_WO2 *model, int32_t reference) {
 
 void xv_3d_engine_init() {
     gen_tex_init();
+    gen_wo2_init();
     gen_bit_list_init();
     if (gen_gl_is_inited()) {
         glEnable(GL_LIGHTING);
@@ -63,6 +64,7 @@ void xv_3d_engine_init() {
 
 void xv_3d_engine_deinit() {
     gen_bit_list_deinit();
+    gen_wo2_deinit();
     gen_tex_deinit();
 }
 

@@ -3,6 +3,7 @@
 #include "gen.h"
 #include "players.h"
 #include "screens.h"
+#include "viewer.h"
 #include "xv.h"
 
 namespace {
@@ -47,6 +48,7 @@ void game_deinit() {
         gen_history("player %d paddle at %d,%d\n", i, player(i)->paddle_x, player(i)->paddle_y);
     }
     free_publisher_pictures();
+    viewer_deinit();
     xv_3d_world_deinit(&world);
     xv_3d_engine_deinit();
     stop_game_music();

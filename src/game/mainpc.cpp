@@ -1,6 +1,7 @@
 #include "mainpc.h"
 
 #include "screens.h"
+#include "viewer.h"
 
 #include "game.h"
 #include "gen.h"
@@ -66,7 +67,9 @@ void frame_input() {
 
 void frame_render() {
     xv_3d_world_render(game_world());
-    slideshow_step();
+    if (!viewer_active()) {
+        slideshow_step();
+    }
 }
 
 // Messages first, one at a time; a frame whenever one is due. With
@@ -321,6 +324,9 @@ int pinwheel_main(int argc, char **argv) {
         return 0;
     }
     game_init();
+    if (const char *model = viewer_file(argc, argv); model && !viewer_init(model)) {
+        xv_dsp_request_close(); // the model's fault is in error.txt
+    }
     app_ready();
     return run_main_loop();
 }

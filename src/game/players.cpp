@@ -3,6 +3,7 @@
 #include "game.h"
 #include "gen.h"
 #include "mainpc.h"
+#include "viewer.h"
 #include "wrappers.h"
 
 #include <cstdio>
@@ -92,6 +93,7 @@ void game_step(float fraction) {
     for (int i = 0; i < count; ++i) {
         player_step(&players[i], fraction);
     }
+    viewer_step();
 }
 
 void player_step(PLAYER *record, float fraction) {

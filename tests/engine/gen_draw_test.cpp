@@ -22,8 +22,7 @@ class DrawTest : public test::FileLayerTest {
         XV_RECT area = {0, 0, 64, 64};
         char renderer[256], vendor[256];
         gen_wrap_3d_init(window, &area, renderer, vendor);
-        xv_3d_engine_init();
-        gen_wo2_init();
+        xv_3d_engine_init(); // textures, models and the bitmap list
         xv_3d_world_init(&world);
         XV_3D_CAMERA camera{};
         xv_3d_world_get_camera(&world, &camera);
@@ -46,7 +45,6 @@ class DrawTest : public test::FileLayerTest {
     void TearDown() override {
         xv_3d_world_deinit(&world);
         gen_wo2_free(&model);
-        gen_wo2_deinit();
         xv_3d_engine_deinit();
         gen_gl_deinit();
         gen_info_deinit();

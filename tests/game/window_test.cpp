@@ -5,6 +5,7 @@
 #include "os_window.h"
 #include "resources.h"
 #include "test_support.h"
+#include "wo2_writer.h"
 
 #include <chrono>
 #include <csignal>
@@ -28,13 +29,17 @@ class GameWindowTest : public test::TempDirTest {
         TempDirTest::SetUp();
         ASSERT_FALSE(screen.display().empty()) << "Xvfb did not start";
         ASSERT_TRUE(test::write_game_data("PinwheelTest"));
+        before_start();
         start_game();
     }
+    // What a fixture adds to the game directory and the command line.
+    virtual void before_start() {}
+    std::vector<std::string> arguments = {PINWHEEL_EXE};
     // Starts the game and waits until it draws; with keys to type, until its
     // window shows too (keys typed before would be lost, as a player's are).
     void start_game(bool for_keys = true) {
         exited = false;
-        game = spawn({PINWHEEL_EXE}, {"DISPLAY=" + screen.display(), "SDL_VIDEODRIVER=x11"});
+        game = spawn(arguments, {"DISPLAY=" + screen.display(), "SDL_VIDEODRIVER=x11"});
         ASSERT_GT(game, 0);
         ASSERT_TRUE(eventually(
             [&] { return read_file("history.txt").find("extensions:") != std::string::npos; }));
@@ -255,6 +260,37 @@ TEST_F(GameWindowTest, PaddlesFollowTheirKeys) {
     ASSERT_NE(second, std::string::npos);
     EXPECT_GT(std::atoi(history.c_str() + first + 23), 0);
     EXPECT_GT(std::atoi(history.c_str() + second + 22), 0);
+}
+
+// `pinwheel --view` shows a model our writer made, in place of the slideshow.
+class ViewerTest : public GameWindowTest {
+  protected:
+    void before_start() override {
+        Wo2Model model;
+        Wo2MaterialGroup group;
+        group.faces.push_back(wo2_box(2, 2, 2));
+        model.objects.push_back({"box", {group}});
+        model.references = {{0, "box"}};
+        write_file("box.wo2", wo2_write(model));
+        arguments = {PINWHEEL_EXE, "--view", "box.wo2"};
+    }
+};
+
+TEST_F(ViewerTest, AModelStandsInTheMiddleOfTheWindow) {
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("viewing box.wo2") != std::string::npos; }));
+    key("F9");
+    ASSERT_TRUE(eventually([&] { return read_file("Snap0000.tga").size() == 18 + 800 * 600 * 3; }));
+    const std::string shot = read_file("Snap0000.tga");
+    uint8_t middle[3], corner[3];
+    snapshot_pixel(shot, 400, 300, middle);
+    snapshot_pixel(shot, 10, 590, corner);
+    EXPECT_GT(middle[0] + middle[1] + middle[2], 600) << "the untextured box, white";
+    EXPECT_EQ(corner[0] + corner[1] + corner[2], 0);
+    key("alt+F4");
+    EXPECT_EQ(wait_for_exit(), 0);
+    EXPECT_EQ(read_file("history.txt").find("slide 0"), std::string::npos) << "no slideshow";
+    EXPECT_EQ(read_file("error.txt"), "");
 }
 
 } // namespace
