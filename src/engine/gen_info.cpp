@@ -143,6 +143,10 @@ void gen_message(const char *format, ...) {
     xv_warning(message, "Message", XV_MB_OK);
 }
 
+void gen_mem_failed(const char *source, int line, const char *name) {
+    gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", source, line, name);
+}
+
 void gen_assert(const char *expression, const char *source, int line) {
     gen_error("assert failed (%s) in file %s line %i", expression, source, line);
 }

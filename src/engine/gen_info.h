@@ -18,6 +18,8 @@ void gen_history(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Shows the text in the warning box with the caption "Message".
 void gen_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void gen_assert(const char *expression, const char *source, int line);
+// The report of an allocation the engine could not have, by the block's name.
+void gen_mem_failed(const char *source, int line, const char *name);
 int gen_error_reported();
 
 #define GEN_ASSERT(expression)                                                                     \

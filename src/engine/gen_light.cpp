@@ -88,8 +88,7 @@ int32_t xv_3d_light_add(XV_3D_WORLD *world, const XV_3D_LIGHT *light) {
                 l.lights,
                 sizeof(XV_3D_LIGHT) * static_cast<size_t>(l.allocated + XV_3D_LIGHT_GROWTH)));
             if (!grown) {
-                gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__,
-                          __LINE__, "xv_3d_lights");
+                gen_mem_failed(__FILE__, __LINE__, "xv_3d_lights");
                 return -1;
             }
             std::memset(grown + l.allocated, 0, sizeof(XV_3D_LIGHT) * XV_3D_LIGHT_GROWTH);

@@ -144,8 +144,7 @@ bool grow_pose(int bones) {
     }
     auto *grown = static_cast<float(*)[16]>(xv_mem_realloc(pose, sizeof(float[16]) * bones));
     if (!grown) {
-        gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__, __LINE__,
-                  "gen_wo2_aux_matrix");
+        gen_mem_failed(__FILE__, __LINE__, "gen_wo2_aux_matrix");
         return false;
     }
     xv_mem_set_name(grown, "gen_wo2_aux_matrix");

@@ -93,8 +93,7 @@ T *allocate(size_t count, const char *name) {
     }
     auto *block = static_cast<T *>(xv_mem_calloc(count, sizeof(T)));
     if (!block) {
-        gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__, __LINE__,
-                  name);
+        gen_mem_failed(__FILE__, __LINE__, name);
         return nullptr;
     }
     xv_mem_set_name(block, name);
@@ -111,8 +110,7 @@ uint8_t *allocate_aligned(size_t bytes, const char *name) {
     auto *block = static_cast<uint8_t *>(xv_mem_malloc(bytes));
     xv_mem_align_pop();
     if (!block) {
-        gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__, __LINE__,
-                  name);
+        gen_mem_failed(__FILE__, __LINE__, name);
         return nullptr;
     }
     xv_mem_set_name(block, name);
@@ -698,8 +696,7 @@ int32_t gen_wo2_create() {
     auto *grown = static_cast<GEN_WO2 *>(xv_mem_realloc(
         pool.models, sizeof(GEN_WO2) * static_cast<size_t>(pool.count + kPoolGrowth)));
     if (!grown) {
-        gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__, __LINE__,
-                  "gen_wo2s");
+        gen_mem_failed(__FILE__, __LINE__, "gen_wo2s");
         return 0;
     }
     std::memset(grown + pool.count, 0, sizeof(GEN_WO2) * kPoolGrowth);

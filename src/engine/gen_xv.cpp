@@ -262,8 +262,7 @@ int32_t xv_3d_world_add_node(XV_3D_WORLD *world, GEN_WO2 *model, XV_3D_NODE_CALL
         auto *grown = static_cast<XV_3D_NODE *>(
             xv_mem_realloc(world->nodes, sizeof(XV_3D_NODE) * static_cast<size_t>(allocated)));
         if (!grown) {
-            gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__,
-                      __LINE__, "world->nodes");
+            gen_mem_failed(__FILE__, __LINE__, "world->nodes");
             return -1;
         }
         xv_mem_set_name(grown, "world->nodes");
@@ -329,8 +328,7 @@ int32_t xv_3d_node_add_reference_matrix(XV_3D_WORLD *world, int32_t index, int32
         auto *grown = static_cast<XV_3D_NODE_MATRIX *>(xv_mem_realloc(
             node.reference_matrices, sizeof(XV_3D_NODE_MATRIX) * static_cast<size_t>(allocated)));
         if (!grown) {
-            gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__,
-                      __LINE__, "world->node->reference_matrices");
+            gen_mem_failed(__FILE__, __LINE__, "world->node->reference_matrices");
             return -1;
         }
         xv_mem_set_name(grown, "world->node->reference_matrices");

@@ -48,8 +48,7 @@ bool grow(T **array, int32_t *allocated, int32_t count, int32_t by, const char *
     auto *grown =
         static_cast<T *>(xv_mem_realloc(*array, sizeof(T) * static_cast<size_t>(*allocated + by)));
     if (!grown) {
-        gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", __FILE__, __LINE__,
-                  name);
+        gen_mem_failed(__FILE__, __LINE__, name);
         return false;
     }
     std::memset(grown + *allocated, 0, sizeof(T) * static_cast<size_t>(by));

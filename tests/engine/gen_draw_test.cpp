@@ -13,15 +13,10 @@ namespace {
 using test::read_file;
 using test::write_file;
 
-class DrawTest : public test::FileLayerTest {
+class DrawTest : public test::OpenGlTest {
   protected:
     void SetUp() override {
-        FileLayerTest::SetUp();
-        window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
-        ASSERT_NE(window, nullptr);
-        XV_RECT area = {0, 0, 64, 64};
-        char renderer[256], vendor[256];
-        gen_wrap_3d_init(window, &area, renderer, vendor);
+        OpenGlTest::SetUp();
         xv_3d_engine_init(); // textures, models and the bitmap list
         xv_3d_world_init(&world);
         XV_3D_CAMERA camera{};
@@ -46,10 +41,7 @@ class DrawTest : public test::FileLayerTest {
         xv_3d_world_deinit(&world);
         gen_wo2_free(&model);
         xv_3d_engine_deinit();
-        gen_gl_deinit();
-        gen_info_deinit();
-        os_window_destroy(window);
-        FileLayerTest::TearDown();
+        OpenGlTest::TearDown();
     }
     // A 2x2x2 box at the origin under the names given, in a red material.
     void make_box(const char *object, const char *reference, uint8_t opacity = 255,
@@ -77,9 +69,7 @@ class DrawTest : public test::FileLayerTest {
         glReadPixels(32, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
         return {pixel[0], pixel[1], pixel[2]};
     }
-    std::string errors() const { return read_file("error.txt"); }
 
-    OS_WINDOW window = nullptr;
     XV_3D_WORLD world{};
     GEN_WO2 model{};
 };

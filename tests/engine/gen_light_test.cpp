@@ -12,25 +12,17 @@ namespace {
 
 using test::read_file;
 
-class LightTest : public test::FileLayerTest {
+class LightTest : public test::OpenGlTest {
   protected:
     void SetUp() override {
-        FileLayerTest::SetUp();
-        window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
-        ASSERT_NE(window, nullptr);
-        XV_RECT area = {0, 0, 64, 64};
-        char renderer[256], vendor[256];
-        gen_wrap_3d_init(window, &area, renderer, vendor);
+        OpenGlTest::SetUp();
         xv_3d_engine_init();
         xv_3d_world_init(&world);
     }
     void TearDown() override {
         xv_3d_world_deinit(&world);
         xv_3d_engine_deinit();
-        gen_gl_deinit();
-        gen_info_deinit();
-        os_window_destroy(window);
-        FileLayerTest::TearDown();
+        OpenGlTest::TearDown();
     }
     int32_t add_light(float x, float range) {
         XV_3D_LIGHT light{XV_3D_LIGHT_DIFFUSE, {x, 0, 0}, {1, 0.5f, 0.25f}, {}, 2.0f, range};
@@ -44,9 +36,7 @@ class LightTest : public test::FileLayerTest {
         }
         return false;
     }
-    std::string errors() const { return read_file("error.txt"); }
 
-    OS_WINDOW window = nullptr;
     XV_3D_WORLD world{};
 };
 

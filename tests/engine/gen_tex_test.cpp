@@ -13,25 +13,17 @@ using test::write_file;
 
 // OpenGL on a window of the offscreen driver, the textures and the bitmap
 // list started as the engine starts them.
-class TextureTest : public test::FileLayerTest {
+class TextureTest : public test::OpenGlTest {
   protected:
     void SetUp() override {
-        FileLayerTest::SetUp();
-        window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
-        ASSERT_NE(window, nullptr);
-        XV_RECT area = {0, 0, 64, 64};
-        char renderer[256], vendor[256];
-        gen_wrap_3d_init(window, &area, renderer, vendor);
+        OpenGlTest::SetUp();
         gen_tex_init();
         gen_bit_list_init();
     }
     void TearDown() override {
         gen_bit_list_deinit();
         gen_tex_deinit();
-        gen_gl_deinit();
-        gen_info_deinit();
-        os_window_destroy(window);
-        FileLayerTest::TearDown();
+        OpenGlTest::TearDown();
     }
     // A picture of that size, each pixel's red its column, green its row.
     static std::string picture(int width, int height, int colour_type = 2) {
@@ -48,9 +40,6 @@ class TextureTest : public test::FileLayerTest {
         }
         return test::encode_png(png);
     }
-    std::string errors() const { return read_file("error.txt"); }
-
-    OS_WINDOW window = nullptr;
 };
 
 TEST_F(TextureTest, ASharedTextureLivesUntilItsLastUserLetsGo) {

@@ -15,15 +15,10 @@ namespace {
 using test::read_file;
 using test::write_file;
 
-class Wo2Test : public test::FileLayerTest {
+class Wo2Test : public test::OpenGlTest {
   protected:
     void SetUp() override {
-        FileLayerTest::SetUp();
-        window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
-        ASSERT_NE(window, nullptr);
-        XV_RECT area = {0, 0, 64, 64};
-        char renderer[256], vendor[256];
-        gen_wrap_3d_init(window, &area, renderer, vendor);
+        OpenGlTest::SetUp();
         gen_tex_init();
         gen_wo2_init();
     }
@@ -31,10 +26,7 @@ class Wo2Test : public test::FileLayerTest {
         gen_wo2_free(&model);
         gen_wo2_deinit();
         gen_tex_deinit();
-        gen_gl_deinit();
-        gen_info_deinit();
-        os_window_destroy(window);
-        FileLayerTest::TearDown();
+        OpenGlTest::TearDown();
     }
     void load(const Wo2Model &written, const std::string &file = "gfx/wo2/test/test.wo2") {
         write_file(file, wo2_write(written));
@@ -50,10 +42,8 @@ class Wo2Test : public test::FileLayerTest {
         picture.rows.assign(static_cast<size_t>(width) * height * (grey ? 1 : 3), 200);
         return test::encode_png(picture);
     }
-    std::string errors() const { return read_file("error.txt"); }
     std::string history() const { return read_file("history.txt"); }
 
-    OS_WINDOW window = nullptr;
     GEN_WO2 model{};
 };
 

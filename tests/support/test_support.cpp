@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "gen.h"
 #include "picture_writer.h"
 #include "respack.h"
 #include "s3mgen.h"
@@ -245,6 +246,22 @@ void FileLayerTest::TearDown() {
     xv_io_deinit();
     EXPECT_EQ(stop_tracker(), 1) << warnings();
     PlatformTest::TearDown();
+}
+
+void OpenGlTest::SetUp() {
+    FileLayerTest::SetUp();
+    window = os_window_create("test", 0, 0, 64, 64, OS_WINDOW_OPENGL, os_def_window_proc);
+    ASSERT_NE(window, nullptr);
+    XV_RECT area = {0, 0, 64, 64};
+    char renderer[256], vendor[256];
+    gen_wrap_3d_init(window, &area, renderer, vendor);
+}
+
+void OpenGlTest::TearDown() {
+    gen_gl_deinit();
+    gen_info_deinit();
+    os_window_destroy(window);
+    FileLayerTest::TearDown();
 }
 
 } // namespace test

@@ -107,4 +107,15 @@ class FileLayerTest : public PlatformTest {
     XV_IO_CONFIG io{1, nullptr, nullptr};
 };
 
+// The file layer, and OpenGL on a 64x64 window of the offscreen driver,
+// started as the engine starts it.
+class OpenGlTest : public FileLayerTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string errors() const { return read_file("error.txt"); }
+
+    OS_WINDOW window = nullptr;
+};
+
 } // namespace test
