@@ -1,8 +1,7 @@
 // WAF animations and skeletal blocks from the input: the reader refuses or
 // reads, and skinning a model whose skeletal block is the input's never
 // reads or writes past its blocks.
-#include "fuzz_support.h"
-#include "gen.h"
+#include "fuzz_engine.h"
 #include "wo2_writer.h"
 
 #include <algorithm>
@@ -21,12 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string file = wo2_write(model);
     fuzz::write_input("body.wo2", reinterpret_cast<const uint8_t *>(file.data()), file.size());
 
-    fuzz::QuietPlatform platform;
-    XV_IO_CONFIG config{0, nullptr, nullptr};
-    xv_io_init(&config);
-    gen_info_init();
-    gen_tex_init();
-    gen_wo2_init();
+    fuzz::QuietEngine engine;
     GEN_WAF waf{};
     gen_waf_load(&waf, "test.waf");
     gen_waf_find_animation(&waf, "walk");
@@ -42,9 +36,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (waf.in_use) {
         gen_waf_free(&waf);
     }
-    gen_wo2_deinit();
-    gen_tex_deinit();
-    gen_info_deinit();
-    xv_io_deinit();
     return 0;
 }

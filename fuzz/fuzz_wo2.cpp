@@ -1,8 +1,7 @@
 // WO2 models, raw or a well-formed model with bytes the input overwrites:
 // the reader reports or loads, never reads past the file or the vertex
 // block, and what it loads is released without a leak.
-#include "fuzz_support.h"
-#include "gen.h"
+#include "fuzz_engine.h"
 #include "wo2_writer.h"
 
 namespace {
@@ -36,20 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     } else {
         fuzz::write_input("test.wo2", data, size);
     }
-    fuzz::QuietPlatform platform;
-    XV_IO_CONFIG config{0, nullptr, nullptr};
-    xv_io_init(&config);
-    gen_info_init();
-    gen_tex_init();
-    gen_wo2_init();
+    fuzz::QuietEngine engine;
     GEN_WO2 model{};
     gen_wo2_load(&model, "test.wo2");
     gen_wo2_find_reference(&model, "box");
     gen_wo2_get_reference_name(&model, 0);
     gen_wo2_free(&model);
-    gen_wo2_deinit();
-    gen_tex_deinit();
-    gen_info_deinit();
-    xv_io_deinit();
     return 0;
 }
