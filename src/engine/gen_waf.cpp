@@ -2,6 +2,7 @@
 
 #include "gen_info.h"
 #include "xv.h"
+#include "xv_bytes.h"
 
 #include <cmath>
 #include <cstring>
@@ -15,21 +16,6 @@ constexpr char kDashes[] = "----------------------------------------------------
 float (*pose)[16] = nullptr;
 int pose_bones = 0;
 
-uint16_t le16(const uint8_t *at) {
-    return static_cast<uint16_t>(at[0] | at[1] << 8);
-}
-
-uint32_t le32(const uint8_t *at) {
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
-float lef(const uint8_t *at) {
-    const uint32_t bits = le32(at);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 bool read_exactly(XV_FILE *file, void *out, size_t bytes) {
     return xv_io_fread(out, 1, bytes, file) == bytes;
 }
@@ -40,10 +26,10 @@ bool read_header(XV_FILE *file, GEN_WAF *waf, const char *name) {
         gen_error("gen_waf_load: file %s ends too soon", name);
         return false;
     }
-    waf->version = le16(header);
-    waf->num_animations = le16(header + 2);
-    waf->num_frames = le16(header + 4);
-    waf->num_matrices_per_frame = le16(header + 6);
+    waf->version = xv_le16(header);
+    waf->num_animations = xv_le16(header + 2);
+    waf->num_frames = xv_le16(header + 4);
+    waf->num_matrices_per_frame = xv_le16(header + 6);
     if (waf->version != GEN_WAF_VERSION) {
         gen_error("gen_waf_load_header: wrong file version (0x%x) in file %s (expecting version "
                   "0x%x). HINT: try re-exporting this WO2 model with a newer version of the "
@@ -83,8 +69,8 @@ bool read_animations(XV_FILE *file, GEN_WAF *waf, const char *name) {
         GEN_WAF_ANIMATION &a = waf->animations[i];
         std::memcpy(a.name, record, GEN_WAF_NAME_BYTES);
         a.name[GEN_WAF_NAME_BYTES - 1] = '\0';
-        a.start_frame = le16(record + 64);
-        a.end_frame = le16(record + 66);
+        a.start_frame = xv_le16(record + 64);
+        a.end_frame = xv_le16(record + 66);
         gen_history("animation %i, name: %s , start frame %i , end frame %i\n", i, a.name,
                     a.start_frame, a.end_frame);
     }
@@ -112,7 +98,7 @@ bool read_matrices(XV_FILE *file, GEN_WAF *waf, const char *name) {
         // Four columns of x, y, z; the bottom row is 0, 0, 0, 1.
         for (int column = 0; column < 4; ++column) {
             for (int row = 0; row < 3; ++row) {
-                m[column * 4 + row] = lef(stored + (column * 3 + row) * 4);
+                m[column * 4 + row] = xv_le_f32(stored + (column * 3 + row) * 4);
             }
             m[column * 4 + 3] = column == 3 ? 1.0f : 0.0f;
         }
@@ -314,8 +300,8 @@ void gen_wo2_compute_skeletal(GEN_WO2 *model, const GEN_ANIM_STATE *state, const
         if (at + 8 > end) {
             break;
         }
-        const uint32_t weights = le32(block + at) & 0xFF;
-        const uint32_t targets = le32(block + at + 4) & 0xFF;
+        const uint32_t weights = xv_le32(block + at) & 0xFF;
+        const uint32_t targets = xv_le32(block + at + 4) & 0xFF;
         size_t bones_at = at + 8;
         size_t targets_at = bones_at + weights * 4;
         size_t weights_at = (targets_at + targets * 8 + 15) & ~size_t{15};
@@ -327,14 +313,14 @@ void gen_wo2_compute_skeletal(GEN_WO2 *model, const GEN_ANIM_STATE *state, const
         }
         float position[3] = {0, 0, 0}, normal[3] = {0, 0, 0};
         for (uint32_t k = 0; k < weights; ++k) {
-            const uint32_t bone = le32(block + bones_at + k * 4);
+            const uint32_t bone = xv_le32(block + bones_at + k * 4);
             if (bone >= waf->num_matrices_per_frame) {
                 gen_error("gen_wo2_compute_skeletal: bone %i out of range", static_cast<int>(bone));
                 return;
             }
             float weighted[8];
             for (int c = 0; c < 8; ++c) {
-                weighted[c] = lef(block + weights_at + k * 32 + c * 4);
+                weighted[c] = xv_le_f32(block + weights_at + k * 32 + c * 4);
             }
             add_product(pose[bone], weighted, position);
             add_product(pose[bone], weighted + 4, normal);
@@ -347,8 +333,8 @@ void gen_wo2_compute_skeletal(GEN_WO2 *model, const GEN_ANIM_STATE *state, const
             }
         }
         for (uint32_t t = 0; t < targets; ++t) {
-            const uint32_t position_at = le32(block + targets_at + t * 8);
-            const uint32_t normal_at = le32(block + targets_at + t * 8 + 4);
+            const uint32_t position_at = xv_le32(block + targets_at + t * 8);
+            const uint32_t normal_at = xv_le32(block + targets_at + t * 8 + 4);
             if (position_at + 12 <= vertex_bytes && model->vertex_data) {
                 put3(model->vertex_data + position_at, position);
             }

@@ -2,6 +2,7 @@
 #include "xv_bit.h"
 #include "xv_bit_decode.h"
 
+#include "xv_bytes.h"
 #include "xv_dsp.h"
 #include "xv_io.h"
 #include "xv_mem.h"
@@ -14,10 +15,6 @@
 #include <vector>
 
 namespace {
-
-uint16_t u16(const uint8_t *bytes) {
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 // No picture the game shows comes near this; a header that claims more is
 // not worth the memory.
@@ -100,7 +97,7 @@ XV_DECODE read_tga_colour_map(XV_BITMAP *bitmap, const uint8_t *map, int first, 
         if (bytes >= 3) {
             out[0] = entry[2], out[1] = entry[1], out[2] = entry[0];
         } else if (bytes == 2) {
-            xv_dsp_unpack_pixel(15, u16(entry), &out[0], &out[1], &out[2]);
+            xv_dsp_unpack_pixel(15, xv_le16(entry), &out[0], &out[1], &out[2]);
         } else {
             out[0] = out[1] = out[2] = entry[0];
         }
@@ -209,7 +206,7 @@ std::vector<uint8_t> encode_tga(const XV_BITMAP *bitmap, const XV_RECT &area) {
         for (long x = 0; x < area.width; ++x) {
             const uint8_t *pixel = row + x * size;
             if (size == 2) {
-                uint16_t word = u16(pixel);
+                uint16_t word = xv_le16(pixel);
                 if (bitmap->type == 16) {
                     uint8_t red, green, blue;
                     xv_dsp_unpack_pixel(16, word, &red, &green, &blue);
@@ -277,9 +274,9 @@ XV_DECODE xv_bit_decode_pcx(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
         (bits == 4 && data[3] != 1) || (bits != 4 && data[3] != 8)) {
         return XV_DECODE::unsupported;
     }
-    long width = u16(data + 8) + 1L;
-    long height = u16(data + 10) + 1L;
-    size_t bytes_per_line = u16(data + 66);
+    long width = xv_le16(data + 8) + 1L;
+    long height = xv_le16(data + 10) + 1L;
+    size_t bytes_per_line = xv_le16(data + 66);
     size_t needed = bits == 4 ? (width + 7) / 8 : width;
     size_t end = size;
     if (planes == 1) {
@@ -345,8 +342,8 @@ XV_DECODE xv_bit_decode_tga(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
     if (mapped ? depth != 8 : depth != 15 && depth != 16 && depth != 24 && depth != 32) {
         return XV_DECODE::unsupported;
     }
-    int map_first = u16(data + 3);
-    int map_length = data[1] == 1 ? u16(data + 5) : 0;
+    int map_first = xv_le16(data + 3);
+    int map_length = data[1] == 1 ? xv_le16(data + 5) : 0;
     int map_entry = data[7];
     size_t map_bytes = static_cast<size_t>(map_length) * ((map_entry + 7) / 8);
     size_t at = kTgaHeader + data[0];
@@ -358,12 +355,13 @@ XV_DECODE xv_bit_decode_tga(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
     int pixel_size = (depth + 7) / 8;
     int type = mapped ? 8 : depth == 16 ? 15 : depth;
     // Raw pixels must all be there; a packet holds at most 128.
-    double pixels = static_cast<double>(u16(data + 12)) * u16(data + 14);
+    double pixels = static_cast<double>(xv_le16(data + 12)) * xv_le16(data + 14);
     double available = static_cast<double>(size - at);
     if (image_type == 10 ? pixels > available * 128 : pixels * pixel_size > available) {
         return XV_DECODE::damaged;
     }
-    if (XV_DECODE result = xv_bit_decode_alloc(bitmap, u16(data + 12), u16(data + 14), type);
+    if (XV_DECODE result =
+            xv_bit_decode_alloc(bitmap, xv_le16(data + 12), xv_le16(data + 14), type);
         result != XV_DECODE::ok) {
         return result;
     }

@@ -1,6 +1,7 @@
 #include "xv_flic.h"
 
 #include "os_time.h"
+#include "xv_bytes.h"
 #include "xv_io.h"
 #include "xv_mem.h"
 #include "xv_str.h"
@@ -28,14 +29,6 @@ enum SubChunk : uint16_t {
     FLI_COPY = 16,
 };
 
-uint16_t u16(const uint8_t *bytes) {
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-uint32_t u32(const uint8_t *bytes) {
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 // Reads a chunk's bytes in order; a read past the end gives zeros and marks
 // the chunk short, so that a decoder stops at its next check.
 class Reader {
@@ -47,7 +40,7 @@ class Reader {
         if (!has(2)) {
             return fail();
         }
-        uint16_t value = u16(at_);
+        uint16_t value = xv_le16(at_);
         at_ += 2;
         return value;
     }
@@ -233,7 +226,7 @@ uint32_t chunk_size(const XV_FLIC *flic, const uint8_t *position) {
     if (left < kChunkHeader) {
         return 0;
     }
-    uint32_t size = u32(position);
+    uint32_t size = xv_le32(position);
     return size >= kChunkHeader && size <= left ? size : 0;
 }
 
@@ -241,16 +234,16 @@ void decode_frame(XV_FLIC *flic, const uint8_t *chunk, uint32_t size) {
     if (size < kFrameHeader) {
         return;
     }
-    int count = u16(chunk + 6);
+    int count = xv_le16(chunk + 6);
     const uint8_t *sub = chunk + kFrameHeader;
     const uint8_t *end = chunk + size;
     for (int i = 0; i < count; ++i) {
         size_t left = static_cast<size_t>(end - sub);
-        uint32_t sub_size = left >= kChunkHeader ? u32(sub) : 0;
+        uint32_t sub_size = left >= kChunkHeader ? xv_le32(sub) : 0;
         if (sub_size < kChunkHeader || sub_size > left) {
             return;
         }
-        decode_sub_chunk(flic, u16(sub + 4), sub + kChunkHeader, sub_size - kChunkHeader);
+        decode_sub_chunk(flic, xv_le16(sub + 4), sub + kChunkHeader, sub_size - kChunkHeader);
         sub += sub_size;
     }
 }
@@ -272,19 +265,20 @@ int xv_flic_open(XV_FLIC *flic, const char *file_name, int mode) {
     xv_io_rewind(file);
     bool readable = size >= static_cast<long>(kHeaderSize) && size <= 0x7FFFFFFF &&
                     xv_io_fread(header, 1, kHeaderSize, file) == kHeaderSize;
-    uint16_t magic = readable ? u16(header + 4) : 0;
-    uint32_t pixels = readable ? static_cast<uint32_t>(u16(header + 8)) * u16(header + 10) : 0;
+    uint16_t magic = readable ? xv_le16(header + 4) : 0;
+    uint32_t pixels =
+        readable ? static_cast<uint32_t>(xv_le16(header + 8)) * xv_le16(header + 10) : 0;
     if ((magic != kFliMagic && magic != kFlcMagic) || pixels == 0) {
         xv_io_fclose(file);
         return 0;
     }
-    flic->width = u16(header + 8);
-    flic->height = u16(header + 10);
+    flic->width = xv_le16(header + 8);
+    flic->height = xv_le16(header + 10);
     flic->size = pixels;
-    flic->num_frames = u16(header + 6);
+    flic->num_frames = xv_le16(header + 6);
     flic->kind = magic == kFliMagic ? XV_FLIC_FLI : XV_FLIC_FLC;
     flic->depth = 8;
-    int speed = std::max<int>(1, u16(header + 16));
+    int speed = std::max<int>(1, xv_le16(header + 16));
     flic->delay = flic->kind == XV_FLIC_FLI ? speed * 1000 / 70 : speed;
 
     flic->data_size = static_cast<uint32_t>(size - kHeaderSize);
@@ -326,14 +320,14 @@ int xv_flic_next_frame(XV_FLIC *flic, int force) {
         flic->read_pos = flic->loop_pos;
     }
     uint32_t size = chunk_size(flic, flic->read_pos);
-    if (size && u16(flic->read_pos + 4) == kPrefixChunk) {
+    if (size && xv_le16(flic->read_pos + 4) == kPrefixChunk) {
         flic->read_pos += size;
         size = chunk_size(flic, flic->read_pos);
     }
     if (!size) {
         return 0; // the data ends here: the next call starts over when the count is up
     }
-    bool frame = u16(flic->read_pos + 4) == kFrameChunk;
+    bool frame = xv_le16(flic->read_pos + 4) == kFrameChunk;
     if (frame) {
         decode_frame(flic, flic->read_pos, size);
     }

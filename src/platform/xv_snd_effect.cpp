@@ -1,6 +1,7 @@
 // Effects: WAV files, each in a buffer of its own, played once or looping
 // at the effect's volume times the master effect volume. Also the one-shot
 // effects that free themselves, and a long WAV streamed through a ring.
+#include "xv_bytes.h"
 #include "xv_io.h"
 #include "xv_mem.h"
 #include "xv_snd_state.h"
@@ -27,14 +28,6 @@ struct Wave {
     std::vector<uint8_t> data;
 };
 
-uint32_t le32(const uint8_t *at) {
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
-uint16_t le16(const uint8_t *at) {
-    return static_cast<uint16_t>(at[0] | at[1] << 8);
-}
-
 // A fixed layout: "RIFF", size, "WAVE", "fmt " and its size, the PCM
 // format, then at the end of the fmt chunk the "data" chunk at once: no
 // other chunk may stand between them. Returns the error code, 0 when read.
@@ -46,12 +39,13 @@ int read_wave_from(XV_FILE *file, Wave *wave) {
     if (std::memcmp(header + 8, "WAVE", 4) != 0 || std::memcmp(header + 12, "fmt ", 4) != 0) {
         return XV_SND_ERR_NOT_WAVE;
     }
-    const uint32_t fmt_size = le32(header + 16);
+    const uint32_t fmt_size = xv_le32(header + 16);
     uint8_t format[16];
-    if (fmt_size < 16 || xv_io_fread(format, 1, 16, file) != 16 || le16(format) != 1) {
+    if (fmt_size < 16 || xv_io_fread(format, 1, 16, file) != 16 || xv_le16(format) != 1) {
         return XV_SND_ERR_NOT_PCM;
     }
-    wave->format = {static_cast<int>(le32(format + 4)), le16(format + 2), le16(format + 14)};
+    wave->format = {static_cast<int>(xv_le32(format + 4)), xv_le16(format + 2),
+                    xv_le16(format + 14)};
     uint8_t chunk[8];
     if (fmt_size > 0x7FFFFFFF ||
         xv_io_fseek(file, 20 + static_cast<long>(fmt_size), SEEK_SET) != 0 ||
@@ -60,7 +54,7 @@ int read_wave_from(XV_FILE *file, Wave *wave) {
     }
     // The size must be what the file holds: a lying size reads nothing past
     // the end, and is refused.
-    const uint32_t size = le32(chunk + 4);
+    const uint32_t size = xv_le32(chunk + 4);
     const long here = xv_io_ftell(file);
     if (size > kLargestWave || xv_io_fseek(file, 0, SEEK_END) != 0 ||
         xv_io_ftell(file) - here < static_cast<long>(size) || xv_io_fseek(file, here, SEEK_SET)) {
