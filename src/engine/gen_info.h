@@ -24,6 +24,10 @@ int gen_error_reported();
 
 #define GEN_ASSERT(expression)                                                                     \
     ((expression) ? (void)0 : gen_assert(#expression, __FILE__, __LINE__))
+// The same with the text of the report spelled out; true when it holds, so
+// that the caller can step round what failed.
+#define GEN_CHECK(condition, text)                                                                 \
+    ((condition) ? true : (gen_assert((text), __FILE__, __LINE__), false))
 
 // Whether the name after the last separator has a base of 1 to 8
 // characters and an extension of at most 3; a failure is an engine error.

@@ -202,8 +202,9 @@ TEST_F(Wo2Test, ThePoolHandsOutFreeRecordsAndFindsThemByName) {
     EXPECT_NE(errors().find("gen_wo2_init: already inited"), std::string::npos);
 }
 
-// Every builder's triangles wind counter-clockwise seen from the side their
-// normals face, and the closed ones face out; read back through the reader.
+// Every builder's triangles face, by the engine's own plane rule, the side
+// their normals point to, and the closed ones face out; read back through
+// the reader.
 TEST_F(Wo2Test, BuiltMeshesFaceOutAndReadBack) {
     std::vector<float> heights(16);
     for (int i = 0; i < 16; ++i) {
@@ -249,13 +250,11 @@ TEST_F(Wo2Test, BuiltMeshesFaceOutAndReadBack) {
             }
             const auto a = vec(face.positions, k[0]), b = vec(face.positions, k[1]),
                        d = vec(face.positions, k[2]);
-            const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-            const float e2[3] = {d[0] - a[0], d[1] - a[1], d[2] - a[2]};
-            const float cross[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                                    e1[0] * e2[1] - e1[1] * e2[0]};
+            float plane[3];
+            gen_math_triangle_normal(plane, a.data(), b.data(), d.data());
             const auto n = vec(face.normals, k[0]);
-            const float facing = cross[0] * n[0] + cross[1] * n[1] + cross[2] * n[2];
-            if (cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2] < 1e-10f) {
+            const float facing = gen_math_dot(plane, n.data());
+            if (gen_math_dot(plane, plane) == 0) {
                 continue; // a sliver at a pole
             }
             EXPECT_GT(facing, 0) << meshes[i].name << " triangle " << t;

@@ -276,8 +276,8 @@ Wo2FaceGroup wo2_box(float width, float height, float depth) {
                 return vertex;
             };
             const Wo2Vertex quad[4] = {corner(-1, -1), corner(1, -1), corner(1, 1), corner(-1, 1)};
-            // Counter-clockwise seen from outside.
-            const int order[2][6] = {{0, 1, 2, 0, 2, 3}, {0, 2, 1, 0, 3, 2}};
+            // Clockwise seen from outside.
+            const int order[2][6] = {{0, 2, 1, 0, 3, 2}, {0, 1, 2, 0, 2, 3}};
             for (int k : order[sign > 0 ? 0 : 1]) {
                 group.vertices.push_back(quad[k]);
             }
@@ -308,8 +308,8 @@ Wo2FaceGroup wo2_cylinder_side(float radius, float height, int segments) {
         const float a = kTurn * static_cast<float>(i) / static_cast<float>(segments);
         const float c = std::cos(a), s = std::sin(a);
         const float u = static_cast<float>(i) / static_cast<float>(segments);
-        group.vertices.push_back(vertex_at(radius * c, 0, radius * s, c, 0, s, u, 0));
         group.vertices.push_back(vertex_at(radius * c, height, radius * s, c, 0, s, u, 1));
+        group.vertices.push_back(vertex_at(radius * c, 0, radius * s, c, 0, s, u, 0));
     }
     return group;
 }
@@ -322,11 +322,11 @@ Wo2FaceGroup wo2_cylinder_caps(float radius, float height, int segments) {
         const float ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
         // The top faces up, the bottom down: opposite windings.
         group.vertices.push_back(vertex_at(0, height, 0, 0, 1, 0, 0.5f, 0.5f));
-        group.vertices.push_back(vertex_at(radius * cb, height, radius * sb, 0, 1, 0, 0, 0));
         group.vertices.push_back(vertex_at(radius * ca, height, radius * sa, 0, 1, 0, 0, 0));
+        group.vertices.push_back(vertex_at(radius * cb, height, radius * sb, 0, 1, 0, 0, 0));
         group.vertices.push_back(vertex_at(0, 0, 0, 0, -1, 0, 0.5f, 0.5f));
-        group.vertices.push_back(vertex_at(radius * ca, 0, radius * sa, 0, -1, 0, 0, 0));
         group.vertices.push_back(vertex_at(radius * cb, 0, radius * sb, 0, -1, 0, 0, 0));
+        group.vertices.push_back(vertex_at(radius * ca, 0, radius * sa, 0, -1, 0, 0, 0));
     }
     return group;
 }
@@ -346,7 +346,7 @@ Wo2FaceGroup wo2_sphere(float radius, int rings, int segments) {
         for (int segment = 0; segment < segments; ++segment) {
             const Wo2Vertex a = point(ring, segment), b = point(ring, segment + 1),
                             c = point(ring + 1, segment), d = point(ring + 1, segment + 1);
-            group.vertices.insert(group.vertices.end(), {a, b, c, b, d, c});
+            group.vertices.insert(group.vertices.end(), {a, c, b, b, c, d});
         }
     }
     return group;
@@ -368,7 +368,7 @@ Wo2FaceGroup wo2_extrusion(const std::vector<std::array<float, 2>> &outline, flo
         const Wo2Vertex b = vertex_at(q[0], 0, q[1], nx, 0, nz, 1, 0);
         const Wo2Vertex c = vertex_at(q[0], height, q[1], nx, 0, nz, 1, 1);
         const Wo2Vertex d = vertex_at(p[0], height, p[1], nx, 0, nz, 0, 1);
-        group.vertices.insert(group.vertices.end(), {a, c, b, a, d, c});
+        group.vertices.insert(group.vertices.end(), {a, b, c, a, c, d});
     }
     return group;
 }
@@ -397,8 +397,8 @@ Wo2FaceGroup wo2_heightfield(const std::vector<float> &heights, int columns, int
         for (int column = 0; column + 1 < columns; ++column) {
             const Wo2Vertex a = at(column, row), b = at(column + 1, row), c = at(column, row + 1),
                             d = at(column + 1, row + 1);
-            // Counter-clockwise seen from above.
-            group.vertices.insert(group.vertices.end(), {a, c, b, b, c, d});
+            // Clockwise seen from above.
+            group.vertices.insert(group.vertices.end(), {a, b, c, b, d, c});
         }
     }
     return group;

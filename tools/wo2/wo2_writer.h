@@ -1,6 +1,10 @@
 // Writes WO2 models from meshes built in code: objects of material groups
 // of face groups, references placing them with matrices and names,
 // materials with their maps. The tests use it, and the course builder will.
+//
+// The format's triangles face the side from which they run clockwise: the
+// engine's planes take the normal (a − b) × (c − a). Every builder here
+// winds its triangles so, and a strip's first triangle too.
 #pragma once
 
 #include <array>

@@ -1,0 +1,62 @@
+// The engine's vector and angle toolkit: three-float vectors, planes of
+// four floats (normal and d, with n·p + d = 0 on the plane), and the angle
+// rules the game's cameras and balls move by. Their constants (3.14, 6.28,
+// 1.57075) are the ones the game was tuned with, not π to full precision.
+#pragma once
+
+struct GEN_LINE {
+    float origin[3];
+    float direction[3]; // unit
+    float length;
+};
+
+float gen_math_dot(const float a[3], const float b[3]);
+void gen_math_cross(float out[3], const float a[3], const float b[3]);
+// A zero vector stays as it is.
+void gen_math_normalize(float v[3]);
+// normalize((a − b) × (c − a)).
+void gen_math_triangle_normal(float out[3], const float a[3], const float b[3], const float c[3]);
+void gen_math_plane_from_points(float plane[4], const float a[3], const float b[3],
+                                const float c[3]);
+void gen_math_plane_from_point_normal(float plane[4], const float point[3], const float normal[3]);
+// Signed: positive on the side the normal points to.
+float gen_math_plane_distance(const float plane[4], const float point[3]);
+// Origin, unit direction and length of the segment from a to b; the two
+// ends may not be equal.
+void gen_math_line_from_points(GEN_LINE *line, const float a[3], const float b[3]);
+// Moves the point by distance along heading a and pitch b (radians).
+void gen_math_move(float point[3], float distance, float a, float b);
+// 2, 4, 8 ... 32768.
+bool gen_math_is_power_of_two(int value);
+
+// Towards the target by |step|, never past it.
+float gen_math_approach(float value, float target, float step);
+// The same the short way round: the value is first brought within half a
+// turn of the target (3.14 radians, or 180 degrees).
+float gen_math_approach_angle(float value, float target, float step, bool degrees);
+// |a − b| less whole turns (6.28 or 360) while above half a turn; a
+// difference just over half a turn comes out negative.
+float gen_math_angle_difference(float a, float b, bool degrees);
+// The angle of the direction from (x0, y0) to (x1, y1), in radians.
+float gen_math_heading(float x0, float y0, float x1, float y1);
+// Wraps the value round into min..max (both included for whole numbers).
+int gen_math_fit_int_min_max(int value, int min, int max);
+float gen_math_fit_float_min_max(float value, float min, float max);
+// The part after the point, in 0..1 for negative values too.
+float gen_math_fraction(float value);
+
+// The point of the segment a–b nearest to p; true when it lies strictly
+// between the ends. A segment shorter than about 0.003 is its start.
+bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
+                                 const float p[3]);
+// Where the ray from origin along the unit direction meets the sphere: the
+// way out when the origin is inside. False when it misses.
+bool gen_math_ray_sphere(const float origin[3], const float direction[3], const float centre[3],
+                         float radius, float *distance);
+
+// Which axis a polygon with this normal is seen along: 0 drops y, 1 drops
+// z, 2 drops x.
+int gen_math_projection_order(const float normal[3]);
+// Even-odd test of the point against the polygon seen along one axis.
+bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
+                             int order);
