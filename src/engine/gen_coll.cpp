@@ -248,12 +248,29 @@ bool vertex_contact(const float vertex[3], float *distance) {
     return true;
 }
 
-// The swept sphere meets the inside of the edge a–b.
+// The point of the line through a and b nearest to p, and where it lies
+// along the line: 0 at a, 1 at b.
+float nearest_on_line(float out[3], const float a[3], const float b[3], const float p[3]) {
+    float ab[3], ap[3];
+    subtract(ab, b, a);
+    subtract(ap, p, a);
+    const float t = gen_math_dot(ap, ab) / gen_math_dot(ab, ab);
+    add_scaled(out, a, ab, t);
+    return t;
+}
+
+// The swept sphere meets the inside of the edge a–b. In the plane P1 that
+// holds the edge and the sweep, the sphere is a circle sliding along the
+// sweep; its point C nearest the edge's line is the one that meets it,
+// where C's path crosses the plane P2 through the line facing the centre.
 bool edge_contact(const float a[3], const float b[3], float *distance, float point[3]) {
     const float *start = query.start;
     const float r = query.radius;
     float edge[3], n1[3], p1[4];
     subtract(edge, b, a);
+    if (gen_math_dot(edge, edge) == 0.0f) {
+        return false;
+    }
     gen_math_cross(n1, query.direction, edge);
     gen_math_normalize(n1);
     gen_math_plane_from_point_normal(p1, b, n1);
@@ -263,9 +280,7 @@ bool edge_contact(const float a[3], const float b[3], float *distance, float poi
     }
     float s1[3], q1[3], d[3];
     add_scaled(s1, start, n1, -h);
-    if (!gen_math_nearest_on_segment(q1, a, b, s1)) {
-        return false;
-    }
+    nearest_on_line(q1, a, b, s1);
     subtract(d, s1, q1);
     gen_math_normalize(d);
     float t;
@@ -287,39 +302,39 @@ bool edge_contact(const float a[3], const float b[3], float *distance, float poi
         return false;
     }
     add_scaled(point, c, query.direction, *distance);
-    return true;
+    // Where the sphere meets the line must be on the edge itself; past its
+    // ends, a corner is met instead, or nothing.
+    float on_line[3];
+    const float along = nearest_on_line(on_line, a, b, point);
+    return along > 0.0f && along < 1.0f;
 }
 
 // The thick ray's candidate point missed the triangle: the sphere may still
-// meet the edge nearest to it, or one of that edge's ends.
-void thick_ray_rim(const GEN_COLL_TRIANGLE &triangle, const Face &face, const float candidate[3],
+// meet one of its edges or corners. Each is tried, and the nearest kept: a
+// sweep at a slant can meet an edge other than the one nearest to where
+// its leading point crosses the plane.
+void thick_ray_rim(const GEN_COLL_TRIANGLE &triangle, const Face &face,
                    const char *list_full_message) {
-    int nearest_edge = 0;
-    float nearest[3] = {}, best = 0;
-    bool interior = false;
+    bool met = false;
+    float best = 0, best_point[3] = {};
+    auto keep = [&](float distance, const float *point) {
+        if (!met || distance < best) {
+            met = true;
+            best = distance;
+            std::memcpy(best_point, point, sizeof best_point);
+        }
+    };
     for (int e = 0; e < 3; ++e) {
-        float q[3];
-        const bool inside =
-            gen_math_nearest_on_segment(q, face.vertices[e], face.vertices[(e + 1) % 3], candidate);
-        const float squared = distance_squared(q, candidate);
-        if (e == 0 || squared < best) {
-            nearest_edge = e;
-            best = squared;
-            interior = inside;
-            std::memcpy(nearest, q, sizeof nearest);
+        float distance, point[3];
+        if (vertex_contact(face.vertices[e], &distance)) {
+            keep(distance, face.vertices[e]);
+        }
+        if (edge_contact(face.vertices[e], face.vertices[(e + 1) % 3], &distance, point)) {
+            keep(distance, point);
         }
     }
-    float distance;
-    if (!interior) {
-        if (vertex_contact(nearest, &distance)) {
-            contact(triangle, distance, nearest, list_full_message);
-        }
-        return;
-    }
-    float point[3];
-    if (edge_contact(face.vertices[nearest_edge], face.vertices[(nearest_edge + 1) % 3], &distance,
-                     point)) {
-        contact(triangle, distance, point, list_full_message);
+    if (met) {
+        contact(triangle, best, best_point, list_full_message);
     }
 }
 
@@ -362,7 +377,7 @@ void ray_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
     if (point_in_face(face, triangle.plane, candidate)) {
         contact(triangle, distance, candidate, kFull);
     } else if (thick) {
-        thick_ray_rim(triangle, face, candidate, kFull);
+        thick_ray_rim(triangle, face, kFull);
     }
 }
 

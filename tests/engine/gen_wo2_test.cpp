@@ -250,13 +250,16 @@ TEST_F(Wo2Test, BuiltMeshesFaceOutAndReadBack) {
             }
             const auto a = vec(face.positions, k[0]), b = vec(face.positions, k[1]),
                        d = vec(face.positions, k[2]);
-            float plane[3];
+            const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            const float e2[3] = {d[0] - a[0], d[1] - a[1], d[2] - a[2]};
+            float area[3], plane[3];
+            gen_math_cross(area, e1, e2);
+            if (gen_math_dot(area, area) < 1e-10f) {
+                continue; // a sliver at a pole
+            }
             gen_math_triangle_normal(plane, a.data(), b.data(), d.data());
             const auto n = vec(face.normals, k[0]);
             const float facing = gen_math_dot(plane, n.data());
-            if (gen_math_dot(plane, plane) == 0) {
-                continue; // a sliver at a pole
-            }
             EXPECT_GT(facing, 0) << meshes[i].name << " triangle " << t;
             if (meshes[i].closed) {
                 const float out =
