@@ -4,6 +4,7 @@
 
 #include "xv.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,13 +34,23 @@ inline void write_input(const char *name, const uint8_t *data, size_t size) {
 
 // Error reports off, the tracker on: whatever the input, nothing may leak.
 struct QuietPlatform {
+    static constexpr int kFaults[3] = {SIGILL, SIGFPE, SIGSEGV};
     XV_ERROR_CONFIG errors{0};
     XV_LIST_CONFIG lists{0};
     XV_MEM_CONFIG memory{0, 256 * 1024};
     XV_STR_CONFIG strings{0};
 
     QuietPlatform() {
+        // The error module's fault reports would take the signals from the
+        // fuzzer, which could then not keep the input that crashed.
+        struct sigaction fuzzer[3];
+        for (int i = 0; i < 3; ++i) {
+            sigaction(kFaults[i], nullptr, &fuzzer[i]);
+        }
         xv_error_init(&errors);
+        for (int i = 0; i < 3; ++i) {
+            sigaction(kFaults[i], &fuzzer[i], nullptr);
+        }
         xv_list_init(&lists);
         xv_mem_init(&memory);
         xv_str_init(&strings);

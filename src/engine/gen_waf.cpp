@@ -335,10 +335,11 @@ void gen_wo2_compute_skeletal(GEN_WO2 *model, const GEN_ANIM_STATE *state, const
         for (uint32_t t = 0; t < targets; ++t) {
             const uint32_t position_at = xv_le32(block + targets_at + t * 8);
             const uint32_t normal_at = xv_le32(block + targets_at + t * 8 + 4);
-            if (position_at + 12 <= vertex_bytes && model->vertex_data) {
+            // In 64 bits: an offset near 4 GB must not wrap round past the check.
+            if (uint64_t{position_at} + 12 <= vertex_bytes && model->vertex_data) {
                 put3(model->vertex_data + position_at, position);
             }
-            if (normal_at + 12 <= vertex_bytes && model->vertex_data) {
+            if (uint64_t{normal_at} + 12 <= vertex_bytes && model->vertex_data) {
                 put3(model->vertex_data + normal_at, normal);
             }
         }

@@ -154,4 +154,17 @@ TEST_F(WafTest, AnIdentityBoneKeepsTheVertexAndAnOverrunIsReported) {
               std::string::npos);
 }
 
+// Offsets near 4 GB must not wrap round the check into the vertex block's
+// neighbours; the one that fits is still written.
+TEST_F(WafTest, TargetsPastTheVertexBlockAreLeftAlone) {
+    write_animation();
+    std::string skeletal;
+    wo2_skin_vertex(&skeletal, {{0, {1, 0, 0, 1}, {0, 1, 0, 0}}},
+                    {{0xFFFFFFF8u, 0xFFFFFFFCu}, {0, 48}});
+    write_model(skeletal);
+    GEN_ANIM_STATE state = {0, 0, 0.25f};
+    gen_wo2_compute_skeletal(&model, &state, &waf);
+    EXPECT_FLOAT_EQ(skinned_x(), 3.0f);
+}
+
 } // namespace

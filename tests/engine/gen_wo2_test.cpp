@@ -202,6 +202,32 @@ TEST_F(Wo2Test, ThePoolHandsOutFreeRecordsAndFindsThemByName) {
     EXPECT_NE(errors().find("gen_wo2_init: already inited"), std::string::npos);
 }
 
+// A face group counts its vertices in 16 bits: the writer cuts longer ones
+// into pieces that keep every triangle, and a strip's winding.
+TEST_F(Wo2Test, LongFaceGroupsAreWrittenInPieces) {
+    Wo2Model written;
+    Wo2MaterialGroup group;
+    group.faces = {wo2_heightfield(std::vector<float>(160 * 160), 160, 160, 1),
+                   wo2_cylinder_side(1, 1, 40000)};
+    written.objects.push_back({"big", {group}});
+    load(written);
+    ASSERT_EQ(errors(), "");
+    const GEN_WO2_MATERIAL_GROUP &read = model.internal_references[0].material_groups[0];
+    int list = 0, strip = 0;
+    for (int f = 0; f < read.num_face_groups; ++f) {
+        const GEN_WO2_FACE_GROUP &face = read.face_groups[f];
+        if (face.properties & GEN_WO2_STRIP) {
+            EXPECT_EQ(strip % 2, 0) << "each piece starts on an even triangle";
+            strip += face.num_vertices - 2;
+        } else {
+            list += face.num_vertices / 3;
+        }
+    }
+    EXPECT_EQ(read.num_face_groups, 5);
+    EXPECT_EQ(list, 159 * 159 * 2);
+    EXPECT_EQ(strip, 80000);
+}
+
 // Every builder's triangles face, by the engine's own plane rule, the side
 // their normals point to, and the closed ones face out; read back through
 // the reader.

@@ -117,6 +117,35 @@ void put_map(std::string &out, float amount, const std::string &name) {
     out += '\0';
 }
 
+// A face group holds at most 65,535 vertices: longer ones are written as
+// several. Lists are cut between triangles; strips overlap by two vertices
+// and are cut where a triangle of the same parity starts, so that every
+// piece winds as the whole did.
+std::vector<Wo2FaceGroup> pieces(const std::vector<Wo2FaceGroup> &faces) {
+    constexpr size_t kMost = 65535;
+    std::vector<Wo2FaceGroup> out;
+    for (const Wo2FaceGroup &face : faces) {
+        if (face.vertices.size() <= kMost) {
+            out.push_back(face);
+            continue;
+        }
+        const size_t step = face.strip ? kMost - 3 : kMost; // even, or whole triangles
+        for (size_t first = 0; first < face.vertices.size(); first += step) {
+            const size_t last =
+                std::min(face.vertices.size(), first + (face.strip ? step + 2 : step));
+            Wo2FaceGroup piece;
+            piece.strip = face.strip;
+            piece.vertices.assign(face.vertices.begin() + static_cast<long>(first),
+                                  face.vertices.begin() + static_cast<long>(last));
+            out.push_back(std::move(piece));
+            if (last == face.vertices.size()) {
+                break;
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::string wo2_write(const Wo2Model &model) {
@@ -128,12 +157,13 @@ std::string wo2_write(const Wo2Model &model) {
         Bounds bounds;
         std::string groups;
         for (const Wo2MaterialGroup &group : object.groups) {
+            const std::vector<Wo2FaceGroup> faces = pieces(group.faces);
             put8(groups, static_cast<uint8_t>((group.normals ? 1 : 0) | (group.uvs ? 2 : 0) |
                                               (group.colours ? 4 : 0)));
             put16(groups, group.material);
-            put16(groups, static_cast<uint16_t>(group.faces.size()));
+            put16(groups, static_cast<uint16_t>(faces.size()));
             put16(groups, 0);
-            for (const Wo2FaceGroup &face : group.faces) {
+            for (const Wo2FaceGroup &face : faces) {
                 for (const Wo2Vertex &v : face.vertices) {
                     bounds.add(v.position);
                 }
