@@ -141,12 +141,13 @@ Engine &engine() {
     return instance;
 }
 
-// Ball positions near the ground, and where each one's sweep ends.
+// Ball positions near the ground, their centres above it (the ground is
+// one-sided for us and two-sided for Bullet), and where each sweep ends.
 struct Positions {
     std::vector<btVector3> start, end;
     Positions() {
         std::mt19937 random(5);
-        std::uniform_real_distribution<float> across(0.5f, kSide - 0.5f), above(-0.05f, 0.35f),
+        std::uniform_real_distribution<float> across(0.5f, kSide - 0.5f), above(0.05f, 0.35f),
             heading(0, 6.2831853f);
         for (int i = 0; i < kQueries; ++i) {
             const float x = across(random), z = across(random);

@@ -5,6 +5,7 @@
 #include "gen_math.h"
 #include "gen_wo2.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -140,16 +141,6 @@ bool query_meets_box(const float lo[3], const float hi[3]) {
     }
 }
 
-void face_box(const Face &face, float lo[3], float hi[3]) {
-    for (int i = 0; i < 3; ++i) {
-        lo[i] = hi[i] = face.vertices[0][i];
-        for (int k = 1; k < 3; ++k) {
-            lo[i] = std::fmin(lo[i], face.vertices[k][i]);
-            hi[i] = std::fmax(hi[i], face.vertices[k][i]);
-        }
-    }
-}
-
 // Keeps the contact when it is the first or the nearest so far, lists it
 // when asked, and says whether the search goes on.
 void contact(const GEN_COLL_TRIANGLE &triangle, float distance, const float *point,
@@ -192,10 +183,9 @@ void sphere_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
     }
     const float *centre = query.start;
     const float r = query.radius;
-    float lo[3], hi[3], sphere_lo[3], sphere_hi[3];
-    face_box(face, lo, hi);
+    float sphere_lo[3], sphere_hi[3];
     grow(centre, centre, r, sphere_lo, sphere_hi);
-    if (!boxes_overlap(lo, hi, sphere_lo, sphere_hi)) {
+    if (!boxes_overlap(triangle.box_min, triangle.box_max, sphere_lo, sphere_hi)) {
         return;
     }
     const float d = gen_math_plane_distance(triangle.plane, centre);
@@ -348,8 +338,7 @@ void ray_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
     const bool thick = query.kind == THICK_RAY;
     const float r = thick ? query.radius : 0.0f;
     float lo[3], hi[3];
-    face_box(face, lo, hi);
-    grow(lo, hi, r, lo, hi);
+    grow(triangle.box_min, triangle.box_max, r, lo, hi);
     if (!segment_meets_box(lo, hi)) {
         return;
     }
@@ -387,9 +376,7 @@ void box_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
         query.stop = true;
         return;
     }
-    float lo[3], hi[3];
-    face_box(face, lo, hi);
-    if (boxes_overlap(lo, hi, query.box_min, query.box_max)) {
+    if (boxes_overlap(triangle.box_min, triangle.box_max, query.box_min, query.box_max)) {
         contact(triangle, 0.0f, nullptr, "gen_coll_aabb_face: collision list is way too big");
     }
 }
@@ -409,6 +396,13 @@ bool prepare(const GEN_WO2 *model, GEN_COLL_TRIANGLE &triangle) {
     }
     gen_math_plane_from_points(triangle.plane, triangle.vertices[0], triangle.vertices[1],
                                triangle.vertices[2]);
+    for (int axis = 0; axis < 3; ++axis) {
+        triangle.box_min[axis] = triangle.box_max[axis] = triangle.vertices[0][axis];
+        for (int k = 1; k < 3; ++k) {
+            triangle.box_min[axis] = std::min(triangle.box_min[axis], triangle.vertices[k][axis]);
+            triangle.box_max[axis] = std::max(triangle.box_max[axis], triangle.vertices[k][axis]);
+        }
+    }
     triangle.face_vertices = 3;
     triangle.cached = 1;
     return true;

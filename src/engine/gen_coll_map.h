@@ -36,6 +36,9 @@ struct GEN_COLL_TRIANGLE {
     uint8_t cached;
     uint8_t collision_type;
     uint16_t face_vertices; // of the cached face: 3
+    // Not in the file: the cached vertices' box, so that a query can pass
+    // over a triangle with six comparisons.
+    float box_min[3], box_max[3];
 };
 
 struct GEN_COLL_NODE {
