@@ -55,6 +55,8 @@ FormatBuffer buffer;
 bool error_reported = false;
 bool error_file_written = false;
 bool history_written = false;
+// Kept open between lines: a model's load traces hundreds of them.
+FILE *history = nullptr;
 
 // Formats into the buffer, doubling it until the message leaves a byte free.
 const char *format_message(const char *format, va_list arguments) {
@@ -101,6 +103,10 @@ void gen_info_init() {
 
 void gen_info_deinit() {
     buffer.release();
+    if (history) {
+        fclose(history);
+        history = nullptr;
+    }
 }
 
 void gen_error(const char *format, ...) {
@@ -126,13 +132,16 @@ void gen_history(const char *format, ...) {
     const char *message = format_message(format, arguments);
     va_end(arguments);
 
-    FILE *file = open_log(kHistoryFile, &history_written);
-    if (!file) {
+    if (!history) {
+        history = open_log(kHistoryFile, &history_written);
+    }
+    if (!history) {
         gen_error("gen_history: cant create or modify history file: %s", kHistoryFile);
         return;
     }
-    fputs(message, file);
-    fclose(file);
+    // Each line reaches the file at once, for a crash to leave it behind.
+    fputs(message, history);
+    fflush(history);
 }
 
 void gen_message(const char *format, ...) {
