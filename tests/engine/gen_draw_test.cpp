@@ -99,6 +99,26 @@ TEST_F(DrawTest, AnOpaqueMaterialBelowHalfOpacityIsCutAway) {
     EXPECT_NEAR(centre()[0], 200, 3);
 }
 
+// A lit node takes its colour from the lights near it over the black
+// ambient: the red texture under an orange light keeps its red, an eighth
+// as much green (texture 50/200 times light 0.5) and no blue.
+TEST_F(DrawTest, ALitReferenceTakesTheColourOfAPointLight) {
+    make_box("box", "box");
+    xv_3d_world_get_node_pointer(&world, 0)->flags |= XV_3D_NODE_LIT;
+    EXPECT_EQ(centre()[0], 0) << "no light, black ambient";
+    XV_3D_LIGHT light{XV_3D_LIGHT_DIFFUSE, {0, 0, 3}, {1, 0.5f, 0}, {}, 1, 20};
+    const int32_t number = xv_3d_light_add(&world, &light);
+    const auto lit = centre();
+    EXPECT_GT(lit[0], 60);
+    EXPECT_NEAR(lit[1], lit[0] / 8.0, 4);
+    EXPECT_EQ(lit[2], 0);
+    // Moved far beyond its range, it lights nothing.
+    light.position[2] = 40;
+    xv_3d_light_set(&world, number, &light);
+    EXPECT_EQ(centre()[0], 0);
+    EXPECT_EQ(errors(), "");
+}
+
 TEST_F(DrawTest, AReferenceOutsideItsDistanceBandIsNotDrawn) {
     // The box's centre lies 4 beyond the near plane.
     make_box("box#cust 0 3", "box");
