@@ -3,6 +3,8 @@
 // starting the game to its first presented frame. Run it where the game
 // runs (make bench under Xvfb: DISPLAY set, or SDL's offscreen driver).
 #include "gen.h"
+#include "picture_writer.h"
+#include "wo2_writer.h"
 #include "xv.h"
 
 #include <benchmark/benchmark.h>
@@ -19,25 +21,66 @@ extern char **environ;
 
 namespace {
 
-void BM_FramesWithAPicture(benchmark::State &state) {
+// The platform, an 800×600 OpenGL window and the engine's drawing on it.
+struct FrameBench {
     XV_ERROR_CONFIG errors{0};
     XV_LIST_CONFIG lists{0};
-    XV_MEM_CONFIG memory{0, 16 << 20};
-    xv_error_init(&errors);
-    xv_list_init(&lists);
-    xv_mem_init(&memory);
-    OS_WINDOW window = os_window_create("bench", OS_CENTRED, OS_CENTRED, 800, 600,
-                                        OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, os_def_window_proc);
-    if (!window) {
+    XV_MEM_CONFIG memory{0, 64 << 20};
+    XV_IO_CONFIG files{0, nullptr, nullptr};
+    OS_WINDOW window = nullptr;
+    char renderer[256] = "", vendor[256] = "";
+
+    FrameBench() {
+        xv_error_init(&errors);
+        xv_list_init(&lists);
+        xv_mem_init(&memory);
+        xv_io_init(&files);
+        window = os_window_create("bench", OS_CENTRED, OS_CENTRED, 800, 600,
+                                  OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, os_def_window_proc);
+        if (!window) {
+            return;
+        }
+        XV_RECT area = {0, 0, 800, 600};
+        gen_wrap_3d_init(window, &area, renderer, vendor);
+        gen_wrap_register();
+        xv_3d_engine_init();
+    }
+    ~FrameBench() {
+        if (window) {
+            xv_3d_engine_deinit();
+            gen_gl_deinit();
+            gen_info_deinit();
+            xv_dsp_3d_interface_set(nullptr);
+            os_window_destroy(window);
+        }
+        xv_io_deinit();
+        xv_mem_deinit();
+        xv_list_deinit();
+        xv_error_deinit();
+    }
+    FrameBench(const FrameBench &) = delete;
+    FrameBench &operator=(const FrameBench &) = delete;
+
+    // Shows the frame drawn and takes the window's messages.
+    static void present() {
+        xv_dsp_3d_interface()->display_update();
+        OS_MSG message;
+        while (os_peek_message(&message, 1)) {
+        }
+    }
+    void report(benchmark::State &state) const {
+        state.counters["frames_per_second"] = benchmark::Counter(
+            static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        state.SetLabel(renderer);
+    }
+};
+
+void BM_FramesWithAPicture(benchmark::State &state) {
+    FrameBench bench;
+    if (!bench.window) {
         state.SkipWithError("no OpenGL window");
         return;
     }
-    XV_RECT area = {0, 0, 800, 600};
-    char renderer[256], vendor[256];
-    gen_wrap_3d_init(window, &area, renderer, vendor);
-    gen_wrap_register();
-    gen_tex_init();
-    gen_bit_list_init();
     XV_BITMAP picture;
     XV_RECT size = {0, 0, 640, 480};
     xv_bit_alloc(&picture, &size, XV_BIT_BPP32);
@@ -48,27 +91,95 @@ void BM_FramesWithAPicture(benchmark::State &state) {
     XV_RECT to = {80, 60, 640, 480};
     for (auto _ : state) {
         xv_dsp_3d_interface()->bit_3d_put(&picture, &to, nullptr, 0);
-        xv_dsp_3d_interface()->display_update();
-        OS_MSG message;
-        while (os_peek_message(&message, 1)) {
-        }
+        FrameBench::present();
     }
-    state.counters["frames_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.SetLabel(renderer);
+    bench.report(state);
     xv_dsp_3d_interface()->bit_3d_free(&picture);
     xv_bit_free(&picture);
-    gen_bit_list_deinit();
-    gen_tex_deinit();
-    gen_gl_deinit();
-    gen_info_deinit();
-    xv_dsp_3d_interface_set(nullptr);
-    os_window_destroy(window);
-    xv_mem_deinit();
-    xv_list_deinit();
-    xv_error_deinit();
 }
 BENCHMARK(BM_FramesWithAPicture)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// A textured course of 51,200 triangles: 100 tiles of 512 in a 10 × 10
+// grid, in four materials with a texture each, in turn, so that the tiles
+// of one texture are not next to each other in the model.
+std::string scene_file() {
+    const auto directory = std::filesystem::temp_directory_path() / "bench_scene";
+    std::filesystem::create_directories(directory);
+    Wo2Model model;
+    std::vector<float> heights(17 * 17);
+    for (size_t i = 0; i < heights.size(); ++i) {
+        heights[i] = 0.05f * static_cast<float>(i % 7);
+    }
+    for (int m = 0; m < 4; ++m) {
+        test::PngPicture png;
+        png.width = png.height = 64;
+        for (uint32_t i = 0; i < 64 * 64; ++i) {
+            png.rows.insert(png.rows.end(), {static_cast<uint8_t>(60 * m), static_cast<uint8_t>(i),
+                                             static_cast<uint8_t>(i / 64 * 4)});
+        }
+        const std::string name = "tile" + std::to_string(m);
+        std::ofstream(directory / (name + ".png"), std::ios::binary) << test::encode_png(png);
+        Wo2Material material;
+        material.maps[0] = name + ".tga";
+        model.materials.push_back(material);
+        Wo2MaterialGroup group;
+        group.material = static_cast<uint16_t>(m + 1);
+        group.faces.push_back(wo2_heightfield(heights, 17, 17, 1));
+        model.objects.push_back({name, {group}});
+    }
+    for (int i = 0; i < 100; ++i) {
+        Wo2Reference r{i % 4, "tile"};
+        r.matrix[12] = static_cast<float>(i % 10) * 16 - 80;
+        r.matrix[14] = static_cast<float>(i / 10) * 16 - 80;
+        model.references.push_back(r);
+    }
+    const std::string file = (directory / "scene.wo2").string();
+    std::ofstream(file, std::ios::binary) << wo2_write(model);
+    return file;
+}
+
+void without_draw_lists(XV_3D_NODE *node) {
+    node->model->header.properties &= ~GEN_WO2_DRAW_LISTS;
+}
+
+// Frames of the whole course in view, drawn through the per-texture draw
+// lists (argument 1) or reference by reference (0).
+void BM_SceneFrames(benchmark::State &state) {
+    FrameBench bench;
+    if (!bench.window) {
+        state.SkipWithError("no OpenGL window");
+        return;
+    }
+    const std::string file = scene_file();
+    GEN_WO2 model{};
+    gen_wo2_load(&model, file.c_str());
+    XV_3D_WORLD world{};
+    xv_3d_world_init(&world);
+    xv_3d_world_add_node(&world, &model, state.range(0) ? nullptr : without_draw_lists);
+    XV_3D_CAMERA camera{};
+    xv_3d_world_get_camera(&world, &camera);
+    camera.rotation[0] = 50;
+    camera.scale[0] = camera.scale[1] = camera.scale[2] = 1;
+    camera.near_plane = 1, camera.far_plane = 1000, camera.aspect = 800.0f / 600;
+    const float centre[3] = {0, 0, 0};
+    xv_3d_camera_orbit(&camera, centre, 150);
+    xv_3d_world_set_camera(&world, &camera);
+    for (auto _ : state) {
+        xv_dsp_3d_interface()->screen_clear();
+        xv_3d_world_render(&world);
+        FrameBench::present();
+    }
+    bench.report(state);
+    state.counters["triangles"] = 100 * 512;
+    xv_3d_world_deinit(&world);
+    gen_wo2_free(&model);
+}
+BENCHMARK(BM_SceneFrames)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0)
+    ->UseRealTime();
 
 std::string read_all(const std::string &path) {
     std::ifstream file(path);
