@@ -13,7 +13,7 @@
 //               btCollisionWorld::convexSweepTest with the closest hit.
 // "items_per_second" is queries a second; "hits" counts the queries that
 // met something, so that the two sides can be seen to do the same work.
-#include "gen.h"
+#include "bench_engine.h"
 #include "wo2_writer.h"
 
 #include <benchmark/benchmark.h>
@@ -95,26 +95,15 @@ Wo2Model course() {
     return model;
 }
 
+// The course loaded and its map built, once for every benchmark.
 struct Engine {
-    XV_ERROR_CONFIG errors{0};
-    XV_LIST_CONFIG lists{0};
-    XV_MEM_CONFIG memory{0, 64 * 1024 * 1024};
-    XV_STR_CONFIG strings{0};
-    XV_IO_CONFIG files{0, nullptr, nullptr};
+    BenchEngine started;
     GEN_WO2 model{};
     GEN_COLL_MAP map{};
     std::vector<float> vertices; // world space, three per triangle
     std::vector<int> indices;
 
     Engine() {
-        xv_error_init(&errors);
-        xv_list_init(&lists);
-        xv_mem_init(&memory);
-        xv_str_init(&strings);
-        xv_io_init(&files);
-        gen_info_init();
-        gen_tex_init();
-        gen_wo2_init();
         const auto directory = std::filesystem::temp_directory_path() / "bench_coll";
         std::filesystem::create_directories(directory);
         const std::string file = (directory / "course.wo2").string();

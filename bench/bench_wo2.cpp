@@ -1,6 +1,6 @@
 // Loading a 100,000-triangle WO2 model from disk, against reading the same
 // file with plain fread: "mb_per_second" for both.
-#include "gen.h"
+#include "bench_engine.h"
 #include "wo2_writer.h"
 
 #include <benchmark/benchmark.h>
@@ -36,36 +36,9 @@ std::string model_file() {
     return path;
 }
 
-struct Engine {
-    XV_ERROR_CONFIG errors{0};
-    XV_LIST_CONFIG lists{0};
-    XV_MEM_CONFIG memory{0, 64 * 1024 * 1024};
-    XV_STR_CONFIG strings{0};
-    XV_IO_CONFIG files{0, nullptr, nullptr};
-    Engine() {
-        xv_error_init(&errors);
-        xv_list_init(&lists);
-        xv_mem_init(&memory);
-        xv_str_init(&strings);
-        xv_io_init(&files);
-        gen_info_init();
-        gen_tex_init();
-        gen_wo2_init();
-    }
-    ~Engine() {
-        gen_wo2_deinit();
-        gen_tex_deinit();
-        gen_info_deinit();
-        xv_io_deinit();
-        xv_str_deinit();
-        xv_mem_deinit();
-        xv_list_deinit();
-    }
-};
-
 void BM_LoadWo2(benchmark::State &state) {
     const std::string file = model_file();
-    Engine engine;
+    BenchEngine engine;
     GEN_WO2 model{};
     for (auto _ : state) {
         gen_wo2_load(&model, file.c_str());

@@ -1,6 +1,5 @@
 // WAF animations read back, and skinning with blended bone matrices.
-#include "test_support.h"
-#include "wo2_writer.h"
+#include "model_test.h"
 
 #include "gen.h"
 
@@ -16,23 +15,13 @@ std::array<float, 16> translation(float x) {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, 0, 0, 1};
 }
 
-class WafTest : public test::FileLayerTest {
+class WafTest : public test::ModelTest {
   protected:
-    void SetUp() override {
-        FileLayerTest::SetUp();
-        gen_info_init();
-        gen_tex_init();
-        gen_wo2_init();
-    }
     void TearDown() override {
-        gen_wo2_free(&model);
         if (waf.in_use) {
             gen_waf_free(&waf);
         }
-        gen_wo2_deinit();
-        gen_tex_deinit();
-        gen_info_deinit();
-        FileLayerTest::TearDown();
+        ModelTest::TearDown();
     }
     // Ten frames of one bone, frame f moving it f along x; animations
     // "walk" over frames 0..8 and "Run" over 5..9.
@@ -76,7 +65,6 @@ class WafTest : public test::FileLayerTest {
     }
 
     GEN_WAF waf{};
-    GEN_WO2 model{};
 };
 
 TEST_F(WafTest, AFileIsItsHeaderAnimationsAndMatrices) {

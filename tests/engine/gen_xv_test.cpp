@@ -1,7 +1,6 @@
 // The world's nodes, the reference matrices of models and the matrix
 // toolkit, on a model our writer makes.
-#include "test_support.h"
-#include "wo2_writer.h"
+#include "model_test.h"
 
 #include "gen.h"
 
@@ -21,13 +20,10 @@ void expect_matrix(const float *m, std::initializer_list<float> wanted, const ch
     }
 }
 
-class WorldTest : public test::FileLayerTest {
+class WorldTest : public test::ModelTest {
   protected:
     void SetUp() override {
-        FileLayerTest::SetUp();
-        gen_info_init();
-        gen_tex_init();
-        gen_wo2_init();
+        ModelTest::SetUp();
         Wo2Model written;
         Wo2MaterialGroup plain, painted;
         painted.material = 2;
@@ -43,15 +39,9 @@ class WorldTest : public test::FileLayerTest {
     }
     void TearDown() override {
         xv_3d_world_deinit(&world);
-        gen_wo2_free(&model);
         xv_3d_set_rotation_order(0);
-        gen_wo2_deinit();
-        gen_tex_deinit();
-        gen_info_deinit();
-        FileLayerTest::TearDown();
+        ModelTest::TearDown();
     }
-    std::string errors() const { return read_file("error.txt"); }
-    GEN_WO2 model{};
     XV_3D_WORLD world{};
 };
 
