@@ -62,7 +62,6 @@ struct BuildList {
 };
 
 struct Builder {
-    const GEN_WO2 *model;
     GEN_COLL_MAP *map;
     bool failed = false;
 };
@@ -519,7 +518,7 @@ void gen_wo2_coll_map_build(GEN_WO2 *model, GEN_COLL_MAP *coll_map, uint32_t max
     *coll_map = GEN_COLL_MAP{};
     coll_map->max_triangles_per_node = max_triangles_per_node;
     coll_map->max_depth = max_depth;
-    Builder builder{model, coll_map};
+    Builder builder{coll_map};
     BuildList root;
     builder.failed = !gather(model, root);
     tight_box(root, root.box_min, root.box_max);
