@@ -228,38 +228,42 @@ void BM_BuildBullet(benchmark::State &state) {
 }
 BENCHMARK(BM_BuildBullet)->Unit(benchmark::kMillisecond);
 
+// Runs the query at every position each iteration; the query says whether
+// it met something.
+template <typename Query>
+void run_queries(benchmark::State &state, Query query) {
+    int hits = 0;
+    for (auto _ : state) {
+        hits = 0;
+        for (int i = 0; i < kQueries; ++i) {
+            hits += query(i);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kQueries);
+    state.counters["hits"] = hits;
+}
+
 void BM_SphereOurs(benchmark::State &state) {
     Engine &e = engine();
     const Positions &p = positions();
     gen_coll_set_flags(GEN_COLL_NEAREST);
-    int hits = 0;
-    for (auto _ : state) {
-        hits = 0;
-        for (const btVector3 &c : p.start) {
-            hits += gen_coll_sphere_wo2(c.x(), c.y(), c.z(), kBall, &e.model, &e.map);
-        }
-    }
+    run_queries(state, [&](int i) {
+        const btVector3 &c = p.start[i];
+        return gen_coll_sphere_wo2(c.x(), c.y(), c.z(), kBall, &e.model, &e.map);
+    });
     gen_coll_set_flags(0);
-    state.SetItemsProcessed(state.iterations() * kQueries);
-    state.counters["hits"] = hits;
 }
 BENCHMARK(BM_SphereOurs)->Unit(benchmark::kMillisecond);
 
 void BM_SphereBullet(benchmark::State &state) {
     BulletWorld &b = bullet();
     const Positions &p = positions();
-    int hits = 0;
-    for (auto _ : state) {
-        hits = 0;
-        for (const btVector3 &c : p.start) {
-            b.probe.getWorldTransform().setOrigin(c);
-            DeepestContact result;
-            b.world.contactTest(&b.probe, result);
-            hits += result.hit && result.depth < 0; // touching within Bullet's margin is not
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kQueries);
-    state.counters["hits"] = hits;
+    run_queries(state, [&](int i) {
+        b.probe.getWorldTransform().setOrigin(p.start[i]);
+        DeepestContact result;
+        b.world.contactTest(&b.probe, result);
+        return result.hit && result.depth < 0; // touching within Bullet's margin is not
+    });
 }
 BENCHMARK(BM_SphereBullet)->Unit(benchmark::kMillisecond);
 
@@ -267,40 +271,28 @@ void BM_ThickRayOurs(benchmark::State &state) {
     Engine &e = engine();
     const Positions &p = positions();
     gen_coll_set_flags(GEN_COLL_NEAREST);
-    int hits = 0;
-    for (auto _ : state) {
-        hits = 0;
-        for (int i = 0; i < kQueries; ++i) {
-            const float start[3] = {p.start[i].x(), p.start[i].y(), p.start[i].z()};
-            const float end[3] = {p.end[i].x(), p.end[i].y(), p.end[i].z()};
-            hits += gen_coll_ray_wo2(start, end, kBall, &e.model, &e.map);
-        }
-    }
+    run_queries(state, [&](int i) {
+        const float start[3] = {p.start[i].x(), p.start[i].y(), p.start[i].z()};
+        const float end[3] = {p.end[i].x(), p.end[i].y(), p.end[i].z()};
+        return gen_coll_ray_wo2(start, end, kBall, &e.model, &e.map);
+    });
     gen_coll_set_flags(0);
-    state.SetItemsProcessed(state.iterations() * kQueries);
-    state.counters["hits"] = hits;
 }
 BENCHMARK(BM_ThickRayOurs)->Unit(benchmark::kMillisecond);
 
 void BM_ThickRayBullet(benchmark::State &state) {
     BulletWorld &b = bullet();
     const Positions &p = positions();
-    int hits = 0;
-    for (auto _ : state) {
-        hits = 0;
-        for (int i = 0; i < kQueries; ++i) {
-            btTransform from, to;
-            from.setIdentity();
-            to.setIdentity();
-            from.setOrigin(p.start[i]);
-            to.setOrigin(p.end[i]);
-            btCollisionWorld::ClosestConvexResultCallback result(p.start[i], p.end[i]);
-            b.world.convexSweepTest(&b.ball, from, to, result);
-            hits += result.hasHit();
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * kQueries);
-    state.counters["hits"] = hits;
+    run_queries(state, [&](int i) {
+        btTransform from, to;
+        from.setIdentity();
+        to.setIdentity();
+        from.setOrigin(p.start[i]);
+        to.setOrigin(p.end[i]);
+        btCollisionWorld::ClosestConvexResultCallback result(p.start[i], p.end[i]);
+        b.world.convexSweepTest(&b.ball, from, to, result);
+        return result.hasHit();
+    });
 }
 BENCHMARK(BM_ThickRayBullet)->Unit(benchmark::kMillisecond);
 
