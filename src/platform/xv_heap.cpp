@@ -177,6 +177,7 @@ void Heap::take(uint32_t offset, uint32_t size) {
     if (taken.size <= size + kBlockHeaderSize) {
         statistics_.free -= taken.size;
         note_use(taken.size);
+        note_previous(taken.next, false);
     } else {
         // The rest becomes a free block right after the first size bytes.
         uint32_t rest_offset = offset + kBlockHeaderSize + size;
@@ -211,14 +212,16 @@ bool Heap::release(void *data) {
 
 void Heap::release_block(uint32_t offset) {
     BlockHeader &released = block(offset);
+    bool previous_free = released.next_free == kPreviousFree;
     released.magic = kBlockFreeMagic;
     released.data = offset + kBlockHeaderSize;
     released.spare[0] = released.spare[1] = 0;
+    released.next_free = 0;
     statistics_.free += released.size;
     note_use(-int64_t{released.size});
 
     uint32_t merged = offset;
-    if (released.previous && block(released.previous).magic == kBlockFreeMagic) {
+    if (previous_free) {
         merged = released.previous;
         bin_remove(merged);
         absorb_next(merged);
@@ -231,8 +234,18 @@ void Heap::release_block(uint32_t offset) {
         absorb_next(merged);
         statistics_.free += kBlockHeaderSize;
         note_use(-int64_t{kBlockHeaderSize});
+    } else {
+        note_previous(next, true);
     }
     bin_insert(merged);
+}
+
+// Tells the block at offset, if it is in use, whether the one before it is
+// free. A free block needs no telling: two free blocks are never neighbours.
+void Heap::note_previous(uint32_t offset, bool free) {
+    if (offset && block(offset).magic == kBlockUsedMagic) {
+        block(offset).next_free = free ? kPreviousFree : 0;
+    }
 }
 
 // Joins the following block, which is free and out of its size bin, to this one.
@@ -301,6 +314,7 @@ void *Heap::resize(void *data, uint64_t size, uint32_t align_mask, uint32_t lead
         uint32_t absorbed = block(next).size;
         bin_remove(next);
         absorb_next(offset);
+        note_previous(current.next, false);
         statistics_.free -= absorbed;
         note_use(absorbed);
         if (current.size - n >= kSplitExcess) {
@@ -352,17 +366,31 @@ uint32_t Heap::find(const void *data) const {
         header.next != (after < end ? after : 0)) {
         return 0;
     }
-    if (header.previous
-            ? header.previous < header.region + kRegionHeaderSize ||
-                  uint64_t{header.previous} + kBlockHeaderSize > offset ||
-                  !sound_neighbour(header.previous) || block(header.previous).next != offset
-            : offset != header.region + kRegionHeaderSize) {
+    if (!sound_previous(offset, header)) {
         return 0;
     }
     if (header.next && (after + kBlockHeaderSize > end || !sound_neighbour(header.next))) {
         return 0;
     }
     return offset;
+}
+
+// The previous neighbour's header is read only when the block says it is
+// free, to merge with it: then it must be a sound free block that leads here.
+bool Heap::sound_previous(uint32_t offset, const BlockHeader &header) const {
+    if (header.previous_free || header.next_free > kPreviousFree) {
+        return false;
+    }
+    if (!header.previous) {
+        return offset == header.region + kRegionHeaderSize && !header.next_free;
+    }
+    if (header.previous < header.region + kRegionHeaderSize ||
+        uint64_t{header.previous} + kBlockHeaderSize > offset) {
+        return false;
+    }
+    return !header.next_free ||
+           (sound_neighbour(header.previous) && block(header.previous).magic == kBlockFreeMagic &&
+            block(header.previous).next == offset);
 }
 
 // The end of the region at offset, or 0 when that is not a sound region.
@@ -509,6 +537,7 @@ HeapCheck Heap::check() const {
 HeapCheck Heap::check_region(uint32_t offset, uint32_t *free_blocks) const {
     uint64_t end = region_end(offset);
     uint32_t previous = 0;
+    bool previous_free = false;
     for (uint64_t at = offset + kRegionHeaderSize; at < end;) {
         if (at + kBlockHeaderSize > end) {
             return HeapCheck::damaged_block;
@@ -521,7 +550,16 @@ HeapCheck Heap::check_region(uint32_t offset, uint32_t *free_blocks) const {
             after > end || header.next != (after < end ? after : 0)) {
             return HeapCheck::damaged_block;
         }
-        *free_blocks += header.magic == kBlockFreeMagic;
+        bool free = header.magic == kBlockFreeMagic;
+        // Two free neighbours mean a merge was lost; a block in use must know
+        // whether the one before it is free.
+        if (free
+                ? previous_free
+                : header.next_free != (previous_free ? kPreviousFree : 0) || header.previous_free) {
+            return HeapCheck::damaged_block;
+        }
+        *free_blocks += free;
+        previous_free = free;
         previous = here;
         at = after;
     }

@@ -22,6 +22,7 @@ namespace xv {
 inline constexpr uint32_t kRegionMagic = 0x27EFCDAB;
 inline constexpr uint32_t kBlockUsedMagic = 0x12EFCDAB;
 inline constexpr uint32_t kBlockFreeMagic = 0xFFEFCDAB;
+inline constexpr uint32_t kPreviousFree = 1;
 inline constexpr uint32_t kRegionHeaderSize = 32;
 inline constexpr uint32_t kBlockHeaderSize = 44;
 inline constexpr uint32_t kDataAlignment = 16;
@@ -53,7 +54,10 @@ struct BlockHeader {
     uint32_t region;
     uint32_t next; // neighbours in the region, in address order
     uint32_t previous;
-    // Neighbours in the free list of the block's size bin (below).
+    // A free block: its neighbours in the free list of its size bin. A block
+    // in use keeps kPreviousFree in next_free when the block before it is
+    // free, so that a free learns whether to merge backwards without reading
+    // that header, far off in a cold cache line; previous_free stays zero.
     uint32_t next_free;
     uint32_t previous_free;
     uint32_t self; // the header's own offset
@@ -165,6 +169,8 @@ class Heap {
     }
     uint64_t region_end(uint32_t offset) const;
     bool sound_neighbour(uint32_t offset) const;
+    bool sound_previous(uint32_t offset, const BlockHeader &header) const;
+    void note_previous(uint32_t offset, bool free);
 
     bool add_region(uint64_t size);
     void link_data(uint32_t block, uint32_t data);

@@ -147,6 +147,11 @@ TEST_F(HeapTest, EveryChoiceOfARandomRunFollowsTheRule) {
                 ASSERT_EQ(free_sizes[header(heap, data)], chosen) << "request " << n;
             }
             live.push_back(data);
+        } else if (random() % 2) {
+            // Resizing grows into free neighbours, splits and moves blocks.
+            size_t victim = random() % live.size();
+            live[victim] = heap.resize(live[victim], random() % 1500);
+            ASSERT_NE(live[victim], nullptr);
         } else {
             size_t victim = random() % live.size();
             ASSERT_TRUE(heap.release(live[victim]));
@@ -278,6 +283,32 @@ TEST_F(HeapTest, ForeignRepeatedAndDamagedFreesAreRefused) {
     EXPECT_FALSE(heap.release(second));
     EXPECT_FALSE(heap.release(first)); // its neighbour is not sound: nothing is merged
     EXPECT_EQ(heap.statistics().in_use, in_use);
+}
+
+// A block in use notes whether the one before it is free, so that a free
+// can merge backwards without reading that header: a wrong note is damage.
+TEST_F(HeapTest, ABlockInUseKnowsWhetherTheOneBeforeItIsFree) {
+    Heap heap(arena, 4096);
+    void *before = heap.allocate(32);
+    auto *data = static_cast<char *>(heap.allocate(32));
+    heap.allocate(32);
+    auto *note = reinterpret_cast<uint32_t *>(data - 12);
+    EXPECT_EQ(*note, 0u);
+    heap.release(before);
+    EXPECT_EQ(*note, xv::kPreviousFree);
+    before = heap.allocate(32); // the same hole, taken whole again
+    EXPECT_EQ(*note, 0u);
+
+    *note = xv::kPreviousFree; // but the block before is in use
+    EXPECT_EQ(heap.check(), HeapCheck::damaged_block);
+    EXPECT_FALSE(heap.release(data));
+    *note = 7;
+    EXPECT_FALSE(heap.release(data));
+    *note = 0;
+    EXPECT_EQ(heap.check(), HeapCheck::sound);
+    EXPECT_TRUE(heap.release(data));
+    EXPECT_TRUE(heap.release(before)); // merges with the block that followed it
+    EXPECT_EQ(heap.check(), HeapCheck::sound);
 }
 
 TEST_F(HeapTest, CheckFindsAFreeListThatLoops) {
