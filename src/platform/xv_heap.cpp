@@ -180,22 +180,7 @@ void Heap::take(uint32_t offset, uint32_t size) {
         note_previous(taken.next, false);
     } else {
         // The rest becomes a free block right after the first size bytes.
-        uint32_t rest_offset = offset + kBlockHeaderSize + size;
-        BlockHeader &rest = block(rest_offset);
-        rest = BlockHeader{};
-        rest.magic = kBlockFreeMagic;
-        rest.size = taken.size - size - kBlockHeaderSize;
-        rest.data = rest_offset + kBlockHeaderSize;
-        rest.region = taken.region;
-        rest.next = taken.next;
-        rest.previous = offset;
-        rest.self = rest_offset;
-        if (taken.next) {
-            block(taken.next).previous = rest_offset;
-        }
-        taken.next = rest_offset;
-        taken.size = size;
-        bin_insert(rest_offset);
+        bin_insert(cut(offset, size, kBlockFreeMagic));
         statistics_.free -= size + kBlockHeaderSize;
         note_use(size + kBlockHeaderSize);
     }
@@ -262,11 +247,18 @@ void Heap::absorb_next(uint32_t offset) {
 
 // Cuts a block in use down to keep bytes; the rest is freed.
 void Heap::split(uint32_t offset, uint32_t keep) {
+    // The new header stays counted in use; releasing the rest frees its data.
+    release_block(cut(offset, keep, kBlockUsedMagic));
+}
+
+// Ends the block at offset after its first keep bytes: what follows gets a
+// header of its own, marked with magic, and its place in the chain.
+uint32_t Heap::cut(uint32_t offset, uint32_t keep, uint32_t magic) {
     BlockHeader &kept = block(offset);
     uint32_t rest_offset = offset + kBlockHeaderSize + keep;
     BlockHeader &rest = block(rest_offset);
     rest = BlockHeader{};
-    rest.magic = kBlockUsedMagic;
+    rest.magic = magic;
     rest.size = kept.size - keep - kBlockHeaderSize;
     rest.data = rest_offset + kBlockHeaderSize;
     rest.region = kept.region;
@@ -278,8 +270,7 @@ void Heap::split(uint32_t offset, uint32_t keep) {
     }
     kept.next = rest_offset;
     kept.size = keep;
-    // The new header stays counted in use; releasing the rest frees its data.
-    release_block(rest_offset);
+    return rest_offset;
 }
 
 void *Heap::resize(void *data, uint64_t size, uint32_t align_mask, uint32_t lead,

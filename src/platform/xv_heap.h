@@ -177,6 +177,7 @@ class Heap {
     uint32_t choose(uint32_t size) const;
     void take(uint32_t offset, uint32_t size);
     void split(uint32_t offset, uint32_t keep);
+    uint32_t cut(uint32_t offset, uint32_t keep, uint32_t magic);
     void absorb_next(uint32_t offset);
     void note_use(int64_t bytes);
 
