@@ -294,7 +294,7 @@ int os_dialog_run(OS_WINDOW window, const std::string &caption,
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
         ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-        SDL_GL_SwapWindow(sdl);
+        os_window_present(sdl);
         SDL_Delay(10);
     }
     return 1;

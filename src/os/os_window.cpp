@@ -7,6 +7,7 @@
 #include "os_window_sdl.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
 
 #include <algorithm>
 #include <deque>
@@ -509,8 +510,17 @@ void os_window_resize(OS_WINDOW window, int width, int height) {
 void os_window_swap(OS_WINDOW window) {
     if (os_window_exists(window) && window->gl) {
         os_menu_draw(window);
-        SDL_GL_SwapWindow(window->sdl);
+        os_window_present(window->sdl);
     }
+}
+
+// Swapping a window's surface sends the frame's commands on their way, but
+// the offscreen driver draws into a pixel buffer, whose swap does nothing:
+// without the flush Mesa's software renderer queued every frame, with the
+// textures it used, and grew by a hundred megabytes a second.
+void os_window_present(SDL_Window *sdl) {
+    glFlush();
+    SDL_GL_SwapWindow(sdl);
 }
 
 void os_window_set_data(OS_WINDOW window, void *data) {

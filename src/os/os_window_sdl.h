@@ -6,6 +6,8 @@
 #include <SDL.h>
 
 SDL_Window *os_window_sdl(OS_WINDOW window);
+// Shows what was drawn into the window's OpenGL context.
+void os_window_present(SDL_Window *sdl);
 
 // The menu bar's part in the window's life: it sees every event first
 // (true when it keeps a mouse event for itself), draws before the frame is

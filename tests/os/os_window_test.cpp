@@ -6,10 +6,13 @@
 #include "test_support.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -162,6 +165,49 @@ TEST_F(WindowTest, AWindowKnowsItsPlaceAndSizeAndDrawsWithOpenGl) {
     EXPECT_EQ(os_window_data(window), &value);
     EXPECT_NE(SDL_GL_GetCurrentContext(), nullptr);
     os_window_swap(window);
+}
+
+long resident_kib() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+// A frame puts a megabyte picture on the screen through a texture made for
+// it, as the slideshow did. Shown frames must not pile up in the driver:
+// the offscreen driver's swap alone does not send them on their way.
+TEST_F(WindowTest, ShownFramesDoNotPileUp) {
+    open();
+    std::vector<uint32_t> picture(512 * 512, 0xFF3080C0);
+    auto frame = [&] {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 512, 512, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     picture.data());
+        glEnable(GL_TEXTURE_2D);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0), glVertex2f(-1, -1);
+        glTexCoord2f(1, 0), glVertex2f(1, -1);
+        glTexCoord2f(1, 1), glVertex2f(1, 1);
+        glTexCoord2f(0, 1), glVertex2f(-1, 1);
+        glEnd();
+        glDeleteTextures(1, &texture);
+        os_window_swap(window);
+    };
+    for (int i = 0; i < 20; ++i) {
+        frame();
+    }
+    long before = resident_kib();
+    for (int i = 0; i < 200; ++i) {
+        frame();
+    }
+    EXPECT_LT(resident_kib() - before, 64 * 1024) << "200 frames of a megabyte each were kept";
 }
 
 TEST(TimerTest, CallsBackOnItsOwnThreadUntilStopped) {
