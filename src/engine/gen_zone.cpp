@@ -58,6 +58,20 @@ bool grow(T **array, int32_t *allocated, int32_t count, int32_t by, const char *
     return true;
 }
 
+// Puts item index at the end of a zone's chain of subzones or portals.
+template <typename T>
+void link_last(T *items, int32_t index, int32_t *first, int32_t *last, int32_t *count) {
+    items[index].previous = *last;
+    items[index].next = -1;
+    if (*last != -1) {
+        items[*last].next = index;
+    } else {
+        *first = index;
+    }
+    *last = index;
+    ++*count;
+}
+
 bool zone_ready(const XV_3D_WORLD *world, int32_t zone) {
     return zone >= 0 && zone < world->zones.num_zones && world->zones.zones[zone].inited;
 }
@@ -236,15 +250,7 @@ void xv_3d_zone_add_subzone(XV_3D_WORLD *world, int32_t zone, XV_3D_SUBZONE *sub
     XV_3D_ZONE &owner = z.zones[zone];
     const int32_t index = z.num_subzones++;
     z.subzones[index] = *subzone;
-    z.subzones[index].previous = owner.last_subzone;
-    z.subzones[index].next = -1;
-    if (owner.last_subzone != -1) {
-        z.subzones[owner.last_subzone].next = index;
-    } else {
-        owner.first_subzone = index;
-    }
-    owner.last_subzone = index;
-    ++owner.num_subzones;
+    link_last(z.subzones, index, &owner.first_subzone, &owner.last_subzone, &owner.num_subzones);
     subzone->flags &= ~XV_3D_ZONE_INITED;
 }
 
@@ -264,15 +270,7 @@ void xv_3d_zone_add_portal(XV_3D_WORLD *world, int32_t zone, const XV_3D_PORTAL 
     XV_3D_ZONE &owner = z.zones[zone];
     const int32_t index = z.num_portals++;
     z.portals[index] = *portal;
-    z.portals[index].previous = owner.last_portal;
-    z.portals[index].next = -1;
-    if (owner.last_portal != -1) {
-        z.portals[owner.last_portal].next = index;
-    } else {
-        owner.first_portal = index;
-    }
-    owner.last_portal = index;
-    ++owner.num_portals;
+    link_last(z.portals, index, &owner.first_portal, &owner.last_portal, &owner.num_portals);
 }
 
 void xv_3d_world_add_portal(XV_3D_WORLD *world, const XV_3D_PORTAL *portal) {
