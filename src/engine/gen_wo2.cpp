@@ -388,7 +388,7 @@ std::string lower(std::string text) {
 
 std::string model_directory(const char *file) {
     const std::string name = file;
-    const size_t slash = name.find_last_of('\\');
+    const size_t slash = name.find_last_of("\\/");
     return slash == std::string::npos ? "" : lower(name.substr(0, slash + 1));
 }
 
@@ -647,7 +647,7 @@ void gen_wo2_map_file(const char *model_file, const char *stored, char *out, int
         return;
     }
     const size_t dot = name.find_last_of('.');
-    const size_t slash = name.find_last_of('\\');
+    const size_t slash = name.find_last_of("\\/");
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
         name = name.substr(0, dot + 1) + "png";
     }

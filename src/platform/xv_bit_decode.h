@@ -11,6 +11,7 @@
 
 enum class XV_DECODE {
     ok,
+    incomplete,  // read as far as the data goes (the rest is filled in): shown, with a warning
     unsupported, // a kind of picture the game does not read
     damaged,     // not what the format allows
     no_memory,

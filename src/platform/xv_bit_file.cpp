@@ -67,12 +67,26 @@ XV_DECODE attach_palette(XV_BITMAP *bitmap, const uint8_t *rgb, int entries) {
 
 constexpr size_t kTgaHeader = 18;
 
+// Where the file's first pixel lies: the descriptor's bit 5 says its rows run
+// top down (else bottom up), bit 4 that its pixels run right to left.
+struct TgaOrigin {
+    bool bottom_up;
+    bool right_to_left;
+};
+
+TgaOrigin tga_origin(uint8_t descriptor) {
+    return {!(descriptor & 0x20), (descriptor & 0x10) != 0};
+}
+
 // Puts one pixel of the file at position i (in file order) into the bitmap.
-void store_tga_pixel(XV_BITMAP *bitmap, long i, const uint8_t *pixel, int size, bool bottom_up) {
+void store_tga_pixel(XV_BITMAP *bitmap, long i, const uint8_t *pixel, int size, TgaOrigin origin) {
     long row = i / bitmap->width;
     long column = i % bitmap->width;
-    if (bottom_up) {
+    if (origin.bottom_up) {
         row = bitmap->height - 1 - row;
+    }
+    if (origin.right_to_left) {
+        column = bitmap->width - 1 - column;
     }
     uint8_t *out = bitmap->pixels + (row * bitmap->width + column) * size;
     if (size >= 3) {
@@ -365,7 +379,7 @@ XV_DECODE xv_bit_decode_tga(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
         result != XV_DECODE::ok) {
         return result;
     }
-    bool bottom_up = !(data[17] & 0x20);
+    TgaOrigin origin = tga_origin(data[17]);
     long count = static_cast<long>(bitmap->width) * bitmap->height;
     bool whole = true;
     if (image_type == 10) {
@@ -384,7 +398,7 @@ XV_DECODE xv_bit_decode_tga(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
             }
             for (long k = 0; k < length; ++k, ++i) {
                 store_tga_pixel(bitmap, i, data + at + (repeated ? 0 : k * pixel_size), pixel_size,
-                                bottom_up);
+                                origin);
             }
             at += bytes;
         }
@@ -392,7 +406,7 @@ XV_DECODE xv_bit_decode_tga(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
         whole = false;
     } else {
         for (long i = 0; i < count; ++i) {
-            store_tga_pixel(bitmap, i, data + at + i * pixel_size, pixel_size, bottom_up);
+            store_tga_pixel(bitmap, i, data + at + i * pixel_size, pixel_size, origin);
         }
     }
     if (!whole) {
@@ -423,6 +437,14 @@ int xv_bit_load(XV_BITMAP *bitmap, const char *file_name, int options) {
     }
     XV_DECODE result = format->decode(bitmap, bytes.data(), bytes.size(), options);
     if (result == XV_DECODE::ok) {
+        return 1;
+    }
+    if (result == XV_DECODE::incomplete) {
+        xv_warning(xv_str_format("%s file is incomplete or damaged; shown as far as it goes. "
+                                 "(File %s)",
+                                 format->name, file_name)
+                       .c_str(),
+                   nullptr, XV_MB_OK);
         return 1;
     }
     *bitmap = XV_BITMAP{};

@@ -70,7 +70,7 @@ const char *const messages[] = {
 
 // One file of the archive, as its table of contents describes it.
 struct ArchiveEntry {
-    const char *first_name; // both inside the table's buffer, upper case
+    const char *first_name; // both inside the table's buffer, folded (see fold_name)
     const char *second_name;
     uint32_t offset;
     uint32_t size;
@@ -119,9 +119,11 @@ uint32_t read_u32(const unsigned char *bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-void raise_case(char *text) {
+// Names in the archive and the names asked for are compared folded: upper
+// case, with '/' read as '\', as the desktop's file system compared them.
+void fold_name(char *text) {
     for (; *text; ++text) {
-        *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+        *text = *text == '/' ? '\\' : static_cast<char>(toupper(static_cast<unsigned char>(*text)));
     }
 }
 
@@ -150,7 +152,7 @@ bool parse_table(uint32_t table_size, uint32_t count, uint32_t table_offset) {
                 return false;
             }
             name = layer.table + at;
-            raise_case(name);
+            fold_name(name);
             at = static_cast<uint32_t>(static_cast<const char *>(end) - layer.table) + 1;
         }
         if (table_size - at < XV_ARCHIVE_RECORD_SIZE) {
@@ -292,13 +294,13 @@ FILE *open_on_disk(const char *name, const char *mode) {
 }
 
 // The first entry in table order that bears the name, from index from on.
-int find_entry(const std::string &raised, uint32_t from) {
+int find_entry(const std::string &folded, uint32_t from) {
     if (from == 0) {
-        auto found = layer.entry_of_name.find(raised);
+        auto found = layer.entry_of_name.find(folded);
         return found == layer.entry_of_name.end() ? -1 : static_cast<int>(found->second);
     }
     for (uint32_t i = from; i < layer.entry_count; ++i) {
-        if (raised == layer.entries[i].first_name || raised == layer.entries[i].second_name) {
+        if (folded == layer.entries[i].first_name || folded == layer.entries[i].second_name) {
             return static_cast<int>(i);
         }
     }
@@ -310,10 +312,10 @@ FILE *open_in_archive(const char *name, const char *mode, int *entry) {
     if (!layer.entry_count) {
         return nullptr;
     }
-    std::string raised = name;
-    raise_case(raised.data());
+    std::string folded = name;
+    fold_name(folded.data());
     const char *archive_mode = strcmp(mode, "wb") == 0 || strcmp(mode, "w") == 0 ? "r+b" : mode;
-    for (int index = find_entry(raised, 0); index >= 0; index = find_entry(raised, index + 1)) {
+    for (int index = find_entry(folded, 0); index >= 0; index = find_entry(folded, index + 1)) {
         FILE *stream = nullptr;
         if (access_of(mode) == XV_IO_READ && !layer.idle_streams.empty()) {
             stream = layer.idle_streams.back();

@@ -136,6 +136,9 @@ TEST_F(Wo2Test, MapsArePngFilesBesideTheModelSharedByName) {
     EXPECT_STREQ(file, "gfx\\wo2\\island\\rock.png");
     gen_wo2_map_file("boat.wo2", "Sail.bmp", file, sizeof file);
     EXPECT_STREQ(file, "sail.png");
+    // Names written on other systems may use '/' on either side.
+    gen_wo2_map_file("gfx/wo2/boat/boat.wo2", "maps/Sail.bmp", file, sizeof file);
+    EXPECT_STREQ(file, "gfx/wo2/boat/sail.png");
 
     write_file("gfx/wo2/test/rock.png", png(16, 16));
     write_file("gfx/wo2/test/glass.png", png(8, 8, true));

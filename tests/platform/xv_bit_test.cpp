@@ -103,18 +103,27 @@ TEST_F(BitTest, SixteenBitPicturesAreSavedAsFifteen) {
     EXPECT_EQ(xv_bit_save(&original, "none.tga", &outside, 0), 0);
 }
 
-std::string tga(int type, int depth, bool top_down, const std::string &pixels,
-                const std::string &map = "") {
+constexpr uint8_t kTgaTopDown = 0x20;
+constexpr uint8_t kTgaRightToLeft = 0x10;
+
+// A 2 × 2 TGA whose first pixel lies where the descriptor says.
+std::string tga_from(int type, int depth, uint8_t descriptor, const std::string &pixels,
+                     const std::string &map = "") {
     std::string header(18, '\0');
     header[1] = map.empty() ? 0 : 1;
     header[2] = static_cast<char>(type);
     header[5] = static_cast<char>(map.size() / 3);
     header[7] = map.empty() ? 0 : 24;
-    header[12] = 2; // 2 × 2
+    header[12] = 2;
     header[14] = 2;
     header[16] = static_cast<char>(depth);
-    header[17] = top_down ? 0x20 : 0;
+    header[17] = static_cast<char>(descriptor);
     return header + map + pixels;
+}
+
+std::string tga(int type, int depth, bool top_down, const std::string &pixels,
+                const std::string &map = "") {
+    return tga_from(type, depth, top_down ? kTgaTopDown : 0, pixels, map);
 }
 
 TEST_F(BitTest, TgaRowsColourMapsAndRuns) {
@@ -146,6 +155,40 @@ TEST_F(BitTest, TgaRowsColourMapsAndRuns) {
     EXPECT_EQ(words.type, 15);
     for (XV_BITMAP *bitmap : {&down, &up, &packed, &mapped, &plain, &words}) {
         xv_bit_free(bitmap);
+    }
+}
+
+// Four pixels stored from each of the four corners, raw and run-length,
+// must all come out as the same picture.
+TEST_F(BitTest, TgaPixelsFromEveryOriginLandInPlace) {
+    const std::string pixel[4] = {std::string("\x01\x01\x01", 3), std::string("\x02\x02\x02", 3),
+                                  std::string("\x03\x03\x03", 3), std::string("\x04\x04\x04", 3)};
+    // Top left, top right, bottom left, bottom right of the picture.
+    const std::string &tl = pixel[0], &tr = pixel[1], &bl = pixel[2], &br = pixel[3];
+    struct Case {
+        uint8_t descriptor;
+        std::string in_file_order;
+    } cases[] = {
+        {kTgaTopDown, tl + tr + bl + br},
+        {kTgaTopDown | kTgaRightToLeft, tr + tl + br + bl},
+        {0, bl + br + tl + tr},
+        {kTgaRightToLeft, br + bl + tr + tl},
+    };
+    for (const Case &c : cases) {
+        std::string raw_packets;
+        for (int i = 0; i < 4; ++i) {
+            raw_packets += '\0' + c.in_file_order.substr(i * 3, 3); // four packets of one
+        }
+        for (int type : {2, 10}) {
+            const std::string &body = type == 2 ? c.in_file_order : raw_packets;
+            XV_BITMAP bitmap = load("o.tga", tga_from(type, 24, c.descriptor, body));
+            ASSERT_EQ(loaded, 1);
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_EQ(rgb_at(bitmap, i % 2, i / 2), std::vector<uint8_t>(3, uint8_t(i + 1)))
+                    << "descriptor " << int(c.descriptor) << " type " << type << " pixel " << i;
+            }
+            xv_bit_free(&bitmap);
+        }
     }
 }
 
@@ -297,9 +340,65 @@ TEST_F(BitTest, JpegBaselineAndProgressiveLoadAsTrueColour) {
         }
         xv_bit_free(&bitmap);
     }
-    load("bad.jpeg", test::encode_jpeg(32, 24, rgb, false).substr(0, 300));
     load("worse.jpe", "\xff\xd8 not at all");
     EXPECT_EQ(loaded, 0);
+    EXPECT_NE(warnings().find("JPEG file is damaged. (File worse.jpe)"), std::string::npos);
+}
+
+// A picture cut short is shown as far as it goes (the rest grey, as other
+// viewers show it), and named once in a warning so that it can be found.
+TEST_F(BitTest, JpegCutShortLoadsWithOneWarning) {
+    std::vector<uint8_t> rgb(64 * 64 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) {
+        rgb[i] = static_cast<uint8_t>(i * 7 / 3);
+    }
+    std::string whole = test::encode_jpeg(64, 64, rgb, false);
+    XV_BITMAP bitmap = load("cut.jpg", whole.substr(0, whole.size() * 2 / 3));
+    ASSERT_EQ(loaded, 1);
+    EXPECT_EQ(bitmap.width, 64);
+    EXPECT_NEAR(rgb_at(bitmap, 10, 63)[0], 128, 2); // filled in
+    xv_bit_free(&bitmap);
+    EXPECT_EQ(test::count_occurrences(warnings(), "(File cut.jpg)"), 1);
+    EXPECT_NE(warnings().find("JPEG file is incomplete or damaged"), std::string::npos);
+
+    bitmap = load("whole.jpg", whole);
+    xv_bit_free(&bitmap);
+    EXPECT_EQ(warnings().find("whole.jpg"), std::string::npos);
+}
+
+// Four-ink pictures come out in the colours they show elsewhere: stored
+// straight, or inverted as Adobe's programs store them (and say so).
+TEST_F(BitTest, CmykAndYcckJpegsLoadAsRgb) {
+    const uint8_t colours[4][3] = {{255, 0, 0}, {0, 160, 255}, {255, 255, 255}, {40, 40, 40}};
+    for (bool adobe : {true, false}) {
+        for (bool ycck : {false, true}) {
+            if (ycck && !adobe) {
+                continue; // only the marker tells YCCK from CMYK
+            }
+            std::vector<uint8_t> cmyk;
+            for (int y = 0; y < 16; ++y) {
+                for (int x = 0; x < 16; ++x) {
+                    const uint8_t *rgb = colours[(y / 8) * 2 + x / 8];
+                    for (int c = 0; c < 3; ++c) {
+                        cmyk.push_back(adobe ? rgb[c] : uint8_t(255 - rgb[c])); // K = 0
+                    }
+                    cmyk.push_back(adobe ? 255 : 0);
+                }
+            }
+            XV_BITMAP bitmap = load("ink.jpg", test::encode_jpeg_cmyk(16, 16, cmyk, ycck, adobe));
+            ASSERT_EQ(loaded, 1) << "adobe " << adobe << " ycck " << ycck;
+            EXPECT_EQ(bitmap.type, 24);
+            for (int i = 0; i < 4; ++i) {
+                std::vector<uint8_t> got = rgb_at(bitmap, (i % 2) * 8 + 4, (i / 2) * 8 + 4);
+                for (int c = 0; c < 3; ++c) {
+                    EXPECT_NEAR(got[c], colours[i][c], 6)
+                        << "adobe " << adobe << " ycck " << ycck << " colour " << i;
+                }
+            }
+            xv_bit_free(&bitmap);
+        }
+    }
+    EXPECT_EQ(warnings(), "");
 }
 
 TEST_F(BitTest, OtherDamagedPicturesAreRefused) {

@@ -98,6 +98,26 @@ TEST_F(IoTest, PackedFilesReadBackByteForByteUnderEitherName) {
     EXPECT_EQ(warnings(), "");
 }
 
+// Archives made by other packers name their files with '\' only; a name
+// asked for with '/' must find them all the same, as it finds loose files.
+TEST_F(IoTest, PackedNamesMatchWithEitherSeparator) {
+    write_file("source.png", "picture");
+    std::vector<RESPACK_ENTRY> entries = {
+        {"GFX\\PUB_B1.PNG", "gfx\\pub_b1.png", "source.png"},
+        {"DATA/LEVELS.TXT", "data/levels.txt", "source.png"},
+    };
+    std::string error;
+    ASSERT_TRUE(respack_write(entries, "RESOURCE.DAT", 5, &error)) << error;
+    ASSERT_EQ(start("RESOURCE.DAT"), 1);
+    for (const char *name : {"gfx/pub_b1.png", "GFX/Pub_B1.png", "gfx\\pub_b1.png",
+                             "data\\levels.txt", "data/levels.txt"}) {
+        EXPECT_EQ(read_through_layer(name), "picture") << name;
+        EXPECT_EQ(xv_io_fexist(name, XV_IO_THROUGH_LAYER), 1) << name;
+    }
+    EXPECT_EQ(xv_io_fexist("gfx/pub_b2.png", XV_IO_THROUGH_LAYER), 0);
+    EXPECT_EQ(warnings(), "");
+}
+
 TEST_F(IoTest, RespackCommandPacksATree) {
     write_file("tree/data/levels.txt", "[level001]\r\n");
     EXPECT_NE(std::system(RESPACK_EXE " RESOURCE.DAT"), 0); // usage

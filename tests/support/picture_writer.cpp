@@ -72,7 +72,17 @@ std::string encode_png_raw(const PngPicture &picture, const std::string &raw) {
     return png + png_chunk("IDAT", packed) + png_chunk("IEND", "");
 }
 
-std::string encode_jpeg(int width, int height, const std::vector<uint8_t> &rgb, bool progressive) {
+namespace {
+
+struct JpegInput {
+    int width, height;
+    const std::vector<uint8_t> &pixels;
+    int components;
+    J_COLOR_SPACE given, stored;
+    bool progressive, adobe_marker;
+};
+
+std::string encode_jpeg_as(const JpegInput &input) {
     jpeg_compress_struct codec{};
     jpeg_error_mgr errors{};
     codec.err = jpeg_std_error(&errors);
@@ -80,18 +90,21 @@ std::string encode_jpeg(int width, int height, const std::vector<uint8_t> &rgb, 
     unsigned char *out = nullptr;
     unsigned long out_size = 0;
     jpeg_mem_dest(&codec, &out, &out_size);
-    codec.image_width = static_cast<JDIMENSION>(width);
-    codec.image_height = static_cast<JDIMENSION>(height);
-    codec.input_components = 3;
-    codec.in_color_space = JCS_RGB;
+    codec.image_width = static_cast<JDIMENSION>(input.width);
+    codec.image_height = static_cast<JDIMENSION>(input.height);
+    codec.input_components = input.components;
+    codec.in_color_space = input.given;
     jpeg_set_defaults(&codec);
+    jpeg_set_colorspace(&codec, input.stored);
+    codec.write_Adobe_marker = input.adobe_marker;
     jpeg_set_quality(&codec, 95, TRUE);
-    if (progressive) {
+    if (input.progressive) {
         jpeg_simple_progression(&codec);
     }
     jpeg_start_compress(&codec, TRUE);
+    const int stride = input.width * input.components;
     while (codec.next_scanline < codec.image_height) {
-        JSAMPROW row = const_cast<uint8_t *>(rgb.data()) + codec.next_scanline * width * 3;
+        JSAMPROW row = const_cast<uint8_t *>(input.pixels.data()) + codec.next_scanline * stride;
         jpeg_write_scanlines(&codec, &row, 1);
     }
     jpeg_finish_compress(&codec);
@@ -99,6 +112,18 @@ std::string encode_jpeg(int width, int height, const std::vector<uint8_t> &rgb, 
     jpeg_destroy_compress(&codec);
     free(out);
     return jpeg;
+}
+
+} // namespace
+
+std::string encode_jpeg(int width, int height, const std::vector<uint8_t> &rgb, bool progressive) {
+    return encode_jpeg_as({width, height, rgb, 3, JCS_RGB, JCS_YCbCr, progressive, false});
+}
+
+std::string encode_jpeg_cmyk(int width, int height, const std::vector<uint8_t> &cmyk, bool ycck,
+                             bool adobe_marker) {
+    return encode_jpeg_as(
+        {width, height, cmyk, 4, JCS_CMYK, ycck ? JCS_YCCK : JCS_CMYK, false, adobe_marker});
 }
 
 } // namespace test

@@ -23,5 +23,9 @@ std::string png_chunk(const char *type, const std::string &data);
 
 // An RGB picture, baseline or progressive.
 std::string encode_jpeg(int width, int height, const std::vector<uint8_t> &rgb, bool progressive);
+// A four-ink picture, stored as CMYK or YCCK, with or without the marker that
+// Adobe's programs write (and with it, their inverted inks).
+std::string encode_jpeg_cmyk(int width, int height, const std::vector<uint8_t> &cmyk, bool ycck,
+                             bool adobe_marker);
 
 } // namespace test
