@@ -3,6 +3,7 @@
 // starting the game to its first presented frame. Run it where the game
 // runs (make bench under Xvfb: DISPLAY set, or SDL's offscreen driver).
 #include "gen.h"
+#include "os_window.h"
 #include "picture_writer.h"
 #include "wo2_writer.h"
 #include "xv.h"

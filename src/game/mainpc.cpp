@@ -3,11 +3,13 @@
 #include "screens.h"
 #include "viewer.h"
 
+#include "app.h"
 #include "game.h"
 #include "gen.h"
 #include "os_menu.h"
 #include "os_resource.h"
 #include "os_time.h"
+#include "os_window.h"
 #include "players.h"
 #include "resources.h"
 #include "wrappers.h"
@@ -25,16 +27,8 @@ constexpr float kStepRate = 30.0f; // game steps a second
 constexpr int kMostSteps = 3;
 constexpr int kRateFrames = 10;
 
-// Menu commands the application answers itself.
-enum : uintptr_t {
-    BACK_TO_GAME = 40004,
-    EXIT = 40005,
-    HELP_TOPICS = 41001,
-    ABOUT = 41002,
-};
-
 AppDescriptor descriptor;
-AppState state;
+AppState &state = *app_state();
 bool ready = false;
 bool redraw_pending = false;
 
@@ -101,10 +95,6 @@ void run_steps() {
 
 } // namespace
 
-AppState *app_state() {
-    return &state;
-}
-
 int frame_steps(float rate, float steps[3]) {
     if (rate == 0.0f) {
         return 0;
@@ -134,8 +124,6 @@ float frame_rate() {
     return clock_state.rate;
 }
 
-std::atomic<int32_t> demo_music{0};
-
 // The demo's music is fed from here, so that it plays on while a slow
 // frame keeps the steps from running.
 void frame_timer_tick(uint32_t) {
@@ -143,7 +131,7 @@ void frame_timer_tick(uint32_t) {
         clock_state.ticks++;
     }
     if (state.digital_music && state.sound_active && clock_state.ticks) {
-        xv_snd_update_music(demo_music);
+        xv_snd_update_music(state.demo_music);
     }
 }
 
@@ -279,16 +267,16 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
         break;
     case WM_COMMAND:
         switch (wparam) {
-        case BACK_TO_GAME:
+        case APP_BACK_TO_GAME:
             os_post_message(window, WM_LBUTTONDOWN, 0, 0); // the display's return from the menu
             break;
-        case EXIT:
+        case APP_EXIT:
             os_post_message(window, WM_CLOSE, 0, 0);
             break;
-        case HELP_TOPICS:
+        case APP_HELP_TOPICS:
             show_help();
             break;
-        case ABOUT:
+        case APP_ABOUT:
             about_box(window);
             break;
         default:

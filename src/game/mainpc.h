@@ -1,10 +1,9 @@
 // The program's spine: the entry, the message loop that is also the frame
-// loop, the fixed-step game clock and the 10 ms frame timer.
+// loop, the fixed-step game clock and the 10 ms frame timer. With wrappers,
+// this is the program's shell; nothing in the game depends on it.
 #pragma once
 
-#include <atomic>
-
-#include "os_window.h"
+#include "os_message.h"
 
 #include <cstdint>
 
@@ -29,8 +28,6 @@ int frame_steps(float rate, float steps[3]);
 
 // The frame timer's callback (every 10 ms, on the timer's thread).
 void frame_timer_tick(uint32_t timer_id);
-// The music a demo sequence plays (0 for none): the frame timer feeds it.
-extern std::atomic<int32_t> demo_music;
 uint32_t frame_ticks();
 // Stops the frame timer (no tick runs after this) and zeroes the count.
 void frame_timer_stop();
@@ -47,9 +44,5 @@ void app_redraw();
 // Empty hooks for F1 and for the display's rebuilt menu.
 int show_help();
 void menu_changed_hook();
-
-// The state the platform writes through pointers it keeps.
-struct AppState;
-AppState *app_state();
 // Back to the state of a fresh start: for tests.
 void frame_reset();

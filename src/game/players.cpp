@@ -1,10 +1,9 @@
 #include "players.h"
 
+#include "app.h"
 #include "game.h"
 #include "gen.h"
-#include "mainpc.h"
 #include "viewer.h"
-#include "wrappers.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,21 +30,22 @@ void bind_keys(PLAYER *record) {
     const bool first = record->index == 0;
     xv_kb_init(keys);
     if (first) {
-        xv_kb_set_key(keys, ACTION_NEXT_HOLE, 38, nullptr);   // L
-        xv_kb_set_key(keys, ACTION_QUIT, 1, nullptr);         // Escape
-        xv_kb_set_key(keys, ACTION_NEXT_CAMERA, 48, nullptr); // B
-        xv_kb_set_key(keys, ACTION_NEXT_PLAYER, 47, nullptr); // V
+        xv_kb_set_key(keys, ACTION_NEXT_HOLE, DIK_L, nullptr);
+        xv_kb_set_key(keys, ACTION_QUIT, DIK_ESCAPE, nullptr);
+        xv_kb_set_key(keys, ACTION_NEXT_CAMERA, DIK_B, nullptr);
+        xv_kb_set_key(keys, ACTION_NEXT_PLAYER, DIK_V, nullptr);
     }
-    xv_kb_set_key(keys, ACTION_PADDLE_UP, first ? 200 : 18, nullptr);   // Up or E
-    xv_kb_set_key(keys, ACTION_PADDLE_DOWN, first ? 208 : 32, nullptr); // Down or D
-    xv_kb_set_key(keys, 2, 203, nullptr);                               // Left
-    xv_kb_set_key(keys, 3, 205, nullptr);                               // Right
-    xv_kb_set_key(keys, ACTION_SPACE, 57, nullptr);
-    const int others[][2] = {{4, 31}, {7, 16}, {8, 30}, {9, 24}, {10, 25}, {11, 33}, {12, 29}};
+    xv_kb_set_key(keys, ACTION_PADDLE_UP, first ? DIK_UP : DIK_E, nullptr);
+    xv_kb_set_key(keys, ACTION_PADDLE_DOWN, first ? DIK_DOWN : DIK_D, nullptr);
+    xv_kb_set_key(keys, 2, DIK_LEFT, nullptr);
+    xv_kb_set_key(keys, 3, DIK_RIGHT, nullptr);
+    xv_kb_set_key(keys, ACTION_SPACE, DIK_SPACE, nullptr);
+    const int others[][2] = {{4, DIK_S},  {7, DIK_Q},  {8, DIK_A},        {9, DIK_O},
+                             {10, DIK_P}, {11, DIK_F}, {12, DIK_LCONTROL}};
     for (const auto &binding : others) {
         xv_kb_set_key(keys, binding[0], binding[1], nullptr);
     }
-    xv_kb_add_key(keys, ACTION_CONTROL, 157, nullptr); // Right Control too
+    xv_kb_add_key(keys, ACTION_CONTROL, DIK_RCONTROL, nullptr);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "resources.h"
 
 #include "os_resource.h"
+#include "xv_dsp.h"
+#include "xv_snd.h"
 
 namespace {
 
@@ -199,19 +201,23 @@ OS_MENU_ITEM popup(const char *text, std::vector<OS_MENU_ITEM> items) {
     return {text, 0, OS_MENU_POPUP, std::move(items)};
 }
 
-// The one tree, in any language; 59999 marks the places the display fills.
+// The one tree, in any language.
 std::vector<OS_MENU_ITEM> menu_bar(const MenuTexts &t) {
     return {
-        popup(t.game, {popup(t.language_menu, {item(t.languages, 59999)}), item(t.back, 40004),
-                       separator(), item(t.exit, 40005)}),
+        popup(t.game, {popup(t.language_menu, {item(t.languages, XV_DSP_FILLED_LIST)}),
+                       item(t.back, APP_BACK_TO_GAME), separator(), item(t.exit, APP_EXIT)}),
         popup(t.display,
-              {item(t.low_res, 50001), item(t.high_res, 50002), separator(),
-               item(t.fullscreen, 50003), item(t.colours, 50004), item(t.default_size, 50005),
-               separator(), popup(t.resolution, {item(t.modes, 59999)})}),
+              {item(t.low_res, XV_DSP_LOW_RES_FULLSCREEN),
+               item(t.high_res, XV_DSP_HIGH_RES_FULLSCREEN), separator(),
+               item(t.fullscreen, XV_DSP_FULLSCREEN), item(t.colours, XV_DSP_64K_COLOURS),
+               item(t.default_size, XV_DSP_DEFAULT_SIZE), separator(),
+               popup(t.resolution, {item(t.modes, XV_DSP_FILLED_LIST)})}),
         popup(t.sound,
-              {item(t.music, 51001), item(t.effects, 51002), separator(),
-               popup(t.quality, {item(t.low, 51003), item(t.medium, 51004), item(t.high, 51005)})}),
-        popup(t.help, {item(t.topics, 41001), separator(), item(t.about, 41002)}),
+              {item(t.music, XV_SND_CMD_MUSIC), item(t.effects, XV_SND_CMD_EFFECTS), separator(),
+               popup(t.quality, {item(t.low, XV_SND_CMD_QUALITY_LOW),
+                                 item(t.medium, XV_SND_CMD_QUALITY_MEDIUM),
+                                 item(t.high, XV_SND_CMD_QUALITY_HIGH)})}),
+        popup(t.help, {item(t.topics, APP_HELP_TOPICS), separator(), item(t.about, APP_ABOUT)}),
     };
 }
 

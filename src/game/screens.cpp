@@ -1,12 +1,9 @@
 #include "screens.h"
 
+#include "app.h"
 #include "game.h"
 #include "gen.h"
-#include "mainpc.h"
 #include "players.h"
-#include "wrappers.h"
-
-#include "os_time.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +77,7 @@ void slideshow_step() {
         xv_bit_copy_at("2d_part", __LINE__, app_state()->screen, &pictures[kSlidePictures[slide]],
                        &place, nullptr, 0);
     }
-    const uint32_t now = os_tick_count();
+    const uint32_t now = xv_tick_count();
     if (now <= next_switch) {
         return;
     }
@@ -136,7 +133,7 @@ void draw_strokes(int player_index, int x, int y) {
 void demo_init() {
     demo_descriptor.report = 1;
     demo_descriptor.screen = app_state()->screen;
-    demo_descriptor.music = &demo_music;
+    demo_descriptor.music = &app_state()->demo_music;
     demo_descriptor.digital_music = &app_state()->digital_music;
     demo_descriptor.scene_start = no_scene;
     demo_descriptor.scene_frame = render_scene;

@@ -130,14 +130,6 @@ void start_play_list() {
 
 } // namespace
 
-const char *app_language() {
-    const XV_DSP_LANGUAGES *languages = display_config.languages;
-    const XV_DSP_LANGUAGE *language =
-        languages ? languages->languages[languages->current] : nullptr;
-    return language && language->abbreviation && *language->abbreviation ? language->abbreviation
-                                                                         : "EN";
-}
-
 void app_set_trace(APP_TRACE hook) {
     trace = hook;
 }
@@ -175,6 +167,7 @@ int app_init(AppDescriptor *descriptor) {
     xv_io_set_settings_file(ini_file[0] ? ini_file : nullptr);
     step("languages");
     display_config.languages = xv_dsp_load_languages(language_file);
+    descriptor->state->languages = display_config.languages;
     read_text("Title", title, sizeof title - 1);
     read_text("Class", class_name, sizeof class_name - 1);
 
@@ -220,6 +213,9 @@ int app_deinit() {
     step("languages off");
     xv_dsp_free_languages(display_config.languages);
     display_config.languages = nullptr;
+    if (application) {
+        application->state->languages = nullptr;
+    }
     gen_info_deinit();
     step("files off");
     xv_io_deinit(); // names every file still open

@@ -13,10 +13,6 @@ namespace {
 
 int transparency = 0;
 
-void warn(const char *text) {
-    xv_warning(text, nullptr, XV_MB_OK);
-}
-
 bool is_type(int type) {
     return type == 4 || type == 8 || type == 15 || type == 16 || type == 24 || type == 32;
 }
@@ -154,12 +150,12 @@ bool plan_copy(const XV_BITMAP *destination, const XV_BITMAP *source, const XV_R
 
 bool check_types(const XV_BITMAP *destination, const XV_BITMAP *source, bool transparent) {
     if (destination->type == 4) {
-        warn("XV_BIT_BPP4 isn't implemented yet in xv_bit_copy ()");
+        xv_warning("XV_BIT_BPP4 isn't implemented yet in xv_bit_copy ()");
         return false;
     }
     if (!is_type(destination->type)) {
-        warn(transparent ? "Unknown bitmap type in xv_bit_copy_transp_soft_bitmap ()"
-                         : "Unknown bitmap type in xv_bit_copy_soft_bitmap ()");
+        xv_warning(transparent ? "Unknown bitmap type in xv_bit_copy_transp_soft_bitmap ()"
+                               : "Unknown bitmap type in xv_bit_copy_soft_bitmap ()");
         return false;
     }
     // Another depth is drawn through the source's palette or colours, but
@@ -168,9 +164,9 @@ bool check_types(const XV_BITMAP *destination, const XV_BITMAP *source, bool tra
         source->type == destination->type ||
         (destination->type != 8 && is_type(source->type) && (source->type > 8 || source->palette));
     if (!drawable) {
-        warn(xv_str_format("Can't copy a %d bpp bitmap into a %d bpp one in xv_bit_copy ()",
-                           source->type, destination->type)
-                 .c_str());
+        xv_warning(xv_str_format("Can't copy a %d bpp bitmap into a %d bpp one in xv_bit_copy ()",
+                                 source->type, destination->type)
+                       .c_str());
         return false;
     }
     return destination->pixels && source->pixels;
@@ -394,7 +390,7 @@ int xv_bit_alloc(XV_BITMAP *bitmap, const XV_RECT *area, int options) {
     bitmap->height = area->height;
     bitmap->type = static_cast<uint16_t>(options & 0xFF ? options & 0xFF : 8);
     if (!is_type(bitmap->type)) {
-        warn("Invalid options in parameter of xv_bit_alloc ()");
+        xv_warning("Invalid options in parameter of xv_bit_alloc ()");
     }
     long size = xv_bit_buffer_size(bitmap->type, bitmap->width, bitmap->height);
     bitmap->pixels = static_cast<uint8_t *>(xv_mem_calloc(1, static_cast<size_t>(size)));
@@ -484,26 +480,26 @@ void xv_bit_fill(XV_BITMAP *bitmap, const XV_RECT *area, uint32_t colour) {
 
 int xv_bit_resize(XV_BITMAP *bitmap, const XV_RECT *size, const XV_RECT *from) {
     if (!bitmap) {
-        warn("Invalid bitmap pointer in xv_bit_resize\n");
+        xv_warning("Invalid bitmap pointer in xv_bit_resize\n");
         return 0;
     }
     if (!size && !from) {
-        warn("Invalid rectangle pointers in xv_bit_resize\n");
+        xv_warning("Invalid rectangle pointers in xv_bit_resize\n");
         return 0;
     }
     XV_RECT wanted = size ? *size : whole(bitmap);
     if (wanted.width < 1 || wanted.height < 1) {
-        warn("Invalid rectangle destination size in xv_bit_resize\n");
+        xv_warning("Invalid rectangle destination size in xv_bit_resize\n");
         return 0;
     }
     XV_RECT area = from ? clip(*from, whole(bitmap)) : whole(bitmap);
     if (area.width < 1 || area.height < 1) {
-        warn("Invalid rectangle source size in xv_bit_resize\n");
+        xv_warning("Invalid rectangle source size in xv_bit_resize\n");
         return 0;
     }
     XV_BITMAP resized;
     if (!xv_bit_alloc(&resized, &wanted, bitmap->type)) {
-        warn("Can't allocate bitmap in xv_bit_resize\n");
+        xv_warning("Can't allocate bitmap in xv_bit_resize\n");
         return 0;
     }
     XV_RECT everywhere = whole(&resized);
@@ -525,16 +521,16 @@ int xv_bit_convert(XV_BITMAP *bitmap, int target) {
         return 1;
     }
     if (const char *refusal = unsupported_conversion(bitmap->type, to)) {
-        warn(*refusal ? refusal
-                      : xv_str_format("Invalid conversion from %d to %d BPP in function "
-                                      "xv_bit_convert.",
-                                      bitmap->type, to)
-                            .c_str());
+        xv_warning(*refusal ? refusal
+                            : xv_str_format("Invalid conversion from %d to %d BPP in function "
+                                            "xv_bit_convert.",
+                                            bitmap->type, to)
+                                  .c_str());
         return 0;
     }
     if ((bitmap->type == 4 || bitmap->type == 8) && !bitmap->palette && to != 8) {
-        warn(bitmap->type == 4 ? "Can't convert from 4 bpp without a palette"
-                               : "Can't convert from 8 bpp without a palette");
+        xv_warning(bitmap->type == 4 ? "Can't convert from 4 bpp without a palette"
+                                     : "Can't convert from 8 bpp without a palette");
         return 0;
     }
     if (bitmap->texture) {
@@ -543,7 +539,7 @@ int xv_bit_convert(XV_BITMAP *bitmap, int target) {
     }
     uint8_t *pixels = convert_pixels(bitmap, to, target & XV_BIT_CONVERT_VARIANT);
     if (!pixels) {
-        warn("Not enough memory to allocate the bitmap conversion buffer.");
+        xv_warning("Not enough memory to allocate the bitmap conversion buffer.");
         return 0;
     }
     xv_mem_free(bitmap->pixels);

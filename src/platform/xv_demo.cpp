@@ -38,11 +38,9 @@ struct Demos {
 };
 Demos demos;
 
-void raise(int code, const std::string &detail = {}) {
-    xv_error_set_pending(demos.module, code);
-    if ((demos.descriptor && demos.descriptor->report) || xv_error_reporting()) {
-        xv_error_raise(demos.module, code, "%s", detail.c_str());
-    }
+void report(int code, const std::string &detail = {}) {
+    const bool reports = (demos.descriptor && demos.descriptor->report) || xv_error_reporting();
+    xv_error_report(demos.module, code, reports, "%s", detail.c_str());
 }
 
 void call(XV_DEMO_CALLBACK callback) {
@@ -122,7 +120,7 @@ void end_entry(XV_DEMO *demo, const XV_DEMO_ENTRY *entry) {
         call(demos.descriptor ? demos.descriptor->scene_end : nullptr, entry->name);
         break;
     default:
-        raise(XV_DEMO_ERR_TYPE, entry->name);
+        report(XV_DEMO_ERR_TYPE, entry->name);
         break;
     }
 }
@@ -174,7 +172,7 @@ bool start_entry(XV_DEMO *demo, const XV_DEMO_ENTRY *entry, int flags) {
         demo->start_time = -static_cast<int64_t>(entry->time);
         return false;
     default:
-        raise(XV_DEMO_ERR_TYPE, entry->name);
+        report(XV_DEMO_ERR_TYPE, entry->name);
         demo->start_time = now();
         return true;
     }
@@ -269,7 +267,7 @@ int xv_demo_module() {
 
 XV_DEMO *xv_demo_load(const char *file_name, const char *section) {
     if (!file_name || !section || !xv_io_fexist(file_name, XV_IO_THROUGH_LAYER)) {
-        raise(XV_DEMO_ERR_NO_FILE, file_name ? file_name : "");
+        report(XV_DEMO_ERR_NO_FILE, file_name ? file_name : "");
         return nullptr;
     }
     int count = read_int(section, "NumDemos", file_name, -1);
@@ -277,14 +275,14 @@ XV_DEMO *xv_demo_load(const char *file_name, const char *section) {
         count = read_int(section, "NbDemos", file_name, -1);
     }
     if (count < 0) {
-        raise(XV_DEMO_ERR_FORMAT, file_name);
+        report(XV_DEMO_ERR_FORMAT, file_name);
         return nullptr;
     }
     auto *demo = static_cast<XV_DEMO *>(XV_CALLOC(1, sizeof(XV_DEMO)));
     auto **entries = static_cast<XV_DEMO_ENTRY **>(
         XV_CALLOC(static_cast<size_t>(std::max(count, 1)), sizeof(XV_DEMO_ENTRY *)));
     if (!demo || !entries) {
-        raise(XV_DEMO_ERR_MEMORY, file_name);
+        report(XV_DEMO_ERR_MEMORY, file_name);
         if (demo) {
             XV_FREE(demo);
         }
@@ -305,8 +303,8 @@ XV_DEMO *xv_demo_load(const char *file_name, const char *section) {
             found = xv_io_ini_read(section, key.c_str(), name, 256, file_name) > 0;
         }
         if (!found) {
-            raise(XV_DEMO_ERR_FORMAT,
-                  xv_str_format("Sorry, I can't find key %s in %s", key.c_str(), file_name));
+            report(XV_DEMO_ERR_FORMAT,
+                   xv_str_format("Sorry, I can't find key %s in %s", key.c_str(), file_name));
             continue;
         }
         auto *entry = static_cast<XV_DEMO_ENTRY *>(XV_CALLOC(1, sizeof(XV_DEMO_ENTRY)));
@@ -314,7 +312,7 @@ XV_DEMO *xv_demo_load(const char *file_name, const char *section) {
             if (entry) {
                 XV_FREE(entry);
             }
-            raise(XV_DEMO_ERR_MEMORY, file_name);
+            report(XV_DEMO_ERR_MEMORY, file_name);
             continue;
         }
         entry->type = read_int(section, xv_str_format("Type_%02d", n).c_str(), file_name, 0);
@@ -382,7 +380,7 @@ void xv_demo_update(XV_DEMO *demo, int flags) {
 
 void xv_demo_run(XV_DEMO *demo, int flags) {
     if (!demo) {
-        raise(XV_DEMO_ERR_POINTER);
+        report(XV_DEMO_ERR_POINTER);
         return;
     }
     const XV_DEMO_DESCRIPTOR *d = demos.descriptor;

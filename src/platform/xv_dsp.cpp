@@ -87,23 +87,26 @@ void xv_dsp_unpack_pixel(int bits, uint16_t pixel, uint8_t *red, uint8_t *green,
 
 namespace {
 
-int warn(const char *name) {
+// What the 3D table holds until the engine fills it in.
+int not_installed(const char *name) {
     xv_warning((std::string(name) + " called before calling xv_dsp_3d_interface_set ()").c_str(),
                nullptr, XV_MB_OK);
     return 0;
 }
 
 const XV_DSP_3D_INTERFACE defaults = {
-    [](void *, const XV_RECT *, char *, char *) { return warn("xv_dsp_3d_init_default"); },
-    [] { return warn("xv_dsp_3d_deinit_default"); },
-    [](const void *, int) { return warn("xv_dsp_3d_video_mode_set_default"); },
-    [](const XV_RECT *) { return warn("xv_dsp_3d_resize_default"); },
-    [] { return warn("xv_dsp_3d_flush_default"); },
-    [](XV_BITMAP *, const XV_RECT *, const XV_RECT *, int) { return warn("xv_bit_3d_put"); },
-    [](XV_BITMAP *, const XV_RECT *) { return warn("xv_bit_3d_get"); },
-    [](XV_BITMAP *) { return warn("xv_bit_3d_free_default"); },
-    [] { return warn("xv_dsp_3d_screen_clear_default"); },
-    [] { return warn("xv_dsp_3d_display_update_default"); },
+    [](void *, const XV_RECT *, char *, char *) { return not_installed("xv_dsp_3d_init_default"); },
+    [] { return not_installed("xv_dsp_3d_deinit_default"); },
+    [](const void *, int) { return not_installed("xv_dsp_3d_video_mode_set_default"); },
+    [](const XV_RECT *) { return not_installed("xv_dsp_3d_resize_default"); },
+    [] { return not_installed("xv_dsp_3d_flush_default"); },
+    [](XV_BITMAP *, const XV_RECT *, const XV_RECT *, int) {
+        return not_installed("xv_bit_3d_put");
+    },
+    [](XV_BITMAP *, const XV_RECT *) { return not_installed("xv_bit_3d_get"); },
+    [](XV_BITMAP *) { return not_installed("xv_bit_3d_free_default"); },
+    [] { return not_installed("xv_dsp_3d_screen_clear_default"); },
+    [] { return not_installed("xv_dsp_3d_display_update_default"); },
 };
 
 XV_DSP_3D_INTERFACE installed = defaults;
@@ -377,6 +380,10 @@ uint32_t xv_timer_init(XV_TIMER_CALLBACK callback, uint32_t period) {
     }
     timers.push_back(timer);
     return timer->id;
+}
+
+uint32_t xv_tick_count() {
+    return os_tick_count();
 }
 
 void xv_timer_deinit(uint32_t *timer_id) {

@@ -2,7 +2,7 @@
 // The warning box and the close request are the parts every module needs.
 #pragma once
 
-#include "os_window.h"
+#include "os_message.h"
 #include "xv_rect.h"
 
 #include <atomic>
@@ -20,7 +20,7 @@ enum {
 // "Warning.txt" as "caption: text" (caption "Error" when null). Until the
 // window exists the console stands in for the box. Returns the box's
 // answer, or 1 when the warning was only logged.
-int xv_warning(const char *text, const char *caption, unsigned style);
+int xv_warning(const char *text, const char *caption = nullptr, unsigned style = XV_MB_OK);
 // As xv_warning; while the memory tracker runs the text is prefixed with
 // "File <file>, line <line>".
 int xv_warning_at(const char *file, long line, const char *text, const char *caption,
@@ -37,6 +37,9 @@ using XV_TIMER_CALLBACK = void (*)(uint32_t timer_id);
 uint32_t xv_timer_init(XV_TIMER_CALLBACK callback, uint32_t period);
 // Stops the timer (no call runs after this returns) and zeroes the id.
 void xv_timer_deinit(uint32_t *timer_id);
+// The desktop's millisecond clock, as the timers count it (it wraps after
+// 49 days): what the game's modules time themselves by.
+uint32_t xv_tick_count();
 
 // The warning box over the game's window: full screen is left while it
 // shows, the game is inactive, and both come back after. False when there
@@ -253,4 +256,5 @@ enum : uint32_t {
     XV_DSP_PREFERRED_MODE = 50100,  // + the preferred mode's place in the list
     XV_DSP_LISTED_MODE = 50201,     // + the mode's place in the display's list
     XV_DSP_CHOOSE_LANGUAGE = 50300, // + the language's place in the table
+    XV_DSP_FILLED_LIST = 59999,     // a menu's only item where the display puts a list
 };

@@ -6,6 +6,7 @@
 #include "xv_io_ini.h"
 
 #include "os_text.h"
+#include "os_window.h"
 
 #include <cstdint>
 

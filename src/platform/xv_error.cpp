@@ -211,6 +211,20 @@ void xv_error_raise(int module, int code, const char *detail_format, ...) {
     xv_error_detail();
 }
 
+void xv_error_report(int module, int code, int reports, const char *detail_format, ...) {
+    xv_error_set_pending(module, code);
+    if (!reports) {
+        return;
+    }
+    if (detail_format) {
+        va_list arguments;
+        va_start(arguments, detail_format);
+        vsnprintf(state.detail, sizeof state.detail, detail_format, arguments);
+        va_end(arguments);
+    }
+    xv_error_detail();
+}
+
 void xv_error(const char *text) {
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
     xv_warning(xv_misc_call_stack("xv_error", __FILE__, __LINE__), "", XV_MB_OK);

@@ -45,6 +45,13 @@ void xv_error_detail();
 void xv_error_raise(int module, int code, const char *detail_format = nullptr, ...)
     __attribute__((format(printf, 3, 4)));
 
+// How every module reports one of its numbered messages: the code is left
+// pending whatever happens, and when reports is set (by the module's own
+// rule: its configuration's switch, for some with the error module's) the
+// message is shown with the detail text. A null detail_format keeps the
+// detail text already set.
+void xv_error_report(int module, int code, int reports, const char *detail_format = nullptr, ...)
+    __attribute__((format(printf, 4, 5)));
 // Shows a text that belongs to no message table, then the call stack.
 void xv_error(const char *text);
 

@@ -64,10 +64,8 @@ bool reporting() {
     return (state.config && state.config->report) || xv_error_reporting();
 }
 
-void raise(Error code, const std::string &detail = {}) {
-    if (reporting()) {
-        xv_error_raise(state.module, code, "%s", detail.c_str());
-    }
+void report(Error code, const std::string &detail = {}) {
+    xv_error_report(state.module, code, reporting(), "%s", detail.c_str());
 }
 
 void label(void *block, const std::string &name) {
@@ -97,7 +95,7 @@ int continuation_count(uint8_t lead) {
 
 void report_sequence(const char *text, const uint8_t *sequence, int length) {
     std::string bytes(reinterpret_cast<const char *>(sequence), static_cast<size_t>(length));
-    raise(NOT_UTF_8, xv_str_format("In %s, %s is an invalid UTF-8 code", text, bytes.c_str()));
+    report(NOT_UTF_8, xv_str_format("In %s, %s is an invalid UTF-8 code", text, bytes.c_str()));
 }
 
 // A sequence is checked byte by byte: every continuation must be 10xxxxxx.
@@ -167,7 +165,7 @@ XV_FONT_ENTRY *insert_entry(XV_FONT *font, uint32_t code) {
         auto *table = static_cast<XV_FONT_ENTRY *>(
             xv_mem_realloc(font->table, sizeof(XV_FONT_ENTRY) * capacity));
         if (!table) {
-            raise(NO_MEMORY);
+            report(NO_MEMORY);
             return nullptr;
         }
         font->table = table;
@@ -235,7 +233,7 @@ bool add_image(XV_FONT *font, XV_BITMAP *image) {
     auto *images = static_cast<XV_BITMAP **>(
         xv_mem_realloc(font->images, sizeof(XV_BITMAP *) * (font->num_images + 1)));
     if (!images) {
-        raise(NO_MEMORY);
+        report(NO_MEMORY);
         return false;
     }
     font->images = images;
@@ -246,7 +244,7 @@ bool add_image(XV_FONT *font, XV_BITMAP *image) {
 XV_BITMAP *new_image() {
     auto *image = static_cast<XV_BITMAP *>(xv_mem_calloc(1, sizeof(XV_BITMAP)));
     if (!image) {
-        raise(NO_MEMORY);
+        report(NO_MEMORY);
     }
     return image;
 }
@@ -293,13 +291,13 @@ XV_FONT_FRAME make_frame(const Loader &loader, uint32_t code, XV_BITMAP *image, 
 
 bool append_frame(XV_FONT_CHAR *character, const XV_FONT_FRAME &frame) {
     if (character->num_frames == UINT16_MAX) {
-        raise(NO_FRAME_MEMORY);
+        report(NO_FRAME_MEMORY);
         return false;
     }
     auto *frames = static_cast<XV_FONT_FRAME *>(
         xv_mem_realloc(character->frames, sizeof(XV_FONT_FRAME) * (character->num_frames + 1)));
     if (!frames) {
-        raise(NO_FRAME_MEMORY);
+        report(NO_FRAME_MEMORY);
         return false;
     }
     character->frames = frames;
@@ -315,7 +313,7 @@ void cut_character(Loader &loader, uint32_t code, XV_BITMAP *image, int x, int y
     XV_FONT_FRAME frame = make_frame(loader, code, image, x, y, width, height, new_palette);
     if (XV_FONT_ENTRY *entry = entry_of(font, code)) {
         if (!next_frame && !(loader.options & XV_FONT_LOAD_MORE_FRAMES)) {
-            raise(DEFINED_TWICE, code_text(code));
+            report(DEFINED_TWICE, code_text(code));
             return;
         }
         append_frame(entry->character, frame);
@@ -325,7 +323,7 @@ void cut_character(Loader &loader, uint32_t code, XV_BITMAP *image, int x, int y
     XV_FONT_ENTRY *entry = character ? insert_entry(font, code) : nullptr;
     if (!entry) {
         xv_mem_release(character);
-        raise(NO_MEMORY);
+        report(NO_MEMORY);
         loader.failed = true;
         return;
     }
@@ -347,10 +345,10 @@ void cut_line(Loader &loader, const std::vector<uint32_t> &codes, const char *li
     long line_width = static_cast<long>(codes.size()) * cell_width;
     long top = static_cast<long>(row) * cell_height;
     if (line_width > image->width || top + cell_height > image->height) {
-        raise(BITMAP_TOO_SMALL,
-              xv_str_format("Bitmap %s [%s] is %dx%d, and characters \"%s\" are %ldx%d",
-                            loader.file_name, loader.section, image->width, image->height, line,
-                            line_width, cell_height));
+        report(BITMAP_TOO_SMALL,
+               xv_str_format("Bitmap %s [%s] is %dx%d, and characters \"%s\" are %ldx%d",
+                             loader.file_name, loader.section, image->width, image->height, line,
+                             line_width, cell_height));
         loader.failed = true;
     }
     if (top + cell_height > image->height) {
@@ -488,7 +486,7 @@ XV_BITMAP *cut_animation_frame(XV_FLIC *flic, const XV_RECT &window, XV_PALETTE 
     XV_RECT size = {0, 0, window.width, window.height};
     if (!image || !xv_bit_alloc(image, &size, XV_BIT_BPP8)) {
         xv_mem_release(image);
-        raise(NO_MEMORY);
+        report(NO_MEMORY);
         return nullptr;
     }
     for (int row = 0; row < window.height; ++row) {
@@ -517,7 +515,7 @@ bool load_animation(Loader &loader, const char *name, int type, int line_count) 
     bool loaded = animation_window(loader, &flic, type, line_count, &window);
     long frame_bytes = static_cast<long>(window.width) * window.height;
     if (loaded && frame_bytes * flic.num_frames > kMaxCutBytes) {
-        raise(NO_MEMORY, xv_str_format("%s [%s]", loader.file_name, loader.section));
+        report(NO_MEMORY, xv_str_format("%s [%s]", loader.file_name, loader.section));
         loaded = false;
     }
     XV_PALETTE *palette = nullptr;
@@ -586,7 +584,7 @@ void add_space(XV_FONT *font) {
     }
     if (!xv_bit_alloc(image, &cell, XV_BIT_BPP8)) {
         xv_mem_free(image);
-        raise(NO_MEMORY);
+        report(NO_MEMORY);
         return;
     }
     if (!add_image(font, image)) {
@@ -600,7 +598,7 @@ void add_space(XV_FONT *font) {
     if (!entry) {
         xv_mem_release(frame);
         xv_mem_release(character);
-        raise(NO_MEMORY);
+        report(NO_MEMORY);
         return;
     }
     label(character, "XV_CHAR Space Character");
@@ -645,7 +643,7 @@ bool read_properties(Loader &loader) {
     int version = 1, width = 0, height = 0, files = 0;
     std::string detail = xv_str_format("%s [%s]", loader.file_name, section);
     if (!read_text(loader, section, "Name", name, sizeof name - 1)) {
-        raise(INVALID_FORMAT, detail + " Name");
+        report(INVALID_FORMAT, detail + " Name");
         return false;
     }
     read_int(loader, section, "Version", &version);
@@ -653,7 +651,7 @@ bool read_properties(Loader &loader) {
     if (!read_int(loader, section, "Width", &width) ||
         !read_int(loader, section, "Height", &height) || width < 1 || height < 1 ||
         width > kMaxCell || height > kMaxCell) {
-        raise(INVALID_FORMAT, detail + " Width, Height");
+        report(INVALID_FORMAT, detail + " Width, Height");
         return false;
     }
     font->width = static_cast<uint16_t>(width);
@@ -661,7 +659,7 @@ bool read_properties(Loader &loader) {
     int most_files = font->version == 1 ? 999 : 999999;
     if (!read_count(loader, section, "NumFiles", "NbFiles", &files) || files < 0 ||
         files > most_files) {
-        raise(INVALID_FORMAT, detail + " NumFiles");
+        report(INVALID_FORMAT, detail + " NumFiles");
         return false;
     }
     char palette[kMaxImageName + 1];
@@ -669,7 +667,7 @@ bool read_properties(Loader &loader) {
         std::string path = loader.directory + palette;
         font->palette = xv_pal_load(path.c_str());
         if (!font->palette) {
-            raise(NO_PALETTE, path);
+            report(NO_PALETTE, path);
             return false;
         }
     }
@@ -705,12 +703,12 @@ int xv_font_deinit() {
 
 int xv_font_load(XV_FONT *font, const char *file_name, int options) {
     if (!font || !file_name) {
-        raise(INVALID_FONT);
+        report(INVALID_FONT);
         return 0;
     }
     *font = XV_FONT{};
     if (!xv_io_fexist(file_name, XV_IO_THROUGH_LAYER)) {
-        raise(NO_FILE, file_name);
+        report(NO_FILE, file_name);
         return 0;
     }
     Loader loader{font, file_name, directory_of(file_name), options};
@@ -728,14 +726,14 @@ int xv_font_load(XV_FONT *font, const char *file_name, int options) {
     }
     if (loader.failed) {
         font->incomplete = 1;
-        raise(INCOMPLETE, file_name);
+        report(INCOMPLETE, file_name);
     }
     return 1;
 }
 
 void xv_font_free(XV_FONT *font) {
     if (!font) {
-        raise(INVALID_FONT);
+        report(INVALID_FONT);
         return;
     }
     for (int i = 0; i < font->count; ++i) {
@@ -802,7 +800,7 @@ int xv_font_utf_8_to_unicode(uint32_t **buffer, int *capacity, const char *text,
         auto *codes_buffer =
             static_cast<uint32_t *>(xv_mem_realloc(*buffer, sizeof(uint32_t) * grown));
         if (!codes_buffer) {
-            raise(NO_MEMORY);
+            report(NO_MEMORY);
             return 0;
         }
         label(codes_buffer, xv_str_format("xv_font_utf_8_to_unicode buffer [%d]", grown));
@@ -870,7 +868,7 @@ bool overlaps(const XV_RECT &area, const XV_BITMAP *bitmap) {
 
 int xv_font_text_size(XV_FONT *font, const char *text, XV_RECT *size, int flags) {
     if (!font || !text || !size) {
-        raise(INVALID_FONT);
+        report(INVALID_FONT);
         return 0;
     }
     int count = text_codes(font, text, flags);
@@ -886,7 +884,7 @@ int xv_font_text_size(XV_FONT *font, const char *text, XV_RECT *size, int flags)
 int xv_font_draw_text(XV_FONT *font, XV_BITMAP *destination, const XV_RECT *area, int flags,
                       const char *format, ...) {
     if (!font || !destination || !format || !state.format_buffer) {
-        raise(INVALID_FONT);
+        report(INVALID_FONT);
         return 0;
     }
     XV_RECT box =
@@ -931,7 +929,7 @@ int xv_font_draw_text(XV_FONT *font, XV_BITMAP *destination, const XV_RECT *area
 int xv_font_draw_char(XV_FONT *font, uint32_t code, int frame, XV_BITMAP *destination,
                       const XV_RECT *area, int flags) {
     if (!font || !destination || !area) {
-        raise(INVALID_FONT);
+        report(INVALID_FONT);
         return 0;
     }
     XV_RECT cell, visible;

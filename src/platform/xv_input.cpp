@@ -4,6 +4,7 @@
 #include "xv_error.h"
 
 #include "os_input.h"
+#include "os_window.h"
 
 #include <algorithm>
 #include <cstring>
@@ -76,11 +77,8 @@ bool reporting() {
     return (input.config && input.config->report) || xv_error_reporting();
 }
 
-void raise(int code) {
-    xv_error_set_pending(input.module, code);
-    if (reporting()) {
-        xv_error_raise(input.module, code);
-    }
+void report(int code) {
+    xv_error_report(input.module, code, reporting());
 }
 
 void clear_states() {
@@ -172,7 +170,7 @@ int xv_input_init(XV_INPUT_CONFIG *config) {
     OS_MOUSE_READING probe{};
     input.has_mouse = os_input_mouse(&probe);
     if (!input.has_mouse) {
-        raise(NO_MOUSE);
+        report(NO_MOUSE);
         return 0;
     }
     input.started = true;

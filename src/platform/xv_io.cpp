@@ -104,15 +104,13 @@ bool reporting() {
     return layer.config && layer.config->report;
 }
 
+// Most failures are reported only when the configuration asks; a few always.
 void report(int code) {
-    if (reporting()) {
-        xv_error_raise(layer.module, code);
-    }
+    xv_error_report(layer.module, code, reporting());
 }
 
-// Most failures are reported only when the configuration asks; a few always.
 void report_always(int code) {
-    xv_error_raise(layer.module, code);
+    xv_error_report(layer.module, code, 1);
 }
 
 uint32_t read_u32(const unsigned char *bytes) {

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,21 +50,8 @@ IniState state;
 int suppressed = 0; // KEY_ERRORS_OFF, SECTION_ERRORS_OFF
 int last_failed = 0;
 
-void report(int code, const char *detail_format = nullptr, ...)
-    __attribute__((format(printf, 2, 3)));
-void report(int code, const char *detail_format, ...) {
-    if (!xv_io_reporting()) {
-        return;
-    }
-    if (detail_format) {
-        char detail[XV_ERROR_DETAIL_SIZE];
-        va_list arguments;
-        va_start(arguments, detail_format);
-        vsnprintf(detail, sizeof detail, detail_format, arguments);
-        va_end(arguments);
-        xv_error_set_detail("%s", detail);
-    }
-    xv_error_raise(xv_io_module(), code);
+void report(int code, const std::string &detail = {}) {
+    xv_error_report(xv_io_module(), code, xv_io_reporting(), "%s", detail.c_str());
 }
 
 KeptFile *find_kept(const char *file_name) {
@@ -252,7 +238,7 @@ int rewrite(const char *section, const char *key, const char *value, const char 
     os_file_delete(backup.c_str());
     bool existed = os_file_exists(path.c_str());
     if (existed && !os_file_rename(path.c_str(), backup.c_str())) {
-        report(RENAME_FAILED, "%s", file_name);
+        report(RENAME_FAILED, file_name);
         return 0;
     }
     FILE *out = fopen(path.c_str(), "wb");
@@ -277,7 +263,7 @@ int rewrite(const char *section, const char *key, const char *value, const char 
         } else {
             os_file_delete(path.c_str());
         }
-        report(WRITE_FAILED, "%s", file_name);
+        report(WRITE_FAILED, file_name);
         return 0;
     }
     if (existed) {
@@ -302,7 +288,7 @@ int write_in_archive(const char *section, const char *key, const char *value,
         in_section = line[0] == '[' && strncmp(line + 1, section, section_length) == 0;
     }
     if (!in_section) {
-        report(NO_SECTION, "%s, [%s]", file_name, section);
+        report(NO_SECTION, xv_str_format("%s, [%s]", file_name, section));
         xv_io_fclose(file);
         return 0;
     }
@@ -317,9 +303,9 @@ int write_in_archive(const char *section, const char *key, const char *value,
     }
     std::string replacement = xv_str_format("%s=%s", key, value);
     if (!found) {
-        report(NO_KEY, "%s, [%s]%s", file_name, section, key);
+        report(NO_KEY, xv_str_format("%s, [%s]%s", file_name, section, key));
     } else if (replacement.size() != strlen(line)) {
-        report(VALUE_TOO_LONG, "%s, [%s]%s=%s", file_name, section, key, value);
+        report(VALUE_TOO_LONG, xv_str_format("%s, [%s]%s=%s", file_name, section, key, value));
     } else {
         xv_io_fseek(file, line_start, SEEK_SET);
         xv_io_fputs(replacement.c_str(), file); // refused, and reported, by the archive
@@ -385,7 +371,7 @@ int xv_io_ini_read(const char *section, const char *key, char *buffer, int size,
     bool from_middle = kept && kept->section && strcmp(kept->section, section) == 0;
     if (!from_middle && !find_section(file, kept, section)) {
         if (!(suppressed & SECTION_ERRORS_OFF)) {
-            report(NO_SECTION, "%s,[%s]%s", file_name, section, key);
+            report(NO_SECTION, xv_str_format("%s,[%s]%s", file_name, section, key));
         }
         return fail(file, kept);
     }
@@ -393,7 +379,7 @@ int xv_io_ini_read(const char *section, const char *key, char *buffer, int size,
     const char *value = find_key(file, kept, from_middle, key, line);
     if (!value) {
         if (!(suppressed & KEY_ERRORS_OFF)) {
-            report(NO_KEY, "%s,[%s]%s", file_name, section, key);
+            report(NO_KEY, xv_str_format("%s,[%s]%s", file_name, section, key));
         }
         return fail(file, kept);
     }
@@ -405,7 +391,7 @@ int xv_io_ini_read(const char *section, const char *key, char *buffer, int size,
     memcpy(buffer, value, stored);
     buffer[stored] = '\0';
     if (length > stored) {
-        report(VALUE_TOO_LONG, "[%s]%s=%s", section, key, value);
+        report(VALUE_TOO_LONG, xv_str_format("[%s]%s=%s", section, key, value));
     }
     last_failed = 0;
     return static_cast<int>(stored);

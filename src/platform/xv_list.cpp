@@ -19,9 +19,7 @@ XV_LIST_CONFIG *config = nullptr;
 int module = -1;
 
 void report(int code) {
-    if (config && config->report) {
-        xv_error_raise(module, code);
-    }
+    xv_error_report(module, code, config && config->report);
 }
 
 bool usable(const XV_LIST *list) {

@@ -93,9 +93,7 @@ bool reporting() {
 }
 
 void report(int code) {
-    if (reporting()) {
-        xv_error_raise(tracker.module, code);
-    }
+    xv_error_report(tracker.module, code, reporting());
 }
 
 bool from_dead_heap(const void *pointer) {

@@ -55,10 +55,8 @@ bool reporting() {
     return (state.config && state.config->report) || xv_error_reporting();
 }
 
-void raise(Error code, const std::string &detail = {}) {
-    if (reporting()) {
-        xv_error_raise(state.module, code, "%s", detail.c_str());
-    }
+void report(Error code, const std::string &detail = {}) {
+    xv_error_report(state.module, code, reporting(), "%s", detail.c_str());
 }
 
 bool has_value(int type) {
@@ -117,7 +115,7 @@ void read_position(const Loader &loader, int percent[4]) {
                  sscanf(text, "%d,%d,%d,%d", &x, &y, &width, &height) == 4 && x >= 0 && y >= 0 &&
                  width > 0 && height > 0 && x + width <= 100 && y + height <= 100;
     if (!valid) {
-        raise(INVALID_POSITION, loader.where("Position"));
+        report(INVALID_POSITION, loader.where("Position"));
         x = 25, y = 25, width = 50, height = 50;
     }
     percent[0] = x, percent[1] = y, percent[2] = width, percent[3] = height;
@@ -127,11 +125,11 @@ bool read_menu_keys(const Loader &loader, int percent[4]) {
     XV_MENU *menu = loader.menu;
     int lines = 0;
     if (!loader.read_int("NumLines", &lines) && !loader.read_int("NbLines", &lines)) {
-        raise(NO_LINE, loader.where("NumLines"));
+        report(NO_LINE, loader.where("NumLines"));
         return false;
     }
     if (lines < 1 || lines > kMaxLines) {
-        raise(INVALID_SIZE, xv_str_format("%s=%d", loader.where("NumLines").c_str(), lines));
+        report(INVALID_SIZE, xv_str_format("%s=%d", loader.where("NumLines").c_str(), lines));
         return false;
     }
     menu->num_lines = lines;
@@ -155,11 +153,11 @@ bool load_texts(const Loader &loader, XV_MENU_LINE *line, int i) {
             line->num_options > 1 ? key_of("Line_%02d_%02d", i, j + 1) : key_of("Line_%02d", i);
         char text[kMaxText + 1] = "";
         if (!loader.read_text(key.c_str(), text, kMaxText)) {
-            raise(NO_LINE, loader.where(key.c_str()));
+            report(NO_LINE, loader.where(key.c_str()));
         }
         XV_MENU_TEXT &option = line->options[j];
         if (!xv_str_create(&option.text, text, static_cast<int>(strlen(text)) + 1)) {
-            raise(NO_MEMORY, loader.where(key.c_str()));
+            report(NO_MEMORY, loader.where(key.c_str()));
             return false;
         }
         option.length = static_cast<int16_t>(strlen(text));
@@ -171,12 +169,12 @@ bool load_texts(const Loader &loader, XV_MENU_LINE *line, int i) {
 bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
     std::string key = key_of("Type_%02d", i);
     if (!loader.read_int(key.c_str(), &line->type)) {
-        raise(INVALID_FORMAT, loader.where(key.c_str()));
+        report(INVALID_FORMAT, loader.where(key.c_str()));
         return false;
     }
     if (!is_known_type(line->type)) {
-        raise(INVALID_FORMAT,
-              xv_str_format("%s=%d", loader.where(key.c_str()).c_str(), line->type));
+        report(INVALID_FORMAT,
+               xv_str_format("%s=%d", loader.where(key.c_str()).c_str(), line->type));
         return false;
     }
     line->num_options = 1;
@@ -185,12 +183,12 @@ bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
         int options = 0;
         if (!loader.read_int(key.c_str(), &options) &&
             !loader.read_int(key_of("NbOptions_%02d", i).c_str(), &options)) {
-            raise(INVALID_FORMAT, loader.where(key.c_str()));
+            report(INVALID_FORMAT, loader.where(key.c_str()));
             options = 1;
         }
         if (options < 1 || options > kMaxOptions) {
-            raise(INVALID_FORMAT,
-                  xv_str_format("%s=%d", loader.where(key.c_str()).c_str(), options));
+            report(INVALID_FORMAT,
+                   xv_str_format("%s=%d", loader.where(key.c_str()).c_str(), options));
             options = 1;
         }
         line->num_options = options;
@@ -201,7 +199,7 @@ bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
             key = key_of(format, i);
             int *field = format[0] == 'V' ? &line->value : &line->notification;
             if (!loader.read_int(key.c_str(), field)) {
-                raise(INVALID_FORMAT, loader.where(key.c_str()) + "=");
+                report(INVALID_FORMAT, loader.where(key.c_str()) + "=");
                 line->has_value = 0;
             }
         }
@@ -211,13 +209,13 @@ bool load_line(const Loader &loader, XV_MENU_LINE *line, int i) {
         key = key_of(format, i);
         *field = 1;
         if (!loader.read_int(key.c_str(), field)) {
-            raise(NO_LINE, loader.where(key.c_str()));
+            report(NO_LINE, loader.where(key.c_str()));
         }
     }
     line->options = static_cast<XV_MENU_TEXT *>(
         xv_mem_calloc(static_cast<size_t>(line->num_options), sizeof(XV_MENU_TEXT)));
     if (!line->options) {
-        raise(NO_MEMORY, loader.where(key_of("Line_%02d", i).c_str()));
+        report(NO_MEMORY, loader.where(key_of("Line_%02d", i).c_str()));
         line->num_options = 0;
         return false;
     }
@@ -246,7 +244,7 @@ void lay_out(XV_MENU *menu, const int percent[4], XV_FONT *font, int flags) {
     long gaps = static_cast<long>(menu->num_lines - 1) * menu->space;
     long pitch = (menu->area.height - gaps) / menu->num_lines;
     if (pitch < 1) {
-        raise(INVALID_SIZE, xv_str_format("%s [%s]", "menu", menu->section));
+        report(INVALID_SIZE, xv_str_format("%s [%s]", "menu", menu->section));
         pitch = 0;
     }
     long widest = 0;
@@ -308,7 +306,7 @@ bool shown_text(const XV_MENU *menu, const XV_MENU_LINE &line, std::string *text
         text->replace(place, 2, std::to_string(value));
     }
     if (text->size() > kMaxText) {
-        raise(LINE_TOO_LONG, xv_str_format("%s [%s]", menu->section, line.options[0].text));
+        report(LINE_TOO_LONG, xv_str_format("%s [%s]", menu->section, line.options[0].text));
         return false;
     }
     return true;
@@ -375,16 +373,16 @@ int xv_menu_init(XV_MENU_CONFIG *config) {
 int xv_menu_load(XV_MENU *menu, const char *file_name, const char *section,
                  XV_MENU_CALLBACK callback, void *callback_data, XV_FONT *font, int flags) {
     if (!menu || !file_name || !section) {
-        raise(INVALID_MENU);
+        report(INVALID_MENU);
         return 0;
     }
     *menu = empty_menu();
     if (!xv_io_fexist(file_name, XV_IO_THROUGH_LAYER)) {
-        raise(NO_FILE, file_name);
+        report(NO_FILE, file_name);
         return 0;
     }
     if (!xv_str_create(&menu->section, section, 0)) {
-        raise(NO_MEMORY, xv_str_format("%s [%s]", file_name, section));
+        report(NO_MEMORY, xv_str_format("%s [%s]", file_name, section));
         return 0;
     }
     Loader loader{menu, file_name, section};
@@ -396,7 +394,7 @@ int xv_menu_load(XV_MENU *menu, const char *file_name, const char *section,
         menu->lines = static_cast<XV_MENU_LINE *>(
             xv_mem_calloc(static_cast<size_t>(menu->num_lines), sizeof(XV_MENU_LINE)));
         if (!menu->lines) {
-            raise(NO_MEMORY, xv_str_format("%s [%s]", file_name, section));
+            report(NO_MEMORY, xv_str_format("%s [%s]", file_name, section));
             loaded = false;
         }
     }
@@ -419,7 +417,7 @@ int xv_menu_load(XV_MENU *menu, const char *file_name, const char *section,
 
 void xv_menu_free(XV_MENU *menu) {
     if (!menu) {
-        raise(INVALID_MENU);
+        report(INVALID_MENU);
         return;
     }
     free_lines(menu);
@@ -446,7 +444,7 @@ int xv_menu_line_selectable(const XV_MENU *menu, int line) {
 
 void xv_menu_activate(XV_MENU *menu, int flags) {
     if (!menu) {
-        raise(INVALID_MENU);
+        report(INVALID_MENU);
         return;
     }
     if (menu->current_line < 0) {

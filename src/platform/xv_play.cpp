@@ -43,11 +43,9 @@ struct Players {
 };
 Players players;
 
-void raise(int code) {
-    xv_error_set_pending(players.module, code);
-    if ((players.config && players.config->report) || xv_error_reporting()) {
-        xv_error_raise(players.module, code);
-    }
+void report(int code) {
+    xv_error_report(players.module, code,
+                    (players.config && players.config->report) || xv_error_reporting());
 }
 
 // Control 0 is no control: it stays unbound.
@@ -57,7 +55,7 @@ const uint8_t *bind(int id) {
     }
     const uint8_t *control = xv_input_control(id);
     if (!control) {
-        raise(XV_PLAY_ERR_NO_CONTROL);
+        report(XV_PLAY_ERR_NO_CONTROL);
     }
     return control;
 }
@@ -119,13 +117,13 @@ int xv_play_module() {
 
 int xv_play_add(XV_PLAY_PLAYER *player) {
     if (!player || !players.list) {
-        raise(XV_PLAY_ERR_NULL);
+        report(XV_PLAY_ERR_NULL);
         return 0;
     }
     std::memset(player, 0, sizeof *player);
     auto *block = static_cast<ControlBlock *>(XV_CALLOC(1, sizeof(ControlBlock)));
     if (!block) {
-        raise(XV_PLAY_ERR_NULL);
+        report(XV_PLAY_ERR_NULL);
         return 0;
     }
     set_defaults(block, players.next_is_first);
@@ -137,7 +135,7 @@ int xv_play_add(XV_PLAY_PLAYER *player) {
 
 void xv_play_remove(XV_PLAY_PLAYER *player) {
     if (!player) {
-        raise(XV_PLAY_ERR_NULL);
+        report(XV_PLAY_ERR_NULL);
         return;
     }
     bool found = false;
@@ -151,7 +149,7 @@ void xv_play_remove(XV_PLAY_PLAYER *player) {
         }
     }
     if (!found) {
-        raise(XV_PLAY_ERR_NOT_REGISTERED);
+        report(XV_PLAY_ERR_NOT_REGISTERED);
     }
 }
 

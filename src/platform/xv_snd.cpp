@@ -118,7 +118,7 @@ void probe_rates(int channels, int bits) {
 
 bool open_device() {
     if (!os_sound_open()) {
-        xv_snd::warn("DirectSoundCreate failed", "Terminating");
+        xv_warning("DirectSoundCreate failed", "Terminating");
         return false;
     }
     int channels = 0, bits = 0;
@@ -135,7 +135,7 @@ void create_stream_and_mix() {
         static_cast<uint32_t>(snd.output.bits / 8 * snd.output.channels * snd.output.highest_rate);
     snd.stream = os_sound_buffer_create(format, snd.mix_bytes);
     if (!snd.stream) {
-        xv_snd::warn("CreateSoundBuffer failed", "Terminating");
+        xv_warning("CreateSoundBuffer failed", "Terminating");
     }
     snd.mix = static_cast<uint8_t *>(XV_CALLOC(1, snd.mix_bytes));
     xv_snd::label(snd.mix, "DAM output buffer");
@@ -153,14 +153,14 @@ bool allocate_lists() {
     snd.effects = static_cast<XV_SND_EFFECT **>(XV_CALLOC(10, sizeof(XV_SND_EFFECT *)));
     xv_snd::label(snd.effects, "Sound Effect Array");
     if (!snd.effects) {
-        xv_snd::warn("Sound effect buffer allocation error", "Sound Effects Disabled");
+        xv_warning("Sound effect buffer allocation error", "Sound Effects Disabled");
         mirror(snd.config->sound_volume, -1);
         return true;
     }
     snd.effect_volumes = static_cast<int *>(XV_CALLOC(10, sizeof(int)));
     xv_snd::label(snd.effect_volumes, "Sound Effect Volume Array");
     if (!snd.effect_volumes) {
-        xv_snd::warn("Sound effect volume buffer allocation error", "Sound Effects Disabled");
+        xv_warning("Sound effect volume buffer allocation error", "Sound Effects Disabled");
         mirror(snd.config->sound_volume, -1);
         return true;
     }
@@ -168,7 +168,7 @@ bool allocate_lists() {
     snd.music = static_cast<XV_SND_MUSIC *>(XV_CALLOC(10, sizeof(XV_SND_MUSIC)));
     xv_snd::label(snd.music, "Module Type Array");
     if (!snd.music) {
-        xv_snd::warn("Module list array allocation error", "Music Disabled");
+        xv_warning("Module list array allocation error", "Music Disabled");
         mirror(snd.config->music_volume, -1);
         return true;
     }
@@ -201,21 +201,14 @@ bool reporting() {
     return (snd.config && snd.config->report) || xv_error_reporting();
 }
 
-void raise(int code, const std::string &detail) {
-    xv_error_set_pending(snd.module, code);
-    if (reporting()) {
-        xv_error_raise(snd.module, code, "%s", detail.c_str());
-    }
+void report(int code, const std::string &detail) {
+    xv_error_report(snd.module, code, reporting(), "%s", detail.c_str());
 }
 
 void label(void *block, const char *name) {
     if (block && snd.config && snd.config->report) {
         xv_mem_set_name(block, name);
     }
-}
-
-void warn(const std::string &text, const char *caption) {
-    xv_warning(text.c_str(), caption, XV_MB_OK);
 }
 
 } // namespace xv_snd

@@ -9,7 +9,7 @@
 // music operations and the toggles apart.
 #pragma once
 
-#include "os_window.h"
+#include "os_message.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,6 +2,7 @@
 // at the effect's volume times the master effect volume. Also the one-shot
 // effects that free themselves, and a long WAV streamed through a ring.
 #include "xv_bytes.h"
+#include "xv_dsp.h"
 #include "xv_io.h"
 #include "xv_mem.h"
 #include "xv_snd_state.h"
@@ -70,13 +71,13 @@ int read_wave_from(XV_FILE *file, Wave *wave) {
 bool read_wave(const char *file_name, Wave *wave) {
     XV_FILE *file = xv_io_fopen(file_name, "rb");
     if (!file) {
-        xv_snd::raise(XV_SND_ERR_OPEN_WAVE, file_name);
+        xv_snd::report(XV_SND_ERR_OPEN_WAVE, file_name);
         return false;
     }
     const int error = read_wave_from(file, wave);
     xv_io_fclose(file);
     if (error) {
-        xv_snd::raise(error, file_name);
+        xv_snd::report(error, file_name);
         return false;
     }
     return true;
@@ -122,14 +123,14 @@ bool grow_effect_list() {
     auto *effects = static_cast<XV_SND_EFFECT **>(
         XV_REALLOC(snd.effects, sizeof(XV_SND_EFFECT *) * (snd.effect_capacity + 10)));
     if (!effects) {
-        xv_snd::warn("Sound effect buffer reallocation error", "Sound Effects Disabled");
+        xv_warning("Sound effect buffer reallocation error", "Sound Effects Disabled");
         return false;
     }
     snd.effects = effects;
     auto *volumes = static_cast<int *>(
         XV_REALLOC(snd.effect_volumes, sizeof(int) * (snd.effect_capacity + 10)));
     if (!volumes) {
-        xv_snd::warn("Sound effect volume buffer reallocation error", "Sound Effects Disabled");
+        xv_warning("Sound effect volume buffer reallocation error", "Sound Effects Disabled");
         return false;
     }
     snd.effect_volumes = volumes;
@@ -150,11 +151,11 @@ void free_record(XV_SND_EFFECT *effect) {
 
 bool usable(XV_SND_EFFECT *effect) {
     if (!effect) {
-        xv_snd::raise(XV_SND_ERR_NULL_SOUND);
+        xv_snd::report(XV_SND_ERR_NULL_SOUND);
         return false;
     }
     if (!effect->buffer) {
-        xv_snd::raise(XV_SND_ERR_NO_BUFFER);
+        xv_snd::report(XV_SND_ERR_NO_BUFFER);
         return false;
     }
     return true;
@@ -173,7 +174,7 @@ void reap_one_shots(bool all) {
             xv_snd_release_effect(effect);
             effect = nullptr;
             if (!all) {
-                xv_snd::warn("sound done...", "here");
+                xv_warning("sound done...", "here");
             }
         }
     }
@@ -301,7 +302,7 @@ XV_SND_EFFECT *xv_snd_load_effect(const char *file_name) {
     }
     auto *effect = static_cast<XV_SND_EFFECT *>(XV_CALLOC(1, sizeof(XV_SND_EFFECT)));
     if (!effect) {
-        xv_snd::raise(XV_SND_ERR_ALLOCATE, file_name);
+        xv_snd::report(XV_SND_ERR_ALLOCATE, file_name);
         return nullptr;
     }
     Wave wave;
@@ -309,7 +310,7 @@ XV_SND_EFFECT *xv_snd_load_effect(const char *file_name) {
     if (loaded) {
         loaded = read_wave(file_name, &wave);
         if (!loaded) {
-            xv_snd::raise(XV_SND_ERR_LOAD_WAVE, file_name);
+            xv_snd::report(XV_SND_ERR_LOAD_WAVE, file_name);
         }
     }
     if (loaded) {
@@ -322,13 +323,13 @@ XV_SND_EFFECT *xv_snd_load_effect(const char *file_name) {
         }
     }
     if (loaded && !os_sound_is_open()) {
-        xv_snd::raise(XV_SND_ERR_NO_DEVICE, file_name);
+        xv_snd::report(XV_SND_ERR_NO_DEVICE, file_name);
         loaded = false;
     }
     if (loaded) {
         effect->buffer = os_sound_buffer_create(effect->format, effect->size);
         if (!effect->buffer) {
-            xv_snd::raise(XV_SND_ERR_SECONDARY, file_name);
+            xv_snd::report(XV_SND_ERR_SECONDARY, file_name);
             loaded = false;
         }
     }
@@ -336,13 +337,13 @@ XV_SND_EFFECT *xv_snd_load_effect(const char *file_name) {
     uint32_t first_bytes = 0, second_bytes = 0;
     if (loaded && !os_sound_buffer_lock(effect->buffer, 0, effect->size, &first, &first_bytes,
                                         &second, &second_bytes)) {
-        xv_snd::raise(XV_SND_ERR_LOCK, file_name);
+        xv_snd::report(XV_SND_ERR_LOCK, file_name);
         loaded = false;
     }
     if (loaded) {
         std::memcpy(first, effect->data, first_bytes);
         if (!os_sound_buffer_unlock(effect->buffer)) {
-            xv_snd::raise(XV_SND_ERR_UNLOCK, file_name);
+            xv_snd::report(XV_SND_ERR_UNLOCK, file_name);
             loaded = false;
         }
     }
@@ -382,11 +383,11 @@ int xv_snd_play_effect(XV_SND_EFFECT *effect, int, int loop) {
         return 0;
     }
     if (!os_sound_buffer_set_position(effect->buffer, 0)) {
-        xv_snd::raise(XV_SND_ERR_POSITION, effect->name);
+        xv_snd::report(XV_SND_ERR_POSITION, effect->name);
         return 0;
     }
     if (!os_sound_buffer_play(effect->buffer, loop)) {
-        xv_snd::raise(XV_SND_ERR_PLAY, effect->name);
+        xv_snd::report(XV_SND_ERR_PLAY, effect->name);
         return 0;
     }
     return 1;
@@ -405,7 +406,7 @@ int xv_snd_stop_effect(XV_SND_EFFECT *effect) {
         return 0;
     }
     if (!os_sound_buffer_stop(effect->buffer)) {
-        xv_snd::raise(XV_SND_ERR_STOP, effect->name);
+        xv_snd::report(XV_SND_ERR_STOP, effect->name);
         return 0;
     }
     return 1;
@@ -428,7 +429,7 @@ int xv_snd_set_effect_volume(XV_SND_EFFECT *effect, int percent) {
         snd.effect_volumes[slot] = std::clamp(percent, 0, 100);
     }
     if (!os_sound_buffer_set_volume(effect->buffer, effective_db(slot))) {
-        xv_snd::raise(XV_SND_ERR_VOLUME, effect->name);
+        xv_snd::report(XV_SND_ERR_VOLUME, effect->name);
         return 0;
     }
     return 1;
@@ -439,7 +440,7 @@ int xv_snd_set_effect_pan(XV_SND_EFFECT *effect, int pan) {
         return 0;
     }
     if (!os_sound_buffer_set_pan(effect->buffer, xv_snd_pan_to_db(pan))) {
-        xv_snd::raise(XV_SND_ERR_PAN, effect->name);
+        xv_snd::report(XV_SND_ERR_PAN, effect->name);
         return 0;
     }
     return 1;

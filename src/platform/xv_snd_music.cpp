@@ -114,7 +114,7 @@ int take_entry() {
             auto *grown = static_cast<XV_SND_MUSIC *>(
                 XV_REALLOC(snd.music, sizeof(XV_SND_MUSIC) * (snd.music_capacity + 10)));
             if (!grown) {
-                xv_snd::warn("Modules buffer reallocation error", "Music Disabled");
+                xv_warning("Modules buffer reallocation error", "Music Disabled");
                 return 0;
             }
             std::memset(grown + snd.music_capacity, 0, sizeof(XV_SND_MUSIC) * 10);
@@ -172,7 +172,7 @@ int load_from_play_list() {
         failed = name;
     }
     if (!failed.empty()) {
-        xv_snd::warn(xv_str_format("Could not load %s", failed.c_str()), nullptr);
+        xv_warning(xv_str_format("Could not load %s", failed.c_str()).c_str());
     }
     return 0;
 }
@@ -182,7 +182,7 @@ bool append_track(const char *name) {
         auto *grown = static_cast<XV_SND_TRACK *>(
             XV_REALLOC(snd.tracks, sizeof(XV_SND_TRACK) * (snd.track_capacity + 10)));
         if (!grown) {
-            xv_snd::warn("MP3 List buffer reallocation error", "MP3 List truncated");
+            xv_warning("MP3 List buffer reallocation error", "MP3 List truncated");
             return false;
         }
         xv_snd::label(grown, snd.tracks ? "MP3 Filename Array Reallocated" : "MP3 Filename Array");
@@ -248,7 +248,7 @@ int xv_snd_load_music(const char *file_name) {
         return snd.track_finished ? load_from_play_list() : 1;
     }
     if (!file_name || !xv_io_fexist(file_name, XV_IO_THROUGH_LAYER)) {
-        xv_snd::warn(xv_str_format("File not found %s", file_name ? file_name : ""), nullptr);
+        xv_warning(xv_str_format("File not found %s", file_name ? file_name : "").c_str());
         return 0;
     }
     if (!known_kind(file_name)) {
@@ -256,7 +256,7 @@ int xv_snd_load_music(const char *file_name) {
     }
     XV_SND_MUSIC music{};
     if (!open_music(file_name, true, &music)) {
-        xv_snd::warn(xv_str_format("Could not load %s", file_name), nullptr);
+        xv_warning(xv_str_format("Could not load %s", file_name).c_str());
         return 0;
     }
     return store(music);
@@ -423,7 +423,7 @@ int xv_snd_load_mp3_list(const char *file_name) {
     }
     XV_FILE *file = xv_io_fopen(file_name, "rb");
     if (!file) {
-        xv_snd::raise(XV_SND_ERR_NO_LIST, file_name);
+        xv_snd::report(XV_SND_ERR_NO_LIST, file_name);
         return 0;
     }
     char line[256];

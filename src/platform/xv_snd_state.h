@@ -75,7 +75,7 @@ namespace xv_snd {
 
 bool reporting();
 // Raises the "Sound" error of that code, with a detail text when given.
-void raise(int code, const std::string &detail = {});
+void report(int code, const std::string &detail = {});
 void label(void *block, const char *name);
 // Frees a block the module may never have had (a start that failed half way).
 #define XV_SND_FREE_BLOCK(block)                                                                   \
@@ -84,8 +84,6 @@ void label(void *block, const char *name);
             XV_FREE(block);                                                                        \
         }                                                                                          \
     } while (0)
-// The display's warning box; with no caption its default one.
-void warn(const std::string &text, const char *caption);
 
 // The music's share of the module, used by its other files.
 void apply_music_volume();

@@ -25,9 +25,7 @@ XV_STR_CONFIG *config = nullptr;
 int module = -1;
 
 void report(int code) {
-    if (config && config->report) {
-        xv_error_raise(module, code);
-    }
+    xv_error_report(module, code, config && config->report);
 }
 
 } // namespace

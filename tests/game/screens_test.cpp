@@ -1,10 +1,9 @@
 // The publisher slideshow on the fake clock, one frame a millisecond.
+#include "app.h"
 #include "gen_info.h"
-#include "mainpc.h"
 #include "os_time.h"
 #include "screens.h"
 #include "test_support.h"
-#include "wrappers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "gen.h"
+#include "os_window.h"
 #include "picture_writer.h"
 #include "respack.h"
 #include "s3mgen.h"
