@@ -1,17 +1,242 @@
 #include "game.h"
 
-#include "gen.h"
+#include "ball.h"
+#include "camera.h"
 #include "players.h"
 #include "screens.h"
+#include "script.h"
+#include "trail.h"
 #include "viewer.h"
+
+#include "gen.h"
 #include "xv.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
+constexpr char kLevels[] = "data\\levels.txt";
+constexpr int kLongestValue = 500;
+constexpr uint32_t kLeafTriangles = 50;
+constexpr uint32_t kMapDepth = 20;
+constexpr float kPinwheelSpeed = 6.3f; // degrees a step unit, over the slowest
+constexpr float kPinwheelSlowest = 2.4f;
+constexpr float kPinwheelPhaseStep = 0.01f;
+constexpr uint32_t kWindLongest = 15000; // ms between changes, over the shortest
+constexpr uint32_t kWindShortest = 2000;
+constexpr int kStreamLevel = 4;
+constexpr char kStream[] = "box07";
+constexpr float kStreamSpeed = 0.015f;
+constexpr uint8_t kTextureMatrix = 0x80;
+constexpr int kSecondTranslation = 5; // of the texture matrix 11, 12, 21, 22, 31, 32
+constexpr float kCameraStartAngles[3] = {90.0f, 180.0f, 0.0f};
+
+// The seven object models, slot by slot.
+constexpr const char *kObjectFiles[OBJECT_MODELS] = {
+    "gfx\\wo2\\tball\\ball1.wo2", "gfx\\wo2\\tball\\ball1.wo2", "gfx\\wo2\\pinwheel\\pinwheel.wo2",
+    "gfx\\wo2\\tball\\ball2.wo2", "gfx\\wo2\\tball\\ball3.wo2", "gfx\\wo2\\tball\\ball4.wo2",
+    "gfx\\wo2\\tball\\ball5.wo2",
+};
+
+GAME the_game = [] {
+    GAME g{};
+    g.player_count = MAX_LEVEL_PLAYERS;
+    return g;
+}();
 XV_3D_WORLD world;
-int music = 0; // the game music's handle
+int music = 0;                  // the game music's handle
+bool pinwheel_reported = false; // a missing pinwheel reference is said once a level
+
+std::string level_section(int level) {
+    char section[16];
+    std::snprintf(section, sizeof section, "level%03d", level);
+    return section;
+}
+
+// A string value of the level's section; false, quietly, when missing.
+bool read_string(const std::string &section, const char *key, char *value) {
+    value[0] = '\0';
+    return xv_io_ini_read(section.c_str(), key, value, kLongestValue, kLevels) > 0;
+}
+
+XV_3D_NODE *node_at(int32_t index) {
+    return xv_3d_world_get_node_pointer(&world, index);
+}
+
+// A node that the world adds with its flags changed.
+int32_t add_flagged_node(GEN_WO2 *model, uint32_t flags) {
+    const int32_t index = xv_3d_world_add_node(&world, model, nullptr);
+    if (index >= 0) {
+        XV_3D_NODE node;
+        xv_3d_world_get_node(&world, &node, index);
+        node.flags |= flags;
+        xv_3d_world_set_node(&world, &node, index);
+    }
+    return index;
+}
+
+// A fresh, empty world: the level's nodes go with the level.
+void renew_world() {
+    if (world.flags & XV_3D_WORLD_INITED) {
+        xv_3d_world_deinit(&world);
+    }
+    xv_3d_world_init(&world);
+}
+
+void load_course_model(const char *world_file) {
+    GAME &g = the_game;
+    renew_world();
+    gen_history("Loading the scenario map (%s)", world_file);
+    gen_wo2_load(&g.model, world_file);
+    g.level_node = add_flagged_node(&g.model, XV_3D_NODE_SCENERY | XV_3D_NODE_TRANSLUCENT_PASS);
+    char *map_file = xv_io_change_ext(world_file, "col");
+    if (map_file) {
+        gen_wo2_coll_map_create(&g.model, &g.map, kLeafTriangles, kMapDepth, map_file);
+        xv_mem_free(map_file);
+    }
+}
+
+void load_object_models() {
+    for (int slot = 0; slot < OBJECT_MODELS; ++slot) {
+        gen_wo2_load(&the_game.objects[slot], kObjectFiles[slot]);
+    }
+}
+
+// The balls: one a player, the first player's ball model alone for one
+// player, else players 1 to 4 in their colours; each starts where the
+// level says, with the game's radius and gravity.
+void add_level_players(const std::string &section, float camera_start[3], bool *camera_start_read) {
+    GAME &g = the_game;
+    reset_players(); // the shipped flow's paddle players have no ball here
+    const int count = std::min(std::max(g.player_count, 1), static_cast<int>(MAX_LEVEL_PLAYERS));
+    for (int i = 0; i < count; ++i) {
+        const int slot = count == 1 ? OBJECT_SINGLE_BALL : OBJECT_PLAYER_BALL + i;
+        g.ball_node = xv_3d_world_add_node(&world, &g.objects[slot], nullptr);
+        add_player(g.ball_node);
+        PLAYER *record = player(player_count() - 1);
+        record->radius = BALL_RADIUS;
+        record->gravity = BALL_GRAVITY;
+        read_player_start(record, kLevels, section.c_str());
+        *camera_start_read = read_vector(section.c_str(), "camstart", camera_start, kLevels) == 3;
+    }
+}
+
+// "camstart" is where the players' camera starts: it is read with the
+// balls, and applied once the cameras exist, to the camera the first player
+// record holds, with the angles 90, 180 and 0.
+void apply_camera_start(const float position[3]) {
+    const PLAYER *first = player(0);
+    CAMERA *camera = first ? camera_at(first->camera) : nullptr;
+    if (camera) {
+        std::memcpy(camera->view.position, position, sizeof camera->view.position);
+        std::memcpy(camera->view.rotation, kCameraStartAngles, sizeof camera->view.rotation);
+    }
+}
+
+void load_level_cameras(const std::string &section) {
+    char file[kLongestValue + 1];
+    if (!read_string(section, "cam_file", file)) {
+        gen_error("cam_file not found");
+    }
+    set_camera_event_handler(camera_event);
+    load_cameras(file);
+}
+
+// The trail and the scripts are optional: the level list's missing-key
+// reports are off while they are looked for, and on while they load.
+void load_trail_and_scripts(const std::string &section) {
+    char file[kLongestValue + 1];
+    xv_io_ini_set_mode(kLevels, KEY_ERRORS_OFF);
+    if (read_string(section, "intro", file)) {
+        xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+        the_game.trail = trail_load(file);
+    }
+    xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+    xv_io_ini_set_mode(kLevels, KEY_ERRORS_OFF);
+    if (read_string(section, "script_file", file)) {
+        xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+        script_set_event_hook(script_trace_hook);
+        script_load(file);
+    }
+    xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+}
+
+void play_level_music(const std::string &section) {
+    char file[kLongestValue + 1];
+    if (!read_string(section, "music", file)) {
+        gen_error("Music not found");
+        return;
+    }
+    stop_game_music(); // the tune before it, the game's or the last hole's
+    music = xv_snd_load_music(file);
+    if (music) {
+        xv_snd_play_music(music);
+    }
+}
+
+void turn_pinwheel(float s) {
+    GAME &g = the_game;
+    find_object_reference("Pinwheel", &g.pinwheel_reference);
+    if (g.pinwheel_reference < 0) {
+        return;
+    }
+    const float speed = std::fabs(std::sin(g.pinwheel_phase)) * kPinwheelSpeed + kPinwheelSlowest;
+    g.pinwheel_phase += kPinwheelPhaseStep * s;
+    xv_3d_object_reference_matrix_rotate(&g.objects[OBJECT_PINWHEEL], g.pinwheel_reference, 0, 0,
+                                         speed * s);
+}
+
+// The wind turns, at random times 2 to 17 seconds apart, to a random
+// direction, while a single hole is played.
+void change_wind() {
+    GAME &g = the_game;
+    const uint32_t now = xv_tick_count();
+    if (static_cast<int32_t>(now - g.next_wind_change) < 0 || g.state != GAME_SINGLE_HOLE) {
+        return;
+    }
+    g.next_wind_change = now + xv_random() % kWindLongest + kWindShortest;
+    xv_random_seed(now);
+    g.wind_direction = static_cast<int32_t>(xv_random() % 360);
+}
+
+// Level 4's "box07" is a stream: its textures slide along it.
+void slide_stream(float s) {
+    GAME &g = the_game;
+    const int32_t reference = gen_wo2_find_reference(&g.model, kStream);
+    if (reference < 0) {
+        return;
+    }
+    const int32_t *materials = nullptr;
+    const int32_t count = xv_3d_object_reference_get_material_list(&g.model, reference, &materials);
+    for (int32_t i = 0; i < count; ++i) {
+        GEN_WO2_MATERIAL material;
+        xv_3d_object_get_material(&g.model, materials[i], &material);
+        material.properties |= kTextureMatrix;
+        material.texture_matrix[kSecondTranslation] -= kStreamSpeed * s;
+        xv_3d_object_set_material(&g.model, materials[i], &material);
+    }
+}
+
+void unload_level_models() {
+    GAME &g = the_game;
+    for (GEN_WO2 &object : g.objects) {
+        gen_wo2_free(&object);
+    }
+    renew_world();
+    gen_wo2_free(&g.model);
+    if (g.map.inited) {
+        gen_wo2_coll_map_free(&g.map);
+    }
+}
 
 } // namespace
+
+GAME *game() {
+    return &the_game;
+}
 
 // The settings file is opened once and let go, so that a missing or
 // unreadable one is said now rather than at the first setting.
@@ -35,6 +260,7 @@ void game_init() {
     xv_3d_world_init(&world);
     add_player(0);
     add_player(0);
+    load_sound_slots();
     music = xv_snd_load_music("snd\\foosball.s3m");
     if (music) {
         xv_snd_play_music(music);
@@ -42,13 +268,17 @@ void game_init() {
     gen_history("---------- END GAME INIT ---------\n");
 }
 
+// A course still loaded goes first, so that the engine stops with nothing
+// of the level left in it.
 void game_deinit() {
     gen_history("----------- GAME DEINIT -----------\n");
     for (int i = 0; i < player_count(); ++i) {
         gen_history("player %d paddle at %d,%d\n", i, player(i)->paddle_x, player(i)->paddle_y);
     }
+    level_deinit();
     free_publisher_pictures();
     viewer_deinit();
+    release_sound_slots();
     xv_3d_world_deinit(&world);
     xv_3d_engine_deinit();
     stop_game_music();
@@ -68,4 +298,157 @@ void stop_game_music() {
 
 XV_3D_WORLD *game_world() {
     return &world;
+}
+
+void start_game(int player_count) {
+    GAME &g = the_game;
+    g.player_count = player_count;
+    level_deinit();
+    g.level = 1;
+    g.play_mode = PLAY_COURSE;
+    level_init();
+    reset_scores();
+    g.state = GAME_HOLE_STARTED;
+}
+
+void start_single_level(int level) {
+    GAME &g = the_game;
+    g.player_count = 1;
+    level_deinit();
+    g.level = level;
+    g.play_mode = PLAY_SINGLE_HOLE;
+    reset_scores();
+    g.state = GAME_SINGLE_HOLE;
+}
+
+void next_level() {
+    GAME &g = the_game;
+    g.level++;
+    g.holes_played++;
+    if (g.level <= LAST_HOLE && g.play_mode != PLAY_SINGLE_HOLE) {
+        gen_history("-- deinit the game\n");
+        level_deinit();
+        gen_history("-- reload the new level\n");
+        level_init();
+        g.state = GAME_HOLE_STARTED;
+    } else {
+        g.game_over = 1;
+        g.state = GAME_OVER;
+    }
+}
+
+void reset_scores() {
+    the_game.holes_played = 1;
+    std::memset(the_game.scores, 0, sizeof the_game.scores);
+}
+
+int total_score(int player_index) {
+    PLAYER *record = player(player_index);
+    if (!record) {
+        return 0;
+    }
+    int total = record->strokes;
+    const int row = player_index < SCORE_ROWS ? player_index : SCORE_ROWS - 1;
+    for (int hole = 0; hole < the_game.holes_played - 2 && hole < SCORE_HOLES; ++hole) {
+        total += the_game.scores[row][hole];
+    }
+    record->total = total;
+    return total;
+}
+
+void level_init() {
+    GAME &g = the_game;
+    g.game_over = 0;
+    pinwheel_reported = false;
+    const std::string section = level_section(g.level);
+    char value[kLongestValue + 1];
+    if (!read_string(section, "screen", value)) {
+        gen_error("screen not found");
+        return;
+    }
+    char world_file[kLongestValue + 1];
+    if (!read_string(section, "world_file", world_file)) {
+        gen_error("Level_file not found");
+        return;
+    }
+    load_course_model(world_file);
+    load_object_models();
+    g.resting_ball_node =
+        add_flagged_node(&g.objects[OBJECT_RESTING_BALL], XV_3D_NODE_TRANSLUCENT_PASS);
+    g.pinwheel_node = xv_3d_world_add_node(&world, &g.objects[OBJECT_PINWHEEL], nullptr);
+    if (XV_3D_NODE *pinwheel = node_at(g.pinwheel_node)) {
+        read_vector(section.c_str(), "hole", pinwheel->position, kLevels);
+    }
+    xv_io_ini_read_int(section.c_str(), "par", &g.par, kLevels);
+    xv_io_ini_read_int(section.c_str(), "kind_wall", &g.wall_kind, kLevels);
+    float camera_start[3] = {};
+    bool camera_start_read = false;
+    add_level_players(section, camera_start, &camera_start_read);
+    load_level_cameras(section);
+    if (camera_start_read) {
+        apply_camera_start(camera_start);
+    }
+    load_trail_and_scripts(section);
+    g.state = GAME_LOADED;
+    play_level_music(section);
+    gen_history("\n\nMemory Allocated Max:  %12d\n\n", static_cast<int>(xv_mem_max_used()));
+    gen_history("Memory Allocated Current:  %12d\n\n", static_cast<int>(xv_mem_used()));
+}
+
+void level_deinit() {
+    GAME &g = the_game;
+    if (g.level == 0) {
+        return;
+    }
+    gen_history("-------- LEVEL DEINIT ---------\n");
+    stop_all_slots();
+    unload_level_models();
+    trail_free(&g.trail);
+    script_unload();
+    free_cameras();
+    reset_players();
+    stop_game_music();
+    gen_history("-------- END LEVEL DEINIT ---------");
+}
+
+bool level_loaded() {
+    return the_game.level != 0 && the_game.model.in_use;
+}
+
+void level_step(float s) {
+    GAME &g = the_game;
+    if (g.state == GAME_LOADED) {
+        return;
+    }
+    const int count = std::min(g.player_count, player_count());
+    for (int i = 0; i < count; ++i) {
+        player_step(player(i), s);
+    }
+    camera_update();
+    script_update();
+    if (level_loaded()) {
+        turn_pinwheel(s);
+        if (g.level == kStreamLevel) {
+            slide_stream(s);
+        }
+    }
+    change_wind();
+}
+
+void find_object_reference(const char *name, int32_t *result) {
+    *result = gen_wo2_find_reference(&the_game.objects[OBJECT_PINWHEEL], name);
+    if (*result < 0 && !pinwheel_reported) {
+        pinwheel_reported = true; // once a level, not every step
+        gen_error("Cant find %s reference", name);
+    }
+}
+
+void hole_position(float out[3]) {
+    const XV_3D_NODE *pinwheel =
+        the_game.pinwheel_node >= 0 && the_game.pinwheel_node < world.num_nodes
+            ? &world.nodes[the_game.pinwheel_node]
+            : nullptr;
+    for (int axis = 0; axis < 3; ++axis) {
+        out[axis] = pinwheel ? pinwheel->position[axis] : 0.0f;
+    }
 }

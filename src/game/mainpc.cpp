@@ -60,6 +60,7 @@ void frame_input() {
 }
 
 void frame_render() {
+    clear_repeat_flag();
     xv_3d_world_render(game_world());
     if (!viewer_active()) {
         slideshow_step();

@@ -1,10 +1,14 @@
 #include "players.h"
 
 #include "app.h"
+#include "ball.h"
+#include "camera.h"
 #include "game.h"
 #include "gen.h"
+#include "script.h"
 #include "viewer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +19,9 @@ PLAYER players[MAX_PLAYERS];
 int count = 0;
 int current = 0;
 XV_FONT paddle_font{}; // never loaded: the paddles draw nothing until it is
+float repeat_timer = 0.0f;
+int repeat = 0;
+constexpr float kRepeatSteps = 60.0f; // two seconds of steps
 
 // Escape ends the game at once: no shut-down, no settings written.
 void quit_now(int status) {
@@ -69,6 +76,25 @@ void reset_players() {
     current = 0;
 }
 
+int current_player() {
+    return current;
+}
+
+void set_current_player(int index) {
+    if (index >= 0 && index < count) {
+        current = index;
+    }
+}
+
+void read_player_start(PLAYER *record, const char *file_name, const char *section) {
+    char key[24];
+    std::snprintf(key, sizeof key, "startp%d", record->index + 1);
+    if (XV_3D_NODE *node = xv_3d_world_get_node_pointer(game_world(), record->ball_node)) {
+        read_vector(section, key, node->position, file_name);
+    }
+    read_number(section, "angle", &record->aim_angle, file_name);
+}
+
 int player_count() {
     return count;
 }
@@ -81,6 +107,7 @@ void players_set_quit(PLAYER_QUIT hook) {
     quit = hook ? hook : quit_now;
 }
 
+// While a level is loaded its step runs the players.
 void game_step(float fraction) {
     xv_input_read_mouse();
     xv_play_update();
@@ -90,14 +117,22 @@ void game_step(float fraction) {
     if (game_music()) {
         xv_snd_update_music(game_music());
     }
-    for (int i = 0; i < count; ++i) {
-        player_step(&players[i], fraction);
+    if (game()->level != 0) {
+        level_step(fraction);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            player_step(&players[i], fraction);
+        }
     }
     viewer_step();
 }
 
 void player_step(PLAYER *record, float fraction) {
     player_keys(record, fraction);
+    if (level_loaded()) {
+        player_level_keys(record, fraction);
+        ball_update(record, fraction);
+    }
     draw_paddle(record->paddle_x, record->paddle_y);
 }
 
@@ -115,6 +150,47 @@ void player_keys(PLAYER *record, float) {
         record->paddle_y += 3;
     }
     record->space_latch = xv_kb_get_key(keys, ACTION_SPACE) ? 1 : 0;
+}
+
+namespace {
+
+// A held key acts once: the latch follows the key, and only a press of a
+// released key counts.
+bool pressed(XV_KB *keys, int action, uint8_t *latch) {
+    const bool down = xv_kb_get_key(keys, action) != 0;
+    const bool press = down && !*latch;
+    *latch = down ? 1 : 0;
+    return press;
+}
+
+} // namespace
+
+void player_level_keys(PLAYER *record, float fraction) {
+    XV_KB *keys = &record->keys;
+    if (pressed(keys, ACTION_NEXT_CAMERA, &record->camera_latch) && camera_count() > 0) {
+        set_current_camera((current_camera() + 1) % camera_count());
+    }
+    if (pressed(keys, ACTION_NEXT_PLAYER, &record->player_latch)) {
+        const int players_in_level = std::min(game()->player_count, count);
+        current = players_in_level > 0 ? (current + 1) % players_in_level : 0;
+    }
+    repeat_timer -= fraction;
+    if (xv_kb_get_key(keys, ACTION_REPEAT) && repeat_timer <= 0.0f) {
+        repeat = 1;
+        repeat_timer = kRepeatSteps;
+    }
+    if (xv_kb_get_key(keys, ACTION_NEXT_HOLE) && xv_input_get_key(DIK_RCONTROL) &&
+        xv_input_get_key(DIK_RSHIFT)) {
+        next_level();
+    }
+}
+
+int repeat_flag() {
+    return repeat;
+}
+
+void clear_repeat_flag() {
+    repeat = 0;
 }
 
 void draw_paddle(int x, int y) {

@@ -1,7 +1,7 @@
 // The players: their paddles and keys, and the fixed game step. Each player
 // has a paddle moved by two keys, a key map of up to 30 actions and the
 // input module's player controls; the ball of a loaded course comes with
-// the course.
+// the course, and rolls by the physics of ball.h.
 #pragma once
 
 #include "xv.h"
@@ -50,12 +50,27 @@ void add_player(int ball_node);
 void reset_players();
 int player_count();
 PLAYER *player(int index);
+// The player whose ball the follow camera watches.
+int current_player();
+void set_current_player(int index);
+// "startp" + (index + 1) of the level's section into the ball node's
+// place, and "angle" into the aiming angle.
+void read_player_start(PLAYER *record, const char *file_name, const char *section);
 
 // One fixed step of the game: fraction is the step's length in thirtieths
 // of a second, in (0, 1].
 void game_step(float fraction);
+// The player's keys, then, while a level is loaded, its level keys and its
+// ball; then the paddle.
 void player_step(PLAYER *record, float fraction);
 void player_keys(PLAYER *record, float fraction);
+// B moves to the next camera, V to the next player (each once a press);
+// action 15 sets the repeat flag at most once every 60 steps; Right Control
+// and Right Shift with L move on to the next hole.
+void player_level_keys(PLAYER *record, float fraction);
+// The repeat-limited flag: the main loop clears it before each frame's render.
+int repeat_flag();
+void clear_repeat_flag();
 void draw_paddle(int x, int y);
 // Tests stand in for the end of the process that Escape asks for.
 using PLAYER_QUIT = void (*)(int status);

@@ -5,6 +5,7 @@
 #include "picture_writer.h"
 #include "respack.h"
 #include "s3mgen.h"
+#include "wavgen.h"
 
 #include <chrono>
 #include <csignal>
@@ -60,6 +61,11 @@ bool write_game_data(const std::string &class_prefix) {
     }
     std::filesystem::create_directories("snd");
     write_file("snd/foosball.s3m", std::string(tune.begin(), tune.end()));
+    // The balls' effects, as the build synthesises them (at a lower rate).
+    for (const std::string &name : wav_effect_names()) {
+        const std::vector<uint8_t> wav = wav_file(wav_effect(name, 11025), 11025, 1);
+        write_file("snd/" + name + ".wav", std::string(wav.begin(), wav.end()));
+    }
     // The publisher slideshow: sixteen pictures of one colour each.
     for (int i = 0; i < 16; ++i) {
         write_file(i < 15 ? "gfx/pub_b" + std::to_string(i + 1) + ".png" : "gfx/pubintro.png",

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -21,6 +22,18 @@ struct Noise {
 
 using Voice = std::function<double(double t, Noise &noise)>;
 
+// The ball rattling round the rim and dropping into the cup.
+double cup_drop(double t, Noise &noise) {
+    double rattle = 0;
+    for (double hit : {0.0, 0.07, 0.12, 0.15}) {
+        if (t >= hit) {
+            rattle += 0.4 * partial(t - hit, 2100 - hit * 4000, 0.015);
+        }
+    }
+    const double drop = t >= 0.2 ? 0.7 * partial(t - 0.2, 240, 0.08) : 0;
+    return rattle + drop + 0.05 * noise.next() * std::exp(-t / 0.2);
+}
+
 struct Effect {
     const char *name;
     double seconds;
@@ -34,36 +47,61 @@ const std::vector<Effect> &effects() {
              return 0.7 * partial(t, 820, 0.03) + 0.3 * partial(t, 1900, 0.01) +
                     0.2 * noise.next() * std::exp(-t / 0.005);
          }},
-        {"wall_wood", 0.3,
+        {"wood", 0.3,
          [](double t, Noise &noise) {
              return 0.6 * partial(t, 310, 0.05) + 0.3 * partial(t, 620, 0.03) +
                     0.3 * noise.next() * std::exp(-t / 0.01);
          }},
-        {"wall_stone", 0.25,
+        {"stone", 0.25,
          [](double t, Noise &noise) {
              return 0.5 * partial(t, 1400, 0.02) + 0.5 * noise.next() * std::exp(-t / 0.015);
          }},
-        {"wall_metal", 0.8,
+        {"metal", 0.8,
          [](double t, Noise &) {
              return 0.4 * partial(t, 1250, 0.3) + 0.3 * partial(t, 3170, 0.2) +
                     0.2 * partial(t, 5230, 0.1);
          }},
-        {"wall_rubber", 0.3,
+        {"rubber", 0.3,
          [](double t, Noise &) {
              // A bounce: a low tone sliding down.
              return 0.8 * std::sin(2 * M_PI * (180 * t - 150 * t * t)) * std::exp(-t / 0.06);
          }},
-        {"hole_cup", 0.6,
+        {"hole_cup", 0.6, [](double t, Noise &noise) { return cup_drop(t, noise); }},
+        {"cup_over", 1.4,
          [](double t, Noise &noise) {
-             // Rattles round the rim, then the drop.
-             double rattle = 0;
-             for (double hit : {0.0, 0.07, 0.12, 0.15}) {
-                 if (t >= hit) {
-                     rattle += 0.4 * partial(t - hit, 2100 - hit * 4000, 0.015);
+             // The drop, then two falling tones: made it, at last.
+             double tune = 0;
+             for (auto [start, pitch] : {std::pair{0.5, 392.0}, std::pair{0.8, 330.0}}) {
+                 if (t >= start) {
+                     tune += 0.3 * partial(t - start, pitch, 0.25) +
+                             0.1 * partial(t - start, pitch * 2, 0.15);
                  }
              }
-             const double drop = t >= 0.2 ? 0.7 * partial(t - 0.2, 240, 0.08) : 0;
-             return rattle + drop + 0.05 * noise.next() * std::exp(-t / 0.2);
+             return cup_drop(t, noise) + tune;
+         }},
+        {"cup_par", 1.3,
+         [](double t, Noise &noise) {
+             // The drop, then a bright bell.
+             const double bell = t >= 0.45 ? 0.35 * partial(t - 0.45, 1568, 0.35) +
+                                                 0.15 * partial(t - 0.45, 3136, 0.2)
+                                           : 0;
+             return cup_drop(t, noise) + bell;
+         }},
+        {"cup_ace", 2.6,
+         [](double t, Noise &noise) {
+             // The drop, a rising fanfare, and the crowd.
+             double fanfare = 0;
+             const double notes[] = {523.25, 659.25, 783.99, 1046.5};
+             for (int i = 0; i < 4; ++i) {
+                 const double start = 0.45 + 0.12 * i;
+                 if (t >= start) {
+                     fanfare += 0.2 * partial(t - start, notes[i], i == 3 ? 0.6 : 0.2);
+                 }
+             }
+             const double crowd = t >= 1.0 ? 0.3 * std::min(1.0, (t - 1.0) / 0.3) *
+                                                 std::min(1.0, (2.6 - t) / 0.6) * noise.next()
+                                           : 0;
+             return cup_drop(t, noise) + fanfare + crowd;
          }},
         {"applause", 2.5,
          [](double t, Noise &noise) {

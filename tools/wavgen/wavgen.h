@@ -1,5 +1,7 @@
 // The ball's sound effects, synthesised: a putt, wall hits of four kinds
-// (wood, stone, metal, rubber), the ball dropping into the cup, applause.
+// (wood, stone, metal, rubber), the ball dropping into the cup (alone, and
+// with a tune for a hole over par, at par or better, and in one), applause.
+// Every name is a file name of the game's 8.3 kind.
 // Written as 16-bit PCM WAV files, which the tests also use.
 #pragma once
 

@@ -1,0 +1,290 @@
+#include "ball.h"
+
+#include "game.h"
+#include "players.h"
+#include "trail.h"
+
+#include "gen.h"
+#include "xv.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float kDegreesPerRadian = 57.29747f;
+constexpr float kRadiansPerDegree = 0.01745278f;
+constexpr float kRestingSpeed = 0.001f; // a slower bounce stops
+constexpr float kRebound = 0.4f;
+constexpr float kSteepestFlat = 3.0f; // degrees; a steeper floor pushes the ball down it
+constexpr float kSlopePush = 100.0f;  // the floor's normal over this is added to the speed
+constexpr float kDeepestClimb = 0.4f;
+constexpr float kClimb = 4.0f;
+constexpr float kWallSide = 0.0001f; // squared: a wall turns the ball from further aside
+constexpr float kWallKeeps = 0.85f;
+constexpr float kHorizontalScale = 2.5f; // a sub-step of d moves d / 2.5 of the speed
+constexpr float kSpin = 80.0f;
+constexpr float kFriction = 0.99f;
+constexpr float kWindlessSpeed = 0.02f;
+constexpr float kWindPush = 10000.0f;
+constexpr int kSubsteps = 8;
+constexpr float kShortestStep = 0.5f;
+constexpr uint32_t kPhysicsGap = 5; // milliseconds between two runs of the sub-steps
+constexpr uint32_t kHoledPause = 2000;
+
+struct Slots {
+    XV_SND_EFFECT *effects[SOUND_SLOTS] = {};
+    bool loaded[SOUND_SLOTS] = {}; // the ones load_sound_slots owns
+};
+Slots slots;
+float surface_tilt = 0.0f;
+
+// The effect files of the slots, by slot; null: the slot stays empty.
+constexpr const char *kSlotFiles[SOUND_SLOTS] = {
+    nullptr, "snd\\cup_over.wav", "snd\\cup_par.wav", "snd\\cup_ace.wav", nullptr,
+    nullptr, "snd\\wood.wav",     "snd\\stone.wav",   "snd\\metal.wav",   "snd\\rubber.wav",
+};
+
+// Rotations stay within 0..360: 360 itself stays, as the game turned them
+// by adding or taking whole turns.
+float wrap_degrees(float angle) {
+    if (angle < 0.0f) {
+        angle = std::fmod(angle, 360.0f);
+        if (angle < 0.0f) {
+            angle += 360.0f;
+        }
+    } else if (angle > 360.0f) {
+        const float rest = std::fmod(angle, 360.0f);
+        angle = rest == 0.0f ? 360.0f : rest;
+    }
+    return angle;
+}
+
+bool sphere_contact(const float position[3], float radius, const BALL_COURSE *course,
+                    GEN_COLL_INFO *contact) {
+    gen_coll_set_flags(GEN_COLL_NEAREST);
+    const bool hit = gen_coll_sphere_wo2(position[0], position[1], position[2], radius,
+                                         course->model, course->map) != 0;
+    if (hit) {
+        gen_coll_get_last_info(contact);
+    }
+    return hit;
+}
+
+// The floor: pushed out by twice the depth, a bounce at 40 % (or rest), and
+// a push down a slope steeper than 3 degrees.
+void meet_floor(PLAYER *record, float position[3], const GEN_COLL_INFO &floor, BALL_MOVE *move) {
+    float push = (record->radius - floor.distance) * 2.0f;
+    if (floor.point[1] > position[1]) {
+        push = -push;
+    }
+    position[1] += push;
+    if (std::fabs(record->velocity_y) <= kRestingSpeed) {
+        record->velocity_y = 0.0f;
+    } else {
+        record->velocity_y = -record->velocity_y * kRebound;
+    }
+    const float *n = floor.normal;
+    move->events |= BALL_ON_FLOOR;
+    move->surface_tilt =
+        trail_angle(n[1], std::sqrt(n[0] * n[0] + n[2] * n[2])) * kDegreesPerRadian;
+    if (move->surface_tilt > kSteepestFlat) {
+        record->velocity_x += n[0] / kSlopePush;
+        record->velocity_z += n[2] / kSlopePush;
+    }
+}
+
+// A wall (anything met after the floor): a shallow one is climbed, and the
+// ball leaves it at 85 % of its speed, heading away from the contact.
+bool meet_wall(PLAYER *record, float position[3], const GEN_COLL_INFO &wall, float *heading) {
+    const float depth = record->radius - wall.distance;
+    if (depth > 0.0f && depth < kDeepestClimb) {
+        position[1] += depth * kClimb;
+    }
+    const float dx = wall.point[0] - position[0];
+    const float dz = wall.point[2] - position[2];
+    if (dx * dx + dz * dz <= kWallSide) {
+        return false;
+    }
+    *heading = gen_math_heading(wall.point[0], wall.point[2], position[0], position[2]);
+    const float speed = std::sqrt(record->velocity_x * record->velocity_x +
+                                  record->velocity_z * record->velocity_z) *
+                        kWallKeeps;
+    record->velocity_x = std::cos(*heading) * speed;
+    record->velocity_z = std::sin(*heading) * speed;
+    return true;
+}
+
+// Half a step of each horizontal axis: the position moves by the mean of
+// this sub-step's speed and the last, and the ball spins with it.
+float roll(float *velocity, float *previous, float *coordinate, float *spin, float d) {
+    const float mean = (*velocity + *previous) / 2.0f;
+    *previous = *velocity;
+    *coordinate += d / kHorizontalScale * mean;
+    *spin = wrap_degrees(*spin + mean * d * kSpin);
+    return mean;
+}
+
+// The wind pushes a ball that is moving, a little, from its direction.
+void blow(PLAYER *record, int32_t wind_direction, float moving, float d) {
+    if (moving >= -kWindlessSpeed && moving <= kWindlessSpeed) {
+        return;
+    }
+    const float w = -static_cast<float>(wind_direction + 90) * kRadiansPerDegree;
+    record->velocity_x += std::cos(w) / kWindPush * d;
+    record->velocity_z += std::sin(w) / kWindPush * d;
+}
+
+} // namespace
+
+BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d) {
+    BALL_MOVE move{0, 0.0f};
+    float *position = node->position;
+    float *rotation = node->rotation;
+
+    const float fall = (record->velocity_y + record->previous_velocity_y) / 2.0f;
+    record->previous_velocity_y = record->velocity_y;
+    position[1] -= fall;
+
+    GEN_COLL_INFO contact{};
+    if (sphere_contact(position, record->radius, course, &contact)) {
+        meet_floor(record, position, contact, &move);
+    }
+    gen_coll_set_flags(0);
+    record->velocity_y += d * record->gravity;
+
+    if (record->hole_state != 2) {
+        const float dx = position[0] - course->hole[0];
+        const float dy = position[1] - course->hole[1];
+        const float dz = position[2] - course->hole[2];
+        if (std::sqrt(dx * dx + dy * dy + dz * dz) < 2.0f * record->radius) {
+            record->hole_state = 2;
+            move.events |= BALL_DROPPED;
+        }
+    }
+
+    float heading = 0.0f;
+    bool hit_wall = false;
+    if (sphere_contact(position, record->radius, course, &contact)) {
+        hit_wall = meet_wall(record, position, contact, &heading);
+    }
+    gen_coll_set_flags(0);
+
+    roll(&record->velocity_x, &record->previous_velocity_x, &position[0], &rotation[2], d);
+    float moving =
+        roll(&record->velocity_z, &record->previous_velocity_z, &position[2], &rotation[0], d);
+    record->velocity_x *= kFriction;
+    record->velocity_z *= kFriction;
+    rotation[1] = 0.0f;
+
+    if (hit_wall) {
+        // The bounce again, now with the fall in it, after the move.
+        const float speed = std::sqrt(record->velocity_x * record->velocity_x +
+                                      record->velocity_z * record->velocity_z +
+                                      record->velocity_y * record->velocity_y) *
+                            kWallKeeps;
+        record->velocity_x = std::cos(heading) * speed;
+        record->velocity_z = std::sin(heading) * speed;
+        moving = speed;
+        move.events |= BALL_HIT_WALL;
+    }
+    blow(record, course->wind_direction, moving, d);
+    return move;
+}
+
+void ball_substep(PLAYER *record, float d) {
+    GAME *g = game();
+    auto *node = static_cast<XV_3D_NODE *>(
+        record->ball = xv_3d_world_get_node_pointer(game_world(), record->ball_node));
+    if (!node || !g->map.inited) {
+        return; // reported by the world; a level without its map has nothing to roll on
+    }
+    BALL_COURSE course{&g->model, &g->map, {}, g->wind_direction};
+    hole_position(course.hole);
+    const BALL_MOVE move = ball_move(record, node, &course, d);
+    if (move.events & BALL_ON_FLOOR) {
+        surface_tilt = move.surface_tilt;
+    }
+    if (move.events & BALL_DROPPED) {
+        const int slot = record->strokes == 1       ? SLOT_HOLE_IN_ONE
+                         : record->strokes > g->par ? SLOT_OVER_PAR
+                                                    : SLOT_PAR;
+        play_slot(slots.effects[slot], 0);
+        g->state = GAME_HOLED;
+        g->state_deadline = xv_tick_count() + kHoledPause;
+    }
+    if ((move.events & BALL_HIT_WALL) && g->wall_kind >= 0 && g->wall_kind < WALL_KINDS) {
+        play_slot(slots.effects[SLOT_WALL + g->wall_kind], 0);
+    }
+}
+
+void ball_update(PLAYER *record, float s) {
+    s = std::max(s, kShortestStep);
+    // The tick count wraps: "past" is measured as a signed difference.
+    if (static_cast<int32_t>(xv_tick_count() - record->next_physics) <= 0) {
+        return;
+    }
+    for (int i = 0; i < kSubsteps; ++i) {
+        ball_substep(record, s / kSubsteps);
+    }
+    record->next_physics = xv_tick_count() + kPhysicsGap;
+}
+
+float ball_surface_tilt() {
+    return surface_tilt;
+}
+
+// ---- the sound slots ---------------------------------------------------------------
+
+void load_sound_slots() {
+    for (int slot = 0; slot < SOUND_SLOTS; ++slot) {
+        if (kSlotFiles[slot] && !slots.effects[slot]) {
+            slots.effects[slot] = xv_snd_load_effect(kSlotFiles[slot]);
+            slots.loaded[slot] = slots.effects[slot] != nullptr;
+        }
+    }
+}
+
+void release_sound_slots() {
+    stop_all_slots();
+    for (int slot = 0; slot < SOUND_SLOTS; ++slot) {
+        if (slots.loaded[slot]) {
+            xv_snd_release_effect(slots.effects[slot]);
+        }
+        slots.effects[slot] = nullptr;
+        slots.loaded[slot] = false;
+    }
+}
+
+XV_SND_EFFECT *sound_slot(int slot) {
+    return slot >= 0 && slot < SOUND_SLOTS ? slots.effects[slot] : nullptr;
+}
+
+void set_sound_slot(int slot, XV_SND_EFFECT *effect) {
+    if (slot >= 0 && slot < SOUND_SLOTS) {
+        if (slots.loaded[slot] && slots.effects[slot] != effect) {
+            stop_slot(slots.effects[slot]);
+            xv_snd_release_effect(slots.effects[slot]);
+        }
+        slots.effects[slot] = effect;
+        slots.loaded[slot] = false; // the caller keeps it
+    }
+}
+
+void play_slot(XV_SND_EFFECT *effect, int loop) {
+    if (effect && !xv_snd_effect_playing(effect)) {
+        xv_snd_play_effect(effect, 0, loop);
+    }
+}
+
+void stop_slot(XV_SND_EFFECT *effect) {
+    if (effect && xv_snd_effect_playing(effect)) {
+        xv_snd_stop_effect(effect);
+    }
+}
+
+void stop_all_slots() {
+    for (XV_SND_EFFECT *effect : slots.effects) {
+        stop_slot(effect);
+    }
+}

@@ -1,0 +1,88 @@
+// The balls: each player's ball rolls on the course of the loaded level,
+// with gravity, bounces, slopes and the wind, climbs small steps, bounces
+// off walls and drops into the hole; and the ten sound slots it plays from.
+//
+// The physics of one sub-step (ball_move) touches nothing but the ball and
+// the collision queries: what happened (a wall hit, the drop into the hole)
+// comes back to the caller. ball_substep is the game's sub-step, which
+// applies that to the game (sounds, the game state); a computer player or a
+// test can run ball_move on a copy of a ball without changing anything else.
+#pragma once
+
+#include <cstdint>
+
+struct PLAYER;
+struct XV_3D_NODE;
+struct XV_SND_EFFECT;
+struct GEN_WO2;
+struct GEN_COLL_MAP;
+
+// The ball's size and weight, in the course's units. A course model is
+// built so that a ball of radius 0.25 is a golf ball beside its walls (half
+// a unit high) and its cup; the collision rules of the sub-step are made
+// for a ball of about that size: a wall contact lifts the ball by four times
+// its depth while the depth is under 0.4, and a wall only turns the ball
+// when the contact lies more than 0.01 to the side of its centre.
+//
+// Gravity is added to the downward speed, at d = 1/8 a sub-step, and the
+// ball falls by that speed each sub-step: 0.004 makes it fall about a unit
+// in a quarter of a second, a little slower than a real ball at this
+// scale, which keeps a resting ball still: each sub-step it sinks by about
+// gravity / 8 and the floor pushes it back, a tremble of half a thousandth.
+constexpr float BALL_RADIUS = 0.25f;
+constexpr float BALL_GRAVITY = 0.004f;
+
+// What one sub-step did.
+enum : uint32_t {
+    BALL_HIT_WALL = 1,
+    BALL_DROPPED = 2, // into the hole
+    BALL_ON_FLOOR = 4,
+};
+
+// The course a ball rolls on: the level model and its collision map, the
+// hole (the pinwheel's place) and the wind.
+struct BALL_COURSE {
+    GEN_WO2 *model;
+    GEN_COLL_MAP *map;
+    float hole[3];
+    int32_t wind_direction; // whole degrees
+};
+
+// What one sub-step tells its caller besides the events.
+struct BALL_MOVE {
+    uint32_t events;
+    float surface_tilt; // of the floor met (BALL_ON_FLOOR), in degrees
+};
+
+// One physics sub-step of length d for the ball of the record, whose world
+// node is node (its position and rotation are the ball's).
+BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d);
+
+// The game's sub-step: ball_move on the ball of the loaded level, then the
+// sounds of the hole and the wall, and the game state when the ball drops.
+void ball_substep(PLAYER *record, float d);
+// Advances the ball by a fixed step s (raised to 0.5 when below): eight
+// sub-steps of s / 8, at most once every 5 ms of the tick count.
+void ball_update(PLAYER *record, float s);
+// The tilt of the last floor a ball met, in degrees.
+float ball_surface_tilt();
+
+// The ten sound slots: 1 to 3 the drops into the cup (over par, par or
+// better, a hole in one), 6 to 9 the wall hits of the four wall kinds.
+enum {
+    SOUND_SLOTS = 10,
+    SLOT_OVER_PAR = 1,
+    SLOT_PAR = 2,
+    SLOT_HOLE_IN_ONE = 3,
+    SLOT_WALL = 6, // + the level's wall kind, 0..3
+    WALL_KINDS = 4,
+};
+// Loads the game's effects into their slots; releasing empties them.
+void load_sound_slots();
+void release_sound_slots();
+XV_SND_EFFECT *sound_slot(int slot);
+void set_sound_slot(int slot, XV_SND_EFFECT *effect);
+// Plays the effect unless it is empty or already playing.
+void play_slot(XV_SND_EFFECT *effect, int loop);
+void stop_slot(XV_SND_EFFECT *effect);
+void stop_all_slots();

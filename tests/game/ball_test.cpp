@@ -1,0 +1,228 @@
+// The ball's sub-step on small courses made by the model writer, against
+// figures worked out from the rules of the sub-step: the floor's push and
+// 40 % rebound, the slope push above 3 degrees, the wall bounce, the climb,
+// the hole.
+#include "ball.h"
+#include "model_test.h"
+#include "players.h"
+
+#include <cmath>
+
+namespace {
+
+using test::translation;
+
+constexpr float kSubstep = 1.0f / 8; // a whole step's sub-step
+
+// A floor that rises along x at the given angle, from x = -10 to 10.
+Wo2FaceGroup ramp(float degrees) {
+    const int cells = 40;
+    const float spacing = 20.0f / cells;
+    std::vector<float> heights;
+    for (int row = 0; row <= cells; ++row) {
+        for (int column = 0; column <= cells; ++column) {
+            heights.push_back(std::tan(degrees * 3.14159265f / 180) * column * spacing);
+        }
+    }
+    Wo2FaceGroup face = wo2_heightfield(heights, cells + 1, cells + 1, spacing);
+    for (Wo2Vertex &v : face.vertices) {
+        v.position[0] -= 10;
+        v.position[2] -= 10;
+    }
+    return face;
+}
+
+Wo2FaceGroup moved(Wo2FaceGroup face, float x, float y, float z) {
+    for (Wo2Vertex &v : face.vertices) {
+        v.position[0] += x, v.position[1] += y, v.position[2] += z;
+    }
+    return face;
+}
+
+class BallTest : public test::ModelTest {
+  protected:
+    void start(const std::vector<Wo2FaceGroup> &faces) {
+        load_objects(faces);
+        build();
+        course = {&model, &map, {100, 100, 100}, 0};
+        ball = PLAYER{};
+        ball.radius = BALL_RADIUS;
+        ball.gravity = BALL_GRAVITY;
+        node = XV_3D_NODE{};
+    }
+    void place(float x, float y, float z) {
+        node.position[0] = x, node.position[1] = y, node.position[2] = z;
+    }
+    BALL_MOVE substep() { return ball_move(&ball, &node, &course, kSubstep); }
+    void substeps(int count) {
+        for (int i = 0; i < count; ++i) {
+            substep();
+        }
+    }
+    float horizontal_speed() const {
+        return std::sqrt(ball.velocity_x * ball.velocity_x + ball.velocity_z * ball.velocity_z);
+    }
+
+    BALL_COURSE course{};
+    PLAYER ball{};
+    XV_3D_NODE node{};
+};
+
+TEST_F(BallTest, ADroppedBallReboundsAtFortyPercentAndSettlesAtItsRadius) {
+    start({test::floor_grid(10, 0, 10)});
+    place(0, 2, 0);
+    std::vector<float> rebounds;
+    for (int i = 0; i < 3000; ++i) {
+        const float falling = ball.velocity_y;
+        substep();
+        // A rebound turns the speed round at 40 %, then gravity adds its share.
+        if (falling > 0.001f && ball.velocity_y < 0) {
+            EXPECT_NEAR((ball.velocity_y - kSubstep * BALL_GRAVITY) / falling, -0.4f, 1e-4f);
+            rebounds.push_back(-ball.velocity_y);
+        }
+    }
+    // From 1.75 above its resting place it lands at about 0.042 a sub-step:
+    // rebounds of 0.017, 0.0067, 0.0027 and 0.0011; the next one rests.
+    ASSERT_GE(rebounds.size(), 4u);
+    EXPECT_NEAR(rebounds[0], 0.4f * std::sqrt(2 * BALL_GRAVITY * kSubstep * 1.75f), 0.002f);
+    EXPECT_LE(rebounds.size(), 5u);
+    float lowest = 1, highest = 0;
+    for (int i = 0; i < 200; ++i) {
+        substep();
+        lowest = std::min(lowest, node.position[1]);
+        highest = std::max(highest, node.position[1]);
+    }
+    EXPECT_NEAR(lowest, BALL_RADIUS, 0.001f);
+    EXPECT_LT(highest - lowest, 0.001f) << "a resting ball trembles by well under a thousandth";
+    EXPECT_EQ(node.position[0], 0.0f);
+    EXPECT_EQ(node.position[2], 0.0f);
+    EXPECT_NEAR(ball_move(&ball, &node, &course, kSubstep).surface_tilt, 0.0f, 0.01f);
+}
+
+TEST_F(BallTest, ItRollsDownTenDegreesAndNotTwo) {
+    for (float degrees : {10.0f, 2.0f}) {
+        start({ramp(degrees)});
+        // Resting on the slope at x = 0, which is 10 along the ramp.
+        const float surface = std::tan(degrees * 3.14159265f / 180) * 10;
+        place(0, surface + BALL_RADIUS / std::cos(degrees * 3.14159265f / 180), 0);
+        float tilt = -1;
+        for (int i = 0; i < 480; ++i) { // two seconds of sub-steps
+            const BALL_MOVE move = substep();
+            if (move.events & BALL_ON_FLOOR) {
+                tilt = move.surface_tilt;
+            }
+        }
+        EXPECT_NEAR(tilt, degrees, 0.05f);
+        if (degrees > 3) {
+            // The floor adds its normal's 0.17 / 100 each contact and friction
+            // takes 1 %: the speed tends to 0.99 × 0.17 down the slope.
+            EXPECT_LT(node.position[0], -1.0f) << "down the slope, towards -x";
+            EXPECT_LT(ball.velocity_x, 0.0f);
+            EXPECT_GT(ball.velocity_x, -0.99f * std::sin(degrees * 3.14159265f / 180) - 1e-3f);
+        } else {
+            EXPECT_NEAR(node.position[0], 0.0f, 1e-4f) << "3 degrees or less push nothing";
+            EXPECT_EQ(ball.velocity_x, 0.0f);
+        }
+        EXPECT_EQ(node.position[2], 0.0f);
+    }
+}
+
+TEST_F(BallTest, AWallSendsItBackAtAboutHalfItsSpeed) {
+    // A wall facing -x at x = 3, a unit high; the ball would roll 4 units.
+    start({test::floor_grid(10, 0, 10), moved(wo2_box(1, 1, 6), 3.5f, 0.5f, 0)});
+    place(0, BALL_RADIUS, 0);
+    ball.velocity_x = ball.previous_velocity_x = 0.8f;
+    float before = 0;
+    int contacts = 0;
+    for (int i = 0; i < 400 && ball.velocity_x > 0; ++i) {
+        before = horizontal_speed();
+        if (substep().events & BALL_HIT_WALL) {
+            ++contacts;
+        }
+    }
+    ASSERT_LT(ball.velocity_x, 0.0f) << "turned back";
+    // Each sub-step in contact keeps 0.85 × 0.99 × 0.85 of the speed.
+    for (int i = 0; i < 20; ++i) {
+        if (substep().events & BALL_HIT_WALL) {
+            ++contacts;
+        }
+    }
+    const float kept = horizontal_speed() / before;
+    EXPECT_GE(contacts, 1);
+    EXPECT_NEAR(kept, std::pow(0.85f * 0.99f * 0.85f, contacts) * std::pow(0.99f, 20), 0.05f);
+    EXPECT_GT(kept, 0.35f);
+    EXPECT_LT(kept, 0.75f) << "about half, not 85 %";
+    EXPECT_LT(node.position[0], 3 - BALL_RADIUS);
+    EXPECT_NEAR(ball.velocity_z, 0.0f, 1e-4f) << "straight back from a square wall (the wind "
+                                                 "adds a ten-thousandth)";
+}
+
+// A contact shallower than 0.4 lifts the ball by four times its depth: a
+// rolling ball gets up a step lower than its centre, and not up a wall.
+TEST_F(BallTest, ItClimbsASmallStepButNotAWall) {
+    for (float height : {0.05f, 0.3f}) {
+        // From x = 1 on, the floor is that much higher.
+        start({test::floor_grid(10, 0, 10), moved(wo2_box(8, height, 6), 5, height / 2, 0)});
+        place(0, BALL_RADIUS, 0);
+        ball.velocity_x = ball.previous_velocity_x = 0.8f; // enough for 4 units
+        substeps(600);
+        if (height < BALL_RADIUS) {
+            EXPECT_GT(node.position[0], 2.0f) << "over the step";
+            EXPECT_NEAR(node.position[1], height + BALL_RADIUS, 0.002f) << "resting on it";
+        } else {
+            EXPECT_LT(node.position[0], 1 - BALL_RADIUS) << "sent back";
+            EXPECT_NEAR(node.position[1], BALL_RADIUS, 0.002f);
+        }
+    }
+}
+
+TEST_F(BallTest, ItDropsIntoTheHoleOnce) {
+    start({test::floor_grid(10, 0, 10)});
+    course.hole[0] = 2, course.hole[1] = BALL_RADIUS, course.hole[2] = 0;
+    place(0, BALL_RADIUS, 0);
+    ball.velocity_x = ball.previous_velocity_x = 0.5f;
+    int drops = 0;
+    float dropped_at = 0;
+    for (int i = 0; i < 400; ++i) {
+        if (substep().events & BALL_DROPPED) {
+            ++drops;
+            dropped_at = node.position[0];
+        }
+    }
+    EXPECT_EQ(drops, 1);
+    EXPECT_EQ(ball.hole_state, 2);
+    // The first sub-step within two radii (a sub-step moves it about 0.02).
+    EXPECT_GE(dropped_at, 2 - 2 * BALL_RADIUS);
+    EXPECT_LT(dropped_at, 2 - 2 * BALL_RADIUS + 0.03f);
+}
+
+TEST_F(BallTest, TheWindPushesAMovingBallOnly) {
+    start({test::floor_grid(10, 0, 10)});
+    course.wind_direction = 0; // blows towards -z... w = -90 degrees: (cos, sin) = (0, -1)
+    place(0, BALL_RADIUS, 0);
+    substeps(100);
+    EXPECT_EQ(ball.velocity_z, 0.0f) << "a ball at rest feels no wind";
+    ball.velocity_z = ball.previous_velocity_z = 0.1f;
+    ball.velocity_x = 0;
+    substep();
+    // 0.1 × 0.99 after friction, then the wind's sin(-90°) / 10000 × d.
+    EXPECT_NEAR(ball.velocity_z, 0.1f * 0.99f - kSubstep / 10000, 1e-7f);
+    EXPECT_NEAR(ball.velocity_x, 0.0f, 1e-9f);
+}
+
+TEST_F(BallTest, RotationsStayWithinAWholeTurn) {
+    start({test::floor_grid(10, 0, 10)});
+    place(0, BALL_RADIUS, 0);
+    ball.velocity_x = ball.previous_velocity_x = 0.5f;
+    ball.velocity_z = ball.previous_velocity_z = -0.5f;
+    for (int i = 0; i < 300; ++i) {
+        substep();
+        for (float angle : node.rotation) {
+            ASSERT_GE(angle, 0.0f);
+            ASSERT_LE(angle, 360.0f);
+        }
+        ASSERT_EQ(node.rotation[1], 0.0f);
+    }
+}
+
+} // namespace
