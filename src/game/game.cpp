@@ -56,9 +56,11 @@ std::string level_section(int level) {
     return section;
 }
 
-// A string value of the level's section; false, quietly, when missing.
+// A string value of the level's section; false when missing, which the
+// level reports in its own words.
 bool read_string(const std::string &section, const char *key, char *value) {
     value[0] = '\0';
+    XV_INI_QUIET quiet;
     return xv_io_ini_read(section.c_str(), key, value, kLongestValue, kLevels) > 0;
 }
 

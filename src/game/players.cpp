@@ -19,7 +19,6 @@ PLAYER players[MAX_PLAYERS];
 int count = 0;
 int current = 0;
 XV_FONT paddle_font{}; // never loaded: the paddles draw nothing until it is
-float repeat_timer = 0.0f;
 int repeat = 0;
 constexpr float kRepeatSteps = 60.0f; // two seconds of steps
 
@@ -174,10 +173,11 @@ void player_level_keys(PLAYER *record, float fraction) {
         const int players_in_level = std::min(game()->player_count, count);
         current = players_in_level > 0 ? (current + 1) % players_in_level : 0;
     }
-    repeat_timer -= fraction;
-    if (xv_kb_get_key(keys, ACTION_REPEAT) && repeat_timer <= 0.0f) {
+    // Each player has a timer of its own: the step runs every player's keys.
+    record->repeat_timer -= fraction;
+    if (xv_kb_get_key(keys, ACTION_REPEAT) && record->repeat_timer <= 0.0f) {
         repeat = 1;
-        repeat_timer = kRepeatSteps;
+        record->repeat_timer = kRepeatSteps;
     }
     if (xv_kb_get_key(keys, ACTION_NEXT_HOLE) && xv_input_get_key(DIK_RCONTROL) &&
         xv_input_get_key(DIK_RSHIFT)) {

@@ -31,6 +31,7 @@ struct PLAYER {
     XV_KB keys;
     uint8_t camera_latch, player_latch, space_latch; // set while the key is held
     int32_t camera;
+    float repeat_timer; // steps until action 15 may set the repeat flag again
 };
 
 // Key-map actions the game reads.

@@ -132,6 +132,12 @@ const char *find_key(XV_FILE *file, KeptFile *kept, bool from_middle, const char
             }
         }
     }
+    // A search that ran to the next section's header has left the file in
+    // that section: a kept file goes back to the start of its own, where the
+    // next read of it begins.
+    if (kept) {
+        xv_io_fseek(file, kept->section_position, SEEK_SET);
+    }
     return nullptr;
 }
 

@@ -124,6 +124,23 @@ TEST_F(IniTest, KeptFileReadsInOrderCostOneLineEachAndFindKeysBehind) {
     EXPECT_NE(log.find("Passed a NULL filename to xv_io_ini_set_mode()"), std::string::npos);
 }
 
+// A missing key makes the search run on to the next section's header; the
+// next read of the same section must still read that section, not the next
+// one's key of the same name (two scripts of one file both have "action001").
+TEST_F(IniTest, AKeptFileMissingAKeyStaysInItsSection) {
+    write_file("test.ini", "[Script001]\r\naction001=3\r\naction001_params=first\r\n"
+                           "[Script002]\r\naction001=1\r\naction001_params=second\r\n");
+    start();
+    ASSERT_EQ(xv_io_ini_set_mode("test.ini", KEEP_OPEN), 1);
+    EXPECT_EQ(read("Script001", "action001"), "3");
+    xv_io_ini_set_mode("test.ini", KEY_ERRORS_OFF);
+    EXPECT_EQ(read("Script001", "action001_thread"), "(failed)");
+    xv_io_ini_set_mode("test.ini", KEY_ERRORS_ON);
+    EXPECT_EQ(read("Script001", "action001_params"), "first");
+    EXPECT_EQ(read("Script002", "action001_params"), "second");
+    xv_io_ini_set_mode("test.ini", KEEP_CLOSE);
+}
+
 TEST_F(IniTest, WritingKeepsEveryOtherLineAndEndsLinesWithCrLf) {
     std::string long_line = "Notes=" + std::string(300, 'n');
     write_file("test.ini", "[Display]\nFullscreen=0\nResolution=640x480x16\n\n"
