@@ -181,6 +181,26 @@ TEST_F(GameTest, ThePinwheelTurnsByItsSpeedLaw) {
     EXPECT_NEAR(game()->pinwheel_phase, 0.025f, 1e-6f);
 }
 
+// A step below half is taken as half: eight sub-steps of 1/16, each adding
+// gravity / 16 to a falling ball's speed; and no more than once in 5 ms.
+TEST_F(GameTest, BallUpdatesRunEightSubstepsAtMostEveryFiveMilliseconds) {
+    write_flat_levels({1});
+    start_game(1);
+    PLAYER *ball = player(0);
+    node(ball->ball_node)->position[1] = 5; // falling, far from the floor
+    clock += 100;
+    ball_update(ball, 0.2f);
+    EXPECT_NEAR(ball->velocity_y, 8 * 0.0625f * BALL_GRAVITY, 1e-7f);
+    EXPECT_EQ(ball->next_physics, clock + 5);
+    ball_update(ball, 0.2f);
+    clock += 5;
+    ball_update(ball, 0.2f);
+    EXPECT_NEAR(ball->velocity_y, 8 * 0.0625f * BALL_GRAVITY, 1e-7f) << "not within 5 ms";
+    clock += 1;
+    ball_update(ball, 1.0f);
+    EXPECT_NEAR(ball->velocity_y, (0.5f + 1.0f) * BALL_GRAVITY, 1e-7f);
+}
+
 TEST_F(GameTest, NothingMovesUntilTheHostStartsTheHole) {
     write_flat_levels({1});
     start_single_level(1);
