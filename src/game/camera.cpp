@@ -252,7 +252,7 @@ void free_cameras() {
 void load_cameras(const char *file_name) {
     const int count = camera_file_count(file_name);
     for (int n = 1; n <= count; ++n) {
-        char section[16];
+        char section[24];
         std::snprintf(section, sizeof section, "Camera%03d", n);
         float position[3] = {};
         CAMERA_CONTROL control{};

@@ -51,7 +51,7 @@ int music = 0;                  // the game music's handle
 bool pinwheel_reported = false; // a missing pinwheel reference is said once a level
 
 std::string level_section(int level) {
-    char section[16];
+    char section[24];
     std::snprintf(section, sizeof section, "level%03d", level);
     return section;
 }

@@ -200,29 +200,35 @@ void xv_error_detail() {
     xv_warning(xv_misc_call_stack("xv_error_detail", __FILE__, __LINE__), "", XV_MB_OK);
 }
 
-void xv_error_raise(int module, int code, const char *detail_format, ...) {
-    xv_error_set_pending(module, code);
-    if (detail_format) {
-        va_list arguments;
-        va_start(arguments, detail_format);
-        vsnprintf(state.detail, sizeof state.detail, detail_format, arguments);
-        va_end(arguments);
-    }
-    xv_error_detail();
-}
+namespace {
 
-void xv_error_report(int module, int code, int reports, const char *detail_format, ...) {
+void report_with(int module, int code, int reports, const char *detail_format, va_list arguments)
+    __attribute__((format(printf, 4, 0)));
+void report_with(int module, int code, int reports, const char *detail_format, va_list arguments) {
     xv_error_set_pending(module, code);
     if (!reports) {
         return;
     }
     if (detail_format) {
-        va_list arguments;
-        va_start(arguments, detail_format);
         vsnprintf(state.detail, sizeof state.detail, detail_format, arguments);
-        va_end(arguments);
     }
     xv_error_detail();
+}
+
+} // namespace
+
+void xv_error_raise(int module, int code, const char *detail_format, ...) {
+    va_list arguments;
+    va_start(arguments, detail_format);
+    report_with(module, code, 1, detail_format, arguments);
+    va_end(arguments);
+}
+
+void xv_error_report(int module, int code, int reports, const char *detail_format, ...) {
+    va_list arguments;
+    va_start(arguments, detail_format);
+    report_with(module, code, reports, detail_format, arguments);
+    va_end(arguments);
 }
 
 void xv_error(const char *text) {
