@@ -35,9 +35,10 @@ tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target xv_snd_test
 
 # Without a display (a server, a container) the game runs on a virtual screen.
+# ARGS go to the game: make run ARGS="--hole 5" shows hole 5.
 run: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then cd $(BUILD)/game && ./pinwheel; \
-	else scripts/run-headless; fi
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then cd $(BUILD)/game && ./pinwheel $(ARGS); \
+	else scripts/run-headless $(ARGS); fi
 
 test: build asan tsan
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure

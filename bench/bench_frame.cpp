@@ -1,8 +1,13 @@
 // The main loop's cost: frames per second drawing a 640×480 32-bit picture
-// through the bitmap draw list every frame at 800×600, and the time from
-// starting the game to its first presented frame. Run it where the game
+// through the bitmap draw list every frame at 800×600, a textured scene,
+// each hole of the course during its fly-by and in the aiming view (with
+// the triangles drawn a frame), a hole's loading from RESOURCE.DAT, and the
+// time from starting the game to its first presented frame. Run it where the game
 // runs (make bench under Xvfb: DISPLAY set, or SDL's offscreen driver).
+#include "flyby.h"
+#include "game.h"
 #include "gen.h"
+#include "os_input.h"
 #include "os_window.h"
 #include "picture_writer.h"
 #include "wo2_writer.h"
@@ -22,19 +27,23 @@ extern char **environ;
 
 namespace {
 
-// The platform, an 800×600 OpenGL window and the engine's drawing on it.
+// The platform, an 800×600 OpenGL window and the engine's drawing on it;
+// the files served from the archive when one is named.
 struct FrameBench {
     XV_ERROR_CONFIG errors{0};
     XV_LIST_CONFIG lists{0};
     XV_MEM_CONFIG memory{0, 64 << 20};
+    XV_STR_CONFIG strings{0};
     XV_IO_CONFIG files{0, nullptr, nullptr};
     OS_WINDOW window = nullptr;
     char renderer[256] = "", vendor[256] = "";
 
-    FrameBench() {
+    explicit FrameBench(const char *archive = nullptr) {
+        files.archive_path = archive;
         xv_error_init(&errors);
         xv_list_init(&lists);
         xv_mem_init(&memory);
+        xv_str_init(&strings);
         xv_io_init(&files);
         window = os_window_create("bench", OS_CENTRED, OS_CENTRED, 800, 600,
                                   OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, os_def_window_proc);
@@ -55,6 +64,7 @@ struct FrameBench {
             os_window_destroy(window);
         }
         xv_io_deinit();
+        xv_str_deinit();
         xv_mem_deinit();
         xv_list_deinit();
         xv_error_deinit();
@@ -187,6 +197,142 @@ BENCHMARK(BM_SceneFrames)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(3.0)
+    ->UseRealTime();
+
+// ---- the course's holes -------------------------------------------------------------
+
+// A copy of the game directory as the build laid it out, to run in.
+struct GameCopy {
+    std::filesystem::path directory = std::filesystem::temp_directory_path() / "pinwheel-holes";
+    std::filesystem::path previous = std::filesystem::current_path();
+    GameCopy() {
+        std::filesystem::remove_all(directory);
+        std::filesystem::copy(std::filesystem::path(PINWHEEL_EXE).parent_path(), directory,
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::current_path(directory);
+    }
+    ~GameCopy() {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(directory);
+    }
+};
+
+// A hole loaded from RESOURCE.DAT into the game's world, as the game loads
+// it, with its players' controls on a stand-in keyboard.
+struct HoleBench {
+    GameCopy copy;
+    FrameBench frame{"RESOURCE.DAT"};
+    OS_INPUT_FAKE devices{};
+    XV_INPUT_CONFIG input{0, 1};
+    XV_PLAY_CONFIG controls{0};
+    int hole;
+
+    explicit HoleBench(int number) : hole(number) {
+        os_input_fake(&devices);
+        xv_input_init(&input);
+        xv_play_init(&controls);
+        gen_info_init();
+        xv_3d_world_init(game_world());
+    }
+    ~HoleBench() {
+        level_deinit();
+        xv_3d_world_deinit(game_world());
+        xv_play_deinit();
+        xv_input_deinit();
+        os_input_fake(nullptr);
+    }
+    bool load() {
+        start_single_level(hole);
+        level_init();
+        game()->state = GAME_SINGLE_HOLE;
+        return level_loaded() && !gen_error_reported();
+    }
+    // One level step and one frame, as the game runs them.
+    static long frame_of_the_game() {
+        level_step(1.0f);
+        xv_dsp_3d_interface()->screen_clear();
+        gen_mgr2_take_triangle_count();
+        xv_3d_world_render(game_world());
+        const long triangles = gen_mgr2_take_triangle_count();
+        FrameBench::present();
+        return triangles;
+    }
+};
+
+// Frames while the fly-by runs, from the trail's start to the approach's
+// end, again and again.
+void BM_HoleFlyBy(benchmark::State &state) {
+    HoleBench bench(static_cast<int>(state.range(0)));
+    if (!bench.frame.window || !bench.load()) {
+        state.SkipWithError("the hole did not load");
+        return;
+    }
+    flyby_start();
+    long triangles = 0;
+    for (auto _ : state) {
+        if (!flyby_running()) {
+            state.PauseTiming();
+            bench.load();
+            flyby_start();
+            state.ResumeTiming();
+        }
+        triangles += HoleBench::frame_of_the_game();
+    }
+    bench.frame.report(state);
+    state.counters["triangles"] = static_cast<double>(triangles) / state.iterations();
+}
+
+// Frames of the aiming view: the camera behind the first ball at the tee.
+void BM_HoleAiming(benchmark::State &state) {
+    HoleBench bench(static_cast<int>(state.range(0)));
+    if (!bench.frame.window || !bench.load()) {
+        state.SkipWithError("the hole did not load");
+        return;
+    }
+    flyby_start();
+    flyby_skip();
+    long triangles = 0;
+    for (auto _ : state) {
+        triangles += HoleBench::frame_of_the_game();
+    }
+    bench.frame.report(state);
+    state.counters["triangles"] = static_cast<double>(triangles) / state.iterations();
+}
+
+// Loading a hole from RESOURCE.DAT: the course and its collision map, the
+// balls, the pinwheel, the cameras, the trail, the scripts and their
+// objects, and the textures they draw with.
+void BM_HoleLoad(benchmark::State &state) {
+    HoleBench bench(static_cast<int>(state.range(0)));
+    if (!bench.frame.window) {
+        state.SkipWithError("no OpenGL window");
+        return;
+    }
+    for (auto _ : state) {
+        if (!bench.load()) {
+            state.SkipWithError("the hole did not load");
+            return;
+        }
+        state.PauseTiming();
+        level_deinit();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_HoleFlyBy)
+    ->DenseRange(1, 9)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+BENCHMARK(BM_HoleAiming)
+    ->DenseRange(1, 9)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+BENCHMARK(BM_HoleLoad)
+    ->DenseRange(1, 9)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
     ->UseRealTime();
 
 std::string read_all(const std::string &path) {

@@ -63,3 +63,6 @@ void gen_mgr2_draw_lists();
 void gen_mgr2_deinit();
 // The entries queued under a texture (for tests).
 int gen_mgr2_list_length(int texture);
+// Triangles drawn since the count was last taken (which starts it again):
+// what a frame costs the renderer, for the benchmarks.
+long gen_mgr2_take_triangle_count();

@@ -12,6 +12,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -47,6 +48,7 @@ struct Switches {
     std::vector<Entry> entries;
 };
 Switches draw;
+long triangles_drawn = 0;
 
 void transform(const float *m, const float *p, float *out) {
     for (int row = 0; row < 3; ++row) {
@@ -284,10 +286,18 @@ void gen_mgr2_draw_face_group(GEN_WO2_FACE_GROUP *face, const GEN_WO2_MATERIAL_G
     if (face->properties & GEN_WO2_STRIP) {
         glDisable(GL_CULL_FACE);
         glDrawArrays(GL_TRIANGLE_STRIP, 0, face->num_vertices);
+        triangles_drawn += std::max(0, face->num_vertices - 2);
     } else {
         glDrawArrays(GL_TRIANGLES, 0, face->num_vertices);
+        triangles_drawn += face->num_vertices / 3;
     }
     glDisableClientState(GL_COLOR_ARRAY);
+}
+
+long gen_mgr2_take_triangle_count() {
+    const long count = triangles_drawn;
+    triangles_drawn = 0;
+    return count;
 }
 
 void gen_mgr2_draw_material_group(const GEN_WO2_MATERIAL_GROUP *group,

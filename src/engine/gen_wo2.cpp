@@ -26,6 +26,7 @@ struct Pool {
     int count = 0;
 };
 Pool pool;
+bool load_maps = true; // apart from the pool: a tool sets it before the engine starts
 
 // ---- reading ------------------------------------------------------------------------
 
@@ -417,6 +418,9 @@ std::string read_map(Reader &in, const char *model_file, float *amount) {
 }
 
 int texture_of(const std::string &file, const std::string &alpha) {
+    if (!load_maps) {
+        return -1;
+    }
     const std::string name = lower(file);
     const int found = gen_tex_find(name.c_str());
     if (found >= 0) {
@@ -656,6 +660,14 @@ void gen_wo2_map_file(const char *model_file, const char *stored, char *out, int
     }
     std::snprintf(out, static_cast<size_t>(size), "%s%s", model_directory(model_file).c_str(),
                   name.c_str());
+}
+
+void gen_wo2_set_load_maps(int on) {
+    load_maps = on != 0;
+}
+
+int gen_wo2_load_maps() {
+    return load_maps ? 1 : 0;
 }
 
 void gen_wo2_init() {

@@ -143,6 +143,11 @@ int32_t gen_wo2_create();
 int32_t gen_wo2_find(const char *name);
 GEN_WO2 *gen_wo2_pooled(int32_t index);
 void gen_wo2_load(GEN_WO2 *model, const char *file_name);
+// While off, models load without their maps' textures (their numbers stay
+// -1): for tools and simulations that never draw, and need no OpenGL.
+// On at start.
+void gen_wo2_set_load_maps(int on);
+int gen_wo2_load_maps();
 void gen_wo2_free(GEN_WO2 *model);
 int32_t gen_wo2_find_reference(const GEN_WO2 *model, const char *object_name);
 const char *gen_wo2_get_reference_name(const GEN_WO2 *model, int index);

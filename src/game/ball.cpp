@@ -192,6 +192,52 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
     return move;
 }
 
+bool ball_at_rest(const PLAYER *record) {
+    return std::sqrt(record->velocity_x * record->velocity_x +
+                     record->velocity_z * record->velocity_z) < BALL_REST_SPEED;
+}
+
+bool ball_off_course(const float position[3], const BALL_COURSE &course) {
+    if (!course.map || !course.map->inited || course.map->num_nodes == 0) {
+        return false;
+    }
+    const GEN_COLL_NODE &root = course.map->nodes[0];
+    constexpr float kSpare = 0.5f;
+    return position[1] < root.box_min[1] - kSpare || position[0] < root.box_min[0] - kSpare ||
+           position[0] > root.box_max[0] + kSpare || position[2] < root.box_min[2] - kSpare ||
+           position[2] > root.box_max[2] + kSpare;
+}
+
+BALL_COURSE ball_course() {
+    GAME *g = game();
+    BALL_COURSE course{&g->model, &g->map, {}, g->wind_direction};
+    hole_position(course.hole);
+    return course;
+}
+
+BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, const BALL_COURSE &course,
+                        int most_substeps) {
+    constexpr float kSubstep = 1.0f / kSubsteps; // a whole step's
+    BALL_SHOT shot{};
+    for (; shot.substeps < most_substeps; ++shot.substeps) {
+        const BALL_MOVE move = ball_move(&ball, &node, &course, kSubstep);
+        if (move.events & BALL_DROPPED) {
+            shot.holed = true;
+            break;
+        }
+        if (ball_off_course(node.position, course)) {
+            shot.left = true;
+            break;
+        }
+        // At rest once it is slow on a floor (a ball in the air is not).
+        if ((move.events & BALL_ON_FLOOR) && ball_at_rest(&ball)) {
+            break;
+        }
+    }
+    std::copy(node.position, node.position + 3, shot.position);
+    return shot;
+}
+
 void ball_substep(PLAYER *record, float d) {
     GAME *g = game();
     auto *node = static_cast<XV_3D_NODE *>(
@@ -199,8 +245,7 @@ void ball_substep(PLAYER *record, float d) {
     if (!node || !g->map.inited) {
         return; // reported by the world; a level without its map has nothing to roll on
     }
-    BALL_COURSE course{&g->model, &g->map, {}, g->wind_direction};
-    hole_position(course.hole);
+    const BALL_COURSE course = ball_course();
     const BALL_MOVE move = ball_move(record, node, &course, d);
     if (move.events & BALL_ON_FLOOR) {
         surface_tilt = move.surface_tilt;

@@ -58,6 +58,33 @@ struct BALL_MOVE {
 // node is node (its position and rotation are the ball's).
 BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d);
 
+// A ball is at rest when its horizontal speed is below this: it then moves
+// less than a thousandth of a unit a second.
+constexpr float BALL_REST_SPEED = 0.004f;
+// The speed of a full stroke: on a level fairway it rolls about 18 units
+// (five times its speed, as friction takes a hundredth each sub-step), past
+// the longest hole of the course; a sub-step then moves it 0.18, less than
+// its radius, so that it cannot pass through a wall between two sub-steps.
+constexpr float BALL_MAX_SPEED = 3.6f;
+
+bool ball_at_rest(const PLAYER *record);
+
+// A stroke played out on a copy, sub-step by sub-step, until the ball rests,
+// drops into the hole, leaves the course (falls below it or out of its
+// box), or the sub-steps run out. Nothing of the game changes.
+struct BALL_SHOT {
+    float position[3];
+    bool holed;
+    bool left;    // the course: a stroke lost
+    int substeps; // taken
+};
+BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, const BALL_COURSE &course, int most_substeps);
+// Whether a place is off the course: below its lowest floor or outside its
+// box (with half a unit to spare).
+bool ball_off_course(const float position[3], const BALL_COURSE &course);
+// The course of the loaded level, as the sub-steps see it.
+BALL_COURSE ball_course();
+
 // The game's sub-step: ball_move on the ball of the loaded level, then the
 // sounds of the hole and the wall, and the game state when the ball drops.
 void ball_substep(PLAYER *record, float d);

@@ -375,8 +375,9 @@ void level_init() {
     }
     load_course_model(world_file);
     load_object_models();
-    g.resting_ball_node =
-        add_flagged_node(&g.objects[OBJECT_RESTING_BALL], XV_3D_NODE_TRANSLUCENT_PASS);
+    // The resting ball waits hidden until a host has a place for it.
+    g.resting_ball_node = add_flagged_node(&g.objects[OBJECT_RESTING_BALL],
+                                           XV_3D_NODE_TRANSLUCENT_PASS | XV_3D_NODE_HIDDEN);
     g.pinwheel_node = xv_3d_world_add_node(&world, &g.objects[OBJECT_PINWHEEL], nullptr);
     if (XV_3D_NODE *pinwheel = node_at(g.pinwheel_node)) {
         read_vector(section.c_str(), "hole", pinwheel->position, kLevels);

@@ -4,6 +4,7 @@
 #include "viewer.h"
 
 #include "app.h"
+#include "flyby.h"
 #include "game.h"
 #include "gen.h"
 #include "os_menu.h"
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -45,6 +48,24 @@ struct FrameClock {
 };
 FrameClock clock_state;
 
+// The hole after "--hole" among the arguments, or 0.
+int hole_argument(int argc, char **argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--hole") == 0) {
+            return std::atoi(argv[i + 1]);
+        }
+    }
+    return 0;
+}
+
+// `pinwheel --hole K` shows hole K: its fly-by, then the ball at the tee.
+void show_hole(int hole) {
+    start_single_level(hole);
+    level_init();
+    game()->state = GAME_SINGLE_HOLE;
+    flyby_start();
+}
+
 std::string join_arguments(int count, char **arguments) {
     std::string line;
     for (int i = 1; i < count; ++i) {
@@ -59,10 +80,11 @@ void frame_input() {
     xv_play_update();
 }
 
+// The slideshow plays over the view unless a model or a hole is shown.
 void frame_render() {
     clear_repeat_flag();
     xv_3d_world_render(game_world());
-    if (!viewer_active()) {
+    if (!viewer_active() && !level_loaded()) {
         slideshow_step();
     }
 }
@@ -315,6 +337,9 @@ int pinwheel_main(int argc, char **argv) {
     game_init();
     if (const char *model = viewer_file(argc, argv); model && !viewer_init(model)) {
         xv_dsp_request_close(); // the model's fault is in error.txt
+    }
+    if (const int hole = hole_argument(argc, argv)) {
+        show_hole(hole);
     }
     app_ready();
     return run_main_loop();

@@ -9,6 +9,7 @@
 #include "viewer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@ int count = 0;
 int current = 0;
 XV_FONT paddle_font{}; // never loaded: the paddles draw nothing until it is
 int repeat = 0;
+float level_time = 0.0f;              // thirtieths of a second not yet stepped
 constexpr float kRepeatSteps = 60.0f; // two seconds of steps
 
 // Escape ends the game at once: no shut-down, no settings written.
@@ -106,7 +108,10 @@ void players_set_quit(PLAYER_QUIT hook) {
     quit = hook ? hook : quit_now;
 }
 
-// While a level is loaded its step runs the players.
+// While a level is loaded its step runs the players. A level steps at a
+// steady thirty a second, one whole step for every thirtieth the frames'
+// fractions add up to: its cameras and balls move by the update, and a
+// faster machine must not make them faster.
 void game_step(float fraction) {
     xv_input_read_mouse();
     xv_play_update();
@@ -117,7 +122,9 @@ void game_step(float fraction) {
         xv_snd_update_music(game_music());
     }
     if (game()->level != 0) {
-        level_step(fraction);
+        for (level_time += fraction; level_time >= 1.0f; level_time -= 1.0f) {
+            level_step(1.0f);
+        }
     } else {
         for (int i = 0; i < count; ++i) {
             player_step(&players[i], fraction);
@@ -183,6 +190,23 @@ void player_level_keys(PLAYER *record, float fraction) {
         xv_input_get_key(DIK_RSHIFT)) {
         next_level();
     }
+}
+
+void aim_direction(float angle, float *x, float *z) {
+    const float radians = angle * 0.01745278f;
+    *x = -std::sin(radians);
+    *z = -std::cos(radians);
+}
+
+void player_strike(PLAYER *record, float power) {
+    power = std::clamp(power, 0.0f, 1.0f);
+    float x, z;
+    aim_direction(record->aim_angle, &x, &z);
+    // The stroke starts the ball at once: the sub-step moves by the mean of
+    // this speed and the last, and the last is this one too.
+    record->velocity_x = record->previous_velocity_x = x * power * BALL_MAX_SPEED;
+    record->velocity_z = record->previous_velocity_z = z * power * BALL_MAX_SPEED;
+    record->strokes++;
 }
 
 int repeat_flag() {

@@ -69,6 +69,12 @@ void player_keys(PLAYER *record, float fraction);
 // action 15 sets the repeat flag at most once every 60 steps; Right Control
 // and Right Shift with L move on to the next hole.
 void player_level_keys(PLAYER *record, float fraction);
+// A stroke: the ball goes off along the aiming angle (degrees; 0 along -z,
+// 90 along -x) at power (0 to 1) times the full stroke's speed, and the
+// stroke is counted.
+void player_strike(PLAYER *record, float power);
+// The direction the aiming angle points along, in x and z.
+void aim_direction(float angle, float *x, float *z);
 // The repeat-limited flag: the main loop clears it before each frame's render.
 int repeat_flag();
 void clear_repeat_flag();

@@ -1,0 +1,108 @@
+#include "flyby.h"
+
+#include "camera.h"
+#include "game.h"
+#include "players.h"
+#include "trail.h"
+
+#include "xv.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr float kTrailSpeed = 0.009f;   // of the curve parameter an update: ~3.7 s a curve
+constexpr float kApproachSpeed = 0.12f; // units an update along the farthest axis
+
+int flyby_camera = -1;
+
+// Camera 0 follows the first ball smoothly from where the fly-by left off;
+// the level's handler ends the fly-by when it arrives.
+void approach(const float *from) {
+    CAMERA *camera = camera_at(0);
+    const PLAYER *first = player(0);
+    if (!camera || !first) {
+        return;
+    }
+    CAMERA_CONTROL control{};
+    get_camera_control(&control, 0);
+    control.flags = CAMERA_LOOK_AT_NODE | CAMERA_FOLLOW | CAMERA_SMOOTH;
+    control.look_at_node = control.followed_node = first->ball_node;
+    control.offset[1] = FLYBY_ABOVE;
+    control.offset[2] = FLYBY_BEHIND;
+    control.smooth_speed = kApproachSpeed;
+    set_camera_control(&control, 0);
+    if (from) {
+        std::memcpy(camera->view.position, from, sizeof camera->view.position);
+    }
+    set_current_camera(0);
+}
+
+void on_event(int camera, int event, int parameter) {
+    if (camera == flyby_camera && event == CAMERA_TRAIL_END) {
+        CAMERA_CONTROL control{};
+        get_camera_control(&control, flyby_camera);
+        control.flags = 0; // it stays where the trail ended
+        set_camera_control(&control, flyby_camera);
+        approach(camera_at(flyby_camera)->view.position);
+        return;
+    }
+    camera_event(camera, event, parameter);
+}
+
+} // namespace
+
+void flyby_start() {
+    set_camera_trigger_switching(0);
+    set_camera_event_handler(on_event);
+    flyby_camera = -1;
+    if (!game()->trail) {
+        approach(nullptr);
+        return;
+    }
+    // It rides the trail looking at the middle of the hole, between the
+    // first ball and the cup.
+    CAMERA_CONTROL control{};
+    control.flags = CAMERA_TRAIL | CAMERA_LOOK_AT_POINT;
+    control.trail_start = game()->trail;
+    control.trail_speed = kTrailSpeed;
+    hole_position(control.look_at_point);
+    const PLAYER *first = player(0);
+    if (const XV_3D_NODE *ball =
+            first ? xv_3d_world_get_node_pointer(game_world(), first->ball_node) : nullptr) {
+        for (int axis = 0; axis < 3; ++axis) {
+            control.look_at_point[axis] = (control.look_at_point[axis] + ball->position[axis]) / 2;
+        }
+    }
+    flyby_camera = add_camera("flyby", &control);
+    if (flyby_camera < 0) {
+        approach(nullptr);
+        return;
+    }
+    CAMERA *camera = camera_at(flyby_camera);
+    trail_curve_point(camera->view.position, game()->trail->curve, 0, 0);
+    set_current_camera(flyby_camera);
+}
+
+bool flyby_running() {
+    const CAMERA *first = camera_at(0);
+    return game()->state != GAME_APPROACHED && first &&
+           ((first->control.flags & CAMERA_SMOOTH) || current_camera() == flyby_camera);
+}
+
+void flyby_skip() {
+    const PLAYER *first = player(0);
+    CAMERA *camera = camera_at(0);
+    if (!first || !camera) {
+        return;
+    }
+    approach(nullptr);
+    // Put it where the approach would end, then let the handler end it.
+    const XV_3D_NODE *ball = xv_3d_world_get_node_pointer(game_world(), first->ball_node);
+    if (ball) {
+        camera->view.position[0] = ball->position[0];
+        camera->view.position[1] = ball->position[1] + FLYBY_ABOVE;
+        camera->view.position[2] = ball->position[2] + FLYBY_BEHIND;
+    }
+    camera_update();
+}

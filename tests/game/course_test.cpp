@@ -1,0 +1,259 @@
+// The course as the build makes it: every hole of assets/course written by
+// the course builder into the test's directory, loaded as the game loads
+// it, and played: the starts rest on the fairway, the cup is a hole in it,
+// the fly-by stays clear of the walls, and a search over strokes with the
+// real physics and collision map finds the way into the cup within par + 3.
+#include "course_model.h"
+#include "coursegen.h"
+#include "level_test.h"
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+namespace {
+
+constexpr int kSecondsOfSteps = 30 * 30;
+constexpr int kMostSubsteps = 8 * 30 * 8; // eight seconds of a stroke
+
+std::vector<HoleSpec> course_holes() {
+    std::vector<HoleSpec> holes;
+    std::string error;
+    EXPECT_TRUE(coursegen_read(COURSE_SOURCES, &holes, &error)) << error;
+    return holes;
+}
+
+class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<int> {
+  protected:
+    CourseTest() { mem_config.heap_size = 64 * 1024 * 1024; } // as the game has it
+    void SetUp() override {
+        LevelTest::SetUp();
+        gen_wo2_set_load_maps(0); // no OpenGL here: the shapes are what the tests need
+        holes = course_holes();
+        std::string error;
+        ASSERT_TRUE(coursegen_write(holes, ".", &error)) << error;
+        ASSERT_TRUE(coursegen_build_maps(holes, &error)) << error;
+        ASSERT_EQ(test::read_file("error.txt"), "");
+    }
+    // The hole loaded for that many players, its balls at their starts.
+    void load(int players = 1) {
+        game()->player_count = players;
+        game()->level = GetParam();
+        game()->play_mode = PLAY_SINGLE_HOLE;
+        level_init();
+        game()->state = GAME_HOLE_STARTED; // the level steps (without wind)
+    }
+    const HoleSpec &hole() const { return holes[static_cast<size_t>(GetParam() - 1)]; }
+    float distance_to_cup(const float position[3]) const {
+        return std::hypot(position[0] - hole().cup.x, position[2] - hole().cup.z);
+    }
+
+    std::vector<HoleSpec> holes;
+};
+
+TEST_P(CourseTest, LoadsWithoutAReportAndLeavesNothing) {
+    load(4);
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(warnings(), "");
+    EXPECT_TRUE(game()->map.inited);
+    EXPECT_GE(camera_count(), 2);
+    bool trigger = false;
+    for (int i = 0; i < camera_count(); ++i) {
+        trigger = trigger || camera_at(i)->control.trigger_radius > 0;
+    }
+    EXPECT_TRUE(trigger) << "one camera takes over near somewhere";
+    ASSERT_NE(game()->trail, nullptr);
+    EXPECT_GE(game()->par, 2);
+    EXPECT_EQ(player_count(), 4);
+    if (GetParam() == 4) {
+        EXPECT_GE(gen_wo2_find_reference(&game()->model, "box07"), 0) << "level 4's stream";
+    }
+    steps(30);
+    level_deinit();
+    EXPECT_EQ(errors(), "");
+}
+
+// The nodes of the scripted objects move, on the holes that have them.
+TEST_P(CourseTest, ScriptedObjectsMove) {
+    load();
+    for (int i = 0; i < script_node_count(); ++i) {
+        const XV_3D_NODE *place = node(script_node(i)->world_node);
+        ASSERT_NE(place, nullptr);
+        const float before[6] = {place->position[0], place->position[1], place->position[2],
+                                 place->rotation[0], place->rotation[1], place->rotation[2]};
+        steps(20);
+        place = node(script_node(i)->world_node);
+        const float after[6] = {place->position[0], place->position[1], place->position[2],
+                                place->rotation[0], place->rotation[1], place->rotation[2]};
+        EXPECT_NE(std::vector<float>(before, before + 6), std::vector<float>(after, after + 6))
+            << "node " << i;
+    }
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_P(CourseTest, EveryStartRestsOnTheFairway) {
+    load(4);
+    float starts[4][3];
+    for (int i = 0; i < 4; ++i) {
+        std::copy_n(node(player(i)->ball_node)->position, 3, starts[i]);
+    }
+    steps(kSecondsOfSteps);
+    const BALL_COURSE course = ball_course();
+    for (int i = 0; i < 4; ++i) {
+        const float *at = node(player(i)->ball_node)->position;
+        EXPECT_TRUE(ball_at_rest(player(i))) << "player " << i + 1;
+        EXPECT_FALSE(ball_off_course(at, course)) << "player " << i + 1;
+        EXPECT_NEAR(at[1], starts[i][1], 0.01f) << "settled where it was put, player " << i + 1;
+        EXPECT_NEAR(at[0], starts[i][0], 0.05f) << "player " << i + 1;
+        EXPECT_NEAR(at[2], starts[i][2], 0.05f) << "player " << i + 1;
+    }
+}
+
+// Straight down onto the cup's middle a ray meets its bottom, the cup's depth
+// below the fairway round it; beside the cup it meets the fairway.
+TEST_P(CourseTest, TheCupIsAHoleInTheFairway) {
+    load();
+    const float x = hole().cup.x, z = hole().cup.z;
+    auto ground = [&](float px, float pz) {
+        const float from[3] = {px, 10, pz}, to[3] = {px, -10, pz};
+        gen_coll_set_flags(GEN_COLL_NEAREST);
+        const bool hit = gen_coll_ray_wo2(from, to, 0, &game()->model, &game()->map);
+        gen_coll_set_flags(0);
+        GEN_COLL_INFO info{};
+        gen_coll_get_last_info(&info);
+        EXPECT_TRUE(hit) << px << "," << pz;
+        return info.point[1];
+    };
+    const float rim = ground(x + 0.5f, z);
+    for (const auto &[dx, dz] : {std::pair{-0.5f, 0.0f}, {0.0f, 0.5f}, {0.0f, -0.5f}}) {
+        EXPECT_NEAR(ground(x + dx, z + dz), rim, 0.05f) << "the fairway round the cup";
+    }
+    EXPECT_NEAR(ground(x, z), rim - CUP_DEPTH, 0.05f) << "the cup's bottom";
+    float hole_place[3];
+    hole_position(hole_place);
+    EXPECT_NEAR(hole_place[1], rim - CUP_DEPTH + BALL_RADIUS, 0.05f)
+        << "where a ball in the cup rests";
+}
+
+// The fly-by starts near the tee or the cup, and no piece of it passes
+// through a wall (a camera-sized ball swept along it meets nothing).
+TEST_P(CourseTest, TheFlyByStaysClearOfTheCourse) {
+    load();
+    const TRAIL_CURVE *first = game()->trail->curve;
+    const float start_to_cup =
+        std::hypot(first->start.x - hole().cup.x, first->start.z - hole().cup.z);
+    const float start_to_tee =
+        std::hypot(first->start.x - hole().tee.x, first->start.z - hole().tee.z);
+    EXPECT_LT(std::min(start_to_cup, start_to_tee), 6.0f);
+    int pieces = 0;
+    for (const TRAIL_NODE *at = game()->trail; at;
+         at = at->num_children ? at->children[0] : nullptr) {
+        float from[3], to[3];
+        trail_curve_point(from, at->curve, 0, 0);
+        for (int k = 1; k <= 20; ++k) {
+            trail_curve_point(to, at->curve, k / 20.0f, 0);
+            gen_coll_set_flags(GEN_COLL_TWO_SIDED);
+            EXPECT_FALSE(gen_coll_ray_wo2(from, to, 0.1f, &game()->model, &game()->map))
+                << "curve piece " << k << " at " << to[0] << "," << to[1] << "," << to[2];
+            gen_coll_set_flags(0);
+            std::copy_n(to, 3, from);
+            ++pieces;
+        }
+    }
+    EXPECT_GT(pieces, 0);
+}
+
+// A search over strokes with the real physics: from each resting place the
+// search tries aiming angles round the circle, closer ones towards the cup,
+// at ten powers, and keeps the few places nearest the cup (a quarter unit
+// apart at least) for the next stroke.
+TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
+    load();
+    struct Place {
+        float position[3];
+        float distance;
+        std::string strokes; // how it got there: "angle/power" a stroke
+    };
+    PLAYER ball = *player(0);
+    XV_3D_NODE start = *node(ball.ball_node);
+    const BALL_COURSE course = ball_course();
+    std::vector<Place> beam = {{{start.position[0], start.position[1], start.position[2]},
+                                distance_to_cup(start.position),
+                                ""}};
+    int best = 0;
+    std::string how;
+    for (int stroke = 1; stroke <= game()->par + 3 && !best; ++stroke) {
+        std::vector<Place> next;
+        for (const Place &from : beam) {
+            std::vector<float> angles;
+            for (int k = 0; k < 24; ++k) {
+                angles.push_back(k * 15.0f);
+            }
+            // Towards the cup, and round it.
+            const float dx = hole().cup.x - from.position[0], dz = hole().cup.z - from.position[2];
+            const float straight = std::atan2(-dx, -dz) * 57.29578f;
+            for (int k = -6; k <= 6; ++k) {
+                angles.push_back(straight + k * 2.0f);
+            }
+            for (float angle : angles) {
+                for (int p = 1; p <= 10 && !best; ++p) {
+                    PLAYER shot_ball = ball;
+                    XV_3D_NODE shot_node = start;
+                    std::copy_n(from.position, 3, shot_node.position);
+                    shot_ball.aim_angle = angle;
+                    player_strike(&shot_ball, p / 10.0f);
+                    const BALL_SHOT shot =
+                        ball_simulate(shot_ball, shot_node, course, kMostSubsteps);
+                    char move[32];
+                    std::snprintf(move, sizeof move, " %.0f/%.1f", angle, p / 10.0f);
+                    if (shot.holed) {
+                        best = stroke;
+                        how = from.strokes + move;
+                    } else if (!shot.left) {
+                        next.push_back({{shot.position[0], shot.position[1], shot.position[2]},
+                                        distance_to_cup(shot.position),
+                                        from.strokes + move});
+                    }
+                }
+            }
+        }
+        std::sort(next.begin(), next.end(),
+                  [](const Place &a, const Place &b) { return a.distance < b.distance; });
+        beam.clear();
+        for (const Place &place : next) {
+            const bool apart = std::all_of(beam.begin(), beam.end(), [&](const Place &kept) {
+                return std::hypot(kept.position[0] - place.position[0],
+                                  kept.position[2] - place.position[2]) > 0.25f;
+            });
+            if (apart && beam.size() < 5) {
+                beam.push_back(place);
+            }
+        }
+    }
+    std::printf("hole %d (par %d): into the cup in %d stroke%s:%s\n", GetParam(), game()->par, best,
+                best == 1 ? "" : "s", how.c_str());
+    ASSERT_GT(best, 0) << "no way into the cup within par + 3";
+    EXPECT_LE(best, game()->par) << "par is set from what the search finds";
+    EXPECT_GE(best, game()->par - 2) << "par is set from what the search finds";
+}
+
+INSTANTIATE_TEST_SUITE_P(Holes, CourseTest, ::testing::Range(1, COURSE_HOLES + 1),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             return "Hole" + std::to_string(info.param);
+                         });
+
+TEST(CourseMusicTest, FourPiecesAtLeastAndOneMp3) {
+    const std::vector<HoleSpec> holes = course_holes();
+    std::set<std::string> pieces;
+    int mp3 = 0;
+    for (const HoleSpec &hole : holes) {
+        pieces.insert(hole.music);
+        mp3 += hole.music_mp3 ? 1 : 0;
+        EXPECT_EQ(hole.names.size(), 7u) << "hole " << hole.number;
+    }
+    EXPECT_GE(pieces.size(), 4u);
+    EXPECT_GE(mp3, 1);
+    EXPECT_EQ(holes[0].par, 2) << "a straight opener";
+}
+
+} // namespace

@@ -1,0 +1,44 @@
+// The models a course is made of, built from a hole's description: the hole
+// itself (fairway with its cup, walls with rounded tops, blocks and drops,
+// windmill towers, the tee marker, streams, decoration, the land round it
+// and the sky over it), the scripted objects, the balls and the pinwheel.
+//
+// Everything is lit once here: each vertex carries the light of a sun in
+// the south-west sky and of the sky round it, so that the game can draw the
+// course unlit and still show its slopes and walls.
+#pragma once
+
+#include "hole.h"
+#include "wo2_writer.h"
+
+#include <string>
+
+// The surfaces a course is drawn with: their map (a PNG beside the models)
+// or plain colour, and how many units one repeat of the map covers.
+struct SurfaceLook {
+    const char *name;
+    const char *map; // null: a plain colour
+    uint8_t red, green, blue;
+    float repeat;
+};
+const std::vector<SurfaceLook> &surface_looks();
+
+// The course model of the hole; the height of the hole's cup bottom, where
+// the game counts the ball as holed, comes back in cup_bottom.
+Wo2Model course_model(const HoleSpec &hole, float *cup_bottom);
+
+// The moving objects' models.
+Wo2Model windmill_blades_model();
+Wo2Model gate_model(float width);
+Wo2Model lift_model(float width, float depth);
+
+// A ball: white for the first model, then the four players' colours.
+Wo2Model ball_model(int number);
+// The pinwheel that stands over the cup: its pole, and the wheel itself as
+// the reference "Pinwheel", which the game turns about its z axis.
+Wo2Model pinwheel_model();
+
+// How deep the cup is, and its radius.
+constexpr float CUP_RADIUS = 0.4f;
+constexpr float CUP_DEPTH = 0.6f;
+constexpr float LAND_HEIGHT = -0.3f;

@@ -1,0 +1,366 @@
+#include "coursegen.h"
+
+#include "art.h"
+#include "ball.h"
+#include "course_art.h"
+#include "course_model.h"
+#include "wo2_writer.h"
+
+#include "gen.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *const kLanguages[] = {"EN", "FR", "ES", "DE", "IT", "PT", "JP"};
+constexpr char kCourseDirectory[] = "gfx/wo2/course";
+
+// The moving objects, their models and collision files (game names).
+struct MovingObject {
+    const char *model;
+    const char *collision;
+};
+constexpr MovingObject kBlades = {"gfx\\wo2\\course\\blades.wo2", "gfx\\wo2\\course\\blades.col"};
+
+bool write_file(const fs::path &path, const std::string &content, std::string *error) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) {
+        *error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
+
+std::string disk_name(std::string name) {
+    for (char &c : name) {
+        c = c == '\\' ? '/' : c;
+    }
+    return name;
+}
+
+std::string vector_text(float x, float y, float z) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%g,%g,%g", x, y, z);
+    return text;
+}
+
+std::string hole_file(const char *kind, int hole) {
+    return "data\\hole" + std::to_string(hole) + kind + ".txt";
+}
+
+std::string gate_model_file(int hole, int index) {
+    return "gfx\\wo2\\course\\gate" + std::to_string(hole) + std::to_string(index) + ".wo2";
+}
+
+std::string lift_model_file(int hole, int index) {
+    return "gfx\\wo2\\course\\lift" + std::to_string(hole) + std::to_string(index) + ".wo2";
+}
+
+std::string collision_name(const std::string &model) {
+    return model.substr(0, model.size() - 3) + "col";
+}
+
+// ---- the files of a hole ---------------------------------------------------------------
+
+std::string camera_text(const HoleSpec &hole) {
+    std::ostringstream text;
+    text << "[Level Properties]\r\nnum_cam=" << hole.cameras.size() << "\r\n";
+    for (size_t i = 0; i < hole.cameras.size(); ++i) {
+        const CameraSpec &c = hole.cameras[i];
+        char section[32];
+        std::snprintf(section, sizeof section, "Camera%03zu", i + 1);
+        text << "[" << section
+             << "]\r\nposition=" << vector_text(c.position[0], c.position[1], c.position[2])
+             << "\r\ncollision_sphere_position="
+             << vector_text(c.centre[0], c.centre[1], c.centre[2])
+             << "\r\ncollision_sphere_radius=" << (c.trigger ? c.radius : 0.0f)
+             << "\r\nname=" << c.name << "\r\n";
+    }
+    return text.str();
+}
+
+// The trail file's axes: (a, b, c) is the world point (a, c, -b).
+std::string trail_text(const HoleSpec &hole) {
+    std::ostringstream text;
+    text << "[PointSet]\r\nPointCount=" << hole.trail.size() << "\r\n";
+    char key[32];
+    for (size_t i = 0; i < hole.trail.size(); ++i) {
+        const auto &p = hole.trail[i];
+        std::snprintf(key, sizeof key, "Point%04zu", i);
+        text << key << "=" << vector_text(p[0], -p[2], p[1]) << "\r\n";
+    }
+    const size_t curves = (hole.trail.size() - 1) / 2;
+    text << "[CurveSet]\r\nCurveCount=" << curves << "\r\n";
+    for (size_t i = 0; i < curves; ++i) {
+        std::snprintf(key, sizeof key, "Curve%04zu", i);
+        text << key << "=" << 2 * i << "," << 2 * i + 1 << "," << 2 * i + 2 << "\r\n";
+    }
+    return text.str();
+}
+
+// One script a moving object: the blades turn a quarter at a time, for
+// ever; a gate slides along and back; a lift goes up and back down.
+struct ScriptedNode {
+    std::string model, collision;
+    std::vector<std::pair<int, std::string>> actions; // kind, parameters
+    float x, y, z;
+};
+
+std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
+    std::vector<ScriptedNode> nodes;
+    for (const Windmill &w : hole.windmills) {
+        nodes.push_back({kBlades.model,
+                         kBlades.collision,
+                         {{4, "0,0,90,2"}},
+                         w.at.x,
+                         hole.height_at(w.at.x, w.at.z) + 2.2f,
+                         w.at.z + 0.82f});
+    }
+    for (size_t i = 0; i < hole.gates.size(); ++i) {
+        const Gate &g = hole.gates[i];
+        const std::string model = gate_model_file(hole.number, static_cast<int>(i));
+        char move[64], back[32];
+        std::snprintf(move, sizeof move, "%g,0,0,%g", g.travel, g.speed);
+        std::snprintf(back, sizeof back, "%g", g.speed);
+        nodes.push_back({model,
+                         collision_name(model),
+                         {{3, move}, {2, back}},
+                         g.at.x,
+                         hole.height_at(g.at.x, g.at.z),
+                         g.at.z});
+    }
+    for (size_t i = 0; i < hole.lifts.size(); ++i) {
+        const Lift &l = hole.lifts[i];
+        const std::string model = lift_model_file(hole.number, static_cast<int>(i));
+        char move[64], back[32];
+        std::snprintf(move, sizeof move, "0,%g,0,%g", l.rise, l.speed);
+        std::snprintf(back, sizeof back, "%g", l.speed);
+        // At rest the lift is level with the fairway at its +z side, where
+        // a ball rolls on.
+        nodes.push_back({model,
+                         collision_name(model),
+                         {{3, move}, {2, back}},
+                         l.at.x,
+                         hole.height_at(l.at.x, l.at.z + l.depth / 2 + 0.3f),
+                         l.at.z});
+    }
+    return nodes;
+}
+
+std::string script_text(const std::vector<ScriptedNode> &nodes) {
+    std::ostringstream text;
+    text << "[Level Properties]\r\nnum_objects=" << nodes.size()
+         << "\r\nnum_scripts=" << nodes.size() << "\r\nnum_nodes=" << nodes.size() << "\r\n";
+    char section[32], key[32];
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        std::snprintf(section, sizeof section, "Object%03zu", i + 1);
+        text << "[" << section << "]\r\nfile=" << nodes[i].model
+             << "\r\nfile_coll=" << nodes[i].collision << "\r\n";
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        std::snprintf(section, sizeof section, "Script%03zu", i + 1);
+        text << "[" << section << "]\r\nnum_action=" << nodes[i].actions.size() << "\r\n";
+        for (size_t a = 0; a < nodes[i].actions.size(); ++a) {
+            std::snprintf(key, sizeof key, "action%03zu", a + 1);
+            text << key << "=" << nodes[i].actions[a].first << "\r\n"
+                 << key << "_params=" << nodes[i].actions[a].second << "\r\n";
+        }
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        std::snprintf(section, sizeof section, "Node%03zu", i + 1);
+        text << "[" << section << "]\r\nobject_reference=" << i + 1
+             << "\r\nscript_reference=" << i + 1 << "\r\nscript_start_step=0\r\nx=" << nodes[i].x
+             << "\r\ny=" << nodes[i].y << "\r\nz=" << nodes[i].z << "\r\n";
+    }
+    return text.str();
+}
+
+std::string level_text(const HoleSpec &hole, float cup_bottom) {
+    std::ostringstream text;
+    char section[32];
+    std::snprintf(section, sizeof section, "level%03d", hole.number);
+    const std::string mini = "gfx\\mini" + std::to_string(hole.number) + ".png";
+    text << "[" << section << "]\r\n";
+    for (const char *language : kLanguages) {
+        text << "name_" << language << "=" << hole.names.at(language) << "\r\n";
+    }
+    text << "screen=" << mini << "\r\nworld_file=" << course_model_file(hole.number)
+         << "\r\nhole=" << vector_text(hole.cup.x, cup_bottom + BALL_RADIUS, hole.cup.z)
+         << "\r\npar=" << hole.par << "\r\nkind_wall=" << hole.wall_kind << "\r\n";
+    const auto starts = hole.starts();
+    for (int i = 0; i < 4; ++i) {
+        text << "startp" << i + 1 << "="
+             << vector_text(starts[i].x, hole.height_at(starts[i].x, starts[i].z) + BALL_RADIUS,
+                            starts[i].z)
+             << "\r\n";
+    }
+    text << "angle=" << hole.angle
+         << "\r\ncamstart=" << vector_text(hole.camstart[0], hole.camstart[1], hole.camstart[2])
+         << "\r\ncam_file=" << hole_file("cam", hole.number)
+         << "\r\nintro=" << hole_file("fly", hole.number) << "\r\n";
+    if (!scripted_nodes(hole).empty()) {
+        text << "script_file=" << hole_file("scr", hole.number) << "\r\n";
+    }
+    text << "music=" << course_music_file(hole) << "\r\nmini_screen=" << mini << "\r\n";
+    return text.str();
+}
+
+bool write_model(const fs::path &root, const std::string &name, const Wo2Model &model,
+                 std::string *error) {
+    return write_file(root / disk_name(name), wo2_write(model), error);
+}
+
+bool write_shared(const fs::path &root, std::string *error) {
+    for (const SurfaceLook &look : surface_looks()) {
+        if (!look.map) {
+            continue;
+        }
+        const std::vector<uint8_t> rgb = surface_map(look.map);
+        const fs::path path = root / kCourseDirectory / look.map;
+        fs::create_directories(path.parent_path());
+        if (rgb.empty() ||
+            !write_png_rgb(path.string(), SURFACE_MAP_SIZE, SURFACE_MAP_SIZE, rgb.data())) {
+            *error = std::string("cannot draw ") + look.map;
+            return false;
+        }
+    }
+    bool written = write_model(root, kBlades.model, windmill_blades_model(), error) &&
+                   write_model(root, "gfx\\wo2\\pinwheel\\pinwheel.wo2", pinwheel_model(), error);
+    for (int ball = 1; ball <= 5 && written; ++ball) {
+        written = write_model(root, "gfx\\wo2\\tball\\ball" + std::to_string(ball) + ".wo2",
+                              ball_model(ball), error);
+    }
+    return written;
+}
+
+bool write_hole(const fs::path &root, const HoleSpec &hole, std::string *levels,
+                std::string *error) {
+    float cup_bottom = 0;
+    if (!write_model(root, course_model_file(hole.number), course_model(hole, &cup_bottom),
+                     error)) {
+        return false;
+    }
+    for (size_t i = 0; i < hole.gates.size(); ++i) {
+        if (!write_model(root, gate_model_file(hole.number, static_cast<int>(i)),
+                         gate_model(hole.gates[i].width), error)) {
+            return false;
+        }
+    }
+    for (size_t i = 0; i < hole.lifts.size(); ++i) {
+        if (!write_model(root, lift_model_file(hole.number, static_cast<int>(i)),
+                         lift_model(hole.lifts[i].width, hole.lifts[i].depth), error)) {
+            return false;
+        }
+    }
+    const std::vector<uint8_t> mini = mini_screen(hole);
+    const fs::path mini_path = root / ("gfx/mini" + std::to_string(hole.number) + ".png");
+    fs::create_directories(mini_path.parent_path());
+    if (!write_png_rgb(mini_path.string(), MINI_WIDTH, MINI_HEIGHT, mini.data())) {
+        *error = "cannot write " + mini_path.string();
+        return false;
+    }
+    const std::vector<ScriptedNode> nodes = scripted_nodes(hole);
+    if (!nodes.empty() &&
+        !write_file(root / disk_name(hole_file("scr", hole.number)), script_text(nodes), error)) {
+        return false;
+    }
+    *levels += level_text(hole, cup_bottom);
+    return write_file(root / disk_name(hole_file("cam", hole.number)), camera_text(hole), error) &&
+           write_file(root / disk_name(hole_file("fly", hole.number)), trail_text(hole), error);
+}
+
+bool build_map(const std::string &model_file, std::string *error) {
+    GEN_WO2 model{};
+    GEN_COLL_MAP map{};
+    gen_wo2_load(&model, model_file.c_str());
+    const bool loaded = model.in_use && !gen_error_reported();
+    // Built afresh and saved: a map left from an earlier course whose
+    // model's header happens to be the same would otherwise be taken for it.
+    if (loaded) {
+        gen_wo2_coll_map_build(&model, &map, 50, 20);
+        gen_wo2_coll_map_save(&model, &map, collision_name(model_file).c_str());
+        gen_wo2_coll_map_free(&map);
+    }
+    gen_wo2_free(&model);
+    if (!loaded || gen_error_reported()) {
+        *error = "cannot make the collision map of " + model_file + " (see error.txt)";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string course_model_file(int hole) {
+    return "gfx\\wo2\\course\\hole" + std::to_string(hole) + ".wo2";
+}
+
+std::string course_music_file(const HoleSpec &hole) {
+    return "snd\\" + hole.music + (hole.music_mp3 ? ".mp3" : ".s3m");
+}
+
+bool coursegen_read(const std::string &directory, std::vector<HoleSpec> *holes,
+                    std::string *error) {
+    for (int n = 1; n <= COURSE_HOLES; ++n) {
+        const fs::path path = fs::path(directory) / ("hole" + std::to_string(n) + ".txt");
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            *error = "cannot read " + path.string();
+            return false;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        HoleSpec hole;
+        hole.number = n;
+        if (!read_hole(text.str(), &hole, error)) {
+            *error = path.string() + ": " + *error;
+            return false;
+        }
+        holes->push_back(hole);
+    }
+    return true;
+}
+
+bool coursegen_write(const std::vector<HoleSpec> &holes, const std::string &game_directory,
+                     std::string *error) {
+    const fs::path root = game_directory;
+    if (!write_shared(root, error)) {
+        return false;
+    }
+    std::string levels;
+    for (const HoleSpec &hole : holes) {
+        if (!write_hole(root, hole, &levels, error)) {
+            return false;
+        }
+    }
+    return write_file(root / "data/levels.txt", levels, error);
+}
+
+bool coursegen_build_maps(const std::vector<HoleSpec> &holes, std::string *error) {
+    if (!build_map(kBlades.model, error)) {
+        return false;
+    }
+    for (const HoleSpec &hole : holes) {
+        if (!build_map(course_model_file(hole.number), error)) {
+            return false;
+        }
+        for (size_t i = 0; i < hole.gates.size(); ++i) {
+            if (!build_map(gate_model_file(hole.number, static_cast<int>(i)), error)) {
+                return false;
+            }
+        }
+        for (size_t i = 0; i < hole.lifts.size(); ++i) {
+            if (!build_map(lift_model_file(hole.number, static_cast<int>(i)), error)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
