@@ -141,7 +141,6 @@ void gen_bit_flush_list() {
     OS_LEAK_CHECK_PAUSE pause; // the driver keeps what it builds for the first draw of a kind
     glPushAttrib(GL_LIGHTING_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glMatrixMode(GL_PROJECTION);
@@ -151,9 +150,13 @@ void gen_bit_flush_list() {
     glPushMatrix();
     glLoadIdentity();
     glEnable(GL_TEXTURE_2D);
-    // Transparent pixels have alpha 0: they are not drawn at all.
+    // Transparent pixels have alpha 0: they are not drawn at all. The rest
+    // blend by their alpha: pictures and glyphs are opaque, and a panel of a
+    // HUD may let the course show through.
     glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GEQUAL, 0.5f);
+    glAlphaFunc(GL_GREATER, 0.0f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     if (list.first_flush) {
         list.half ^= 1;
         list.first_flush = false;

@@ -37,6 +37,14 @@ void remove_binding(XV_KB *map, int index) {
     --map->count;
 }
 
+void unbind(XV_KB *map, int action) {
+    for (int i = map->count - 1; i >= 0; --i) {
+        if (map->actions[i] == action) {
+            remove_binding(map, i);
+        }
+    }
+}
+
 } // namespace
 
 void xv_kb_init(XV_KB *map) {
@@ -66,12 +74,16 @@ void xv_kb_set_key(XV_KB *map, int action, int scan_code, const int *threshold) 
     if (!usable(map, action, "xv_kb_set_key")) {
         return;
     }
-    for (int i = map->count - 1; i >= 0; --i) {
-        if (map->actions[i] == action) {
-            remove_binding(map, i);
-        }
-    }
+    unbind(map, action);
     xv_kb_add_key(map, action, scan_code, threshold);
+}
+
+void xv_kb_remove_key(XV_KB *map, int action) {
+    if (!usable(map, action, "xv_kb_remove_key")) {
+        return;
+    }
+    unbind(map, action);
+    map->values[action] = 0;
 }
 
 int xv_kb_get_key(XV_KB *map, int action) {

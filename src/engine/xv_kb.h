@@ -23,5 +23,7 @@ void xv_kb_clear(XV_KB *map);
 void xv_kb_add_key(XV_KB *map, int action, int scan_code, const int *threshold);
 // Removes every binding of the action, then appends this one.
 void xv_kb_set_key(XV_KB *map, int action, int scan_code, const int *threshold);
+// Removes every binding of the action: it stays at 0.
+void xv_kb_remove_key(XV_KB *map, int action);
 int xv_kb_get_key(XV_KB *map, int action);
 void xv_kb_update(XV_KB *map);

@@ -153,12 +153,12 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
     gen_coll_set_flags(0);
     record->velocity_y += d * record->gravity;
 
-    if (record->hole_state != 2) {
+    if (record->hole_state != BALL_HOLED) {
         const float dx = position[0] - course->hole[0];
         const float dy = position[1] - course->hole[1];
         const float dz = position[2] - course->hole[2];
         if (std::sqrt(dx * dx + dy * dy + dz * dz) < 2.0f * record->radius) {
-            record->hole_state = 2;
+            record->hole_state = BALL_HOLED;
             move.events |= BALL_DROPPED;
         }
     }
@@ -264,6 +264,9 @@ void ball_substep(PLAYER *record, float d) {
 }
 
 void ball_update(PLAYER *record, float s) {
+    if (record->hole_state == BALL_LIFTED) {
+        return;
+    }
     s = std::max(s, kShortestStep);
     // The tick count wraps: "past" is measured as a signed difference.
     if (static_cast<int32_t>(xv_tick_count() - record->next_physics) <= 0) {

@@ -351,7 +351,9 @@ int total_score(int player_index) {
     }
     int total = record->strokes;
     const int row = player_index < SCORE_ROWS ? player_index : SCORE_ROWS - 1;
-    for (int hole = 0; hole < the_game.holes_played - 2 && hole < SCORE_HOLES; ++hole) {
+    // The holes before this one: holes_played counts this one, and the host
+    // writes hole k's strokes into column k - 1.
+    for (int hole = 0; hole < the_game.holes_played - 1 && hole < SCORE_HOLES; ++hole) {
         total += the_game.scores[row][hole];
     }
     record->total = total;

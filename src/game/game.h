@@ -87,7 +87,8 @@ void start_game(int player_count);
 void start_single_level(int level);
 void next_level();
 void reset_scores();
-// Strokes on this hole plus the first holes-played - 2 entries of the row.
+// Strokes on this hole plus the row's entries of the holes before it (the
+// first holes_played - 1), and keeps it in the player's total.
 int total_score(int player_index);
 // Loads the hole named by game()->level; a fault in the level list ends the
 // game through the engine's error report, and what had loaded stays until

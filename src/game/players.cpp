@@ -45,8 +45,8 @@ void bind_keys(PLAYER *record) {
     }
     xv_kb_set_key(keys, ACTION_PADDLE_UP, first ? DIK_UP : DIK_E, nullptr);
     xv_kb_set_key(keys, ACTION_PADDLE_DOWN, first ? DIK_DOWN : DIK_D, nullptr);
-    xv_kb_set_key(keys, 2, DIK_LEFT, nullptr);
-    xv_kb_set_key(keys, 3, DIK_RIGHT, nullptr);
+    xv_kb_set_key(keys, ACTION_AIM_LEFT, DIK_LEFT, nullptr);
+    xv_kb_set_key(keys, ACTION_AIM_RIGHT, DIK_RIGHT, nullptr);
     xv_kb_set_key(keys, ACTION_SPACE, DIK_SPACE, nullptr);
     const int others[][2] = {{4, DIK_S},  {7, DIK_Q},  {8, DIK_A},        {9, DIK_O},
                              {10, DIK_P}, {11, DIK_F}, {12, DIK_LCONTROL}};

@@ -25,7 +25,7 @@ struct PLAYER {
     uint32_t next_physics;
     int32_t strokes;
     int32_t total;
-    uint8_t hole_state; // 2 once the ball is in the hole
+    uint8_t hole_state; // BALL_IN_PLAY, BALL_HOLED, BALL_LIFTED
     int32_t index;
     XV_PLAY_PLAYER controls;
     XV_KB keys;
@@ -34,10 +34,16 @@ struct PLAYER {
     float repeat_timer; // steps until action 15 may set the repeat flag again
 };
 
+// Where a player's ball is: rolling on the course, in the hole, or lifted
+// by its player (a host's stroke cap): a lifted ball no longer rolls.
+enum : uint8_t { BALL_IN_PLAY = 0, BALL_HOLED = 2, BALL_LIFTED = 3 };
+
 // Key-map actions the game reads.
 enum {
     ACTION_PADDLE_UP = 0,
     ACTION_PADDLE_DOWN = 1,
+    ACTION_AIM_LEFT = 2,
+    ACTION_AIM_RIGHT = 3,
     ACTION_SPACE = 5,
     ACTION_QUIT = 6,
     ACTION_CONTROL = 12,

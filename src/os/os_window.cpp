@@ -241,13 +241,16 @@ void post_window_event(const SDL_WindowEvent &event) {
 void post_mouse_button(const SDL_MouseButtonEvent &event) {
     bool down = event.type == SDL_MOUSEBUTTONDOWN;
     uint32_t message = 0;
+    uintptr_t held = 0;
     if (event.button == SDL_BUTTON_LEFT) {
         message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        held = down ? MK_LBUTTON : 0;
     } else if (event.button == SDL_BUTTON_RIGHT) {
         message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        held = down ? MK_RBUTTON : 0;
     }
     if (OS_WINDOW window = window_of(event.windowID); window && message) {
-        os_post_message(window, message, 0, os_make_lparam(event.x, event.y));
+        os_post_message(window, message, held, os_make_lparam(event.x, event.y));
     }
 }
 

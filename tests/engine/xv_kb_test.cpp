@@ -27,6 +27,11 @@ TEST_F(KeyMapTest, BindingsKeepTheirOrderAndSetReplacesAnAction) {
     EXPECT_EQ(map.keys[0], 31);
     EXPECT_EQ(map.actions[1], 3) << "at the end";
     EXPECT_EQ(map.keys[1], 44);
+    map.values[3] = 1;
+    xv_kb_remove_key(&map, 3);
+    ASSERT_EQ(map.count, 1) << "a removed action has no key";
+    EXPECT_EQ(map.actions[0], 5);
+    EXPECT_EQ(map.values[3], 0) << "and reads as released";
 }
 
 TEST_F(KeyMapTest, AnActionTakesTheLargestKeyOverItsThreshold) {

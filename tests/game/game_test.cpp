@@ -98,9 +98,11 @@ TEST_F(GameTest, ScoresCountTheHolesBeforeThisOne) {
     game()->scores[1][2] = 5;
     player(1)->strokes = 2;
     EXPECT_EQ(total_score(1), 2) << "holes played 1: this hole alone";
-    game()->holes_played = 4;
-    EXPECT_EQ(total_score(1), 2 + 4 + 3);
+    game()->holes_played = 3;
+    EXPECT_EQ(total_score(1), 2 + 4 + 3) << "on hole 3, holes 1 and 2 count";
     EXPECT_EQ(player(1)->total, 9);
+    game()->holes_played = 10;
+    EXPECT_EQ(total_score(1), 2 + 4 + 3 + 5) << "past the ninth hole, the nine columns";
     reset_scores();
     EXPECT_EQ(game()->holes_played, 1);
     EXPECT_EQ(game()->scores[1][0], 0);

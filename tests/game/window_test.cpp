@@ -258,21 +258,16 @@ TEST_F(GameWindowTest, EscapeEndsTheGameAtOnce) {
 
 // Up/Down move the first player's paddle, E/D the second's; nothing draws
 // them, so the game says where they ended when it stops.
-TEST_F(GameWindowTest, PaddlesFollowTheirKeys) {
+// A key during the slideshow hands the game to the play layer: its title
+// screen comes up, and the program still ends in order.
+TEST_F(GameWindowTest, AKeyDuringTheSlideshowOpensTheTitle) {
     ASSERT_TRUE(eventually(
         [&] { return read_file("history.txt").find("first frame") != std::string::npos; }));
-    xdotool("windowfocus --sync " + window + " keydown Down keydown d");
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    xdotool("keyup Down keyup d");
+    xdotool("windowfocus --sync " + window + " key Down");
+    ASSERT_TRUE(eventually(
+        [&] { return read_file("history.txt").find("play: title") != std::string::npos; }));
     key("alt+F4");
     ASSERT_EQ(wait_for_exit(), 0);
-    const std::string history = read_file("history.txt");
-    const size_t first = history.find("player 0 paddle at 700,");
-    const size_t second = history.find("player 1 paddle at 20,");
-    ASSERT_NE(first, std::string::npos) << history;
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_GT(std::atoi(history.c_str() + first + 23), 0);
-    EXPECT_GT(std::atoi(history.c_str() + second + 22), 0);
 }
 
 // `pinwheel --view` shows a model our writer made, in place of the slideshow.

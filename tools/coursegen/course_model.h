@@ -38,6 +38,11 @@ Wo2Model ball_model(int number);
 // the reference "Pinwheel", which the game turns about its z axis.
 Wo2Model pinwheel_model();
 
+// The aiming arrow the players' host lays on the fairway before a stroke:
+// dashes and a head along -z from just in front of a ball at the origin,
+// flat a little under the ball's middle.
+Wo2Model aim_model();
+
 // How deep the cup is, and its radius.
 constexpr float CUP_RADIUS = 0.4f;
 constexpr float CUP_DEPTH = 0.6f;

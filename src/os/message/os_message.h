@@ -42,6 +42,10 @@ enum : uint32_t {
 // WM_ACTIVATE's word parameter and WM_SIZE's.
 enum { WA_INACTIVE = 0, WA_ACTIVE = 1 };
 enum { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
+// A button message's word parameter: the buttons held. A click of the
+// player's has its button's bit; the program's own posted clicks (the
+// return from a menu) have none.
+enum { MK_LBUTTON = 0x0001, MK_RBUTTON = 0x0002 };
 
 // Virtual keys: letters and digits are their upper-case characters.
 enum : uint32_t {

@@ -9,6 +9,7 @@
 enum : uint32_t {
     APP_BACK_TO_GAME = 40004,
     APP_EXIT = 40005,
+    APP_NEW_GAME = 40006,
     APP_HELP_TOPICS = 41001,
     APP_ABOUT = 41002,
 };

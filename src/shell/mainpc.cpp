@@ -4,13 +4,13 @@
 #include "viewer.h"
 
 #include "app.h"
-#include "flyby.h"
 #include "game.h"
 #include "gen.h"
 #include "os_menu.h"
 #include "os_resource.h"
 #include "os_time.h"
 #include "os_window.h"
+#include "play.h"
 #include "players.h"
 #include "resources.h"
 #include "wrappers.h"
@@ -48,24 +48,6 @@ struct FrameClock {
 };
 FrameClock clock_state;
 
-// The hole after "--hole" among the arguments, or 0.
-int hole_argument(int argc, char **argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--hole") == 0) {
-            return std::atoi(argv[i + 1]);
-        }
-    }
-    return 0;
-}
-
-// `pinwheel --hole K` shows hole K: its fly-by, then the ball at the tee.
-void show_hole(int hole) {
-    start_single_level(hole);
-    level_init();
-    game()->state = GAME_SINGLE_HOLE;
-    flyby_start();
-}
-
 std::string join_arguments(int count, char **arguments) {
     std::string line;
     for (int i = 1; i < count; ++i) {
@@ -80,11 +62,15 @@ void frame_input() {
     xv_play_update();
 }
 
-// The slideshow plays over the view unless a model or a hole is shown.
+// The slideshow plays over the view until a player takes the game (the
+// play layer then draws its screens over the course) unless a model is
+// shown.
 void frame_render() {
     clear_repeat_flag();
     xv_3d_world_render(game_world());
-    if (!viewer_active() && !level_loaded()) {
+    if (play_active()) {
+        play_draw();
+    } else if (!viewer_active() && !level_loaded()) {
         slideshow_step();
     }
 }
@@ -112,7 +98,11 @@ void run_steps() {
     float steps[kMostSteps];
     int count = frame_steps(clock_state.rate, steps);
     for (int i = 0; i < count; ++i) {
-        game_step(steps[i]);
+        if (play_active()) {
+            play_step(steps[i]);
+        } else {
+            game_step(steps[i]);
+        }
     }
 }
 
@@ -281,12 +271,18 @@ void menu_changed_hook() {
 intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
     case WM_CLOSE:
+        play_deinit();
         system_deinit();
         break;
     case WM_KEYDOWN:
         if (wparam == VK_F1) {
             show_help();
         }
+        play_window_message(message, wparam);
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        play_window_message(message, wparam);
         break;
     case WM_COMMAND:
         switch (wparam) {
@@ -295,6 +291,12 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
             break;
         case APP_EXIT:
             os_post_message(window, WM_CLOSE, 0, 0);
+            break;
+        case APP_NEW_GAME:
+            if (!play_active()) {
+                play_window_message(WM_KEYDOWN, VK_RETURN); // the title first
+            }
+            play_new_game();
             break;
         case APP_HELP_TOPICS:
             show_help();
@@ -338,9 +340,7 @@ int pinwheel_main(int argc, char **argv) {
     if (const char *model = viewer_file(argc, argv); model && !viewer_init(model)) {
         xv_dsp_request_close(); // the model's fault is in error.txt
     }
-    if (const int hole = hole_argument(argc, argv)) {
-        show_hole(hole);
-    }
+    play_init(argc, argv);
     app_ready();
     return run_main_loop();
 }

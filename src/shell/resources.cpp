@@ -11,7 +11,7 @@ namespace {
 // Everything a language says in the menu, in the order the tree uses it.
 struct MenuTexts {
     int language; // primary | sub << 10
-    const char *game, *language_menu, *languages, *back, *exit;
+    const char *game, *new_game, *language_menu, *languages, *back, *exit;
     const char *display, *low_res, *high_res, *fullscreen, *colours, *default_size, *resolution,
         *modes;
     const char *sound, *music, *effects, *quality, *low, *medium, *high;
@@ -21,6 +21,7 @@ struct MenuTexts {
 const MenuTexts kTexts[] = {
     {9 | 1 << 10,
      "&Game",
+     "&New Game",
      "&Language",
      "Available Languages",
      "&Back to Game",
@@ -45,6 +46,7 @@ const MenuTexts kTexts[] = {
      "&About"},
     {12 | 1 << 10,
      "&Jeu",
+     "&Nouvelle partie",
      "&Langue",
      "Langues disponibles",
      "&Retour au jeu",
@@ -69,6 +71,7 @@ const MenuTexts kTexts[] = {
      "\u00c0 &propos"},
     {10 | 1 << 10,
      "&Juego",
+     "&Nueva partida",
      "&Idioma",
      "Idiomas disponibles",
      "&Volver al juego",
@@ -93,6 +96,7 @@ const MenuTexts kTexts[] = {
      "&Acerca de"},
     {7 | 1 << 10,
      "&Spiel",
+     "&Neues Spiel",
      "&Sprache",
      "Verf\u00fcgbare Sprachen",
      "&Zur\u00fcck zum Spiel",
@@ -117,6 +121,7 @@ const MenuTexts kTexts[] = {
      "\u00dc&ber"},
     {16 | 1 << 10,
      "&Gioco",
+     "&Nuova partita",
      "&Lingua",
      "Lingue disponibili",
      "&Torna al gioco",
@@ -141,6 +146,7 @@ const MenuTexts kTexts[] = {
      "&Informazioni su"},
     {22 | 2 << 10,
      "&Jogo",
+     "&Novo jogo",
      "&Idioma",
      "Idiomas dispon\u00edveis",
      "&Voltar ao jogo",
@@ -165,6 +171,7 @@ const MenuTexts kTexts[] = {
      "&Acerca de"},
     {17 | 1 << 10,
      "\u30b2\u30fc\u30e0(&G)",
+     "\u65b0\u3057\u3044\u30b2\u30fc\u30e0(&N)",
      "\u8a00\u8a9e(&L)",
      "\u4f7f\u7528\u53ef\u80fd\u306a\u8a00\u8a9e",
      "\u30b2\u30fc\u30e0\u306b\u623b\u308b(&B)",
@@ -204,7 +211,8 @@ OS_MENU_ITEM popup(const char *text, std::vector<OS_MENU_ITEM> items) {
 // The one tree, in any language.
 std::vector<OS_MENU_ITEM> menu_bar(const MenuTexts &t) {
     return {
-        popup(t.game, {popup(t.language_menu, {item(t.languages, XV_DSP_FILLED_LIST)}),
+        popup(t.game, {item(t.new_game, APP_NEW_GAME), separator(),
+                       popup(t.language_menu, {item(t.languages, XV_DSP_FILLED_LIST)}),
                        item(t.back, APP_BACK_TO_GAME), separator(), item(t.exit, APP_EXIT)}),
         popup(t.display,
               {item(t.low_res, XV_DSP_LOW_RES_FULLSCREEN),

@@ -1,0 +1,67 @@
+// The final standings after the ninth hole: the players from the fewest
+// strokes, each with the course's total against its par; the best round
+// kept when it is beaten. Enter returns to the title.
+#include "play_state.h"
+#include "ui.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+struct Standing {
+    int seat;
+    int total;
+};
+
+struct Final {
+    std::vector<Standing> order;
+    bool record = false;
+};
+Final standings;
+
+} // namespace
+
+void final_enter() {
+    standings = Final{};
+    const Session &s = session();
+    for (int seat = 0; seat < s.players; ++seat) {
+        standings.order.push_back({seat, s.totals[seat]});
+    }
+    std::stable_sort(standings.order.begin(), standings.order.end(),
+                     [](const Standing &a, const Standing &b) { return a.total < b.total; });
+    if (!standings.order.empty()) {
+        const Standing &winner = standings.order.front();
+        standings.record = offer_course_score(winner.total, s.seats[winner.seat].name);
+    }
+}
+
+void final_step(float) {
+    if (ui::enter() || ui::escape() || ui::mouse_clicked()) {
+        play_go(Screen::TITLE);
+    }
+}
+
+void final_draw() {
+    const Session &s = session();
+    const int centre = ui::screen_width() / 2;
+    const int line = ui::line_height() + 12;
+    const int top = ui::screen_height() / 4;
+    ui::text(ui::say("FinalStandings"), centre, top - ui::line_height(true) - 20, ui::CENTRE, true);
+    const int rows = static_cast<int>(standings.order.size()) + (standings.record ? 1 : 0);
+    ui::panel(centre - 220, top - 12, 440, line * rows + 24, ui::kPanel);
+    for (size_t place = 0; place < standings.order.size(); ++place) {
+        const Standing &standing = standings.order[place];
+        const int y = top + line * static_cast<int>(place);
+        const int over = standing.total - s.course_par;
+        const std::string against = over == 0 ? "E" : (over > 0 ? "+" : "") + std::to_string(over);
+        ui::text(std::to_string(place + 1) + ".  " + s.seats[standing.seat].name, centre - 200, y);
+        ui::text(std::to_string(standing.total) + "  (" + against + ")", centre + 200, y,
+                 ui::RIGHT);
+    }
+    if (standings.record) {
+        ui::text(ui::say("NewRecord"), centre,
+                 top + line * static_cast<int>(standings.order.size()), ui::CENTRE);
+    }
+}

@@ -1,0 +1,376 @@
+// The play layer's state machine: one screen at a time, each with its own
+// file; this one moves between them, keeps the session and the controls,
+// and is what the shell calls.
+#include "play.h"
+
+#include "play_state.h"
+#include "ui.h"
+
+#include "game.h"
+#include "players.h"
+
+#include "gen.h"
+#include "xv.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+constexpr char kPlayers[] = "Players";
+constexpr char kControls[] = "Controls";
+
+struct Play {
+    bool started = false;
+    bool drawing = false; // the fonts and texts are loaded (the first screen of ours)
+    Screen screen = Screen::SLIDESHOW;
+    Screen previous = Screen::TITLE;
+    Session session;
+    Controls controls{DIK_LEFT, DIK_RIGHT, DIK_SPACE, DIK_B};
+};
+Play play;
+
+const char *settings() {
+    return xv_io_ini_path();
+}
+
+// The players of last time, and the keys chosen, from the settings file.
+void read_settings() {
+    if (!settings() || !xv_io_fexist(settings(), XV_IO_ON_DISK)) {
+        return;
+    }
+    XV_INI_QUIET quiet; // a first game has none of them
+    char key[16];
+    for (int i = 0; i < MOST_SEATS; ++i) {
+        Seat &seat = play.session.seats[i];
+        std::snprintf(key, sizeof key, "Name%d", i + 1);
+        xv_io_ini_read(kPlayers, key, seat.name, NAME_LENGTH, settings());
+        std::snprintf(key, sizeof key, "Computer%d", i + 1);
+        xv_io_ini_read_int(kPlayers, key, &seat.computer, settings());
+        seat.computer = seat.computer < 0 || seat.computer > 3 ? 0 : seat.computer;
+    }
+    int count = 0;
+    xv_io_ini_read_int(kPlayers, "Count", &count, settings());
+    play.session.players = count >= 1 && count <= MOST_SEATS ? count : 1;
+    int *keys[4] = {&play.controls.aim_left, &play.controls.aim_right, &play.controls.strike,
+                    &play.controls.camera};
+    const char *names[4] = {"AimLeft", "AimRight", "Strike", "Camera"};
+    for (int i = 0; i < 4; ++i) {
+        int code = 0;
+        xv_io_ini_read_int(kControls, names[i], &code, settings());
+        if (code > 0 && code < 256) {
+            *keys[i] = code;
+        }
+    }
+}
+
+void default_names() {
+    for (int i = 0; i < MOST_SEATS; ++i) {
+        Seat &seat = play.session.seats[i];
+        if (!seat.name[0]) {
+            std::snprintf(seat.name, sizeof seat.name, "%s", ui::say("Player", i + 1).c_str());
+        }
+    }
+}
+
+void write_settings() {
+    if (!settings()) {
+        return;
+    }
+    char key[16];
+    xv_io_ini_write_int(kPlayers, "Count", play.session.players, settings());
+    for (int i = 0; i < MOST_SEATS; ++i) {
+        std::snprintf(key, sizeof key, "Name%d", i + 1);
+        xv_io_ini_write(kPlayers, key, play.session.seats[i].name, settings());
+        std::snprintf(key, sizeof key, "Computer%d", i + 1);
+        xv_io_ini_write_int(kPlayers, key, play.session.seats[i].computer, settings());
+    }
+    xv_io_ini_write_int(kControls, "AimLeft", play.controls.aim_left, settings());
+    xv_io_ini_write_int(kControls, "AimRight", play.controls.aim_right, settings());
+    xv_io_ini_write_int(kControls, "Strike", play.controls.strike, settings());
+    xv_io_ini_write_int(kControls, "Camera", play.controls.camera, settings());
+}
+
+int argument_after(int argc, char **argv, const char *option) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], option) == 0) {
+            return std::atoi(argv[i + 1]);
+        }
+    }
+    return 0;
+}
+
+// What a screen holds goes when another takes its place. A hole's round
+// goes when the screens of the hole are left for the menus.
+void leave(Screen from, Screen to) {
+    switch (from) {
+    case Screen::ATTRACT:
+        attract_leave();
+        break;
+    case Screen::CHOOSER:
+        chooser_leave();
+        break;
+    case Screen::RESULT:
+        result_leave();
+        break;
+    default:
+        break;
+    }
+    if (to == Screen::TITLE || to == Screen::SETUP || to == Screen::CHOOSER) {
+        round_leave();
+    }
+}
+
+const char *screen_name(Screen screen) {
+    static const char *const kNames[] = {"slideshow", "title", "setup",  "chooser",
+                                         "options",   "round", "result", "scorecard",
+                                         "final",     "pause", "attract"};
+    return kNames[static_cast<int>(screen)];
+}
+
+// The screens the pause and the options may be opened over.
+bool paused_over(Screen screen) {
+    return screen != Screen::PAUSE && screen != Screen::OPTIONS;
+}
+
+} // namespace
+
+Session &session() {
+    return play.session;
+}
+
+Controls &controls() {
+    return play.controls;
+}
+
+void play_init(int argc, char **argv) {
+    play = Play{};
+    play.started = true;
+    read_settings();
+    const int players = argument_after(argc, argv, "--play");
+    const int hole = argument_after(argc, argv, "--hole");
+    if (players >= 1 && players <= MOST_SEATS) {
+        play.session.players = players;
+        play.session.single_hole = false;
+        play_start_session();
+    } else if (hole >= 1 && hole <= LAST_HOLE) {
+        play.session.players = 1;
+        play.session.single_hole = true;
+        play.session.hole = hole;
+        play_start_session();
+    }
+}
+
+void play_deinit() {
+    if (!play.started) {
+        return;
+    }
+    leave(play.screen, Screen::TITLE);
+    write_settings();
+    if (play.drawing) {
+        ui::stop();
+    }
+    play = Play{};
+}
+
+bool play_active() {
+    return play.started && play.screen != Screen::SLIDESHOW;
+}
+
+bool play_window_message(uint32_t message, uintptr_t wparam) {
+    if (!play.started || play.screen != Screen::SLIDESHOW) {
+        return false;
+    }
+    // Escape still ends the slideshow, the F-keys stay the display's and the
+    // sound's, Alt is the menu's.
+    const bool key = message == WM_KEYDOWN && wparam != VK_ESCAPE &&
+                     !(wparam >= VK_F1 && wparam <= VK_F12) && wparam != VK_MENU;
+    // A click of the player's, not the program's own return from a menu.
+    const bool click = (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) &&
+                       (wparam & (MK_LBUTTON | MK_RBUTTON));
+    if (key || click) {
+        play_go(Screen::TITLE);
+        return true;
+    }
+    return false;
+}
+
+void play_new_game() {
+    if (play.started) {
+        play_go(Screen::SETUP);
+    }
+}
+
+void play_go(Screen screen) {
+    // The fonts and texts load when a player first takes the game: the
+    // slideshow alone needs none of them.
+    if (!play.drawing && screen != Screen::SLIDESHOW) {
+        play.drawing = true;
+        ui::start();
+        default_names();
+    }
+    leave(play.screen, screen);
+    gen_history("play: %s\n", screen_name(screen));
+    if (!paused_over(screen) && paused_over(play.screen)) {
+        play.previous = play.screen;
+    }
+    play.screen = screen;
+    switch (screen) {
+    case Screen::SLIDESHOW:
+        break;
+    case Screen::TITLE:
+        title_enter();
+        break;
+    case Screen::SETUP:
+        setup_enter();
+        break;
+    case Screen::CHOOSER:
+        chooser_enter();
+        break;
+    case Screen::OPTIONS:
+        options_enter();
+        break;
+    case Screen::ROUND:
+        round_enter();
+        break;
+    case Screen::RESULT:
+        result_enter();
+        break;
+    case Screen::SCORECARD:
+        scorecard_enter();
+        break;
+    case Screen::FINAL:
+        final_enter();
+        break;
+    case Screen::PAUSE:
+        pause_enter();
+        break;
+    case Screen::ATTRACT:
+        attract_enter();
+        break;
+    }
+}
+
+// The options opened from the pause go back to it; the pause goes back to
+// its hole as it was, the options opened from the title to the title.
+void play_return() {
+    if (play.screen == Screen::OPTIONS && play.previous == Screen::ROUND) {
+        play.screen = Screen::PAUSE;
+        pause_enter();
+        return;
+    }
+    play.screen = play.previous;
+    if (play.screen == Screen::ROUND) {
+        round_resume();
+    } else {
+        play_go(play.screen);
+    }
+}
+
+Screen play_screen() {
+    return play.screen;
+}
+
+Screen play_previous() {
+    return play.previous;
+}
+
+void play_quit() {
+    write_settings();
+    xv_dsp_request_close();
+}
+
+void play_start_session() {
+    write_settings();
+    Session &s = play.session;
+    std::fill(std::begin(s.totals), std::end(s.totals), 0);
+    s.course_par = 0;
+    round_leave();
+    if (s.single_hole) {
+        start_single_level(s.hole);
+        level_init();
+        game()->state = GAME_SINGLE_HOLE;
+    } else {
+        start_game(s.players);
+    }
+    // A hole that did not load was reported; the title comes back.
+    play_go(level_loaded() ? Screen::ROUND : Screen::TITLE);
+}
+
+void play_step(float fraction) {
+    ui::read_input();
+    switch (play.screen) {
+    case Screen::SLIDESHOW:
+        break;
+    case Screen::TITLE:
+        title_step(fraction);
+        break;
+    case Screen::SETUP:
+        setup_step(fraction);
+        break;
+    case Screen::CHOOSER:
+        chooser_step(fraction);
+        break;
+    case Screen::OPTIONS:
+        options_step(fraction);
+        break;
+    case Screen::ROUND:
+        round_step(fraction);
+        break;
+    case Screen::RESULT:
+        result_step(fraction);
+        break;
+    case Screen::SCORECARD:
+        scorecard_step(fraction);
+        break;
+    case Screen::FINAL:
+        final_step(fraction);
+        break;
+    case Screen::PAUSE:
+        pause_step(fraction);
+        break;
+    case Screen::ATTRACT:
+        attract_step(fraction);
+        break;
+    }
+}
+
+void play_draw() {
+    switch (play.screen) {
+    case Screen::SLIDESHOW:
+        break;
+    case Screen::TITLE:
+        title_draw();
+        break;
+    case Screen::SETUP:
+        setup_draw();
+        break;
+    case Screen::CHOOSER:
+        chooser_draw();
+        break;
+    case Screen::OPTIONS:
+        options_draw();
+        break;
+    case Screen::ROUND:
+        round_draw();
+        break;
+    case Screen::RESULT:
+        result_draw();
+        break;
+    case Screen::SCORECARD:
+        scorecard_draw();
+        break;
+    case Screen::FINAL:
+        final_draw();
+        break;
+    case Screen::PAUSE:
+        pause_draw();
+        break;
+    case Screen::ATTRACT:
+        attract_draw();
+        break;
+    }
+}

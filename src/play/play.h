@@ -1,0 +1,32 @@
+// The play layer: the host that makes the game a game to play. A title
+// screen (New Game, Single Hole, Options, Quit), the players' setup, the
+// holes with their fly-by, aiming, the power meter, turns, penalties and the
+// stroke cap, the HUD, the results and the scorecard between holes, the
+// final standings, pause, the best scores, and the attract mode.
+//
+// It stands above the game and calls it as the game calls the engine: the
+// game's modules never include it. Untouched, the program shows its
+// publisher slideshow and ends; a key or a click during the slideshow, the
+// Game menu's New Game, or the command line (--play N, --hole K) brings the
+// play layer in.
+#pragma once
+
+#include <cstdint>
+
+// After game_init: reads the command line (--play N starts a course for N
+// players, --hole K a single hole) and the settings.
+void play_init(int argc, char **argv);
+void play_deinit();
+// Whether the play layer has the screen (else the shipped flow runs).
+bool play_active();
+// The window's key presses and clicks during the slideshow, and the Game
+// menu's New Game: the first brings up the title screen. True when taken.
+bool play_window_message(uint32_t message, uintptr_t wparam);
+// The Game menu's New Game: the players' setup, from wherever the play
+// layer is (a hole in play is left).
+void play_new_game();
+// One fixed step of the game while the play layer has it: the step's
+// fraction of a thirtieth of a second, in (0, 1].
+void play_step(float fraction);
+// Draws the play layer's screen over the world just rendered.
+void play_draw();

@@ -1,0 +1,144 @@
+// What the play layer's screens share: which screen shows, the session of
+// players, the controls, and each screen's three operations (entered, a
+// step, a drawing). The state machine in play.cpp moves between them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class Screen {
+    SLIDESHOW, // the shipped flow: the play layer waits for a key
+    TITLE,
+    SETUP,
+    CHOOSER,
+    OPTIONS,
+    ROUND,     // a hole in play
+    RESULT,    // the hole's result in words
+    SCORECARD, // between holes
+    FINAL,     // the course's final standings
+    PAUSE,
+    ATTRACT,
+};
+
+enum { MOST_SEATS = 4, NAME_LENGTH = 15 };
+
+// A player of the session: a name, and a person or the computer.
+struct Seat {
+    char name[NAME_LENGTH + 1];
+    int computer; // 0 a person; 1 easy, 2 medium, 3 hard
+};
+
+struct Session {
+    int players = 1;
+    Seat seats[MOST_SEATS] = {};
+    bool single_hole = false;
+    int hole = 1;                // the single hole played
+    int totals[MOST_SEATS] = {}; // through the last hole scored
+    int course_par = 0;          // of the holes played
+};
+
+// The name of the hole in the current language, and its par, from the
+// level list.
+std::string hole_name(int hole);
+int hole_par(int hole);
+// The result of a hole in words: "Birdie!", "Par", ...
+std::string result_word(int strokes, int par, bool holed);
+
+// The keys a player may choose, as scan codes.
+struct Controls {
+    int aim_left, aim_right, strike, camera;
+};
+
+Session &session();
+Controls &controls();
+
+// Moves to another screen: its enter operation runs now.
+void play_go(Screen screen);
+// Back from the pause or the options to the screen they were opened over,
+// as it was (its enter operation does not run again).
+void play_return();
+Screen play_screen();
+// The screen the pause and options screens return to.
+Screen play_previous();
+// Ends the program in order (the shut-down sequence).
+void play_quit();
+
+// Starts the session's course, or its single hole.
+void play_start_session();
+
+void title_enter();
+void title_step(float fraction);
+void title_draw();
+
+void setup_enter();
+void setup_step(float fraction);
+void setup_draw();
+
+void chooser_enter();
+void chooser_step(float fraction);
+void chooser_draw();
+void chooser_leave();
+
+void options_enter();
+void options_step(float fraction);
+void options_draw();
+
+// The course behind the title and its menus: hole 1 with its music, seen
+// from a camera riding its fly-by trail round and round.
+void backdrop_show();
+// One step of it: the level steps, the camera rides on.
+void backdrop_step(float fraction);
+
+// A hole in play: round.cpp runs its fly-by and turns, hud.cpp draws over it.
+void round_enter();
+void round_step(float fraction);
+void round_draw();
+void round_leave();  // what the round added to the level goes
+void round_resume(); // back from the pause
+void hud_draw();
+// The most strokes a hole counts: a player who reaches it lifts the ball.
+int round_cap();
+bool round_in_flyby();
+bool round_aiming();
+// The seat whose stroke it is.
+int round_turn();
+// The power meter, 0 to 1, while it is charged.
+float round_power();
+// A line the HUD shows for a while (out of bounds, a ball lifted).
+struct RoundNotice {
+    std::string text;
+    int steps_left = 0;
+};
+const RoundNotice &round_notice();
+
+void result_enter();
+void result_step(float fraction);
+void result_draw();
+void result_leave();
+void scorecard_enter();
+void scorecard_step(float fraction);
+void scorecard_draw();
+void final_enter();
+void final_step(float fraction);
+void final_draw();
+
+void pause_enter();
+void pause_step(float fraction);
+void pause_draw();
+
+void attract_enter();
+void attract_step(float fraction);
+void attract_draw();
+void attract_leave();
+bool attract_running();
+
+// Best scores, kept in the settings file's section "Scores".
+struct Record {
+    int strokes = 0; // 0: none yet
+    std::string name, date;
+};
+Record best_hole(int hole);
+Record best_course();
+// Keeps the score when it beats the record (or there is none); true then.
+bool offer_hole_score(int hole, int strokes, const char *name);
+bool offer_course_score(int strokes, const char *name);

@@ -1,0 +1,93 @@
+// The hole's result in words, a player a line ("Birdie!", "Par", "Picked
+// up"), with applause for a birdie or better and a mark by a new record;
+// any key or four seconds go on to the scorecard.
+#include "play_state.h"
+#include "ui.h"
+
+#include "game.h"
+#include "players.h"
+
+#include "xv.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr char kApplause[] = "snd\\applause.wav";
+constexpr float kShownSteps = 120.0f; // four seconds
+
+struct Result {
+    std::vector<std::string> lines;
+    float steps = 0.0f;
+    XV_SND_EFFECT *applause = nullptr;
+};
+Result result;
+
+void cheer() {
+    result.applause = xv_snd_load_effect(kApplause);
+    if (result.applause) {
+        xv_snd_play_effect(result.applause, 0, 0);
+    }
+}
+
+} // namespace
+
+void result_enter() {
+    result_leave();
+    const GAME *g = game();
+    const int seats = std::min(g->player_count, player_count());
+    bool applause = false;
+    for (int seat = 0; seat < seats; ++seat) {
+        const PLAYER *record = player(seat);
+        const bool holed = record->hole_state == BALL_HOLED;
+        const int strokes = record->strokes;
+        Session &s = session();
+        s.totals[seat] += strokes;
+        std::string line = result_word(strokes, g->par, holed);
+        if (seats > 1) {
+            line = std::string(s.seats[seat].name) + ": " + line;
+        }
+        if (holed && offer_hole_score(g->level, strokes, s.seats[seat].name)) {
+            line += "  " + ui::say("NewRecord");
+        }
+        applause = applause || (holed && strokes < g->par);
+        result.lines.push_back(line);
+    }
+    session().course_par += g->par;
+    if (applause) {
+        cheer();
+    }
+}
+
+void result_leave() {
+    if (result.applause) {
+        xv_snd_stop_effect(result.applause);
+        xv_snd_release_effect(result.applause);
+    }
+    result = Result{};
+}
+
+void result_step(float fraction) {
+    game_step(fraction); // the pinwheel turns on, the balls settle
+    result.steps += fraction;
+    if (ui::any_pressed() || result.steps >= kShownSteps) {
+        play_go(Screen::SCORECARD);
+    }
+}
+
+void result_draw() {
+    const int centre = ui::screen_width() / 2;
+    const bool alone = result.lines.size() == 1;
+    const int line = ui::line_height(alone) + 10;
+    const int height = line * static_cast<int>(result.lines.size()) + 24;
+    int width = 0;
+    for (const std::string &text : result.lines) {
+        width = std::max(width, ui::text_width(text, alone));
+    }
+    const int top = ui::screen_height() / 3;
+    ui::panel(centre - width / 2 - 30, top - 12, width + 60, height, ui::kPanel);
+    for (size_t i = 0; i < result.lines.size(); ++i) {
+        ui::text(result.lines[i], centre, top + line * static_cast<int>(i), ui::CENTRE, alone);
+    }
+}

@@ -1,0 +1,482 @@
+// A hole in play: the fly-by, then the players' turns. A turn is aiming
+// (keys, mouse, the pad), the power meter (hold the strike key, or drag the
+// mouse back) and the stroke through player_strike; then every ball rolls
+// until all rest. A ball that leaves the course costs a stroke and goes back
+// to where it was struck; a player who reaches the cap lifts the ball. When
+// no ball is left in play the strokes go into the score table and the
+// result is shown.
+#include "play_state.h"
+#include "ui.h"
+
+#include "ball.h"
+#include "camera.h"
+#include "flyby.h"
+#include "game.h"
+#include "players.h"
+
+#include "gen.h"
+#include "xv.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr char kAimModel[] = "gfx\\wo2\\course\\aim.wo2";
+constexpr char kFollowCamera[] = "cam_followed";
+constexpr char kPuttSound[] = "snd\\putt.wav";
+constexpr int kOverPar = 3; // the cap is par + 3
+
+constexpr float kAimStep = 1.5f;      // degrees a step with a key held
+constexpr float kFineAimStep = 0.2f;  // with Shift
+constexpr float kMouseAim = 0.3f;     // degrees a count of the mouse
+constexpr float kPadAim = 0.03f;      // degrees a step and a unit of the stick
+constexpr float kChargeSteps = 45.0f; // from nothing to a full stroke: a second and a half
+constexpr float kMouseFullDrag = 250.0f;
+constexpr float kLeastPower = 0.02f; // a release below this is no stroke
+constexpr int kRestSteps = 10;       // every ball still for a third of a second
+
+constexpr float kChaseBehind = 3.4f;
+constexpr float kChaseAbove = 1.8f;
+constexpr float kChaseGlide = 0.08f; // of the way to its place, a step
+constexpr float kLookAhead = 1.5f;   // the camera looks past the ball while aiming
+
+enum class Phase { FLYBY, AIM, CHARGE, ROLLING, DONE };
+
+struct Hole {
+    Phase phase = Phase::DONE;
+    int turn = 0;
+    float power = 0.0f;
+    float charge_direction = 1.0f;
+    bool charged_by_mouse = false;
+    float mouse_drag = 0.0f;
+    float struck_from[MOST_SEATS][3] = {};
+    int rest_steps = 0;
+    int chase_camera = -1;
+    float chase_heading = 0.0f; // the aim the chase camera stands behind
+    GEN_WO2 aim_model{};
+    int32_t aim_node = -1;
+    XV_SND_EFFECT *putt = nullptr;
+    RoundNotice notice{};
+};
+Hole hole;
+
+XV_3D_NODE *ball_of(int seat) {
+    const PLAYER *record = player(seat);
+    return record ? xv_3d_world_get_node_pointer(game_world(), record->ball_node) : nullptr;
+}
+
+// The game state a hole goes back to after the fly-by and after a drop: a
+// single hole has its wind, a course holes without.
+uint8_t playing_state() {
+    return game()->play_mode == PLAY_SINGLE_HOLE ? GAME_SINGLE_HOLE : GAME_HOLE_STARTED;
+}
+
+bool in_play(int seat) {
+    const PLAYER *record = player(seat);
+    return record && record->hole_state == 0;
+}
+
+void say_notice(const std::string &text) {
+    hole.notice.text = text;
+    hole.notice.steps_left = 75;
+}
+
+// The players' keys for the host: Escape pauses instead of ending the
+// program, the developers' next-hole chord is off, and the chosen controls
+// replace the defaults.
+void bind_host_keys() {
+    const Controls &keys = controls();
+    for (int i = 0; i < player_count(); ++i) {
+        XV_KB *map = &player(i)->keys;
+        xv_kb_remove_key(map, ACTION_QUIT);
+        xv_kb_remove_key(map, ACTION_NEXT_HOLE);
+        xv_kb_set_key(map, ACTION_AIM_LEFT, keys.aim_left, nullptr);
+        xv_kb_set_key(map, ACTION_AIM_RIGHT, keys.aim_right, nullptr);
+        xv_kb_set_key(map, ACTION_SPACE, keys.strike, nullptr);
+        if (i == 0) {
+            xv_kb_set_key(map, ACTION_NEXT_CAMERA, keys.camera, nullptr);
+        }
+    }
+}
+
+void add_aim_arrow() {
+    hole.aim_node = -1;
+    gen_wo2_load(&hole.aim_model, kAimModel);
+    if (!hole.aim_model.in_use) {
+        return; // reported; the hole plays without its arrow
+    }
+    hole.aim_node = xv_3d_world_add_node(game_world(), &hole.aim_model, nullptr);
+}
+
+void show_aim_arrow(bool shown) {
+    XV_3D_NODE *arrow =
+        hole.aim_node >= 0 ? xv_3d_world_get_node_pointer(game_world(), hole.aim_node) : nullptr;
+    const XV_3D_NODE *ball = ball_of(hole.turn);
+    if (!arrow) {
+        return;
+    }
+    if (!shown || !ball) {
+        arrow->flags |= XV_3D_NODE_HIDDEN;
+        return;
+    }
+    arrow->flags &= ~XV_3D_NODE_HIDDEN;
+    std::memcpy(arrow->position, ball->position, sizeof arrow->position);
+    arrow->rotation[0] = arrow->rotation[2] = 0.0f;
+    arrow->rotation[1] = player(hole.turn)->aim_angle;
+}
+
+// The chase camera: the host's "cam_followed", standing behind the current
+// ball along its aim and gliding after it as it rolls.
+void add_chase_camera() {
+    CAMERA_CONTROL control{};
+    control.flags = CAMERA_LOOK_AT_POINT;
+    hole.chase_camera = add_camera(kFollowCamera, &control);
+}
+
+void place_chase_camera(bool glide) {
+    CAMERA *chase = camera_at(hole.chase_camera);
+    const XV_3D_NODE *ball = ball_of(current_player());
+    if (!chase || !ball) {
+        return;
+    }
+    float x, z;
+    aim_direction(hole.chase_heading, &x, &z);
+    const float wanted[3] = {ball->position[0] - x * kChaseBehind, ball->position[1] + kChaseAbove,
+                             ball->position[2] - z * kChaseBehind};
+    for (int axis = 0; axis < 3; ++axis) {
+        float &at = chase->view.position[axis];
+        at = glide ? at + (wanted[axis] - at) * kChaseGlide : wanted[axis];
+    }
+    CAMERA_CONTROL control{};
+    get_camera_control(&control, hole.chase_camera);
+    if (hole.phase == Phase::ROLLING) {
+        control.flags = CAMERA_LOOK_AT_NODE; // the ball follow_current_player names
+    } else {
+        control.flags = CAMERA_LOOK_AT_POINT;
+        control.look_at_point[0] = ball->position[0] + x * kLookAhead;
+        control.look_at_point[1] = ball->position[1];
+        control.look_at_point[2] = ball->position[2] + z * kLookAhead;
+    }
+    set_camera_control(&control, hole.chase_camera);
+    follow_current_player();
+}
+
+// The level's cameras with a trigger watch the ball now played.
+void watch_current_ball() {
+    const PLAYER *record = player(current_player());
+    for (int i = 0; record && i < camera_count(); ++i) {
+        CAMERA_CONTROL control{};
+        get_camera_control(&control, i);
+        if (control.flags & CAMERA_TRIGGER) {
+            control.look_at_node = record->ball_node;
+            set_camera_control(&control, i);
+        }
+    }
+}
+
+void start_turn(int seat) {
+    hole.turn = seat;
+    hole.phase = Phase::AIM;
+    hole.power = 0.0f;
+    hole.rest_steps = 0;
+    set_current_player(seat);
+    hole.chase_heading = player(seat)->aim_angle;
+    watch_current_ball();
+    set_camera_trigger_switching(0);
+    set_current_camera(hole.chase_camera);
+    place_chase_camera(true);
+    show_aim_arrow(true);
+}
+
+// The next seat after `after` whose ball is still in play, or -1.
+int next_in_play(int after) {
+    const int count = std::min(game()->player_count, player_count());
+    for (int k = 1; k <= count; ++k) {
+        const int seat = (after + k) % count;
+        if (in_play(seat)) {
+            return seat;
+        }
+    }
+    return -1;
+}
+
+// The chase camera takes over from where the approach ended.
+void end_flyby() {
+    game()->state = playing_state();
+    CAMERA *chase = camera_at(hole.chase_camera);
+    if (const CAMERA *first = camera_at(0); first && chase) {
+        chase->view = first->view;
+    }
+    start_turn(0);
+}
+
+void strike(float power) {
+    PLAYER *record = player(hole.turn);
+    if (const XV_3D_NODE *ball = ball_of(hole.turn)) {
+        std::memcpy(hole.struck_from[hole.turn], ball->position, sizeof hole.struck_from[0]);
+    }
+    player_strike(record, power);
+    if (hole.putt) {
+        xv_snd_play_effect_at(hole.putt, 0, 0, static_cast<int>(60 + 40 * power));
+    }
+    hole.phase = Phase::ROLLING;
+    hole.rest_steps = 0;
+    show_aim_arrow(false);
+    set_camera_trigger_switching(1);
+}
+
+// Aim: the keys turn it steadily (finely with Shift), the mouse by its
+// motion while no button is held, the pad's stick by how far it leans.
+void aim(float fraction) {
+    PLAYER *record = player(hole.turn);
+    const bool fine = ui::held(DIK_LSHIFT) || ui::held(DIK_RSHIFT);
+    const float step = (fine ? kFineAimStep : kAimStep) * fraction;
+    float turn = 0.0f;
+    if (xv_kb_get_key(&record->keys, ACTION_AIM_LEFT)) {
+        turn += step;
+    }
+    if (xv_kb_get_key(&record->keys, ACTION_AIM_RIGHT)) {
+        turn -= step;
+    }
+    if (!ui::mouse_button()) {
+        turn -= ui::mouse_dx() * kMouseAim * (fine ? 0.25f : 1.0f);
+    }
+    turn -= ui::pad_x() * kPadAim * (fine ? 0.25f : 1.0f) * fraction;
+    record->aim_angle = std::fmod(record->aim_angle + turn + 360.0f, 360.0f);
+    hole.chase_heading = record->aim_angle;
+}
+
+// The meter rises while the strike key (or the pad's button) is held and
+// falls back from the top; the release strikes. The mouse: press, drag
+// back (towards you), release.
+void charge(float fraction) {
+    PLAYER *record = player(hole.turn);
+    const bool key_held = xv_kb_get_key(&record->keys, ACTION_SPACE) || ui::pad_held(0);
+    if (hole.phase == Phase::AIM) {
+        if (key_held) {
+            hole.phase = Phase::CHARGE;
+            hole.charged_by_mouse = false;
+            hole.power = 0.0f;
+            hole.charge_direction = 1.0f;
+        } else if (ui::mouse_clicked()) {
+            hole.phase = Phase::CHARGE;
+            hole.charged_by_mouse = true;
+            hole.mouse_drag = 0.0f;
+            hole.power = 0.0f;
+        }
+        return;
+    }
+    if (hole.charged_by_mouse) {
+        hole.mouse_drag = std::max(0.0f, hole.mouse_drag + static_cast<float>(ui::mouse_dy()));
+        hole.power = std::min(1.0f, hole.mouse_drag / kMouseFullDrag);
+        if (!ui::mouse_button()) {
+            hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
+        }
+        return;
+    }
+    if (key_held) {
+        hole.power += hole.charge_direction * fraction / kChargeSteps;
+        if (hole.power >= 1.0f) {
+            hole.power = 1.0f;
+            hole.charge_direction = -1.0f;
+        } else if (hole.power <= 0.0f) {
+            hole.power = 0.0f;
+            hole.charge_direction = 1.0f;
+        }
+        return;
+    }
+    hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
+}
+
+// A ball off the course goes back to where it was struck, a stroke dearer.
+void return_strays() {
+    const BALL_COURSE course = ball_course();
+    for (int seat = 0; seat < std::min(game()->player_count, player_count()); ++seat) {
+        XV_3D_NODE *ball = ball_of(seat);
+        PLAYER *record = player(seat);
+        if (!ball || record->hole_state != 0 || !ball_off_course(ball->position, course)) {
+            continue;
+        }
+        std::memcpy(ball->position, hole.struck_from[seat], sizeof ball->position);
+        record->velocity_x = record->velocity_y = record->velocity_z = 0.0f;
+        record->previous_velocity_x = record->previous_velocity_y = 0.0f;
+        record->previous_velocity_z = 0.0f;
+        record->strokes++;
+        say_notice(ui::say("OutOfBounds"));
+        hole.rest_steps = 0;
+    }
+}
+
+bool every_ball_rests() {
+    for (int seat = 0; seat < std::min(game()->player_count, player_count()); ++seat) {
+        const PLAYER *record = player(seat);
+        if (record->hole_state == 0 && !ball_at_rest(record)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A drop into the cup holds the game a moment (its sound, the state's
+// deadline) before the next stroke.
+bool drop_pause_over() {
+    GAME *g = game();
+    if (g->state != GAME_HOLED) {
+        return true;
+    }
+    if (static_cast<int32_t>(xv_tick_count() - g->state_deadline) < 0) {
+        return false;
+    }
+    g->state = playing_state();
+    return true;
+}
+
+void lift(int seat) {
+    PLAYER *record = player(seat);
+    record->hole_state = BALL_LIFTED;
+    if (XV_3D_NODE *ball = ball_of(seat)) {
+        ball->flags |= XV_3D_NODE_HIDDEN;
+    }
+    say_notice(ui::say("PickedUp"));
+}
+
+void write_scores() {
+    GAME *g = game();
+    const int column = g->level - 1;
+    for (int seat = 0; seat < std::min(g->player_count, player_count()); ++seat) {
+        const int strokes = std::min(player(seat)->strokes, round_cap());
+        if (column >= 0 && column < SCORE_HOLES && seat < SCORE_ROWS) {
+            g->scores[seat][column] = strokes;
+        }
+        player(seat)->strokes = strokes;
+    }
+}
+
+void after_stroke() {
+    PLAYER *record = player(hole.turn);
+    if (record->hole_state == 0 && record->strokes >= round_cap()) {
+        lift(hole.turn);
+    }
+    const int next = next_in_play(hole.turn);
+    if (next >= 0) {
+        start_turn(next);
+        return;
+    }
+    hole.phase = Phase::DONE;
+    show_aim_arrow(false);
+    write_scores();
+    play_go(Screen::RESULT);
+}
+
+void roll() {
+    return_strays();
+    hole.rest_steps = every_ball_rests() ? hole.rest_steps + 1 : 0;
+    if (hole.rest_steps >= kRestSteps && drop_pause_over()) {
+        after_stroke();
+    }
+}
+
+} // namespace
+
+int round_cap() {
+    return game()->par + kOverPar;
+}
+
+bool round_aiming() {
+    return hole.phase == Phase::AIM || hole.phase == Phase::CHARGE;
+}
+
+bool round_in_flyby() {
+    return hole.phase == Phase::FLYBY;
+}
+
+int round_turn() {
+    return hole.turn;
+}
+
+float round_power() {
+    return hole.phase == Phase::CHARGE ? hole.power : 0.0f;
+}
+
+const RoundNotice &round_notice() {
+    return hole.notice;
+}
+
+void round_enter() {
+    round_leave();
+    bind_host_keys();
+    add_aim_arrow();
+    show_aim_arrow(false);
+    add_chase_camera();
+    hole.putt = xv_snd_load_effect(kPuttSound);
+    for (int seat = 0; seat < player_count(); ++seat) {
+        if (const XV_3D_NODE *ball = ball_of(seat)) {
+            std::memcpy(hole.struck_from[seat], ball->position, sizeof hole.struck_from[0]);
+        }
+    }
+    flyby_start();
+    hole.phase = Phase::FLYBY;
+}
+
+void round_leave() {
+    if (hole.putt) {
+        xv_snd_stop_effect(hole.putt);
+        xv_snd_release_effect(hole.putt);
+    }
+    // The arrow's node stays in the world until the level goes, hidden and
+    // without its model, which is the round's own.
+    XV_3D_WORLD *world = game_world();
+    if (hole.aim_node >= 0 && hole.aim_node < world->num_nodes &&
+        world->nodes[hole.aim_node].model == &hole.aim_model) {
+        world->nodes[hole.aim_node].flags |= XV_3D_NODE_HIDDEN;
+        world->nodes[hole.aim_node].model = nullptr;
+    }
+    gen_wo2_free(&hole.aim_model);
+    hole = Hole{};
+}
+
+void round_resume() {
+    bind_host_keys(); // the options may have changed them
+}
+
+void round_step(float fraction) {
+    if (ui::escape()) {
+        play_go(Screen::PAUSE);
+        return;
+    }
+    game_step(fraction);
+    if (hole.notice.steps_left > 0) {
+        hole.notice.steps_left--;
+    }
+    switch (hole.phase) {
+    case Phase::FLYBY:
+        if (ui::any_pressed() && flyby_running()) {
+            flyby_skip();
+        }
+        if (!flyby_running() || game()->state == GAME_APPROACHED) {
+            end_flyby();
+        }
+        return;
+    case Phase::AIM:
+    case Phase::CHARGE:
+        aim(fraction);
+        charge(fraction);
+        if (hole.phase != Phase::ROLLING) {
+            show_aim_arrow(true);
+        }
+        place_chase_camera(true);
+        return;
+    case Phase::ROLLING:
+        place_chase_camera(true);
+        roll();
+        return;
+    case Phase::DONE:
+        return;
+    }
+}
+
+void round_draw() {
+    hud_draw();
+}

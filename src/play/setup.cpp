@@ -1,0 +1,114 @@
+// New Game: how many play (one to four), and each player's name, kept from
+// last time or typed in. Enter on a name edits it; Enter again keeps it.
+#include "play_state.h"
+#include "ui.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Setup {
+    ui::List menu;
+    int editing = -1; // the seat whose name is being typed
+    std::string typed;
+};
+Setup setup;
+
+// The lines: the count, a line a player, Start, Back.
+int start_line() {
+    return 1 + session().players;
+}
+
+void edit_name(int seat) {
+    setup.editing = seat;
+    setup.typed = session().seats[seat].name;
+}
+
+void keep_name() {
+    Seat &seat = session().seats[setup.editing];
+    if (!setup.typed.empty()) {
+        std::snprintf(seat.name, sizeof seat.name, "%s", setup.typed.c_str());
+    }
+    setup.editing = -1;
+}
+
+void type_into_name() {
+    if (ui::enter()) {
+        keep_name();
+        return;
+    }
+    if (ui::escape()) {
+        setup.editing = -1;
+        return;
+    }
+    const int c = ui::typed();
+    if (c == '\b') {
+        if (!setup.typed.empty()) {
+            setup.typed.pop_back();
+        }
+    } else if (c && setup.typed.size() < NAME_LENGTH) {
+        setup.typed += static_cast<char>(c);
+    }
+}
+
+void change_count(int by) {
+    Session &s = session();
+    s.players = (s.players - 1 + by + MOST_SEATS) % MOST_SEATS + 1;
+}
+
+} // namespace
+
+void setup_enter() {
+    backdrop_show();
+    setup = Setup{};
+    setup.menu.selected = start_line();
+}
+
+void setup_step(float fraction) {
+    backdrop_step(fraction);
+    if (setup.editing >= 0) {
+        type_into_name();
+        return;
+    }
+    if (ui::escape()) {
+        play_go(Screen::TITLE);
+        return;
+    }
+    const int lines = start_line() + 2;
+    if (setup.menu.selected == 0 && (ui::left() || ui::right())) {
+        change_count(ui::left() ? -1 : 1);
+    }
+    const int chosen = setup.menu.step(lines);
+    if (chosen == 0) {
+        change_count(1);
+    } else if (chosen > 0 && chosen < start_line()) {
+        edit_name(chosen - 1);
+    } else if (chosen == start_line()) {
+        session().single_hole = false;
+        play_start_session();
+    } else if (chosen == start_line() + 1) {
+        play_go(Screen::TITLE);
+    }
+}
+
+void setup_draw() {
+    const Session &s = session();
+    std::vector<std::string> lines = {ui::say("Players", std::to_string(s.players))};
+    for (int seat = 0; seat < s.players; ++seat) {
+        std::string name = seat == setup.editing ? setup.typed + "_" : s.seats[seat].name;
+        lines.push_back(name);
+    }
+    lines.push_back(ui::say("Start"));
+    lines.push_back(ui::say("Back"));
+    const int centre = ui::screen_width() / 2;
+    ui::text(ui::say("NewGame"), centre, ui::screen_height() / 8, ui::CENTRE, true);
+    setup.menu.draw(lines, centre - 150, ui::screen_height() / 3, 300);
+    if (setup.editing >= 0) {
+        const std::string hint = ui::say("TypeName");
+        const int width = ui::text_width(hint) + 24;
+        const int y = ui::screen_height() - 60;
+        ui::panel(centre - width / 2, y - 6, width, ui::line_height() + 12, ui::kPanel);
+        ui::text(hint, centre, y, ui::CENTRE);
+    }
+}

@@ -1,0 +1,419 @@
+#include "ui.h"
+
+#include "app.h"
+
+#include "xv.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <map>
+
+namespace ui {
+
+namespace {
+
+constexpr char kTexts[] = "data\\play.txt";
+
+struct Fonts {
+    XV_FONT menu{}, japanese{}, title{};
+    bool menu_loaded = false, japanese_loaded = false, title_loaded = false;
+};
+Fonts fonts;
+
+std::map<std::string, std::string> said; // "EN/NewGame" -> its text
+std::map<uint32_t, XV_BITMAP> swatches;  // a colour's picture, by its RGBA
+std::map<uint64_t, XV_BITMAP> arrows;    // by colour and angle in steps of kArrowStep
+constexpr int kArrowStep = 10;           // degrees
+constexpr int kArrowSize = 48;           // pixels of its picture
+
+struct Input {
+    uint8_t keys[256] = {}, previous[256] = {};
+    bool pad[7] = {}, previous_pad[7] = {}; // up, down, left, right, buttons 0 to 2
+    int pad_x = 0;
+    XV_INPUT_MOUSE mouse{};
+    bool button = false, previous_button = false;
+};
+Input input;
+
+bool japanese() {
+    return std::strcmp(app_language(), "JP") == 0;
+}
+
+XV_FONT *font_for(bool big) {
+    if (japanese() && fonts.japanese_loaded) {
+        return &fonts.japanese;
+    }
+    if (big && fonts.title_loaded) {
+        return &fonts.title;
+    }
+    return fonts.menu_loaded ? &fonts.menu : nullptr;
+}
+
+std::string lookup(const std::string &language, const char *key) {
+    const std::string name = language + "/" + key;
+    const auto found = said.find(name);
+    if (found != said.end()) {
+        return found->second;
+    }
+    char value[256] = "";
+    {
+        XV_INI_QUIET quiet; // a text missing in one language falls back to English
+        xv_io_ini_read(("Play_" + language).c_str(), key, value, 254, kTexts);
+    }
+    return said[name] = value;
+}
+
+// The text's "%s" replaced by the values in order, left to right, so that
+// a value (a name typed in) is never read again: a text is never a format.
+std::string fill_in(const std::string &text, std::initializer_list<std::string> values) {
+    std::string filled;
+    auto value = values.begin();
+    size_t from = 0;
+    for (size_t at; value != values.end() && (at = text.find("%s", from)) != std::string::npos;
+         ++value) {
+        filled += text.substr(from, at - from) + *value;
+        from = at + 2;
+    }
+    return filled + text.substr(from);
+}
+
+XV_BITMAP *swatch(Colour colour) {
+    const uint32_t key =
+        static_cast<uint32_t>(colour.r) << 24 | colour.g << 16 | colour.b << 8 | colour.a;
+    auto found = swatches.find(key);
+    if (found != swatches.end()) {
+        return &found->second;
+    }
+    XV_BITMAP &bitmap = swatches[key];
+    XV_RECT size = {0, 0, 4, 4};
+    if (xv_bit_alloc(&bitmap, &size, XV_BIT_BPP32)) {
+        for (int i = 0; i < 16; ++i) {
+            uint8_t *pixel = bitmap.pixels + i * 4;
+            pixel[0] = colour.r, pixel[1] = colour.g, pixel[2] = colour.b, pixel[3] = colour.a;
+        }
+    }
+    return &bitmap;
+}
+
+// An arrow pointing up, turned: a shaft and a head, drawn by testing each
+// pixel's place turned back.
+XV_BITMAP *arrow_picture(int angle, Colour colour) {
+    const uint64_t key = static_cast<uint64_t>(angle) << 32 |
+                         static_cast<uint32_t>(colour.r) << 24 | colour.g << 16 | colour.b << 8 |
+                         colour.a;
+    if (auto found = arrows.find(key); found != arrows.end()) {
+        return &found->second;
+    }
+    XV_BITMAP &bitmap = arrows[key];
+    XV_RECT size = {0, 0, kArrowSize, kArrowSize};
+    if (!xv_bit_alloc(&bitmap, &size, XV_BIT_BPP32)) {
+        return &bitmap;
+    }
+    const float radians = static_cast<float>(angle) * 3.14159265f / 180.0f;
+    const float c = std::cos(radians), s = std::sin(radians);
+    const float half = kArrowSize / 2.0f;
+    for (int y = 0; y < kArrowSize; ++y) {
+        for (int x = 0; x < kArrowSize; ++x) {
+            // The pixel's place in the arrow's own frame: u across, v up.
+            const float px = x + 0.5f - half, py = half - (y + 0.5f);
+            const float u = px * c - py * s, v = px * s + py * c;
+            const bool shaft = std::fabs(u) < 3.5f && v > -20.0f && v < 6.0f;
+            const bool head = v >= 4.0f && v < 21.0f && std::fabs(u) < (21.0f - v) * 0.7f;
+            uint8_t *pixel = bitmap.pixels + (y * kArrowSize + x) * 4;
+            const bool in = shaft || head;
+            pixel[0] = colour.r, pixel[1] = colour.g, pixel[2] = colour.b;
+            pixel[3] = in ? colour.a : 0;
+        }
+    }
+    return &bitmap;
+}
+
+XV_BITMAP *screen() {
+    return app_state()->screen;
+}
+
+bool pad_pressed(int i) {
+    return input.pad[i] && !input.previous_pad[i];
+}
+
+} // namespace
+
+bool start() {
+    fonts.menu_loaded = xv_font_load(&fonts.menu, "fonts\\menu.fnt",
+                                     XV_FONT_LOAD_PALETTE | XV_FONT_LOAD_PROPORTIONAL) != 0;
+    fonts.title_loaded = xv_font_load(&fonts.title, "fonts\\title.fnt",
+                                      XV_FONT_LOAD_PALETTE | XV_FONT_LOAD_PROPORTIONAL) != 0;
+    fonts.japanese_loaded = xv_font_load(&fonts.japanese, "fonts\\menujp.fnt",
+                                         XV_FONT_LOAD_PALETTE | XV_FONT_LOAD_PROPORTIONAL) != 0;
+    return fonts.menu_loaded;
+}
+
+void stop() {
+    for (auto *font : {&fonts.menu, &fonts.title, &fonts.japanese}) {
+        xv_font_free(font);
+    }
+    fonts = Fonts{};
+    for (auto &[key, bitmap] : swatches) {
+        xv_bit_free(&bitmap);
+    }
+    swatches.clear();
+    for (auto &[key, bitmap] : arrows) {
+        xv_bit_free(&bitmap);
+    }
+    arrows.clear();
+    said.clear();
+}
+
+// ---- texts --------------------------------------------------------------------------------
+
+std::string say(const char *key) {
+    std::string text = lookup(app_language(), key);
+    if (text.empty()) {
+        text = lookup("EN", key);
+    }
+    return text.empty() ? key : text;
+}
+
+std::string say(const char *key, const std::string &value) {
+    return fill_in(say(key), {value});
+}
+
+std::string say(const char *key, const std::string &first, const std::string &second) {
+    return fill_in(say(key), {first, second});
+}
+
+std::string say(const char *key, int value) {
+    return say(key, std::to_string(value));
+}
+
+// ---- drawing ------------------------------------------------------------------------------
+
+int screen_width() {
+    return screen() ? screen()->width : 800;
+}
+
+int screen_height() {
+    return screen() ? screen()->height : 600;
+}
+
+int text_width(const std::string &text, bool big) {
+    XV_FONT *font = font_for(big);
+    XV_RECT size{};
+    if (!font || !xv_font_text_size(font, text.c_str(), &size, XV_FONT_PROPORTIONAL)) {
+        return 0;
+    }
+    return size.width;
+}
+
+int line_height(bool big) {
+    const XV_FONT *font = font_for(big);
+    return font ? font->height : 24;
+}
+
+void text(const std::string &text, int x, int y, Align align, bool big) {
+    XV_FONT *font = font_for(big);
+    if (!font || !screen() || text.empty()) {
+        return;
+    }
+    const int width = text_width(text, big);
+    const int left = align == CENTRE ? x - width / 2 : align == RIGHT ? x - width : x;
+    const XV_RECT area = {static_cast<int16_t>(left), static_cast<int16_t>(y),
+                          static_cast<int16_t>(width + 2), static_cast<int16_t>(font->height)};
+    xv_font_draw_text(font, screen(), &area, XV_FONT_PROPORTIONAL, "%s", text.c_str());
+}
+
+void panel(int x, int y, int width, int height, Colour colour) {
+    if (!screen() || width <= 0 || height <= 0) {
+        return;
+    }
+    const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
+                        static_cast<int16_t>(width), static_cast<int16_t>(height)};
+    xv_bit_copy_transp(screen(), swatch(colour), &to, nullptr, 0);
+}
+
+void picture(XV_BITMAP *picture, int x, int y, int width, int height) {
+    if (!screen() || !picture || !picture->pixels) {
+        return;
+    }
+    const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
+                        static_cast<int16_t>(width), static_cast<int16_t>(height)};
+    xv_bit_copy(screen(), picture, &to, nullptr, 0);
+}
+
+void arrow(float angle, int x, int y, int size, Colour colour) {
+    if (!screen()) {
+        return;
+    }
+    int step = static_cast<int>(std::lround(angle / kArrowStep)) % (360 / kArrowStep);
+    step = step < 0 ? step + 360 / kArrowStep : step;
+    const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
+                        static_cast<int16_t>(size), static_cast<int16_t>(size)};
+    xv_bit_copy_transp(screen(), arrow_picture(step * kArrowStep, colour), &to, nullptr,
+                       XV_BIT_COPY_SCALE);
+}
+
+int List::step(int lines) {
+    if (lines <= 0) {
+        return -1;
+    }
+    if (up()) {
+        selected = (selected + lines - 1) % lines;
+    }
+    if (down()) {
+        selected = (selected + 1) % lines;
+    }
+    selected = std::clamp(selected, 0, lines - 1);
+    return enter() ? selected : -1;
+}
+
+void List::draw(const std::vector<std::string> &lines, int x, int y, int width) const {
+    const int height = line_height() + 12;
+    panel(x - 16, y - 12, width + 32, height * static_cast<int>(lines.size()) + 24, kPanel);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int top = y + height * static_cast<int>(i);
+        if (static_cast<int>(i) == selected) {
+            panel(x - 8, top - 4, width + 16, height - 4, kHighlight);
+        }
+        text(lines[i], x + width / 2, top, CENTRE);
+    }
+}
+
+// ---- input --------------------------------------------------------------------------------
+
+void read_input() {
+    std::memcpy(input.previous, input.keys, sizeof input.keys);
+    std::memcpy(input.previous_pad, input.pad, sizeof input.pad);
+    input.previous_button = input.button;
+    for (int code = 0; code < 256; ++code) {
+        input.keys[code] = xv_input_get_key(code);
+    }
+    const int pad_bytes[7] = {XV_INPUT_UP,         XV_INPUT_DOWN,    XV_INPUT_LEFT,
+                              XV_INPUT_RIGHT,      XV_INPUT_BUTTON0, XV_INPUT_BUTTON0 + 1,
+                              XV_INPUT_BUTTON0 + 2};
+    for (int i = 0; i < 7; ++i) {
+        const uint8_t *state = xv_input_control(XV_INPUT_JOYSTICK_FIRST + pad_bytes[i]);
+        input.pad[i] = xv_input_joystick_enabled() && state && *state;
+    }
+    // The stick moves menus only once it leans past a third of its way.
+    const uint8_t *left = xv_input_control(XV_INPUT_JOYSTICK_FIRST + XV_INPUT_LEFT);
+    const uint8_t *right = xv_input_control(XV_INPUT_JOYSTICK_FIRST + XV_INPUT_RIGHT);
+    input.pad_x = xv_input_joystick_enabled() && left && right ? *right - *left : 0;
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t *state = xv_input_control(XV_INPUT_JOYSTICK_FIRST + pad_bytes[i]);
+        input.pad[i] = input.pad[i] && *state > 40;
+    }
+    input.mouse = XV_INPUT_MOUSE{};
+    xv_input_get_mouse(&input.mouse);
+    input.button = input.mouse.buttons & 1;
+}
+
+bool pressed(int scan_code) {
+    return scan_code > 0 && scan_code < 256 && input.keys[scan_code] && !input.previous[scan_code];
+}
+
+bool held(int scan_code) {
+    return scan_code > 0 && scan_code < 256 && input.keys[scan_code];
+}
+
+bool any_pressed() {
+    for (int code = 1; code < 256; ++code) {
+        if (pressed(code)) {
+            return true;
+        }
+    }
+    return mouse_clicked() || pad_pressed(4) || pad_pressed(5) || pad_pressed(6);
+}
+
+bool up() {
+    return pressed(DIK_UP) || pad_pressed(0);
+}
+
+bool down() {
+    return pressed(DIK_DOWN) || pad_pressed(1);
+}
+
+bool left() {
+    return pressed(DIK_LEFT) || pad_pressed(2);
+}
+
+bool right() {
+    return pressed(DIK_RIGHT) || pad_pressed(3);
+}
+
+bool enter() {
+    return pressed(DIK_RETURN) || pressed(DIK_NUMPADENTER) || pad_pressed(4);
+}
+
+bool escape() {
+    return pressed(DIK_ESCAPE) || pad_pressed(5);
+}
+
+int typed() {
+    const int shift = held(DIK_LSHIFT) || held(DIK_RSHIFT) ? 1 : 0;
+    for (int code = 1; code < 256; ++code) {
+        if (pressed(code)) {
+            const int c = xv_input_key_to_char(code, shift);
+            if ((c >= 32 && c < 127) || c == 8) {
+                return c;
+            }
+        }
+    }
+    return 0;
+}
+
+int mouse_dx() {
+    return input.mouse.x;
+}
+
+int mouse_dy() {
+    return input.mouse.y;
+}
+
+bool mouse_button() {
+    return input.button;
+}
+
+bool mouse_clicked() {
+    return input.button && !input.previous_button;
+}
+
+int pad_x() {
+    return input.pad_x;
+}
+
+bool pad_held(int button) {
+    return button >= 0 && button < 3 && input.pad[4 + button];
+}
+
+std::string key_name(int scan_code) {
+    const struct {
+        int code;
+        const char *name;
+    } names[] = {{DIK_LEFT, "Left"},     {DIK_RIGHT, "Right"},   {DIK_UP, "Up"},
+                 {DIK_DOWN, "Down"},     {DIK_SPACE, "Space"},   {DIK_RETURN, "Enter"},
+                 {DIK_LCONTROL, "Ctrl"}, {DIK_RCONTROL, "Ctrl"}, {DIK_LSHIFT, "Shift"},
+                 {DIK_RSHIFT, "Shift"},  {DIK_TAB, "Tab"},       {DIK_LMENU, "Alt"}};
+    for (const auto &n : names) {
+        if (n.code == scan_code) {
+            return n.name;
+        }
+    }
+    const int c = xv_input_key_to_char(scan_code, 1);
+    if (c > 32 && c < 127) {
+        return std::string(1, static_cast<char>(c));
+    }
+    return "#" + std::to_string(scan_code);
+}
+
+int key_just_pressed() {
+    for (int code = 1; code < 256; ++code) {
+        if (pressed(code)) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+} // namespace ui
