@@ -2,6 +2,7 @@
 
 #include "game.h"
 #include "players.h"
+#include "script.h"
 #include "trail.h"
 
 #include "gen.h"
@@ -22,6 +23,8 @@ constexpr float kDeepestClimb = 0.4f;
 constexpr float kClimb = 4.0f;
 constexpr float kWallSide = 0.0001f; // squared: a wall turns the ball from further aside
 constexpr float kWallKeeps = 0.85f;
+constexpr float kPushSpeed = 0.08f;      // a moving object's shove: about its own speed
+constexpr float kFloorFacing = 0.7f;     // the up part of a face's normal that makes it a floor
 constexpr float kHorizontalScale = 2.5f; // a sub-step of d moves d / 2.5 of the speed
 constexpr float kSpin = 80.0f;
 constexpr float kFriction = 0.99f;
@@ -38,6 +41,7 @@ struct Slots {
 };
 Slots slots;
 float surface_tilt = 0.0f;
+bool obstacles_reported = false; // too many moving objects, said once a program
 
 // The effect files of the slots, by slot; null: the slot stays empty.
 constexpr const char *kSlotFiles[SOUND_SLOTS] = {
@@ -115,6 +119,104 @@ bool meet_wall(PLAYER *record, float position[3], const GEN_COLL_INFO &wall, flo
     return true;
 }
 
+// ---- moving objects ------------------------------------------------------------------
+
+// A point turned as the world turns a node (about y, then x, then z applied
+// first), or back.
+void turn(const float rotation[3], const float in[3], float out[3], bool back) {
+    const float rx = rotation[0] * kRadiansPerDegree, ry = rotation[1] * kRadiansPerDegree,
+                rz = rotation[2] * kRadiansPerDegree;
+    const float sign = back ? -1.0f : 1.0f;
+    float p[3] = {in[0], in[1], in[2]};
+    const auto about_z = [&] {
+        const float c = std::cos(rz), s = std::sin(rz) * sign;
+        const float x = p[0] * c - p[1] * s, y = p[0] * s + p[1] * c;
+        p[0] = x, p[1] = y;
+    };
+    const auto about_x = [&] {
+        const float c = std::cos(rx), s = std::sin(rx) * sign;
+        const float y = p[1] * c - p[2] * s, z = p[1] * s + p[2] * c;
+        p[1] = y, p[2] = z;
+    };
+    const auto about_y = [&] {
+        const float c = std::cos(ry), s = std::sin(ry) * sign;
+        const float x = p[0] * c + p[2] * s, z = -p[0] * s + p[2] * c;
+        p[0] = x, p[2] = z;
+    };
+    if (back) {
+        about_y(), about_x(), about_z();
+    } else {
+        about_z(), about_x(), about_y();
+    }
+    std::copy(p, p + 3, out);
+}
+
+// The sphere against one object in its place: the query runs in the
+// object's own frame, and the contact comes back into the world's.
+bool obstacle_contact(const float position[3], float radius, const BALL_OBSTACLE &obstacle,
+                      GEN_COLL_INFO *contact) {
+    const float s = obstacle.scale;
+    const float offset[3] = {position[0] - obstacle.position[0], position[1] - obstacle.position[1],
+                             position[2] - obstacle.position[2]};
+    float local[3];
+    turn(obstacle.rotation, offset, local, true);
+    gen_coll_set_flags(GEN_COLL_NEAREST);
+    const bool hit = gen_coll_sphere_wo2(local[0] / s, local[1] / s, local[2] / s, radius / s,
+                                         obstacle.model, obstacle.map) != 0;
+    gen_coll_set_flags(0);
+    if (!hit) {
+        return false;
+    }
+    gen_coll_get_last_info(contact);
+    const float scaled[3] = {contact->point[0] * s, contact->point[1] * s, contact->point[2] * s};
+    turn(obstacle.rotation, scaled, contact->point, false);
+    for (int axis = 0; axis < 3; ++axis) {
+        contact->point[axis] += obstacle.position[axis];
+    }
+    const float normal[3] = {contact->normal[0], contact->normal[1], contact->normal[2]};
+    turn(obstacle.rotation, normal, contact->normal, false);
+    contact->distance *= s;
+    return true;
+}
+
+// From the side: the ball goes out of the object and away from the
+// contact at 85 % of its speed, or at the push speed when it was slower (a
+// gate moving into a resting ball shoves it along). Only a ball that came
+// at the object itself knocks.
+bool meet_obstacle_side(PLAYER *record, float position[3], const GEN_COLL_INFO &side) {
+    const float dx = position[0] - side.point[0], dz = position[2] - side.point[2];
+    const float across = std::sqrt(dx * dx + dz * dz);
+    if (across <= std::sqrt(kWallSide)) {
+        return false;
+    }
+    const float depth = std::max(0.0f, record->radius - side.distance);
+    position[0] += dx / across * depth;
+    position[2] += dz / across * depth;
+    const float heading = gen_math_heading(side.point[0], side.point[2], position[0], position[2]);
+    const float speed = std::sqrt(record->velocity_x * record->velocity_x +
+                                  record->velocity_z * record->velocity_z);
+    const float away = std::max(speed * kWallKeeps, kPushSpeed);
+    record->velocity_x = record->previous_velocity_x = std::cos(heading) * away;
+    record->velocity_z = record->previous_velocity_z = std::sin(heading) * away;
+    return speed > kPushSpeed;
+}
+
+// The moving objects: a contact below the ball's middle on a face that
+// looks up is a floor (a lift's deck, a gate's top), any other a side.
+void meet_obstacles(PLAYER *record, float position[3], const BALL_COURSE *course, BALL_MOVE *move) {
+    for (int i = 0; i < course->obstacle_count; ++i) {
+        GEN_COLL_INFO contact{};
+        if (!obstacle_contact(position, record->radius, course->obstacles[i], &contact)) {
+            continue;
+        }
+        if (contact.normal[1] > kFloorFacing && contact.point[1] < position[1]) {
+            meet_floor(record, position, contact, move);
+        } else if (meet_obstacle_side(record, position, contact)) {
+            move->events |= BALL_HIT_WALL;
+        }
+    }
+}
+
 // Half a step of each horizontal axis: the position moves by the mean of
 // this sub-step's speed and the last, and the ball spins with it.
 float roll(float *velocity, float *previous, float *coordinate, float *spin, float d) {
@@ -170,6 +272,8 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
     }
     gen_coll_set_flags(0);
 
+    meet_obstacles(record, position, course, &move);
+
     roll(&record->velocity_x, &record->previous_velocity_x, &position[0], &rotation[2], d);
     float moving =
         roll(&record->velocity_z, &record->previous_velocity_z, &position[2], &rotation[0], d);
@@ -210,16 +314,47 @@ bool ball_off_course(const float position[3], const BALL_COURSE &course) {
 
 BALL_COURSE ball_course() {
     GAME *g = game();
-    BALL_COURSE course{&g->model, &g->map, {}, g->wind_direction};
+    BALL_COURSE course{};
+    course.model = &g->model;
+    course.map = &g->map;
+    course.wind_direction = g->wind_direction;
     hole_position(course.hole);
+    for (int i = 0; i < script_node_count(); ++i) {
+        const SCRIPT_NODE *node = script_node(i);
+        const SCRIPT_OBJECT *object = script_object(node->object_reference - 1);
+        const XV_3D_NODE *place =
+            node->world_node >= 0 && node->world_node < game_world()->num_nodes
+                ? &game_world()->nodes[node->world_node]
+                : nullptr;
+        if (!object || !object->map.inited || !place || place->scale[0] <= 0.0f) {
+            continue;
+        }
+        if (course.obstacle_count == BALL_MOST_OBSTACLES) {
+            if (!obstacles_reported) {
+                obstacles_reported = true;
+                gen_error("The level has more than %d moving objects: the balls meet the first %d",
+                          BALL_MOST_OBSTACLES, BALL_MOST_OBSTACLES);
+            }
+            break;
+        }
+        BALL_OBSTACLE &obstacle = course.obstacles[course.obstacle_count++];
+        obstacle.model = const_cast<GEN_WO2 *>(&object->model);
+        obstacle.map = const_cast<GEN_COLL_MAP *>(&object->map);
+        std::copy(place->position, place->position + 3, obstacle.position);
+        std::copy(place->rotation, place->rotation + 3, obstacle.rotation);
+        obstacle.scale = place->scale[0];
+    }
     return course;
 }
 
-BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, const BALL_COURSE &course,
-                        int most_substeps) {
+BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, BALL_COURSE course, int most_substeps,
+                        BALL_FORECAST forecast, const void *context) {
     constexpr float kSubstep = 1.0f / kSubsteps; // a whole step's
     BALL_SHOT shot{};
     for (; shot.substeps < most_substeps; ++shot.substeps) {
+        if (forecast && shot.substeps % kSubsteps == 0) {
+            forecast(shot.substeps / kSubsteps, &course, context);
+        }
         const BALL_MOVE move = ball_move(&ball, &node, &course, kSubstep);
         if (move.events & BALL_DROPPED) {
             shot.holed = true;

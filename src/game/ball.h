@@ -39,13 +39,29 @@ enum : uint32_t {
     BALL_ON_FLOOR = 4,
 };
 
+// A moving object the ball meets (a gate, a windmill's blades, a lift):
+// its model and collision map, where its node stands now and how it is
+// turned (degrees, turned about y, then x, then z, as the world draws it)
+// and scaled (the same along each axis).
+struct BALL_OBSTACLE {
+    GEN_WO2 *model;
+    GEN_COLL_MAP *map;
+    float position[3];
+    float rotation[3];
+    float scale;
+};
+enum { BALL_MOST_OBSTACLES = 16 };
+
 // The course a ball rolls on: the level model and its collision map, the
-// hole (the pinwheel's place) and the wind.
+// hole (the pinwheel's place), the wind, and the moving objects where they
+// are at this moment.
 struct BALL_COURSE {
     GEN_WO2 *model;
     GEN_COLL_MAP *map;
     float hole[3];
     int32_t wind_direction; // whole degrees
+    int32_t obstacle_count;
+    BALL_OBSTACLE obstacles[BALL_MOST_OBSTACLES];
 };
 
 // What one sub-step tells its caller besides the events.
@@ -55,7 +71,9 @@ struct BALL_MOVE {
 };
 
 // One physics sub-step of length d for the ball of the record, whose world
-// node is node (its position and rotation are the ball's).
+// node is node (its position and rotation are the ball's). A moving object
+// is met as a floor from above (a lift carries the ball) and as a wall from
+// the side (the ball bounces off it, and a resting ball is pushed away).
 BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d);
 
 // A ball is at rest when its horizontal speed is below this: it then moves
@@ -78,11 +96,17 @@ struct BALL_SHOT {
     bool left;    // the course: a stroke lost
     int substeps; // taken
 };
-BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, const BALL_COURSE &course, int most_substeps);
+// With a forecast, the moving objects are placed where it says at each
+// whole step of the stroke (0 its first); without, they stand still.
+using BALL_FORECAST = void (*)(int step, BALL_COURSE *course, const void *context);
+BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, BALL_COURSE course, int most_substeps,
+                        BALL_FORECAST forecast = nullptr, const void *context = nullptr);
 // Whether a place is off the course: below its lowest floor or outside its
 // box (with half a unit to spare).
 bool ball_off_course(const float position[3], const BALL_COURSE &course);
-// The course of the loaded level, as the sub-steps see it.
+// The course of the loaded level, as the sub-steps see it, with its
+// scripted objects that have a collision map (the first
+// BALL_MOST_OBSTACLES of them; a level with more is reported once).
 BALL_COURSE ball_course();
 
 // The game's sub-step: ball_move on the ball of the loaded level, then the

@@ -2,6 +2,7 @@
 
 #include "ball.h"
 #include "camera.h"
+#include "foresight.h"
 #include "players.h"
 #include "screens.h"
 #include "script.h"
@@ -20,8 +21,6 @@ namespace {
 
 constexpr char kLevels[] = "data\\levels.txt";
 constexpr int kLongestValue = 500;
-constexpr uint32_t kLeafTriangles = 50;
-constexpr uint32_t kMapDepth = 20;
 constexpr float kPinwheelSpeed = 6.3f; // degrees a step unit, over the slowest
 constexpr float kPinwheelSlowest = 2.4f;
 constexpr float kPinwheelPhaseStep = 0.01f;
@@ -96,7 +95,8 @@ void load_course_model(const char *world_file) {
     g.level_node = add_flagged_node(&g.model, XV_3D_NODE_SCENERY | XV_3D_NODE_TRANSLUCENT_PASS);
     char *map_file = xv_io_change_ext(world_file, "col");
     if (map_file) {
-        gen_wo2_coll_map_create(&g.model, &g.map, kLeafTriangles, kMapDepth, map_file);
+        gen_wo2_coll_map_create(&g.model, &g.map, COURSE_MAP_LEAF_TRIANGLES, COURSE_MAP_DEPTH,
+                                map_file);
         xv_mem_free(map_file);
     }
 }
@@ -364,6 +364,7 @@ void level_init() {
     GAME &g = the_game;
     g.game_over = 0;
     pinwheel_reported = false;
+    foresight_reset();
     const std::string section = level_section(g.level);
     char value[kLongestValue + 1];
     if (!read_string(section, "screen", value)) {
@@ -431,6 +432,7 @@ void level_step(float s) {
     }
     camera_update();
     script_update();
+    foresight_record();
     if (level_loaded()) {
         turn_pinwheel(s);
         if (g.level == kStreamLevel) {

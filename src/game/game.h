@@ -17,6 +17,10 @@ struct TRAIL_NODE;
 
 enum {
     LAST_HOLE = 9,
+    // The collision maps of a level's models: at most 50 triangles a leaf,
+    // 20 levels deep.
+    COURSE_MAP_LEAF_TRIANGLES = 50,
+    COURSE_MAP_DEPTH = 20,
     MAX_LEVEL_PLAYERS = 4, // there are four player ball models
     SCORE_ROWS = 8,
     SCORE_HOLES = 9,

@@ -435,6 +435,10 @@ void load_objects(const char *file_name) {
         xv_io_ini_read(section.c_str(), "file", object.file, SCRIPT_PATH_SIZE, file_name);
         xv_io_ini_read(section.c_str(), "file_coll", object.file_coll, SCRIPT_PATH_SIZE, file_name);
         gen_wo2_load(&object.model, object.file);
+        if (object.model.in_use && object.file_coll[0]) {
+            gen_wo2_coll_map_create(&object.model, &object.map, COURSE_MAP_LEAF_TRIANGLES,
+                                    COURSE_MAP_DEPTH, object.file_coll);
+        }
     }
 }
 
@@ -580,6 +584,9 @@ void script_update() {
 
 void script_unload() {
     for (int i = 0; i < state.num_objects; ++i) {
+        if (state.objects[i].map.inited) {
+            gen_wo2_coll_map_free(&state.objects[i].map);
+        }
         gen_wo2_free(&state.objects[i].model);
     }
     release(state.objects);

@@ -5,7 +5,8 @@
 // script); every level step advances each thread of each node.
 //
 // The script file: [Level Properties] num_objects, num_scripts, num_nodes;
-// [Object001] file, file_coll; [Script001] num_action, action001 (its kind),
+// [Object001] file, file_coll (the model's collision map, made with the
+// course's); [Script001] num_action, action001 (its kind),
 // action001_params, and optionally action001_thread; [Node001]
 // object_reference, script_reference, script_start_step, x, y, z.
 //
@@ -22,6 +23,7 @@
 // that stopped them: the update may still be inside the stopped thread.
 #pragma once
 
+#include "gen_coll_map.h"
 #include "gen_wo2.h"
 
 #include <cstdint>
@@ -69,10 +71,13 @@ struct SCRIPT {
     SCRIPT_ACTION *actions;
 };
 
+// An object's model, and the collision map of file_coll that the balls
+// meet it by (none when the file is not named).
 struct SCRIPT_OBJECT {
     char file[SCRIPT_PATH_SIZE + 1];
     char file_coll[SCRIPT_PATH_SIZE + 1];
     GEN_WO2 model;
+    GEN_COLL_MAP map;
 };
 
 // The node's place is its world node's (fetched again whenever it moves:

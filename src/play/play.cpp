@@ -278,6 +278,24 @@ Screen play_previous() {
     return play.previous;
 }
 
+// The players' keys for the host: Escape pauses instead of ending the
+// program at once, the developers' next-hole chord is off, and the chosen
+// controls replace the defaults.
+void play_take_keys() {
+    const Controls &keys = play.controls;
+    for (int i = 0; i < player_count(); ++i) {
+        XV_KB *map = &player(i)->keys;
+        xv_kb_remove_key(map, ACTION_QUIT);
+        xv_kb_remove_key(map, ACTION_NEXT_HOLE);
+        xv_kb_set_key(map, ACTION_AIM_LEFT, keys.aim_left, nullptr);
+        xv_kb_set_key(map, ACTION_AIM_RIGHT, keys.aim_right, nullptr);
+        xv_kb_set_key(map, ACTION_SPACE, keys.strike, nullptr);
+        if (i == 0) {
+            xv_kb_set_key(map, ACTION_NEXT_CAMERA, keys.camera, nullptr);
+        }
+    }
+}
+
 void play_quit() {
     write_settings();
     xv_dsp_request_close();

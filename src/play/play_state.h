@@ -60,6 +60,9 @@ void play_return();
 Screen play_screen();
 // The screen the pause and options screens return to.
 Screen play_previous();
+// The level's players' key maps as the host wants them, after every load:
+// Escape is the host's, the controls chosen in the options are bound.
+void play_take_keys();
 // Ends the program in order (the shut-down sequence).
 void play_quit();
 

@@ -83,24 +83,6 @@ void say_notice(const std::string &text) {
     hole.notice.steps_left = 75;
 }
 
-// The players' keys for the host: Escape pauses instead of ending the
-// program, the developers' next-hole chord is off, and the chosen controls
-// replace the defaults.
-void bind_host_keys() {
-    const Controls &keys = controls();
-    for (int i = 0; i < player_count(); ++i) {
-        XV_KB *map = &player(i)->keys;
-        xv_kb_remove_key(map, ACTION_QUIT);
-        xv_kb_remove_key(map, ACTION_NEXT_HOLE);
-        xv_kb_set_key(map, ACTION_AIM_LEFT, keys.aim_left, nullptr);
-        xv_kb_set_key(map, ACTION_AIM_RIGHT, keys.aim_right, nullptr);
-        xv_kb_set_key(map, ACTION_SPACE, keys.strike, nullptr);
-        if (i == 0) {
-            xv_kb_set_key(map, ACTION_NEXT_CAMERA, keys.camera, nullptr);
-        }
-    }
-}
-
 void add_aim_arrow() {
     hole.aim_node = -1;
     gen_wo2_load(&hole.aim_model, kAimModel);
@@ -406,7 +388,7 @@ const RoundNotice &round_notice() {
 
 void round_enter() {
     round_leave();
-    bind_host_keys();
+    play_take_keys();
     add_aim_arrow();
     show_aim_arrow(false);
     add_chase_camera();
@@ -438,7 +420,7 @@ void round_leave() {
 }
 
 void round_resume() {
-    bind_host_keys(); // the options may have changed them
+    play_take_keys(); // the options may have changed them
 }
 
 void round_step(float fraction) {

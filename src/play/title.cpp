@@ -44,6 +44,7 @@ void backdrop_show() {
         return; // reported; the menus show over the sky
     }
     g->state = GAME_HOLE_STARTED; // the level steps: the pinwheel and the scenery move
+    play_take_keys();
     set_camera_event_handler(nothing_happens);
     set_camera_trigger_switching(0);
     CAMERA_CONTROL control{};

@@ -44,7 +44,10 @@ class BallTest : public test::ModelTest {
     void start(const std::vector<Wo2FaceGroup> &faces) {
         load_objects(faces);
         build();
-        course = {&model, &map, {100, 100, 100}, 0};
+        course = BALL_COURSE{};
+        course.model = &model;
+        course.map = &map;
+        course.hole[0] = course.hole[1] = course.hole[2] = 100;
         ball = PLAYER{};
         ball.radius = BALL_RADIUS;
         ball.gravity = BALL_GRAVITY;
@@ -63,9 +66,32 @@ class BallTest : public test::ModelTest {
         return std::sqrt(ball.velocity_x * ball.velocity_x + ball.velocity_z * ball.velocity_z);
     }
 
+    // A moving object of one face group, made about its own origin, placed
+    // at x, y, z, turned by yaw degrees about y.
+    void add_obstacle(const Wo2FaceGroup &face, float x, float y, float z, float yaw = 0) {
+        Wo2Model written;
+        written.objects.push_back(test::object("obstacle", {face}));
+        written.references.push_back({0, "obstacle"});
+        test::write_file("obstacle.wo2", wo2_write(written));
+        gen_wo2_load(&obstacle_model, "obstacle.wo2");
+        ASSERT_EQ(obstacle_model.in_use, 1) << errors();
+        gen_wo2_coll_map_build(&obstacle_model, &obstacle_map, 50, 20);
+        BALL_OBSTACLE &obstacle = course.obstacles[course.obstacle_count++];
+        obstacle = BALL_OBSTACLE{&obstacle_model, &obstacle_map, {x, y, z}, {0, yaw, 0}, 1.0f};
+    }
+    void TearDown() override {
+        if (obstacle_map.inited) {
+            gen_wo2_coll_map_free(&obstacle_map);
+        }
+        gen_wo2_free(&obstacle_model);
+        ModelTest::TearDown();
+    }
+
     BALL_COURSE course{};
     PLAYER ball{};
     XV_3D_NODE node{};
+    GEN_WO2 obstacle_model{};
+    GEN_COLL_MAP obstacle_map{};
 };
 
 TEST_F(BallTest, ADroppedBallReboundsAtFortyPercentAndSettlesAtItsRadius) {
@@ -155,6 +181,67 @@ TEST_F(BallTest, AWallSendsItBackAtAboutHalfItsSpeed) {
     EXPECT_LT(node.position[0], 3 - BALL_RADIUS);
     EXPECT_NEAR(ball.velocity_z, 0.0f, 1e-4f) << "straight back from a square wall (the wind "
                                                  "adds a ten-thousandth)";
+}
+
+// A moving object is met where it stands now: the query runs in its own
+// frame. A long thin gate, four units along x, lies across the ball's way
+// (along -z) and sends it back; turned a quarter round it lies along the
+// way, and the ball rolls past beside it.
+TEST_F(BallTest, AMovingObjectIsMetWhereAndHowItStands) {
+    for (float yaw : {90.0f, 0.0f}) {
+        start({test::floor_grid(10, 0, 10)});
+        add_obstacle(wo2_box(4, 1, 0.2f), 0, 0.5f, -2, yaw);
+        place(-0.8f, BALL_RADIUS, 0); // clear of the turned gate by half a unit
+        ball.velocity_z = ball.previous_velocity_z = -0.8f;
+        bool knocked = false;
+        for (int i = 0; i < 300; ++i) {
+            knocked = (substep().events & BALL_HIT_WALL) || knocked;
+        }
+        if (yaw == 0.0f) {
+            EXPECT_TRUE(knocked);
+            EXPECT_GT(ball.velocity_z, 0.0f) << "sent back";
+            EXPECT_GT(node.position[2], -2 + 0.1f + BALL_RADIUS - 0.01f) << "never through it";
+        } else {
+            EXPECT_FALSE(knocked);
+            EXPECT_LT(node.position[2], -3.0f) << "past it, beside it";
+        }
+        course.obstacle_count = 0;
+        gen_wo2_coll_map_free(&obstacle_map);
+        gen_wo2_free(&obstacle_model);
+    }
+}
+
+// A gate that moves into a resting ball shoves it along, without a knock;
+// a lift's deck rising under it carries it up.
+TEST_F(BallTest, AMovingObjectPushesAndCarriesARestingBall) {
+    start({test::floor_grid(10, 0, 10)});
+    add_obstacle(wo2_box(0.2f, 1, 2), -1, 0.5f, 0);
+    place(0, BALL_RADIUS, 0);
+    substeps(40);
+    ASSERT_TRUE(ball_at_rest(&ball));
+    for (int step = 0; step < 30; ++step) { // the gate slides 0.03 a step towards +x
+        course.obstacles[0].position[0] += 0.03f;
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_FALSE(substep().events & BALL_HIT_WALL) << "pushed, not knocked";
+        }
+    }
+    EXPECT_GT(node.position[0], -1 + 0.1f + 0.9f * 0.9f) << "ahead of the gate, which moved 0.9";
+    EXPECT_GT(node.position[0], course.obstacles[0].position[0] + 0.1f + BALL_RADIUS - 0.02f);
+
+    course.obstacle_count = 0;
+    gen_wo2_coll_map_free(&obstacle_map);
+    gen_wo2_free(&obstacle_model);
+    start({test::floor_grid(10, 0, 10)});
+    add_obstacle(wo2_box(2, 0.2f, 2), 3, 0.1f, 0); // a deck 0.2 high
+    place(3, 0.2f + BALL_RADIUS, 0);
+    substeps(40);
+    for (int step = 0; step < 50; ++step) { // it rises a unit
+        course.obstacles[0].position[1] += 0.02f;
+        substeps(8);
+    }
+    substeps(40);
+    EXPECT_NEAR(node.position[1], 1.2f + BALL_RADIUS, 0.01f) << "on the deck, a unit up";
+    EXPECT_NEAR(node.position[0], 3.0f, 0.01f);
 }
 
 // A contact shallower than 0.4 lifts the ball by four times its depth: a

@@ -1,7 +1,10 @@
 // Scripted objects: threads walking their scripts, actions handed to threads
 // of their own, scripts inserted once, threads stopped, objects following
 // the trail, and the faults a script file may hold.
+#include "foresight.h"
 #include "level_test.h"
+
+#include <cmath>
 
 #include <string>
 #include <vector>
@@ -358,3 +361,40 @@ TEST_F(ScriptTest, VectorsKeepWhatDoesNotParse) {
 }
 
 } // namespace
+
+// The places of moving objects are recorded a step at a time; their loop's
+// period is found, and the places ahead are foreseen from it (a gate
+// sliding along and back, a wheel turning for ever), exactly.
+TEST_F(ScriptTest, WhereTheObjectsWillBeIsForeseen) {
+    load({{{3, "2,0,0,0.1"}, {2, "0.1"}}, {{4, "0,0,90,6"}}}, {{1, 1, 0}, {1, 2, 0}});
+    foresight_reset();
+    ASSERT_EQ(ball_course().obstacle_count, 2) << "each has its collision map";
+    for (int i = 0; i < 15; ++i) {
+        script_update();
+        foresight_record();
+    }
+    EXPECT_EQ(foresight_period(), 0) << "not yet twice round";
+    for (int i = 0; i < 200; ++i) {
+        script_update();
+        foresight_record();
+    }
+    const int period = foresight_period();
+    ASSERT_GT(period, 20);
+    BALL_COURSE foreseen[50];
+    for (int k = 0; k < 50; ++k) {
+        foresight_place(k + 1, &foreseen[k]);
+    }
+    for (int k = 0; k < 50; ++k) {
+        script_update();
+        const BALL_COURSE now = ball_course();
+        for (int o = 0; o < 2; ++o) {
+            EXPECT_NEAR(foreseen[k].obstacles[o].position[0], now.obstacles[o].position[0], 1e-4f)
+                << "step " << k + 1;
+            EXPECT_NEAR(
+                std::remainder(foreseen[k].obstacles[o].rotation[2] - now.obstacles[o].rotation[2],
+                               360.0f),
+                0.0f, 1e-3f)
+                << "step " << k + 1;
+        }
+    }
+}

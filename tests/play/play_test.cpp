@@ -1,0 +1,380 @@
+// The play layer driven as a player drives it: the fake clock, a stand-in
+// keyboard pressed and released frame by frame, and the play layer's own
+// step, over levels the tests write (the flat walled course of the level
+// tests, and an open floor a ball can fall from).
+#include "level_test.h"
+
+#include "fontgen.h"
+#include "play.h"
+#include "play_state.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr float kHole[3] = {0, 0.25f, -3};
+
+// The open floor: ten units square with no wall, so that a ball can leave it.
+std::string open_course() {
+    return test::model_of({{"floor", test::floor_grid(5, 0, 10)}});
+}
+
+class PlayTest : public test::LevelTest {
+  protected:
+    PlayTest() {
+        io.settings_file = "pinwheel.ini";
+        mem_config.heap_size = 32 * 1024 * 1024;
+    }
+    void SetUp() override {
+        LevelTest::SetUp();
+        write_course({});
+        write_play_data();
+        play_init(0, nullptr);
+    }
+    void TearDown() override {
+        play_deinit();
+        LevelTest::TearDown();
+    }
+
+    // Nine holes of the flat course aimed at the hole; `changes` replaces
+    // keys of every level.
+    void write_course(const std::vector<std::pair<std::string, std::string>> &changes) {
+        std::map<int, std::vector<std::pair<std::string, std::string>>> levels;
+        for (int hole = 1; hole <= LAST_HOLE; ++hole) {
+            auto keys = test::level_keys("gfx\\course.wo2");
+            keys.push_back({"name_EN", "Flat " + std::to_string(hole)});
+            for (auto &[key, value] : keys) {
+                if (key == "angle") {
+                    value = "0";
+                }
+                for (const auto &[changed, to] : changes) {
+                    value = key == changed ? to : value;
+                }
+            }
+            levels[hole] = keys;
+        }
+        write_levels(levels);
+    }
+    // The texts, small fonts, the aiming arrow and an attract sequence.
+    void write_play_data() {
+        std::ifstream texts(PLAY_TEXTS, std::ios::binary);
+        std::stringstream copy;
+        copy << texts.rdbuf();
+        test::write_file("data/play.txt", copy.str());
+        for (const char *name : {"menu", "title", "menujp"}) {
+            FontRequest font;
+            font.font_file = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+            font.name = name;
+            font.output = std::string("fonts/") + name;
+            font.pixel_size = 10;
+            ASSERT_TRUE(parse_code_list("32-126", &font.codes));
+            std::filesystem::create_directories("fonts");
+            std::string error;
+            ASSERT_TRUE(generate_font(font, &error)) << error;
+        }
+        test::write_file(
+            "gfx/wo2/course/aim.wo2",
+            test::model_of({{"aim", test::shifted(wo2_box(0.1f, 0.01f, 1), 0, 0, -1)}}));
+        test::write_file("data/texts.txt", "[Application]\r\nDMOFile=data\\demo.txt\r\n");
+        test::write_file("gfx/card.png", test::slide_picture_png(0));
+        test::write_file("gfx/mini1.png", test::slide_picture_png(1));
+        test::write_file("data/demo.txt", "[Demos]\r\nNumDemos=1\r\nDemo_01=gfx\\card.png\r\n"
+                                          "Type_01=2\r\nTime_01=1000\r\n");
+    }
+
+    // One frame of the game: the devices read, one play step.
+    void frame() {
+        clock += 34;
+        xv_input_poll();
+        play_step(1.0f);
+    }
+    void frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            frame();
+        }
+    }
+    // A key down for one frame, then up for one.
+    void press(int code) {
+        devices.keys[code] = 0x80;
+        frame();
+        devices.keys[code] = 0;
+        frame();
+    }
+    // Frames until the condition holds, at most `most`; whether it did.
+    template <typename Condition>
+    bool frames_until(Condition condition, int most = 3000) {
+        for (int i = 0; i < most; ++i) {
+            if (condition()) {
+                return true;
+            }
+            frame();
+        }
+        return condition();
+    }
+
+    // From the title: Single Hole, the first hole, the fly-by skipped.
+    void play_single_hole() {
+        play_go(Screen::TITLE);
+        press(DIK_DOWN);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::CHOOSER);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::ROUND);
+        skip_flyby();
+    }
+    // From the title: New Game for that many players.
+    void play_course(int players) {
+        play_go(Screen::TITLE);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::SETUP);
+        // Start is chosen first, under the count and a line a player.
+        for (int line = 1 + session().players; line > 0; --line) {
+            press(DIK_UP);
+        }
+        for (int tries = 0; tries < MOST_SEATS && session().players != players; ++tries) {
+            press(DIK_RIGHT);
+        }
+        ASSERT_EQ(session().players, players);
+        for (int line = 0; line < 1 + players; ++line) {
+            press(DIK_DOWN);
+        }
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::ROUND);
+        skip_flyby();
+    }
+    void skip_flyby() {
+        frame();
+        press(DIK_SPACE);
+        ASSERT_TRUE(frames_until([] { return round_aiming(); }, 200));
+    }
+
+    // The stroke of the player whose turn it is: aimed at that angle, the
+    // strike key held for that many frames (a thirtieth of the meter
+    // each... 45 fill it), then every ball left to rest.
+    void stroke(float angle, int held_frames) {
+        ASSERT_TRUE(round_aiming());
+        player(round_turn())->aim_angle = angle;
+        devices.keys[DIK_SPACE] = 0x80;
+        frames(held_frames);
+        devices.keys[DIK_SPACE] = 0;
+        frame();
+        ASSERT_FALSE(round_aiming()) << "the release strikes";
+        ASSERT_TRUE(frames_until([] { return round_aiming() || play_screen() != Screen::ROUND; }));
+    }
+    // The angle from the seat's ball to the hole.
+    float angle_to_hole(int seat) {
+        const XV_3D_NODE *ball = node(player(seat)->ball_node);
+        const float dx = kHole[0] - ball->position[0], dz = kHole[2] - ball->position[2];
+        // aim_direction(a) is (-sin a, -cos a).
+        return std::atan2(-dx, -dz) * 57.29578f;
+    }
+};
+
+// A single hole: a short stroke aside, then one at the hole; it drops, the
+// strokes are counted, written into the table (row 0, column 0), and the
+// result and the scorecard follow; then the title.
+TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
+    play_single_hole();
+    EXPECT_EQ(game()->play_mode, PLAY_SINGLE_HOLE);
+    stroke(30, 6);
+    EXPECT_EQ(player(0)->strokes, 1);
+    EXPECT_EQ(play_screen(), Screen::ROUND);
+    stroke(angle_to_hole(0), 20);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    EXPECT_EQ(player(0)->hole_state, BALL_HOLED);
+    EXPECT_EQ(player(0)->strokes, 2);
+    EXPECT_EQ(game()->scores[0][0], 2);
+    EXPECT_EQ(total_score(0), 2);
+    EXPECT_EQ(session().totals[0], 2);
+    press(DIK_RETURN);
+    EXPECT_EQ(play_screen(), Screen::SCORECARD);
+    press(DIK_RETURN);
+    EXPECT_EQ(play_screen(), Screen::TITLE);
+    EXPECT_EQ(best_hole(1).strokes, 2) << "the first score of a hole is its record";
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(warnings(), "");
+}
+
+// At par + 3 strokes a ball still out is lifted: scored the cap, hidden,
+// and the hole ends.
+TEST_F(PlayTest, TheCapLiftsTheBall) {
+    play_single_hole();
+    const int cap = round_cap();
+    EXPECT_EQ(cap, 6);
+    for (int i = 0; i < cap; ++i) {
+        ASSERT_EQ(play_screen(), Screen::ROUND) << "stroke " << i;
+        stroke(90, 2); // a tap towards -x, away from the hole
+    }
+    EXPECT_EQ(play_screen(), Screen::RESULT);
+    EXPECT_EQ(player(0)->hole_state, BALL_LIFTED);
+    EXPECT_TRUE(node(player(0)->ball_node)->flags & XV_3D_NODE_HIDDEN);
+    EXPECT_EQ(game()->scores[0][0], cap);
+}
+
+// A ball that leaves the course costs a stroke and comes back to where it
+// was struck.
+TEST_F(PlayTest, ABallOffTheCourseCostsAStrokeAndComesBack) {
+    test::write_file("gfx/course.wo2", open_course());
+    play_single_hole();
+    const XV_3D_NODE *ball = node(player(0)->ball_node);
+    const float from[3] = {ball->position[0], ball->position[1], ball->position[2]};
+    stroke(180, 40); // hard towards +z, off the near edge
+    EXPECT_EQ(player(0)->strokes, 2) << "the stroke and the penalty";
+    EXPECT_NEAR(ball->position[0], from[0], 0.01f);
+    EXPECT_NEAR(ball->position[2], from[2], 0.01f);
+    EXPECT_GT(round_notice().steps_left, 0);
+    EXPECT_EQ(round_notice().text, "Out of bounds: one stroke");
+}
+
+// Two players take turns; one whose ball is in the cup is passed over.
+TEST_F(PlayTest, TwoPlayersTakeTurnsAndAHoledBallIsSkipped) {
+    play_course(2);
+    EXPECT_EQ(game()->play_mode, PLAY_COURSE);
+    EXPECT_EQ(round_turn(), 0);
+    stroke(angle_to_hole(0), 20); // in
+    ASSERT_EQ(player(0)->hole_state, BALL_HOLED);
+    EXPECT_EQ(round_turn(), 1);
+    stroke(90, 2);
+    EXPECT_EQ(round_turn(), 1) << "player 1 is in: player 2 again";
+    stroke(angle_to_hole(1), 20);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    EXPECT_EQ(game()->scores[0][0], 1);
+    EXPECT_EQ(game()->scores[1][0], 2);
+}
+
+// Four players strike in order, one stroke each.
+TEST_F(PlayTest, FourPlayersStrikeInOrder) {
+    play_course(4);
+    ASSERT_EQ(player_count(), 4);
+    std::vector<int> order;
+    for (int i = 0; i < 8; ++i) {
+        order.push_back(round_turn());
+        stroke(90, 2);
+    }
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3}));
+    for (int seat = 0; seat < 4; ++seat) {
+        EXPECT_EQ(player(seat)->strokes, 2);
+    }
+}
+
+// Over two holes the scorecard's totals are total_score's, and the next
+// hole comes through next_level.
+TEST_F(PlayTest, TheScorecardTotalsAreTotalScore) {
+    play_course(2);
+    stroke(angle_to_hole(0), 20);
+    stroke(90, 2);
+    stroke(angle_to_hole(1), 20);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    press(DIK_RETURN);
+    ASSERT_EQ(play_screen(), Screen::SCORECARD);
+    EXPECT_EQ(total_score(0), 1);
+    EXPECT_EQ(total_score(1), 2);
+    press(DIK_RETURN);
+    ASSERT_EQ(play_screen(), Screen::ROUND);
+    EXPECT_EQ(game()->level, 2);
+    skip_flyby();
+    stroke(90, 2);
+    stroke(angle_to_hole(1), 20);
+    stroke(angle_to_hole(0), 20);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    press(DIK_RETURN);
+    EXPECT_EQ(game()->scores[0][1], 2);
+    EXPECT_EQ(game()->scores[1][1], 1);
+    for (int seat = 0; seat < 2; ++seat) {
+        EXPECT_EQ(total_score(seat), session().totals[seat]);
+    }
+    EXPECT_EQ(total_score(0), 3);
+    EXPECT_EQ(total_score(1), 3);
+}
+
+// Escape pauses: the course stands still; Continue goes back to the same
+// stroke, Quit to title leaves the hole.
+TEST_F(PlayTest, PauseHoldsTheHoleAndQuitsToTheTitle) {
+    play_single_hole();
+    player(0)->aim_angle = 30;
+    devices.keys[DIK_SPACE] = 0x80;
+    frames(10);
+    devices.keys[DIK_SPACE] = 0;
+    frame();
+    ASSERT_FALSE(round_aiming());
+    frames(3);
+    press(DIK_ESCAPE);
+    ASSERT_EQ(play_screen(), Screen::PAUSE);
+    const XV_3D_NODE *ball = node(player(0)->ball_node);
+    const float held[3] = {ball->position[0], ball->position[1], ball->position[2]};
+    frames(60);
+    EXPECT_EQ(ball->position[2], held[2]) << "nothing moves under the pause";
+    press(DIK_RETURN); // Continue
+    ASSERT_EQ(play_screen(), Screen::ROUND);
+    frames(3);
+    EXPECT_NE(ball->position[2], held[2]) << "and on it rolls";
+    press(DIK_ESCAPE);
+    press(DIK_DOWN);
+    press(DIK_DOWN);
+    press(DIK_RETURN); // Quit to title
+    EXPECT_EQ(play_screen(), Screen::TITLE);
+    EXPECT_EQ(game()->play_mode, 0) << "the title's own view of hole 1";
+    EXPECT_EQ(errors(), "");
+}
+
+// A minute untouched on the title runs the attract mode; a key returns.
+TEST_F(PlayTest, AMinuteIdleOnTheTitleRunsTheAttractMode) {
+    play_go(Screen::TITLE);
+    frames(30 * 50);
+    EXPECT_EQ(play_screen(), Screen::TITLE) << "fifty seconds are not enough";
+    frames(30 * 11);
+    EXPECT_EQ(play_screen(), Screen::ATTRACT);
+    EXPECT_TRUE(attract_running());
+    press(DIK_A);
+    EXPECT_EQ(play_screen(), Screen::TITLE);
+    EXPECT_FALSE(attract_running());
+}
+
+// The first key of the slideshow brings the title; Escape and the F-keys
+// stay the slideshow's, and the program's own posted click (the return
+// from a menu) is not a player's.
+TEST_F(PlayTest, TheSlideshowHandsOverOnAPlayersKeyOrClick) {
+    EXPECT_FALSE(play_active());
+    EXPECT_FALSE(play_window_message(WM_KEYDOWN, VK_ESCAPE));
+    EXPECT_FALSE(play_window_message(WM_KEYDOWN, VK_F4));
+    EXPECT_FALSE(play_window_message(WM_LBUTTONDOWN, 0));
+    EXPECT_FALSE(play_active());
+    EXPECT_TRUE(play_window_message(WM_LBUTTONDOWN, MK_LBUTTON));
+    EXPECT_TRUE(play_active());
+    EXPECT_EQ(play_screen(), Screen::TITLE);
+    EXPECT_FALSE(play_window_message(WM_KEYDOWN, 'A')) << "once is enough";
+}
+
+// Escape on the title ends the program in order: it asks the display to
+// close, as the window's close box does.
+TEST_F(PlayTest, EscapeOnTheTitleAsksToClose) {
+    play_go(Screen::TITLE);
+    press(DIK_ESCAPE);
+    EXPECT_TRUE(xv_dsp_close_requested());
+}
+
+// The players' names and keys are kept in the settings for next time.
+TEST_F(PlayTest, NamesAndKeysAreKeptForNextTime) {
+    play_go(Screen::TITLE);
+    press(DIK_RETURN);
+    press(DIK_UP);
+    press(DIK_RETURN); // the first name, over Start
+    for (int i = 0; i < 8; ++i) {
+        press(DIK_BACK);
+    }
+    for (int code : {DIK_A, DIK_D, DIK_A}) {
+        press(code);
+    }
+    press(DIK_RETURN);
+    EXPECT_STREQ(session().seats[0].name, "ada");
+    ::controls().strike = DIK_J;
+    play_deinit();
+    play_init(0, nullptr);
+    EXPECT_STREQ(session().seats[0].name, "ada");
+    EXPECT_EQ(::controls().strike, DIK_J);
+}
+
+} // namespace
