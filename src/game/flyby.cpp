@@ -96,6 +96,14 @@ void flyby_skip() {
     if (!first || !camera) {
         return;
     }
+    // The fly-by camera stops riding: its trail's end would start the
+    // approach again later.
+    if (camera_at(flyby_camera)) {
+        CAMERA_CONTROL still{};
+        get_camera_control(&still, flyby_camera);
+        still.flags = 0;
+        set_camera_control(&still, flyby_camera);
+    }
     approach(nullptr);
     // Put it where the approach would end, then let the handler end it.
     const XV_3D_NODE *ball = xv_3d_world_get_node_pointer(game_world(), first->ball_node);

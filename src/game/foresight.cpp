@@ -88,6 +88,10 @@ void foresight_record() {
     record.recorded++;
 }
 
+long foresight_recorded() {
+    return record.recorded;
+}
+
 int foresight_period() {
     find_periods();
     const int count = record.recorded > 0 ? places_back(0).count : 0;

@@ -13,6 +13,8 @@
 void foresight_reset();
 // After a level step's scripts have moved: the objects' places now.
 void foresight_record();
+// Steps recorded since the reset: a clock of the level's steps.
+long foresight_recorded();
 // The longest of the objects' periods, in steps; 0 while one of them has
 // none in the record (fewer than two of its periods recorded, or none).
 int foresight_period();

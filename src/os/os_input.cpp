@@ -10,6 +10,7 @@ namespace {
 
 const OS_INPUT_FAKE *fake_devices = nullptr;
 std::atomic<int> wheel_turns{0};
+bool tapped[SDL_NUM_SCANCODES] = {}; // pressed since the last reading (the main thread's)
 SDL_Joystick *joystick = nullptr;
 bool joystick_subsystem = false;
 
@@ -160,9 +161,16 @@ void os_input_keyboard(uint8_t state[256]) {
     int count = 0;
     const Uint8 *keys = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardState(&count) : nullptr;
     for (const KeyCode &key : kKeyCodes) {
-        if (keys && key.sdl < count && keys[key.sdl]) {
+        if ((keys && key.sdl < count && keys[key.sdl]) || tapped[key.sdl]) {
             state[key.code] = 0x80;
         }
+    }
+    std::fill(std::begin(tapped), std::end(tapped), false);
+}
+
+void os_input_note_key(int sdl_scancode) {
+    if (sdl_scancode >= 0 && sdl_scancode < SDL_NUM_SCANCODES) {
+        tapped[sdl_scancode] = true;
     }
 }
 

@@ -37,8 +37,12 @@ struct OS_JOYSTICK_READING {
 // The scan code of a media-layer scancode (0 for keys a PC keyboard lacks).
 uint8_t os_input_scan_code(int sdl_scancode);
 
-// Fills the 256 bytes: 0x80 for every key held, 0 for the others.
+// Fills the 256 bytes: 0x80 for every key held, and for every key pressed
+// since the last reading even if it is up again (a quick tap between two
+// frames is seen once); 0 for the others.
 void os_input_keyboard(uint8_t state[256]);
+// Notes a key's press for the next reading (the message pump's part).
+void os_input_note_key(int sdl_scancode);
 // Reads the mouse; false when there is no mouse.
 bool os_input_mouse(OS_MOUSE_READING *reading);
 // Counts the wheel's turns between readings (the message pump's part).

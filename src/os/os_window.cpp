@@ -267,6 +267,9 @@ void post_event(const SDL_Event &event) {
         break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
+        if (event.type == SDL_KEYDOWN) {
+            os_input_note_key(event.key.keysym.scancode);
+        }
         if (OS_WINDOW window = window_of(event.key.windowID)) {
             post_key(window, event.key);
         }

@@ -66,7 +66,7 @@ void draw_power_meter() {
     const float power = round_power();
     const int width = 260, height = 22;
     const int left = ui::screen_width() / 2 - width / 2;
-    const int top = ui::screen_height() - kMargin - height - ui::line_height() - 6;
+    const int top = ui::screen_height() - kMargin - height - ui::line_height() - 16;
     ui::text(ui::say("Power"), left - 10, top, ui::RIGHT);
     ui::panel(left - 3, top - 3, width + 6, height + 6, ui::kPanel);
     ui::panel(left, top, width, height, kMeterEmpty);
@@ -92,7 +92,8 @@ void draw_wind() {
     const float angle = std::atan2(across, along) * 57.29578f;
     const int size = 48;
     const int left = ui::screen_width() - kMargin - size - 8;
-    const int top = ui::screen_height() - kMargin - size - ui::line_height() - 8;
+    // Above the hint line at the bottom.
+    const int top = ui::screen_height() - kMargin - size - ui::line_height() * 2 - 24;
     ui::panel(left - 8, top - 4, size + 16, size + ui::line_height() + 12, ui::kPanel);
     ui::arrow(angle, left, top, size, kWindColour);
     ui::text(ui::say("Wind"), left + size / 2, top + size + 2, ui::CENTRE);
@@ -132,7 +133,7 @@ void hud_draw() {
     draw_players_panel();
     if (round_aiming()) {
         draw_power_meter();
-        draw_hint(std::string(session().seats[round_turn()].name) + ": " + ui::say("AimHint"));
+        draw_hint(ui::say("AimHint"));
     }
     draw_wind();
     draw_notice();

@@ -41,6 +41,8 @@ constexpr float kChaseBehind = 3.4f;
 constexpr float kChaseAbove = 1.8f;
 constexpr float kChaseGlide = 0.08f; // of the way to its place, a step
 constexpr float kLookAhead = 1.5f;   // the camera looks past the ball while aiming
+constexpr float kChaseTurnsAbove = 0.4f; // a ball's speed the camera swings round after
+constexpr float kChaseTurn = 2.5f;       // degrees a step
 
 enum class Phase { FLYBY, AIM, CHARGE, ROLLING, DONE };
 
@@ -143,6 +145,22 @@ void place_chase_camera(bool glide) {
     }
     set_camera_control(&control, hole.chase_camera);
     follow_current_player();
+}
+
+// While the ball rolls fast the chase camera swings round behind its way,
+// so that a ball sent back off a wall or a gate is still seen from behind.
+void turn_chase_after_ball() {
+    const PLAYER *record = player(current_player());
+    if (!record) {
+        return;
+    }
+    const float speed = std::hypot(record->velocity_x, record->velocity_z);
+    if (speed < kChaseTurnsAbove) {
+        return;
+    }
+    const float heading = std::atan2(-record->velocity_x, -record->velocity_z) * 57.29578f;
+    const float gap = std::remainder(heading - hole.chase_heading, 360.0f);
+    hole.chase_heading += std::clamp(gap, -kChaseTurn, kChaseTurn);
 }
 
 // The level's cameras with a trigger watch the ball now played.
@@ -451,6 +469,7 @@ void round_step(float fraction) {
         place_chase_camera(true);
         return;
     case Phase::ROLLING:
+        turn_chase_after_ball();
         place_chase_camera(true);
         roll();
         return;

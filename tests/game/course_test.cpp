@@ -7,6 +7,7 @@
 #include "coursegen.h"
 #include "foresight.h"
 #include "level_test.h"
+#include "planner.h"
 
 #include <cmath>
 #include <cstdio>
@@ -259,6 +260,101 @@ INSTANTIATE_TEST_SUITE_P(Holes, CourseTest, ::testing::Range(1, COURSE_HOLES + 1
                          [](const ::testing::TestParamInfo<int> &info) {
                              return "Hole" + std::to_string(info.param);
                          });
+
+// The computer on the course: each stroke planned with the hole as it is,
+// waited for as planned, struck, and played out by the level until the
+// ball rests (off the course: back, a stroke dearer), up to par + 3.
+class ComputerTest : public test::LevelTest {
+  protected:
+    ComputerTest() { mem_config.heap_size = 64 * 1024 * 1024; }
+    void SetUp() override {
+        LevelTest::SetUp();
+        gen_wo2_set_load_maps(0);
+        holes = course_holes();
+        std::string error;
+        ASSERT_TRUE(coursegen_write(holes, ".", &error)) << error;
+        ASSERT_TRUE(coursegen_build_maps(holes, &error)) << error;
+    }
+    struct Play {
+        int strokes;
+        bool holed;
+        std::vector<std::pair<float, float>> strokes_made; // angle, power
+        int tried;                                         // candidates played out
+    };
+    Play play(int level, int skill, uint32_t seed) {
+        level_deinit();
+        game()->player_count = 1;
+        game()->level = level;
+        game()->play_mode = PLAY_SINGLE_HOLE;
+        level_init();
+        game()->state = GAME_HOLE_STARTED; // no wind
+        steps(300);                        // the moving objects are watched a while
+        Play result{0, false, {}, 0};
+        PLAYER *record = player(0);
+        XV_3D_NODE *ball = node(record->ball_node);
+        while (record->hole_state != BALL_HOLED && record->strokes < game()->par + 3) {
+            StrokePlanner planner;
+            planner.start(*record, *ball, skill, seed + static_cast<uint32_t>(record->strokes), 0);
+            while (!planner.work(32)) {
+            }
+            result.tried += planner.tried();
+            const PLANNED_STROKE stroke = planner.stroke();
+            result.strokes_made.push_back({stroke.angle, stroke.power});
+            if (getenv("PLAN_TRACE")) {
+                const PLANNED_STROKE best = planner.best();
+                std::printf(
+                    "  from %.2f,%.2f best %.1f/%.2f+%d holes %d dist %.2f; struck %.1f/%.2f\n",
+                    ball->position[0], ball->position[2], best.angle, best.power, best.wait,
+                    best.holes, best.distance, stroke.angle, stroke.power);
+            }
+            steps(stroke.wait);
+            const float from[3] = {ball->position[0], ball->position[1], ball->position[2]};
+            record->aim_angle = stroke.angle;
+            player_strike(record, stroke.power);
+            for (int rest = 0, step = 0; rest < 10 && step < 30 * 30; ++step) {
+                steps(1);
+                if (ball_off_course(ball->position, ball_course())) {
+                    std::copy_n(from, 3, ball->position);
+                    record->velocity_x = record->velocity_y = record->velocity_z = 0;
+                    record->previous_velocity_x = record->previous_velocity_z = 0;
+                    record->strokes++;
+                }
+                rest = ball_at_rest(record) ? rest + 1 : 0;
+            }
+        }
+        result.strokes = std::min(record->strokes, game()->par + 3);
+        result.holed = record->hole_state == BALL_HOLED;
+        return result;
+    }
+    std::vector<HoleSpec> holes;
+};
+
+// The hard computer plays the nine holes within par + 1 on average.
+TEST_F(ComputerTest, HardPlaysTheCourseWithinParAndOneOnAverage) {
+    int strokes = 0, par = 0;
+    for (int level = 1; level <= COURSE_HOLES; ++level) {
+        const Play result = play(level, PLANNER_HARD, 7);
+        std::printf("hole %d: %d strokes (par %d), %d strokes tried\n", level, result.strokes,
+                    game()->par, result.tried);
+        EXPECT_TRUE(result.holed) << "hole " << level;
+        strokes += result.strokes;
+        par += game()->par;
+    }
+    std::printf("total: %d strokes (par %d)\n", strokes, par);
+    EXPECT_LE(strokes, par + COURSE_HOLES);
+    EXPECT_EQ(errors(), "");
+}
+
+// Easy misses more, but never runs out of strokes on the opener; and the
+// same seed makes the same strokes.
+TEST_F(ComputerTest, EasyFinishesTheOpenerAndASeedRepeatsItsStrokes) {
+    for (uint32_t seed = 1; seed <= 5; ++seed) {
+        const Play first = play(1, PLANNER_EASY, seed);
+        EXPECT_TRUE(first.holed) << "seed " << seed;
+        const Play again = play(1, PLANNER_EASY, seed);
+        EXPECT_EQ(first.strokes_made, again.strokes_made) << "seed " << seed;
+    }
+}
 
 TEST(CourseMusicTest, FourPiecesAtLeastAndOneMp3) {
     const std::vector<HoleSpec> holes = course_holes();

@@ -378,3 +378,32 @@ TEST_F(PlayTest, NamesAndKeysAreKeptForNextTime) {
 }
 
 } // namespace
+
+namespace {
+
+// A skipped fly-by is over for good: its camera does not ride on to the
+// trail's end and start the approach again (which would take the hole back
+// to game state 1 and stop its wind).
+TEST_F(PlayTest, ASkippedFlyByStaysSkipped) {
+    test::write_file("data/intro.txt",
+                     test::ini_text({{"PointSet",
+                                      {{"PointCount", "3"},
+                                       {"Point0000", "0,3,4"},
+                                       {"Point0001", "0,3,0"},
+                                       {"Point0002", "0,3,-4"}}},
+                                     {"CurveSet", {{"CurveCount", "1"}, {"Curve0000", "0,1,2"}}}}));
+    write_course({{"screen", "gfx\\mini1.png"}});
+    std::map<int, std::vector<std::pair<std::string, std::string>>> levels;
+    auto keys = test::level_keys("gfx\\course.wo2");
+    keys.push_back({"intro", "data\\intro.txt"});
+    levels[1] = keys;
+    write_levels(levels);
+    play_single_hole();
+    ASSERT_NE(game()->trail, nullptr);
+    EXPECT_EQ(game()->state, GAME_SINGLE_HOLE);
+    frames(30 * 20); // longer than the trail takes
+    EXPECT_EQ(game()->state, GAME_SINGLE_HOLE);
+    EXPECT_TRUE(round_aiming());
+}
+
+} // namespace

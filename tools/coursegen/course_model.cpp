@@ -725,17 +725,17 @@ void flat_triangle(Wo2FaceGroup *face, const float (&a)[2], const float (&b)[2],
 } // namespace
 
 Wo2Model aim_model() {
-    constexpr float kHeight = -0.2f, kHalfWidth = 0.06f;
+    constexpr float kHeight = -0.2f, kHalfWidth = 0.08f;
     const uint8_t dash[3] = {255, 250, 235}, head[3] = {255, 200, 40};
     Wo2FaceGroup face;
-    for (int k = 0; k < 5; ++k) {
-        const float near = -0.4f - 0.3f * k, far = near - 0.18f;
+    for (int k = 0; k < 8; ++k) {
+        const float near = -0.4f - 0.32f * k, far = near - 0.2f;
         flat_triangle(&face, {-kHalfWidth, near}, {kHalfWidth, near}, {kHalfWidth, far}, kHeight,
                       dash);
         flat_triangle(&face, {-kHalfWidth, near}, {kHalfWidth, far}, {-kHalfWidth, far}, kHeight,
                       dash);
     }
-    flat_triangle(&face, {-0.2f, -1.95f}, {0.2f, -1.95f}, {0.0f, -2.35f}, kHeight, head);
+    flat_triangle(&face, {-0.26f, -2.98f}, {0.26f, -2.98f}, {0.0f, -3.5f}, kHeight, head);
     Wo2Model model;
     model.materials = {Wo2Material{}};
     Wo2MaterialGroup group;

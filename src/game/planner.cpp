@@ -1,0 +1,238 @@
+#include "planner.h"
+
+#include "foresight.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kMostSubsteps = 8 * 30 * 6; // six seconds of a stroke
+constexpr float kDegreesPerRadian = 57.29578f;
+constexpr float kLeftCourse = 1000.0f; // a stroke that leaves the course scores this much worse
+constexpr float kWaitCost = 0.0005f;   // a stroke that drops sooner is a little better
+constexpr int kFineRounds = 3;         // the best outcomes searched round more finely
+constexpr float kApart = 0.3f;         // units between two outcomes searched round
+
+constexpr float kCoarsePowers[] = {0.15f, 0.3f, 0.5f, 0.75f, 1.0f};
+constexpr float kTowardsCup[] = {0.0f, -2.0f, 2.0f, -5.0f, 5.0f, -9.0f, 9.0f};
+constexpr int kWaitedOffsets = 3; // the first of those, tried again after waits
+constexpr int kWaitedPowers = 3;  // at the last (strongest) of the powers
+constexpr float kFineAngles[] = {-2.0f, -1.0f, 1.0f, 2.0f, 0.0f};
+constexpr float kFinePowers[] = {0.9f, 0.95f, 1.0f, 1.05f, 1.1f};
+// The probes round a stroke that drops, and how many of them must drop too
+// for it to be taken at once.
+constexpr float kProbeAngles[] = {-1.5f, -0.75f, 0.75f, 1.5f, 0.0f, 0.0f};
+constexpr float kProbePowers[] = {1.0f, 1.0f, 1.0f, 1.0f, 0.96f, 1.04f};
+constexpr int kProbes = 6;
+constexpr int kSteadyEnough = 5;
+constexpr int kMostProbed = 12; // strokes that drop probed before the steadiest is taken
+constexpr int kWaitsPerLoop = 6;
+
+// The hand: the spread of the angle (degrees) and of the power (a part of
+// it) at each level, from easy to hard.
+constexpr float kAngleSpread[] = {5.0f, 2.0f, 0.6f};
+constexpr float kPowerSpread[] = {0.10f, 0.05f, 0.015f};
+
+// A repeatable normal variate: Park and Miller's generator, then Box and
+// Muller's transform (the same on every standard library).
+struct Hand {
+    uint32_t state;
+    float uniform() {
+        state = static_cast<uint32_t>(static_cast<uint64_t>(state) * 48271u % 2147483647u);
+        return (static_cast<float>(state) + 0.5f) / 2147483647.0f;
+    }
+    float normal() {
+        const float u = uniform(), v = uniform();
+        return std::sqrt(-2.0f * std::log(u)) * std::cos(6.2831853f * v);
+    }
+};
+
+float horizontal_distance(const float a[3], const float b[3]) {
+    return std::hypot(a[0] - b[0], a[2] - b[2]);
+}
+
+} // namespace
+
+void StrokePlanner::start(const PLAYER &ball, const XV_3D_NODE &node, int level, uint32_t seed,
+                          int earliest) {
+    ball_ = ball;
+    ball_.hole_state = BALL_IN_PLAY;
+    ball_.velocity_x = ball_.velocity_y = ball_.velocity_z = 0.0f;
+    ball_.previous_velocity_x = ball_.previous_velocity_y = ball_.previous_velocity_z = 0.0f;
+    node_ = node;
+    course_ = ball_course();
+    level_ = std::clamp(level, static_cast<int>(PLANNER_EASY), static_cast<int>(PLANNER_HARD));
+    // Seeds next to each other (1, 2, 3: a stroke's number) are spread apart.
+    seed_ = static_cast<uint32_t>(static_cast<uint64_t>(seed) * 2654435761u % 2147483646u) + 1u;
+    recorded_at_start_ = foresight_recorded();
+    earliest_ = std::max(0, earliest);
+    candidates_.clear();
+    outcomes_.clear();
+    next_ = 0;
+    tried_ = 0;
+    probed_ = 0;
+    phase_ = COARSE;
+    add_coarse();
+}
+
+// Towards the cup first (most likely to drop, and a steady drop ends the
+// search), then round the circle every 15 degrees, at five powers; on a
+// hole whose objects move, the straightest and strongest strokes are tried
+// again after waits through the objects' loop.
+void StrokePlanner::add_coarse() {
+    const float dx = course_.hole[0] - node_.position[0];
+    const float dz = course_.hole[2] - node_.position[2];
+    const float towards = std::atan2(-dx, -dz) * kDegreesPerRadian;
+    for (float offset : kTowardsCup) {
+        for (float power : kCoarsePowers) {
+            candidates_.push_back({towards + offset, power, 0});
+        }
+    }
+    const int period = foresight_period();
+    if (course_.obstacle_count > 0 && period > kWaitsPerLoop) {
+        for (int k = 1; k < kWaitsPerLoop; ++k) {
+            for (int o = 0; o < kWaitedOffsets; ++o) {
+                for (int p = 0; p < kWaitedPowers; ++p) {
+                    const float power = kCoarsePowers[std::size(kCoarsePowers) - 1 - p];
+                    candidates_.push_back(
+                        {towards + kTowardsCup[o], power, period * k / kWaitsPerLoop});
+                }
+            }
+        }
+    }
+    for (int k = 0; k < 24; ++k) {
+        for (float power : kCoarsePowers) {
+            candidates_.push_back({towards + 7.5f + 15.0f * static_cast<float>(k), power, 0});
+        }
+    }
+}
+
+// Round the best few outcomes that lie apart: a little to each side, a
+// little softer and harder.
+void StrokePlanner::add_fine() {
+    std::vector<Outcome> sorted = outcomes_;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Outcome &a, const Outcome &b) { return a.score < b.score; });
+    std::vector<const Outcome *> chosen;
+    for (const Outcome &outcome : sorted) {
+        if (static_cast<int>(chosen.size()) == kFineRounds) {
+            break;
+        }
+        const bool apart = std::none_of(chosen.begin(), chosen.end(), [&](const Outcome *kept) {
+            return std::fabs(kept->candidate.angle - outcome.candidate.angle) < 1.0f &&
+                   std::fabs(kept->candidate.power - outcome.candidate.power) < 0.05f &&
+                   std::fabs(kept->distance - outcome.distance) < kApart;
+        });
+        if (apart) {
+            chosen.push_back(&outcome);
+        }
+    }
+    for (const Outcome *round : chosen) {
+        for (float angle : kFineAngles) {
+            for (float power : kFinePowers) {
+                const Candidate &c = round->candidate;
+                if (angle == 0.0f && power == 1.0f) {
+                    continue; // tried already
+                }
+                candidates_.push_back(
+                    {c.angle + angle, std::clamp(c.power * power, 0.02f, 1.0f), c.wait});
+            }
+        }
+    }
+}
+
+StrokePlanner::Outcome StrokePlanner::play_out(const Candidate &candidate) const {
+    PLAYER ball = ball_;
+    ball.aim_angle = candidate.angle;
+    player_strike(&ball, candidate.power);
+    // The objects' places are foreseen from the last recorded step, which
+    // moves on while the planner works over frames.
+    const int from =
+        earliest_ + candidate.wait - static_cast<int>(foresight_recorded() - recorded_at_start_);
+    const BALL_SHOT shot =
+        ball_simulate(ball, node_, course_, kMostSubsteps, foresight_forecast, &from);
+    Outcome outcome{candidate, 0.0f, horizontal_distance(shot.position, course_.hole), shot.holed};
+    if (shot.holed) {
+        outcome.distance = 0.0f;
+        outcome.score = -1.0f + kWaitCost * static_cast<float>(candidate.wait);
+    } else if (shot.left) {
+        outcome.score = kLeftCourse + horizontal_distance(node_.position, course_.hole);
+    } else {
+        outcome.score = outcome.distance;
+    }
+    return outcome;
+}
+
+// Plays the probes round the outcome that drops; true when it is steady
+// enough to be taken without looking further.
+bool StrokePlanner::probe(size_t dropping) {
+    const Candidate centre = outcomes_[dropping].candidate;
+    int steady = 0;
+    for (int k = 0; k < kProbes; ++k) {
+        const Candidate nearby = {centre.angle + kProbeAngles[k],
+                                  std::clamp(centre.power * kProbePowers[k], 0.02f, 1.0f),
+                                  centre.wait};
+        steady += play_out(nearby).holes ? 1 : 0;
+        ++tried_;
+    }
+    outcomes_[dropping].steady = steady;
+    // A little less steady is a little worse, but still better than any
+    // stroke that does not drop.
+    outcomes_[dropping].score -= 0.1f * static_cast<float>(steady);
+    return steady >= kSteadyEnough;
+}
+
+bool StrokePlanner::work(int count) {
+    for (int i = 0; i < count && phase_ != DONE; ++i) {
+        if (next_ == candidates_.size()) {
+            if (phase_ == COARSE && level_ > PLANNER_EASY) {
+                phase_ = FINE;
+                add_fine();
+                continue;
+            }
+            finish();
+            break;
+        }
+        outcomes_.push_back(play_out(candidates_[next_++]));
+        ++tried_;
+        if (outcomes_.back().holes && probed_ < kMostProbed) {
+            ++probed_;
+            i += kProbes;
+            if (probe(outcomes_.size() - 1) || probed_ == kMostProbed) {
+                finish();
+            }
+        }
+    }
+    return phase_ == DONE;
+}
+
+void StrokePlanner::finish() {
+    phase_ = DONE;
+    const auto best =
+        std::min_element(outcomes_.begin(), outcomes_.end(),
+                         [](const Outcome &a, const Outcome &b) { return a.score < b.score; });
+    if (best == outcomes_.end()) {
+        best_ = stroke_ = PLANNED_STROKE{ball_.aim_angle, 0.3f, earliest_, false, 0.0f};
+        return;
+    }
+    best_ = {best->candidate.angle, best->candidate.power, earliest_ + best->candidate.wait,
+             best->holes, best->distance};
+    Hand hand{seed_};
+    hand.uniform(); // a small seed's first draw is small too: it is passed over
+    hand.uniform();
+    const int spread = level_ - PLANNER_EASY;
+    stroke_ = best_;
+    stroke_.angle += hand.normal() * kAngleSpread[spread];
+    stroke_.power =
+        std::clamp(stroke_.power * (1.0f + hand.normal() * kPowerSpread[spread]), 0.02f, 1.0f);
+    stroke_.angle = std::fmod(std::fmod(stroke_.angle, 360.0f) + 360.0f, 360.0f);
+}
+
+PLANNED_STROKE plan_stroke(const PLAYER &ball, const XV_3D_NODE &node, int level, uint32_t seed) {
+    StrokePlanner planner;
+    planner.start(ball, node, level, seed, 0);
+    while (!planner.work(64)) {
+    }
+    return planner.stroke();
+}
