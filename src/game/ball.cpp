@@ -209,6 +209,7 @@ void meet_obstacles(PLAYER *record, float position[3], const BALL_COURSE *course
         if (!obstacle_contact(position, record->radius, course->obstacles[i], &contact)) {
             continue;
         }
+        move->events |= BALL_MET_OBJECT;
         if (contact.normal[1] > kFloorFacing && contact.point[1] < position[1]) {
             meet_floor(record, position, contact, move);
         } else if (meet_obstacle_side(record, position, contact)) {
@@ -356,6 +357,7 @@ BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, BALL_COURSE course, int mo
             forecast(shot.substeps / kSubsteps, &course, context);
         }
         const BALL_MOVE move = ball_move(&ball, &node, &course, kSubstep);
+        shot.met_object = shot.met_object || (move.events & BALL_MET_OBJECT);
         if (move.events & BALL_DROPPED) {
             shot.holed = true;
             break;

@@ -37,6 +37,7 @@ enum : uint32_t {
     BALL_HIT_WALL = 1,
     BALL_DROPPED = 2, // into the hole
     BALL_ON_FLOOR = 4,
+    BALL_MET_OBJECT = 8, // a moving object
 };
 
 // A moving object the ball meets (a gate, a windmill's blades, a lift):
@@ -93,8 +94,9 @@ bool ball_at_rest(const PLAYER *record);
 struct BALL_SHOT {
     float position[3];
     bool holed;
-    bool left;    // the course: a stroke lost
-    int substeps; // taken
+    bool left;       // the course: a stroke lost
+    bool met_object; // a moving object was in its way
+    int substeps;    // taken
 };
 // With a forecast, the moving objects are placed where it says at each
 // whole step of the stroke (0 its first); without, they stand still.

@@ -8,6 +8,7 @@ namespace {
 
 constexpr float kSamePlace = 0.001f; // units
 constexpr float kSameTurn = 0.05f;   // degrees
+constexpr int kCompared = 60;        // steps of a loop compared with the loop before
 
 struct Places {
     int count;
@@ -42,14 +43,16 @@ bool same_place(const BALL_OBSTACLE &a, const BALL_OBSTACLE &b) {
     return true;
 }
 
-// The smallest lag at which the object's last lag places repeat the lag
-// places before them: its motion is a loop (along and back, round and
-// round). One that stands still repeats after one step; 0 for none found.
+// The smallest lag at which the object's last places repeat the places lag
+// steps before them: its motion is a loop (along and back, round and
+// round). The last kCompared places are compared (all of them for a
+// shorter lag), so that a loop is known once it has come round once and a
+// little. One that stands still repeats after one step; 0 for none found.
 int find_period(int object) {
     const int recorded = static_cast<int>(std::min<long>(record.recorded, FORESIGHT_STEPS));
-    for (int lag = 1; lag * 2 <= recorded; ++lag) {
+    for (int lag = 1; lag + std::min(lag, kCompared) <= recorded; ++lag) {
         bool repeats = true;
-        for (int back = 0; back < lag && repeats; ++back) {
+        for (int back = 0; back < std::min(lag, kCompared) && repeats; ++back) {
             const Places &now = places_back(back), &before = places_back(back + lag);
             repeats = object < now.count && object < before.count &&
                       same_place(now.obstacles[object], before.obstacles[object]);

@@ -16,7 +16,8 @@ void foresight_record();
 // Steps recorded since the reset: a clock of the level's steps.
 long foresight_recorded();
 // The longest of the objects' periods, in steps; 0 while one of them has
-// none in the record (fewer than two of its periods recorded, or none).
+// none in the record (its loop not yet seen round once and two seconds
+// more, or no loop at all).
 int foresight_period();
 
 // Fills course's obstacles with their places `step` steps after the last

@@ -16,8 +16,7 @@ constexpr float kApart = 0.3f;         // units between two outcomes searched ro
 
 constexpr float kCoarsePowers[] = {0.15f, 0.3f, 0.5f, 0.75f, 1.0f};
 constexpr float kTowardsCup[] = {0.0f, -2.0f, 2.0f, -5.0f, 5.0f, -9.0f, 9.0f};
-constexpr int kWaitedOffsets = 3; // the first of those, tried again after waits
-constexpr int kWaitedPowers = 3;  // at the last (strongest) of the powers
+constexpr int kMostWaited = 16; // strokes that met an object, tried again after waits
 constexpr float kFineAngles[] = {-2.0f, -1.0f, 1.0f, 2.0f, 0.0f};
 constexpr float kFinePowers[] = {0.9f, 0.95f, 1.0f, 1.05f, 1.1f};
 // The probes round a stroke that drops, and how many of them must drop too
@@ -77,9 +76,7 @@ void StrokePlanner::start(const PLAYER &ball, const XV_3D_NODE &node, int level,
 }
 
 // Towards the cup first (most likely to drop, and a steady drop ends the
-// search), then round the circle every 15 degrees, at five powers; on a
-// hole whose objects move, the straightest and strongest strokes are tried
-// again after waits through the objects' loop.
+// search), then round the circle every 15 degrees, at five powers.
 void StrokePlanner::add_coarse() {
     const float dx = course_.hole[0] - node_.position[0];
     const float dz = course_.hole[2] - node_.position[2];
@@ -89,21 +86,32 @@ void StrokePlanner::add_coarse() {
             candidates_.push_back({towards + offset, power, 0});
         }
     }
-    const int period = foresight_period();
-    if (course_.obstacle_count > 0 && period > kWaitsPerLoop) {
-        for (int k = 1; k < kWaitsPerLoop; ++k) {
-            for (int o = 0; o < kWaitedOffsets; ++o) {
-                for (int p = 0; p < kWaitedPowers; ++p) {
-                    const float power = kCoarsePowers[std::size(kCoarsePowers) - 1 - p];
-                    candidates_.push_back(
-                        {towards + kTowardsCup[o], power, period * k / kWaitsPerLoop});
-                }
-            }
-        }
-    }
     for (int k = 0; k < 24; ++k) {
         for (float power : kCoarsePowers) {
             candidates_.push_back({towards + 7.5f + 15.0f * static_cast<float>(k), power, 0});
+        }
+    }
+}
+
+// The strongest strokes that met a moving object, again at waits through
+// the objects' loop: what was in the way may have moved on.
+void StrokePlanner::add_waits() {
+    const int period = foresight_period();
+    if (course_.obstacle_count == 0 || period <= kWaitsPerLoop) {
+        return;
+    }
+    std::vector<Candidate> blocked;
+    for (const Outcome &outcome : outcomes_) {
+        if (outcome.met_object && !outcome.holes) {
+            blocked.push_back(outcome.candidate);
+        }
+    }
+    std::stable_sort(blocked.begin(), blocked.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.power > b.power; });
+    blocked.resize(std::min(blocked.size(), static_cast<size_t>(kMostWaited)));
+    for (const Candidate &candidate : blocked) {
+        for (int k = 1; k < kWaitsPerLoop; ++k) {
+            candidates_.push_back({candidate.angle, candidate.power, period * k / kWaitsPerLoop});
         }
     }
 }
@@ -152,7 +160,8 @@ StrokePlanner::Outcome StrokePlanner::play_out(const Candidate &candidate) const
         earliest_ + candidate.wait - static_cast<int>(foresight_recorded() - recorded_at_start_);
     const BALL_SHOT shot =
         ball_simulate(ball, node_, course_, kMostSubsteps, foresight_forecast, &from);
-    Outcome outcome{candidate, 0.0f, horizontal_distance(shot.position, course_.hole), shot.holed};
+    Outcome outcome{candidate, 0.0f, horizontal_distance(shot.position, course_.hole), shot.holed,
+                    shot.met_object};
     if (shot.holed) {
         outcome.distance = 0.0f;
         outcome.score = -1.0f + kWaitCost * static_cast<float>(candidate.wait);
@@ -186,7 +195,12 @@ bool StrokePlanner::probe(size_t dropping) {
 bool StrokePlanner::work(int count) {
     for (int i = 0; i < count && phase_ != DONE; ++i) {
         if (next_ == candidates_.size()) {
-            if (phase_ == COARSE && level_ > PLANNER_EASY) {
+            if (phase_ == COARSE) {
+                phase_ = WAITS;
+                add_waits();
+                continue;
+            }
+            if (phase_ == WAITS && level_ > PLANNER_EASY) {
                 phase_ = FINE;
                 add_fine();
                 continue;

@@ -8,7 +8,9 @@
 //
 // The search is a list of candidate strokes worked through a few at a time
 // (work), so that a host spreads it over frames; a coarse sweep of angles
-// and powers, then finer strokes round the best few. A stroke that drops is
+// and powers; on a hole whose objects move, the strokes that met one are
+// tried again later in the objects' loop (a windmill's blades turned on);
+// then finer strokes round the best few. A stroke that drops is
 // probed a hair to each side and softer and harder: one that drops only
 // when struck exactly (past a gate's edge) gives way to a steadier one.
 #pragma once
@@ -49,7 +51,7 @@ class StrokePlanner {
     int tried() const { return tried_; }
 
   private:
-    enum Phase { COARSE, FINE, DONE };
+    enum Phase { COARSE, WAITS, FINE, DONE };
     struct Candidate {
         float angle, power;
         int wait;
@@ -59,9 +61,11 @@ class StrokePlanner {
         float score; // lower is better; below 0 it drops
         float distance;
         bool holes;
+        bool met_object;
         int steady = 0; // of the probes round a stroke that drops, those that drop too
     };
     void add_coarse();
+    void add_waits();
     void add_fine();
     bool probe(size_t dropping);
     void finish();

@@ -218,6 +218,9 @@ void clear_repeat_flag() {
 }
 
 void draw_paddle(int x, int y) {
+    if (!app_state()->screen) {
+        return; // nothing to draw on: a course played with no window
+    }
     const XV_RECT place = {static_cast<int16_t>(x), static_cast<int16_t>(y), 80, 300};
     xv_font_draw_char(&paddle_font, 'A', 1, app_state()->screen, &place, 256);
 }

@@ -131,9 +131,13 @@ void hud_draw() {
         return;
     }
     draw_players_panel();
-    if (round_aiming()) {
+    if (round_thinking()) {
+        draw_hint(ui::say("Thinking", session().seats[round_turn()].name));
+    } else if (round_aiming()) {
         draw_power_meter();
-        draw_hint(ui::say("AimHint"));
+        if (!session().seats[round_turn()].computer) {
+            draw_hint(ui::say("AimHint"));
+        }
     }
     draw_wind();
     draw_notice();

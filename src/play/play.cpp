@@ -133,7 +133,7 @@ const char *screen_name(Screen screen) {
 
 // The screens the pause and the options may be opened over.
 bool paused_over(Screen screen) {
-    return screen != Screen::PAUSE && screen != Screen::OPTIONS;
+    return screen != Screen::PAUSE && screen != Screen::OPTIONS && screen != Screen::REPLAY;
 }
 
 } // namespace
@@ -251,11 +251,15 @@ void play_go(Screen screen) {
     case Screen::ATTRACT:
         attract_enter();
         break;
+    case Screen::REPLAY:
+        replay_enter();
+        break;
     }
 }
 
-// The options opened from the pause go back to it; the pause goes back to
-// its hole as it was, the options opened from the title to the title.
+// The options opened from the pause go back to it; the pause and a replay
+// go back to the screen they were opened over as it was; the options opened
+// from the title go back to the title.
 void play_return() {
     if (play.screen == Screen::OPTIONS && play.previous == Screen::ROUND) {
         play.screen = Screen::PAUSE;
@@ -263,10 +267,11 @@ void play_return() {
         return;
     }
     play.screen = play.previous;
+    gen_history("play: back to %s\n", screen_name(play.screen));
     if (play.screen == Screen::ROUND) {
         round_resume();
-    } else {
-        play_go(play.screen);
+    } else if (play.screen == Screen::TITLE) {
+        title_enter();
     }
 }
 
@@ -305,6 +310,10 @@ void play_start_session() {
     write_settings();
     Session &s = play.session;
     std::fill(std::begin(s.totals), std::end(s.totals), 0);
+    std::fill(std::begin(s.hole_strokes), std::end(s.hole_strokes), 0);
+    if (!s.unattended) {
+        s.seed = xv_tick_count(); // a game's computers differ from the last one's
+    }
     s.course_par = 0;
     round_leave();
     if (s.single_hole) {
@@ -353,6 +362,9 @@ void play_step(float fraction) {
     case Screen::ATTRACT:
         attract_step(fraction);
         break;
+    case Screen::REPLAY:
+        replay_step(fraction);
+        break;
     }
 }
 
@@ -390,5 +402,41 @@ void play_draw() {
     case Screen::ATTRACT:
         attract_draw();
         break;
+    case Screen::REPLAY:
+        replay_draw();
+        break;
     }
+}
+
+void play_start_unattended(int computer_level) {
+    if (!play.started) {
+        play_init(0, nullptr);
+    }
+    Session &s = play.session;
+    s.players = 1;
+    s.single_hole = false;
+    s.unattended = true;
+    s.seed = 1; // the same course every time
+    s.seats[0] = Seat{};
+    std::snprintf(s.seats[0].name, sizeof s.seats[0].name, "Computer");
+    s.seats[0].computer = computer_level;
+    play_start_session();
+}
+
+bool play_unattended_over() {
+    return play.screen == Screen::FINAL || play.screen == Screen::TITLE;
+}
+
+bool play_hole_result(int hole, PLAY_HOLE_RESULT *out) {
+    const Session &s = play.session;
+    if (hole < 1 || hole > LAST_HOLE || s.hole_strokes[hole - 1] == 0) {
+        return false;
+    }
+    *out = {hole, s.hole_strokes[hole - 1], s.hole_pars[hole - 1], s.hole_holed[hole - 1]};
+    return true;
+}
+
+void play_course_result(PLAY_HOLE_RESULT *out) {
+    const Session &s = play.session;
+    *out = {0, s.totals[0], s.course_par, true};
 }

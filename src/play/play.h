@@ -30,3 +30,18 @@ void play_new_game();
 void play_step(float fraction);
 // Draws the play layer's screen over the world just rendered.
 void play_draw();
+
+// Nobody watching (pinwheel --bot-course): the course for one computer
+// player at that level (1 easy to 3 hard), no fly-by and no waits between
+// holes; the host steps it with play_step.
+void play_start_unattended(int computer_level);
+// The final standings are reached.
+bool play_unattended_over();
+// The first player's result on a hole once it is scored (false before),
+// and the course's so far.
+struct PLAY_HOLE_RESULT {
+    int hole, strokes, par;
+    bool holed;
+};
+bool play_hole_result(int hole, PLAY_HOLE_RESULT *out);
+void play_course_result(PLAY_HOLE_RESULT *out);

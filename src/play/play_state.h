@@ -3,6 +3,8 @@
 // step, a drawing). The state machine in play.cpp moves between them.
 #pragma once
 
+#include "game.h"
+
 #include <cstdint>
 #include <string>
 
@@ -18,6 +20,7 @@ enum class Screen {
     FINAL,     // the course's final standings
     PAUSE,
     ATTRACT,
+    REPLAY, // a stroke shown again, over a hole or its scorecard
 };
 
 enum { MOST_SEATS = 4, NAME_LENGTH = 15 };
@@ -25,7 +28,7 @@ enum { MOST_SEATS = 4, NAME_LENGTH = 15 };
 // A player of the session: a name, and a person or the computer.
 struct Seat {
     char name[NAME_LENGTH + 1];
-    int computer; // 0 a person; 1 easy, 2 medium, 3 hard
+    int computer; // 0 a person; else the planner's level: 1 easy, 2 medium, 3 hard
 };
 
 struct Session {
@@ -35,6 +38,13 @@ struct Session {
     int hole = 1;                // the single hole played
     int totals[MOST_SEATS] = {}; // through the last hole scored
     int course_par = 0;          // of the holes played
+    uint32_t seed = 1;           // the computers' hands, chosen when the session starts
+    // The first player's hole by hole, as scored: strokes (0: not yet), par,
+    // and whether the ball dropped.
+    int hole_strokes[LAST_HOLE] = {};
+    int hole_pars[LAST_HOLE] = {};
+    bool hole_holed[LAST_HOLE] = {};
+    bool unattended = false; // nobody watches (--bot-course): no fly-by, no waits between holes
 };
 
 // The name of the hole in the current language, and its par, from the
@@ -102,7 +112,9 @@ void hud_draw();
 // The most strokes a hole counts: a player who reaches it lifts the ball.
 int round_cap();
 bool round_in_flyby();
+// A player's turn to strike (a person aiming, a computer thinking or aiming).
 bool round_aiming();
+bool round_thinking();
 // The seat whose stroke it is.
 int round_turn();
 // The power meter, 0 to 1, while it is charged.
@@ -134,6 +146,26 @@ void attract_step(float fraction);
 void attract_draw();
 void attract_leave();
 bool attract_running();
+
+// The instant replay: each seat's last stroke, a frame a level step.
+struct ReplayFrame {
+    float position[3];
+    float rotation[3];
+};
+// Forgets every seat's stroke (a new hole).
+void replay_clear();
+// A stroke starts: the seat's recording starts again from the ball's place.
+void replay_begin(int seat);
+// One level step of the seat's ball as it rolls.
+void replay_record(int seat);
+int replay_steps(int seat);
+const ReplayFrame *replay_frames(int seat);
+int replay_most_steps();
+// Shows the seat's last stroke again, over the screen now showing.
+void play_replay(int seat);
+void replay_enter();
+void replay_step(float fraction);
+void replay_draw();
 
 // Best scores, kept in the settings file's section "Scores".
 struct Record {

@@ -55,6 +55,12 @@ void result_enter() {
         result.lines.push_back(line);
     }
     session().course_par += g->par;
+    if (g->level >= 1 && g->level <= LAST_HOLE && seats > 0) {
+        Session &s = session();
+        s.hole_strokes[g->level - 1] = player(0)->strokes;
+        s.hole_pars[g->level - 1] = g->par;
+        s.hole_holed[g->level - 1] = player(0)->hole_state == BALL_HOLED;
+    }
     if (applause) {
         cheer();
     }
@@ -71,7 +77,7 @@ void result_leave() {
 void result_step(float fraction) {
     game_step(fraction); // the pinwheel turns on, the balls settle
     result.steps += fraction;
-    if (ui::any_pressed() || result.steps >= kShownSteps) {
+    if (ui::any_pressed() || result.steps >= kShownSteps || session().unattended) {
         play_go(Screen::SCORECARD);
     }
 }

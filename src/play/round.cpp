@@ -11,7 +11,9 @@
 #include "ball.h"
 #include "camera.h"
 #include "flyby.h"
+#include "foresight.h"
 #include "game.h"
+#include "planner.h"
 #include "players.h"
 
 #include "gen.h"
@@ -36,15 +38,24 @@ constexpr float kChargeSteps = 45.0f; // from nothing to a full stroke: a second
 constexpr float kMouseFullDrag = 250.0f;
 constexpr float kLeastPower = 0.02f; // a release below this is no stroke
 constexpr int kRestSteps = 10;       // every ball still for a third of a second
+constexpr int kMostRollSteps = 30 * 30;
 
 constexpr float kChaseBehind = 3.4f;
 constexpr float kChaseAbove = 1.8f;
-constexpr float kChaseGlide = 0.08f; // of the way to its place, a step
-constexpr float kLookAhead = 1.5f;   // the camera looks past the ball while aiming
+constexpr float kChaseGlide = 0.08f;     // of the way to its place, a step
+constexpr float kLookAhead = 1.5f;       // the camera looks past the ball while aiming
 constexpr float kChaseTurnsAbove = 0.4f; // a ball's speed the camera swings round after
 constexpr float kChaseTurn = 2.5f;       // degrees a step
 
-enum class Phase { FLYBY, AIM, CHARGE, ROLLING, DONE };
+// A person aims and charges; a computer thinks, then shows its aim and
+// charges the meter, and strikes at the step it planned for.
+enum class Phase { FLYBY, AIM, CHARGE, THINK, SHOW, ROLLING, DONE };
+
+constexpr int kComputerLead = 100; // steps from a computer's turn to its earliest stroke
+constexpr int kThinkSteps = 40;    // the planner's work is spread over these at most
+constexpr int kCandidatesPerStep = 8;
+constexpr int kComputerAimSteps = 15;
+constexpr long kLongestWatch = 20 * 30; // steps a computer watches the objects at most
 
 struct Hole {
     Phase phase = Phase::DONE;
@@ -55,12 +66,20 @@ struct Hole {
     float mouse_drag = 0.0f;
     float struck_from[MOST_SEATS][3] = {};
     int rest_steps = 0;
+    int rolling_steps = 0; // since the stroke
     int chase_camera = -1;
     float chase_heading = 0.0f; // the aim the chase camera stands behind
     GEN_WO2 aim_model{};
     int32_t aim_node = -1;
     XV_SND_EFFECT *putt = nullptr;
     RoundNotice notice{};
+    StrokePlanner planner;
+    long planned_at = 0; // the level step the computer's planning began
+    PLANNED_STROKE planned{};
+    float shown_from = 0.0f; // the aim the computer turns from
+    bool thinking = false;   // the planner has started
+    long turn_started = 0;   // the level step the computer's turn began
+    int last_struck = -1;    // the seat whose stroke R replays
 };
 Hole hole;
 
@@ -176,6 +195,34 @@ void watch_current_ball() {
     }
 }
 
+bool computer(int seat) {
+    return session().seats[seat].computer > 0;
+}
+
+// The computer's planning starts; its seed is the session's, the hole's,
+// the seat's and the stroke's.
+void start_thinking(int seat) {
+    const PLAYER *record = player(seat);
+    const XV_3D_NODE *ball = ball_of(seat);
+    if (!record || !ball) {
+        return;
+    }
+    const uint32_t seed = session().seed + static_cast<uint32_t>(game()->level) * 7919u +
+                          static_cast<uint32_t>(seat) * 104729u +
+                          static_cast<uint32_t>(record->strokes) * 15485863u;
+    hole.planner.start(*record, *ball, session().seats[seat].computer, seed, kComputerLead);
+    hole.planned_at = foresight_recorded();
+    hole.phase = Phase::THINK;
+    hole.thinking = true;
+}
+
+// A computer watches a hole's moving objects go round once before it
+// plans (they have mostly been seen in the fly-by).
+bool objects_understood() {
+    return ball_course().obstacle_count == 0 || foresight_period() > 0 ||
+           foresight_recorded() - hole.turn_started >= kLongestWatch;
+}
+
 void start_turn(int seat) {
     hole.turn = seat;
     hole.phase = Phase::AIM;
@@ -188,6 +235,11 @@ void start_turn(int seat) {
     set_current_camera(hole.chase_camera);
     place_chase_camera(true);
     show_aim_arrow(true);
+    if (computer(seat)) {
+        hole.phase = Phase::THINK;
+        hole.thinking = false;
+        hole.turn_started = foresight_recorded();
+    }
 }
 
 // The next seat after `after` whose ball is still in play, or -1.
@@ -218,11 +270,14 @@ void strike(float power) {
         std::memcpy(hole.struck_from[hole.turn], ball->position, sizeof hole.struck_from[0]);
     }
     player_strike(record, power);
+    replay_begin(hole.turn);
+    hole.last_struck = hole.turn;
     if (hole.putt) {
         xv_snd_play_effect_at(hole.putt, 0, 0, static_cast<int>(60 + 40 * power));
     }
     hole.phase = Phase::ROLLING;
     hole.rest_steps = 0;
+    hole.rolling_steps = 0;
     show_aim_arrow(false);
     set_camera_trigger_switching(1);
 }
@@ -288,6 +343,53 @@ void charge(float fraction) {
         return;
     }
     hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
+}
+
+// The planner works a few strokes a step; a slow machine that has not
+// finished in time finishes at once. Nobody watching: all at once.
+void think() {
+    if (!hole.thinking) {
+        if (objects_understood()) {
+            start_thinking(hole.turn);
+        }
+        return;
+    }
+    const long elapsed = foresight_recorded() - hole.planned_at;
+    const bool late = elapsed >= kThinkSteps;
+    while (!hole.planner.work(kCandidatesPerStep) && (late || session().unattended)) {
+    }
+    if (hole.planner.done()) {
+        hole.planned = hole.planner.stroke();
+        const PLANNED_STROKE best = hole.planner.best();
+        gen_history("computer %d: %d strokes tried, best %.1f/%.2f after %d steps (%s %.2f "
+                    "from the cup), struck %.1f/%.2f\n",
+                    hole.turn + 1, hole.planner.tried(), best.angle, best.power, best.wait,
+                    best.holes ? "drops," : "rests", best.distance, hole.planned.angle,
+                    hole.planned.power);
+        hole.shown_from = player(hole.turn)->aim_angle;
+        hole.phase = Phase::SHOW;
+    }
+}
+
+// The aim turns to the planned angle, then the meter fills so that it
+// reaches the planned power at the planned step, and the stroke is struck
+// as a person's is.
+void show_computer_stroke() {
+    PLAYER *record = player(hole.turn);
+    const long elapsed = foresight_recorded() - hole.planned_at - kThinkSteps;
+    const float turned = std::clamp(static_cast<float>(elapsed) / kComputerAimSteps, 0.0f, 1.0f);
+    record->aim_angle =
+        hole.shown_from + std::remainder(hole.planned.angle - hole.shown_from, 360.0f) * turned;
+    hole.chase_heading = record->aim_angle;
+    const long strike_at = std::max<long>(hole.planned.wait, kThinkSteps + kComputerAimSteps);
+    const long charging = std::lround(hole.planned.power * kChargeSteps);
+    const long now = foresight_recorded() - hole.planned_at;
+    hole.power = std::clamp(static_cast<float>(now - (strike_at - charging)) / kChargeSteps, 0.0f,
+                            hole.planned.power);
+    if (now >= strike_at) {
+        record->aim_angle = hole.planned.angle;
+        strike(hole.planned.power);
+    }
 }
 
 // A ball off the course goes back to where it was struck, a stroke dearer.
@@ -370,10 +472,15 @@ void after_stroke() {
     play_go(Screen::RESULT);
 }
 
+// A ball that cannot come to rest (caught between a blade and a wall)
+// ends its stroke where it is after half a minute.
 void roll() {
+    replay_record(hole.turn);
     return_strays();
     hole.rest_steps = every_ball_rests() ? hole.rest_steps + 1 : 0;
-    if (hole.rest_steps >= kRestSteps && drop_pause_over()) {
+    hole.rolling_steps++;
+    const bool settled = hole.rest_steps >= kRestSteps || hole.rolling_steps >= kMostRollSteps;
+    if (settled && drop_pause_over()) {
         after_stroke();
     }
 }
@@ -385,7 +492,12 @@ int round_cap() {
 }
 
 bool round_aiming() {
-    return hole.phase == Phase::AIM || hole.phase == Phase::CHARGE;
+    return hole.phase == Phase::AIM || hole.phase == Phase::CHARGE || hole.phase == Phase::THINK ||
+           hole.phase == Phase::SHOW;
+}
+
+bool round_thinking() {
+    return hole.phase == Phase::THINK;
 }
 
 bool round_in_flyby() {
@@ -397,7 +509,7 @@ int round_turn() {
 }
 
 float round_power() {
-    return hole.phase == Phase::CHARGE ? hole.power : 0.0f;
+    return hole.phase == Phase::CHARGE || hole.phase == Phase::SHOW ? hole.power : 0.0f;
 }
 
 const RoundNotice &round_notice() {
@@ -410,6 +522,7 @@ void round_enter() {
     add_aim_arrow();
     show_aim_arrow(false);
     add_chase_camera();
+    replay_clear();
     hole.putt = xv_snd_load_effect(kPuttSound);
     for (int seat = 0; seat < player_count(); ++seat) {
         if (const XV_3D_NODE *ball = ball_of(seat)) {
@@ -452,14 +565,32 @@ void round_step(float fraction) {
     }
     switch (hole.phase) {
     case Phase::FLYBY:
-        if (ui::any_pressed() && flyby_running()) {
+        // Nobody watching, the fly-by still runs its course: the computer
+        // learns meanwhile how the hole's objects move.
+        if (ui::any_pressed() && !session().unattended && flyby_running()) {
             flyby_skip();
         }
         if (!flyby_running() || game()->state == GAME_APPROACHED) {
             end_flyby();
         }
         return;
+    case Phase::THINK:
+        think();
+        place_chase_camera(true);
+        return;
+    case Phase::SHOW:
+        show_computer_stroke();
+        if (hole.phase == Phase::SHOW) {
+            show_aim_arrow(true);
+        }
+        place_chase_camera(true);
+        return;
     case Phase::AIM:
+        if (ui::pressed(DIK_R) && replay_steps(hole.last_struck) > 1) {
+            play_replay(hole.last_struck);
+            return;
+        }
+        [[fallthrough]];
     case Phase::CHARGE:
         aim(fraction);
         charge(fraction);

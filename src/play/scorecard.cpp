@@ -47,9 +47,27 @@ void draw_row(int y, const std::string &name, const int *cells, int total, bool 
 
 void scorecard_enter() {}
 
+// The best stroke of the hole: the one that dropped for the fewest
+// strokes (the first such player's), else the last one struck.
+int best_stroke_seat() {
+    int best = -1;
+    for (int seat = 0; seat < std::min(game()->player_count, player_count()); ++seat) {
+        const PLAYER *record = player(seat);
+        if (record->hole_state == BALL_HOLED && replay_steps(seat) > 1 &&
+            (best < 0 || record->strokes < player(best)->strokes)) {
+            best = seat;
+        }
+    }
+    return best;
+}
+
 void scorecard_step(float fraction) {
     game_step(fraction);
-    if (!ui::enter() && !ui::mouse_clicked() && !ui::pressed(DIK_SPACE)) {
+    if (ui::pressed(DIK_R) && best_stroke_seat() >= 0) {
+        play_replay(best_stroke_seat());
+        return;
+    }
+    if (!ui::enter() && !ui::mouse_clicked() && !ui::pressed(DIK_SPACE) && !session().unattended) {
         return;
     }
     GAME *g = game();
@@ -86,6 +104,10 @@ void scorecard_draw() {
     for (int seat = 0; seat < seats; ++seat) {
         draw_row(top + line * (seat + 2), session().seats[seat].name, g->scores[seat],
                  total_score(seat), false);
+    }
+    if (best_stroke_seat() >= 0) {
+        ui::text(ui::say("ReplayBest"), ui::screen_width() / 2, top + line * (seats + 3) + 24,
+                 ui::CENTRE);
     }
     const Record best = best_hole(g->level);
     if (best.strokes > 0) {

@@ -1,5 +1,6 @@
-// New Game: how many play (one to four), and each player's name, kept from
-// last time or typed in. Enter on a name edits it; Enter again keeps it.
+// New Game: how many play (one to four), and each player: a name, kept
+// from last time or typed in (Enter on it, Enter again keeps it), and a
+// person or the computer at one of three levels (left and right).
 #include "play_state.h"
 #include "ui.h"
 
@@ -76,8 +77,15 @@ void setup_step(float fraction) {
         return;
     }
     const int lines = start_line() + 2;
-    if (setup.menu.selected == 0 && (ui::left() || ui::right())) {
-        change_count(ui::left() ? -1 : 1);
+    const int line = setup.menu.selected;
+    if (ui::left() || ui::right()) {
+        const int by = ui::left() ? -1 : 1;
+        if (line == 0) {
+            change_count(by);
+        } else if (line < start_line()) {
+            int &kind = session().seats[line - 1].computer;
+            kind = (kind + by + 4) % 4;
+        }
     }
     const int chosen = setup.menu.step(lines);
     if (chosen == 0) {
@@ -95,15 +103,19 @@ void setup_step(float fraction) {
 void setup_draw() {
     const Session &s = session();
     std::vector<std::string> lines = {ui::say("Players", std::to_string(s.players))};
+    static const char *const kKinds[] = {"Human", "Easy", "Medium", "Hard"};
     for (int seat = 0; seat < s.players; ++seat) {
         std::string name = seat == setup.editing ? setup.typed + "_" : s.seats[seat].name;
-        lines.push_back(name);
+        const int kind = s.seats[seat].computer;
+        const std::string who =
+            kind == 0 ? ui::say("Human") : ui::say("Computer") + " (" + ui::say(kKinds[kind]) + ")";
+        lines.push_back(name + "  < " + who + " >");
     }
     lines.push_back(ui::say("Start"));
     lines.push_back(ui::say("Back"));
     const int centre = ui::screen_width() / 2;
     ui::text(ui::say("NewGame"), centre, ui::screen_height() / 8, ui::CENTRE, true);
-    setup.menu.draw(lines, centre - 150, ui::screen_height() / 3, 300);
+    setup.menu.draw(lines, centre - 200, ui::screen_height() / 3, 400);
     if (setup.editing >= 0) {
         const std::string hint = ui::say("TypeName");
         const int width = ui::text_width(hint) + 24;

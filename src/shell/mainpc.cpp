@@ -4,6 +4,7 @@
 #include "viewer.h"
 
 #include "app.h"
+#include "autoplay.h"
 #include "game.h"
 #include "gen.h"
 #include "os_menu.h"
@@ -317,6 +318,9 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
 }
 
 int pinwheel_main(int argc, char **argv) {
+    if (const char *level = autoplay_argument(argc, argv)) {
+        return autoplay_course(level);
+    }
     clock_state.start_tick = os_tick_count();
     resources_install();
     if (!os_resource_string(101, descriptor.archive_name, sizeof descriptor.archive_name)) {

@@ -1,3 +1,5 @@
+
+
 // The course as the build makes it: every hole of assets/course written by
 // the course builder into the test's directory, loaded as the game loads
 // it, and played: the starts rest on the fairway, the cup is a hole in it,

@@ -8,6 +8,7 @@
 #include "play.h"
 #include "play_state.h"
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -404,6 +405,68 @@ TEST_F(PlayTest, ASkippedFlyByStaysSkipped) {
     frames(30 * 20); // longer than the trail takes
     EXPECT_EQ(game()->state, GAME_SINGLE_HOLE);
     EXPECT_TRUE(round_aiming());
+}
+
+} // namespace
+
+namespace {
+
+// The replay keeps the stroke as it rolled, step by step: the recorded
+// places are the ball's places after each level step; R shows it again and
+// the ball goes back to where it rests.
+TEST_F(PlayTest, TheReplayIsTheStrokeAsItRolled) {
+    play_single_hole();
+    const XV_3D_NODE *ball = node(player(0)->ball_node);
+    player(0)->aim_angle = 30;
+    devices.keys[DIK_SPACE] = 0x80;
+    frames(12);
+    devices.keys[DIK_SPACE] = 0;
+    std::vector<std::array<float, 3>> path = {
+        {ball->position[0], ball->position[1], ball->position[2]}};
+    frame(); // the release strikes
+    while (!round_aiming()) {
+        frame();
+        path.push_back({ball->position[0], ball->position[1], ball->position[2]});
+    }
+    ASSERT_GT(replay_steps(0), 10);
+    const ReplayFrame *frames_kept = replay_frames(0);
+    for (int i = 0; i < replay_steps(0); ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            ASSERT_EQ(frames_kept[i].position[axis], path[static_cast<size_t>(i)][axis])
+                << "step " << i;
+        }
+    }
+    const std::array<float, 3> rests = {ball->position[0], ball->position[1], ball->position[2]};
+    press(DIK_R);
+    ASSERT_EQ(play_screen(), Screen::REPLAY);
+    frames(5);
+    EXPECT_NE(ball->position[2], rests[2]) << "the ball is back on its way";
+    press(DIK_S); // slow motion
+    frames(400);
+    EXPECT_EQ(play_screen(), Screen::ROUND) << "the replay ends by itself";
+    // Back where it rests (it creeps on as a resting ball does, by hundredths).
+    EXPECT_NEAR(ball->position[0], rests[0], 0.02f);
+    EXPECT_NEAR(ball->position[2], rests[2], 0.02f);
+    EXPECT_TRUE(round_aiming());
+
+    // However long a roll, the recording keeps at most thirty seconds.
+    replay_begin(0);
+    for (int i = 0; i < 3 * replay_most_steps(); ++i) {
+        replay_record(0);
+    }
+    EXPECT_EQ(replay_steps(0), replay_most_steps());
+}
+
+// A computer player takes its turn by itself, through the same stroke.
+TEST_F(PlayTest, AComputerTakesItsTurn) {
+    session().seats[1].computer = 3;
+    play_course(2);
+    stroke(90, 2); // the person's
+    ASSERT_EQ(round_turn(), 1);
+    EXPECT_TRUE(round_thinking() || round_aiming());
+    ASSERT_TRUE(frames_until([] { return play_screen() != Screen::ROUND || round_turn() == 0; }));
+    EXPECT_EQ(player(1)->strokes, 1) << "one stroke, struck by the computer";
+    EXPECT_EQ(round_turn(), 0);
 }
 
 } // namespace

@@ -1,0 +1,127 @@
+#include "autoplay.h"
+
+#include "game.h"
+#include "gen.h"
+#include "os_input.h"
+#include "os_resource.h"
+#include "os_time.h"
+#include "play.h"
+#include "players.h"
+#include "resources.h"
+#include "xv.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kHeapSize = 64 * 1024 * 1024;
+constexpr uint32_t kStepMilliseconds = 34;
+constexpr long kMostSteps = 30L * 60 * 30; // half an hour of play: something is wrong past it
+
+int level_of(const char *name) {
+    static const char *const kLevels[] = {"easy", "medium", "hard"};
+    for (int i = 0; i < 3; ++i) {
+        if (std::strcmp(name, kLevels[i]) == 0) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+// What the course needs and nothing of a window: files (the archive
+// first), memory, texts, fonts, the engine's models without textures, a
+// keyboard nobody touches and a clock that moves a step at a time.
+struct Headless {
+    XV_ERROR_CONFIG errors{1};
+    XV_LIST_CONFIG lists{1};
+    XV_MEM_CONFIG memory{1, kHeapSize};
+    XV_STR_CONFIG strings{1};
+    XV_IO_CONFIG files{1, nullptr, nullptr};
+    XV_FONT_CONFIG fonts{1};
+    XV_INPUT_CONFIG input{1, 1};
+    XV_PLAY_CONFIG players{1};
+    OS_INPUT_FAKE devices{};
+    char archive[56] = "";
+    uint32_t clock = 1000;
+
+    Headless() {
+        resources_install();
+        os_resource_string(101, archive, sizeof archive);
+        files.archive_path = archive;
+        os_tick_fake(&clock);
+        os_input_fake(&devices);
+        xv_error_init(&errors);
+        xv_list_init(&lists);
+        xv_mem_init(&memory);
+        xv_str_init(&strings);
+        xv_io_init(&files);
+        xv_font_init(&fonts);
+        gen_info_init();
+        xv_input_init(&input);
+        xv_play_init(&players);
+        gen_wo2_set_load_maps(0); // no OpenGL: the shapes are what the game needs
+        xv_3d_engine_init();
+        xv_3d_world_init(game_world());
+    }
+    ~Headless() {
+        level_deinit();
+        xv_3d_world_deinit(game_world());
+        xv_3d_engine_deinit();
+        xv_play_deinit();
+        xv_input_deinit();
+        gen_info_deinit();
+        xv_font_deinit();
+        xv_io_deinit();
+        xv_str_deinit();
+        xv_mem_deinit(); // names any block still alive
+        xv_list_deinit();
+        xv_error_deinit();
+        os_input_fake(nullptr);
+        os_tick_fake(nullptr);
+    }
+    Headless(const Headless &) = delete;
+    Headless &operator=(const Headless &) = delete;
+};
+
+} // namespace
+
+const char *autoplay_argument(int argc, char **argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--bot-course") == 0) {
+            return argv[i + 1];
+        }
+    }
+    return nullptr;
+}
+
+int autoplay_course(const char *level_name) {
+    const int level = level_of(level_name);
+    if (!level) {
+        std::fprintf(stderr, "pinwheel --bot-course: the level is easy, medium or hard\n");
+        return 2;
+    }
+    bool finished = true;
+    {
+        Headless headless;
+        play_start_unattended(level);
+        int shown = 0; // holes printed
+        for (long step = 0; step < kMostSteps && !play_unattended_over(); ++step) {
+            headless.clock += kStepMilliseconds;
+            play_step(1.0f);
+            PLAY_HOLE_RESULT hole{};
+            if (play_hole_result(shown + 1, &hole)) {
+                std::printf("hole %d: %d strokes (par %d)\n", hole.hole, hole.strokes, hole.par);
+                finished = finished && hole.holed;
+                ++shown;
+            }
+        }
+        PLAY_HOLE_RESULT total{};
+        play_course_result(&total);
+        std::printf("total: %d strokes (par %d)\n", total.strokes, total.par);
+        finished = finished && shown == LAST_HOLE && play_unattended_over();
+        play_deinit();
+    }
+    std::fflush(stdout);
+    return finished ? 0 : 1;
+}

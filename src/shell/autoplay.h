@@ -1,0 +1,13 @@
+// `pinwheel --bot-course LEVEL`: the course played through by one computer
+// player (easy, medium or hard) with no window, as fast as the machine
+// goes: the platform's files and memory, the engine's models and collision
+// maps, the game and the play layer's own turns, on a clock of its own. It
+// prints a line a hole, "hole K: S strokes (par P)", and "total: S strokes
+// (par P)"; its exit status is 0 when every hole was finished under the
+// cap, the proof that the course can be played.
+#pragma once
+
+// The level named after --bot-course among the arguments, or nullptr.
+const char *autoplay_argument(int argc, char **argv);
+// Plays the course; the process's exit status.
+int autoplay_course(const char *level);
