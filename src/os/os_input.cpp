@@ -12,6 +12,7 @@ const OS_INPUT_FAKE *fake_devices = nullptr;
 std::atomic<int> wheel_turns{0};
 bool tapped[SDL_NUM_SCANCODES] = {}; // pressed since the last reading (the main thread's)
 SDL_Joystick *joystick = nullptr;
+SDL_GameController *controller = nullptr; // the joystick, when SDL knows its layout
 bool joystick_subsystem = false;
 
 // The PC keyboard's set-1 scan codes; the keys of the extended set (the
@@ -199,39 +200,80 @@ void os_input_note_wheel(int turns) {
     wheel_turns += turns;
 }
 
+// A pad SDL knows the layout of (a game controller) is opened as one, so
+// that its A, B and Start buttons and its D-pad are where the game expects
+// them whatever the make; any other joystick is read as it comes.
 bool os_input_joystick_open() {
     if (!joystick_subsystem) {
-        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
+        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) {
             return false;
         }
         joystick_subsystem = true;
     }
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
-        if (SDL_Joystick *opened = SDL_JoystickOpen(i)) {
-            if (joystick) {
-                SDL_JoystickClose(joystick);
-            }
-            joystick = opened; // the last one attached is the one used
+        SDL_GameController *pad = SDL_IsGameController(i) ? SDL_GameControllerOpen(i) : nullptr;
+        SDL_Joystick *opened = pad ? SDL_GameControllerGetJoystick(pad) : SDL_JoystickOpen(i);
+        if (!opened) {
+            continue;
         }
+        os_input_joystick_close_device();
+        controller = pad; // the last one attached is the one used
+        joystick = opened;
     }
     return joystick != nullptr || (fake_devices && fake_devices->has_joystick);
 }
 
-void os_input_joystick_close() {
-    if (joystick) {
+void os_input_joystick_close_device() {
+    if (controller) {
+        SDL_GameControllerClose(controller); // closes its joystick too
+    } else if (joystick) {
         SDL_JoystickClose(joystick);
-        joystick = nullptr;
     }
+    controller = nullptr;
+    joystick = nullptr;
+}
+
+void os_input_joystick_close() {
+    os_input_joystick_close_device();
     if (joystick_subsystem) {
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
         joystick_subsystem = false;
     }
 }
+
+namespace {
+
+// A game controller: the left stick or the D-pad, and A, B, Start.
+void read_controller(OS_JOYSTICK_READING *reading) {
+    SDL_GameControllerUpdate();
+    reading->x = axis_value(SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX));
+    reading->y = axis_value(SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY));
+    const auto held = [](SDL_GameControllerButton button) {
+        return SDL_GameControllerGetButton(controller, button) != 0;
+    };
+    if (held(SDL_CONTROLLER_BUTTON_DPAD_LEFT) || held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) {
+        reading->x = held(SDL_CONTROLLER_BUTTON_DPAD_LEFT) ? -32 : 32;
+    }
+    if (held(SDL_CONTROLLER_BUTTON_DPAD_UP) || held(SDL_CONTROLLER_BUTTON_DPAD_DOWN)) {
+        reading->y = held(SDL_CONTROLLER_BUTTON_DPAD_UP) ? -32 : 32;
+    }
+    const SDL_GameControllerButton buttons[3] = {SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_B,
+                                                 SDL_CONTROLLER_BUTTON_START};
+    for (int i = 0; i < 3; ++i) {
+        reading->buttons[i] = held(buttons[i]) ? 0x80 : 0;
+    }
+}
+
+} // namespace
 
 bool os_input_joystick_read(OS_JOYSTICK_READING *reading) {
     if (fake_devices) {
         *reading = fake_devices->joystick;
         return fake_devices->has_joystick;
+    }
+    if (controller) {
+        read_controller(reading);
+        return true;
     }
     if (!joystick) {
         return false;

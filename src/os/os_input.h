@@ -52,7 +52,11 @@ void os_input_note_wheel(int turns);
 // there is none.
 bool os_input_joystick_open();
 void os_input_joystick_close();
+// A game controller reads its left stick (or D-pad) and A, B and Start as
+// buttons 0, 1 and 2; another joystick its first two axes and buttons.
 bool os_input_joystick_read(OS_JOYSTICK_READING *reading);
+// Lets the pad go (the subsystem stays).
+void os_input_joystick_close_device();
 
 // Tests stand in for the devices: while set, readings come from these.
 // Null gives the real devices back.

@@ -16,7 +16,7 @@ void pause_enter() {
 }
 
 void pause_step(float) {
-    if (ui::escape()) {
+    if (ui::pause_pressed()) {
         play_return();
         return;
     }

@@ -193,6 +193,7 @@ bool play_window_message(uint32_t message, uintptr_t wparam) {
                        (wparam & (MK_LBUTTON | MK_RBUTTON));
     if (key || click) {
         play_go(Screen::TITLE);
+        ui::swallow_presses();
         return true;
     }
     return false;

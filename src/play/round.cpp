@@ -224,6 +224,7 @@ bool objects_understood() {
 }
 
 void start_turn(int seat) {
+    gen_history("round: player %d to play, %d strokes\n", seat + 1, player(seat)->strokes);
     hole.turn = seat;
     hole.phase = Phase::AIM;
     hole.power = 0.0f;
@@ -270,6 +271,8 @@ void strike(float power) {
         std::memcpy(hole.struck_from[hole.turn], ball->position, sizeof hole.struck_from[0]);
     }
     player_strike(record, power);
+    gen_history("round: player %d strikes at %.2f, stroke %d\n", hole.turn + 1, power,
+                record->strokes);
     replay_begin(hole.turn);
     hole.last_struck = hole.turn;
     if (hole.putt) {
@@ -555,7 +558,7 @@ void round_resume() {
 }
 
 void round_step(float fraction) {
-    if (ui::escape()) {
+    if (ui::pause_pressed()) {
         play_go(Screen::PAUSE);
         return;
     }

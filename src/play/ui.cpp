@@ -29,6 +29,7 @@ constexpr int kArrowStep = 10;           // degrees
 constexpr int kArrowSize = 48;           // pixels of its picture
 
 struct Input {
+    bool swallow = false; // the next reading makes no presses
     uint8_t keys[256] = {}, previous[256] = {};
     bool pad[7] = {}, previous_pad[7] = {}; // up, down, left, right, buttons 0 to 2
     int pad_x = 0;
@@ -296,17 +297,28 @@ void read_input() {
         const uint8_t *state = xv_input_control(XV_INPUT_JOYSTICK_FIRST + pad_bytes[i]);
         input.pad[i] = xv_input_joystick_enabled() && state && *state;
     }
-    // The stick moves menus only once it leans past a third of its way.
+    // The stick moves menus only once it leans past a third of its way (the
+    // pad's reading runs to 32).
     const uint8_t *left = xv_input_control(XV_INPUT_JOYSTICK_FIRST + XV_INPUT_LEFT);
     const uint8_t *right = xv_input_control(XV_INPUT_JOYSTICK_FIRST + XV_INPUT_RIGHT);
     input.pad_x = xv_input_joystick_enabled() && left && right ? *right - *left : 0;
     for (int i = 0; i < 4; ++i) {
         const uint8_t *state = xv_input_control(XV_INPUT_JOYSTICK_FIRST + pad_bytes[i]);
-        input.pad[i] = input.pad[i] && *state > 40;
+        input.pad[i] = input.pad[i] && *state > 10;
     }
     input.mouse = XV_INPUT_MOUSE{};
     xv_input_get_mouse(&input.mouse);
     input.button = input.mouse.buttons & 1;
+    if (input.swallow) {
+        input.swallow = false;
+        std::memcpy(input.previous, input.keys, sizeof input.keys);
+        std::memcpy(input.previous_pad, input.pad, sizeof input.pad);
+        input.previous_button = input.button;
+    }
+}
+
+void swallow_presses() {
+    input.swallow = true;
 }
 
 bool pressed(int scan_code) {
@@ -348,6 +360,10 @@ bool enter() {
 
 bool escape() {
     return pressed(DIK_ESCAPE) || pad_pressed(5);
+}
+
+bool pause_pressed() {
+    return escape() || pad_pressed(6);
 }
 
 int typed() {

@@ -60,6 +60,9 @@ struct List {
 
 // Reads the devices once a step: what is held, and what was just pressed.
 void read_input();
+// The next reading takes what is down as already pressed: the key that
+// brought the play layer in does not also act on its first screen.
+void swallow_presses();
 bool pressed(int scan_code);
 bool held(int scan_code);
 // Any key, click or controller button just pressed.
@@ -71,6 +74,8 @@ bool left();
 bool right();
 bool enter();
 bool escape();
+// Escape, the pad's back button or its Start.
+bool pause_pressed();
 // The character a key just pressed types (0 for none), with Shift.
 int typed();
 // The mouse's motion since the last step and its left button.

@@ -470,3 +470,46 @@ TEST_F(PlayTest, AComputerTakesItsTurn) {
 }
 
 } // namespace
+
+namespace {
+
+// A game pad does what the keys do: the stick moves through the menus, A
+// chooses and strikes (held for the meter), Start pauses and B goes back.
+TEST_F(PlayTest, AGamePadPlaysAsTheKeysDo) {
+    devices.has_joystick = true;
+    xv_input_deinit();
+    xv_input_init(&input); // the pad is found when the input starts
+    const auto pad = [&](int x, int y, int button) {
+        devices.joystick = OS_JOYSTICK_READING{x, y, {0, 0, 0}};
+        if (button >= 0) {
+            devices.joystick.buttons[button] = 0x80;
+        }
+        frame();
+        devices.joystick = OS_JOYSTICK_READING{};
+        frame();
+    };
+    play_go(Screen::TITLE);
+    pad(0, 32, -1); // down: Single Hole
+    pad(0, 0, 0);
+    ASSERT_EQ(play_screen(), Screen::CHOOSER);
+    pad(0, 0, 0);
+    ASSERT_EQ(play_screen(), Screen::ROUND);
+    frame();
+    pad(0, 0, 0); // skips the fly-by
+    ASSERT_TRUE(frames_until([] { return round_aiming(); }, 200));
+    const float aim = player(0)->aim_angle;
+    devices.joystick = OS_JOYSTICK_READING{32, 0, {0, 0, 0}};
+    frames(10);
+    EXPECT_NE(player(0)->aim_angle, aim) << "the stick aims";
+    devices.joystick = OS_JOYSTICK_READING{0, 0, {0x80, 0, 0}};
+    frames(15);
+    devices.joystick = OS_JOYSTICK_READING{};
+    frame();
+    EXPECT_EQ(player(0)->strokes, 1) << "A held and let go strikes";
+    pad(0, 0, 2);
+    EXPECT_EQ(play_screen(), Screen::PAUSE) << "Start pauses";
+    pad(0, 0, 1);
+    EXPECT_EQ(play_screen(), Screen::ROUND) << "B goes back";
+}
+
+} // namespace

@@ -4,12 +4,15 @@
 #include "os_resource.h"
 #include "os_window.h"
 #include "resources.h"
+#include "respack.h"
 #include "test_support.h"
 #include "wo2_writer.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <sys/wait.h>
 #include <thread>
@@ -299,6 +302,91 @@ TEST_F(ViewerTest, AModelStandsInTheMiddleOfTheWindow) {
     EXPECT_EQ(wait_for_exit(), 0);
     EXPECT_EQ(read_file("history.txt").find("slide 0"), std::string::npos) << "no slideshow";
     EXPECT_EQ(read_file("error.txt"), "");
+}
+
+} // namespace
+
+namespace {
+
+// The course as the build made it (the archive's tree), under the test's
+// own texts (its window class), packed again.
+class NewcomerTest : public GameWindowTest {
+  protected:
+    void before_start() override {
+        namespace fs = std::filesystem;
+        fs::copy(ARCHIVE_TREE, ".", fs::copy_options::recursive | fs::copy_options::skip_existing);
+        std::string error;
+        ASSERT_TRUE(respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) << error;
+    }
+    int count(const std::string &text) {
+        return test::count_occurrences(read_file("history.txt"), text);
+    }
+    // F9, and the picture it wrote.
+    std::string snapshot(int number) {
+        key("F9");
+        char name[32];
+        std::snprintf(name, sizeof name, "Snap%04d.tga", number);
+        EXPECT_TRUE(eventually([&] { return read_file(name).size() == 18 + 800 * 600 * 3; }));
+        return read_file(name);
+    }
+};
+
+// How many pixels of the players' panel (the top right) differ.
+int panel_changes(const std::string &before, const std::string &after) {
+    int changed = 0;
+    for (int y = 14; y < 40; ++y) {
+        for (int x = 560; x < 788; ++x) {
+            uint8_t a[3], b[3];
+            snapshot_pixel(before, x, y, a);
+            snapshot_pixel(after, x, y, b);
+            changed += std::memcmp(a, b, 3) != 0;
+        }
+    }
+    return changed;
+}
+
+// A newcomer's first minutes: a key during the slideshow, New Game for one
+// player, three strokes (the HUD's count changes with each), Escape, Quit
+// to title, Escape: the program ends in order with nothing left alive.
+TEST_F(NewcomerTest, AKeyNewGameThreeStrokesAndQuit) {
+    ASSERT_TRUE(eventually([&] { return count("first frame") == 1; }));
+    key("Down");
+    ASSERT_TRUE(eventually([&] { return count("play: title") == 1; }));
+    key("Return"); // New Game
+    ASSERT_TRUE(eventually([&] { return count("play: setup") == 1; }));
+    key("Return"); // Start, for the one player of a first game
+    ASSERT_TRUE(eventually([&] { return count("play: round") == 1; }));
+    key("space"); // the fly-by skipped
+    ASSERT_TRUE(eventually([&] { return count("round: player 1 to play, 0 strokes") == 1; }));
+    std::vector<std::string> shots = {snapshot(0)};
+    for (int stroke = 1; stroke <= 3; ++stroke) {
+        xdotool("windowfocus --sync " + window + " keydown space");
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        xdotool("keyup space");
+        const std::string after = "round: player 1 to play, " + std::to_string(stroke) + " stroke";
+        if (!eventually([&] { return count(after) == 1 || count("play: result") == 1; })) {
+            FAIL() << "stroke " << stroke << " did not come to rest";
+        }
+        if (count("play: result") == 1) {
+            break; // in the cup already
+        }
+        shots.push_back(snapshot(stroke));
+    }
+    ASSERT_GE(shots.size(), 2u);
+    for (size_t i = 1; i < shots.size(); ++i) {
+        EXPECT_GT(panel_changes(shots[i - 1], shots[i]), 20) << "the strokes shown, shot " << i;
+    }
+    key("Escape");
+    ASSERT_TRUE(eventually([&] { return count("play: pause") == 1; }));
+    for (const char *press : {"Down", "Down", "Return"}) { // Quit to title
+        key(press);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // a frame for each
+    }
+    ASSERT_TRUE(eventually([&] { return count("play: title") == 2; }));
+    key("Escape");
+    EXPECT_EQ(wait_for_exit(), 0);
+    EXPECT_EQ(read_file("Warning.txt").find("Pointer not freed"), std::string::npos)
+        << read_file("Warning.txt");
 }
 
 } // namespace
