@@ -180,3 +180,7 @@ void demo_run(int on) {
 int demo_active() {
     return demos ? demos->active : 0;
 }
+
+int demo_entry() {
+    return demos ? demos->current : -1;
+}

@@ -29,3 +29,5 @@ void demo_deinit();
 void demo_update();
 void demo_run(int on);
 int demo_active();
+// The entry of the sequence showing now, from 0; -1 without a sequence.
+int demo_entry();

@@ -199,8 +199,12 @@ bool fade_animation(XV_DEMO *demo) {
 // A key stops the animation; the last frame fades to black, then the
 // entry is over.
 void run_animation(XV_DEMO *demo, const XV_DEMO_ENTRY *entry) {
-    xv_input_set_key(56, 0); // the Alt keys switch windows, not demos
-    xv_input_set_key(184, 0);
+    // The Alt keys switch windows, and the function keys are the display's
+    // and the sound's (F9 takes a snapshot of the animation): none stops it.
+    for (int code : {DIK_LMENU, DIK_RMENU, DIK_F1, DIK_F2, DIK_F3, DIK_F4, DIK_F5, DIK_F6, DIK_F7,
+                     DIK_F8, DIK_F9, DIK_F10, DIK_F11, DIK_F12}) {
+        xv_input_set_key(code, 0);
+    }
     if (xv_input_any()) {
         demo->animation_state = XV_DEMO_ANIMATION_KEYED;
     }

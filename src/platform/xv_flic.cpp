@@ -2,6 +2,7 @@
 
 #include "os_time.h"
 #include "xv_bytes.h"
+#include "xv_dsp.h"
 #include "xv_io.h"
 #include "xv_mem.h"
 #include "xv_str.h"
@@ -298,6 +299,7 @@ int xv_flic_open(XV_FLIC *flic, const char *file_name, int mode) {
 }
 
 void xv_flic_close(XV_FLIC *flic) {
+    xv_bit_free(&flic->shown);
     xv_mem_release(flic->file_name);
     xv_mem_release(flic->pixels);
     xv_mem_release(flic->data);
@@ -349,8 +351,59 @@ void xv_flic_clear(XV_FLIC *flic) {
 
 // The frame is drawn as it stands, through its palette: into an 8-bit
 // target as indices, into any other depth as colours.
+namespace {
+
+// The frame in true colour, for the 3D interface: made again (and its
+// texture let go) only when the frame or its colours changed.
+bool true_colour_frame(XV_FLIC *flic) {
+    XV_BITMAP &shown = flic->shown;
+    const bool changed = !shown.pixels || flic->shown_frame != flic->current_frame ||
+                         (flic->palette && flic->palette->changed);
+    if (!changed) {
+        return true;
+    }
+    if (!shown.pixels) {
+        XV_RECT size = {0, 0, static_cast<int16_t>(flic->width),
+                        static_cast<int16_t>(flic->height)};
+        if (!xv_bit_alloc(&shown, &size, XV_BIT_BPP32)) {
+            return false;
+        }
+    } else if (shown.texture) {
+        xv_dsp_3d_interface()->bit_3d_free(&shown);
+    }
+    const uint8_t *colours = flic->palette ? flic->palette->colours : nullptr;
+    const int stride = flic->palette && flic->palette->type == XV_PALETTE_RGBA ? 4 : 3;
+    for (uint32_t i = 0; i < flic->size; ++i) {
+        uint8_t *pixel = shown.pixels + i * 4;
+        const uint8_t *colour = colours ? colours + flic->pixels[i] * stride : nullptr;
+        for (int c = 0; c < 3; ++c) {
+            pixel[c] = colour ? colour[c] : flic->pixels[i];
+        }
+        pixel[3] = 255;
+    }
+    flic->shown_frame = flic->current_frame;
+    return true;
+}
+
+} // namespace
+
 void xv_flic_draw(XV_FLIC *flic, XV_BITMAP *target, int mode) {
     if (!flic->pixels || !target) {
+        return;
+    }
+    bool other_size = flic->width != target->width || flic->height != target->height;
+    if (xv_dsp_is_open()) {
+        if (!true_colour_frame(flic)) {
+            return;
+        }
+        const bool scaled = mode == 2 && other_size;
+        const int width = scaled ? target->width : flic->width;
+        const int height = scaled ? target->height : flic->height;
+        const int x = mode == 1 ? (target->width - width) / 2 : flic->x;
+        const int y = mode == 1 ? (target->height - height) / 2 : flic->y;
+        XV_RECT to = {static_cast<int16_t>(target->x + x), static_cast<int16_t>(target->y + y),
+                      static_cast<int16_t>(width), static_cast<int16_t>(height)};
+        xv_bit_copy(target, &flic->shown, &to, nullptr, 0);
         return;
     }
     XV_BITMAP frame{};
@@ -359,7 +412,6 @@ void xv_flic_draw(XV_FLIC *flic, XV_BITMAP *target, int mode) {
     frame.type = XV_BIT_BPP8;
     frame.palette = flic->palette;
     frame.pixels = flic->pixels;
-    bool other_size = flic->width != target->width || flic->height != target->height;
     int flags = mode == 1                 ? XV_BIT_COPY_SOFTWARE | XV_BIT_COPY_CENTRE
                 : mode == 2 && other_size ? XV_BIT_COPY_SOFTWARE | XV_BIT_COPY_SCALE
                                           : XV_BIT_COPY_SOFTWARE;

@@ -30,6 +30,10 @@ struct XV_FLIC {
     uint8_t *data;      // the file after its 128-byte header
     uint32_t data_size; // bytes of data: no chunk is believed past them
     char *file_name;
+    // Drawn over the 3D view, the frame goes as a picture of its own in
+    // true colour, made again when the frame has changed.
+    XV_BITMAP shown;
+    uint16_t shown_frame;
 };
 
 // mode: 1 or 2 (any other fails).
@@ -41,4 +45,6 @@ int xv_flic_next_frame(XV_FLIC *flic, int force);
 void xv_flic_rewind(XV_FLIC *flic);
 void xv_flic_clear(XV_FLIC *flic);
 // mode 1 centres the frame in the target, mode 2 scales it to the target.
+// Over the 3D view (the display open) the frame is drawn as a picture of
+// the 3D interface; otherwise its pixels are copied into the target.
 void xv_flic_draw(XV_FLIC *flic, XV_BITMAP *target, int mode);

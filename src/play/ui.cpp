@@ -329,9 +329,19 @@ bool held(int scan_code) {
     return scan_code > 0 && scan_code < 256 && input.keys[scan_code];
 }
 
+namespace {
+
+// The function keys are the display's and the sound's (F4 full screen, F9
+// a snapshot, F2 and F3 the music and effects): they are no player's press.
+bool function_key(int code) {
+    return (code >= DIK_F1 && code <= DIK_F10) || code == DIK_F11 || code == DIK_F12;
+}
+
+} // namespace
+
 bool any_pressed() {
     for (int code = 1; code < 256; ++code) {
-        if (pressed(code)) {
+        if (pressed(code) && !function_key(code)) {
             return true;
         }
     }

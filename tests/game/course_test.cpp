@@ -5,6 +5,7 @@
 // it, and played: the starts rest on the fairway, the cup is a hole in it,
 // the fly-by stays clear of the walls, and a search over strokes with the
 // real physics and collision map finds the way into the cup within par + 3.
+#include "course_film.h"
 #include "course_model.h"
 #include "coursegen.h"
 #include "foresight.h"
@@ -356,6 +357,29 @@ TEST_F(ComputerTest, EasyFinishesTheOpenerAndASeedRepeatsItsStrokes) {
         const Play again = play(1, PLANNER_EASY, seed);
         EXPECT_EQ(first.strokes_made, again.strokes_made) << "seed " << seed;
     }
+}
+
+// The attract mode's film of the first hole: a stroke played out with the
+// game's physics, the ball white on the first frame and gone into the cup
+// on the last.
+TEST_F(ComputerTest, TheAttractFilmShowsTheOpenerPlayedIntoTheCup) {
+    std::string error;
+    ASSERT_TRUE(coursegen_film(holes.front(), ".", &error)) << error;
+    XV_FLIC flic{};
+    ASSERT_TRUE(xv_flic_open(&flic, "gfx\\play1.flc", 1)) << warnings();
+    EXPECT_EQ(flic.width, 320);
+    EXPECT_GT(flic.num_frames, 60);
+    const auto white = [&] {
+        return std::count(flic.pixels, flic.pixels + flic.size, static_cast<uint8_t>(250));
+    };
+    ASSERT_TRUE(xv_flic_next_frame(&flic, 1));
+    EXPECT_GT(white(), 10) << "the ball at the tee";
+    while (flic.current_frame < flic.num_frames) {
+        ASSERT_TRUE(xv_flic_next_frame(&flic, 1)) << "frame " << flic.current_frame;
+    }
+    EXPECT_EQ(white(), 0) << "in the cup at the end";
+    xv_flic_close(&flic);
+    EXPECT_EQ(warnings(), "");
 }
 
 TEST(CourseMusicTest, FourPiecesAtLeastAndOneMp3) {

@@ -7,6 +7,7 @@
 #include "fontgen.h"
 #include "play.h"
 #include "play_state.h"
+#include "screens.h"
 
 #include <array>
 #include <cmath>
@@ -329,6 +330,9 @@ TEST_F(PlayTest, AMinuteIdleOnTheTitleRunsTheAttractMode) {
     frames(30 * 11);
     EXPECT_EQ(play_screen(), Screen::ATTRACT);
     EXPECT_TRUE(attract_running());
+    EXPECT_EQ(demo_entry(), 0) << "the sequence's picture";
+    press(DIK_F9);
+    EXPECT_EQ(play_screen(), Screen::ATTRACT) << "a snapshot is no player's key";
     press(DIK_A);
     EXPECT_EQ(play_screen(), Screen::TITLE);
     EXPECT_FALSE(attract_running());

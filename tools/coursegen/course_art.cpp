@@ -171,12 +171,6 @@ Colour roof(int x, int y) {
 
 // ---- the mini screen -------------------------------------------------------------------
 
-struct View {
-    float x0, z0, scale;
-    float x(float wx) const { return (wx - x0) * scale; }
-    float y(float wz) const { return (wz - z0) * scale; }
-};
-
 bool inside(const std::vector<Point2> &polygon, float x, float y) {
     return inside_convex(polygon, x, y, 0.0f);
 }
@@ -223,7 +217,7 @@ std::vector<uint8_t> surface_map(const std::string &name) {
     return {};
 }
 
-std::vector<uint8_t> mini_screen(const HoleSpec &hole) {
+TopView top_view_of(const HoleSpec &hole, int width, int height) {
     float x0 = hole.areas[0].corners[0].x, x1 = x0, z0 = hole.areas[0].corners[0].z, z1 = z0;
     for (const Area &area : hole.areas) {
         for (const Point2 &c : area.corners) {
@@ -232,12 +226,21 @@ std::vector<uint8_t> mini_screen(const HoleSpec &hole) {
         }
     }
     const float margin = 1.0f;
-    const float scale = std::min((MINI_WIDTH - 8) / (x1 - x0 + 2 * margin),
-                                 (MINI_HEIGHT - 8) / (z1 - z0 + 2 * margin));
+    const float scale = std::min((static_cast<float>(width) - 8) / (x1 - x0 + 2 * margin),
+                                 (static_cast<float>(height) - 8) / (z1 - z0 + 2 * margin));
     // Centred: the view's corner is where the hole's box, scaled, sits mid-picture.
-    View view{(x0 + x1) / 2 - MINI_WIDTH / 2 / scale, (z0 + z1) / 2 - MINI_HEIGHT / 2 / scale,
-              scale};
-    return paint(MINI_WIDTH, MINI_HEIGHT, [&](int px, int py) {
+    return {(x0 + x1) / 2 - static_cast<float>(width) / 2 / scale,
+            (z0 + z1) / 2 - static_cast<float>(height) / 2 / scale, scale};
+}
+
+std::vector<uint8_t> mini_screen(const HoleSpec &hole) {
+    return top_view(hole, MINI_WIDTH, MINI_HEIGHT);
+}
+
+std::vector<uint8_t> top_view(const HoleSpec &hole, int width, int height) {
+    const TopView view = top_view_of(hole, width, height);
+    const float scale = view.scale;
+    return paint(width, height, [&](int px, int py) {
         const float wx = view.x0 + (px + 0.5f) / scale, wz = view.z0 + (py + 0.5f) / scale;
         Colour c = scaled({64, 110, 50}, 0.9f + 0.1f * hash(px, py, 1 << 20, 5));
         bool on_fairway = false;

@@ -19,3 +19,14 @@ std::vector<uint8_t> surface_map(const std::string &name);
 // The top view of the hole, MINI_WIDTH × MINI_HEIGHT RGB rows: the tee at
 // the bottom, the cup towards the top.
 std::vector<uint8_t> mini_screen(const HoleSpec &hole);
+
+// Where a top view of the hole width × height pixels puts a point of the
+// course: the hole's box, with a unit round it, fills the picture.
+struct TopView {
+    float x0, z0, scale;
+    float x(float wx) const { return (wx - x0) * scale; }
+    float y(float wz) const { return (wz - z0) * scale; }
+};
+TopView top_view_of(const HoleSpec &hole, int width, int height);
+// The top view at any size, RGB rows.
+std::vector<uint8_t> top_view(const HoleSpec &hole, int width, int height);

@@ -4,6 +4,7 @@
 #include "ball.h"
 #include "course_art.h"
 #include "course_model.h"
+#include "game.h"
 #include "wo2_writer.h"
 
 #include "gen.h"
@@ -285,7 +286,7 @@ bool build_map(const std::string &model_file, std::string *error) {
     // Built afresh and saved: a map left from an earlier course whose
     // model's header happens to be the same would otherwise be taken for it.
     if (loaded) {
-        gen_wo2_coll_map_build(&model, &map, 50, 20);
+        gen_wo2_coll_map_build(&model, &map, COURSE_MAP_LEAF_TRIANGLES, COURSE_MAP_DEPTH);
         gen_wo2_coll_map_save(&model, &map, collision_name(model_file).c_str());
         gen_wo2_coll_map_free(&map);
     }

@@ -1,8 +1,10 @@
 // coursegen COURSE_DIRECTORY GAME_DIRECTORY
 // Makes the course of COURSE_DIRECTORY (hole1.txt to hole9.txt) into the
 // game directory: models and their collision maps, maps, cameras, trails,
-// scripts, mini screens and the level list.
+// scripts, mini screens, the level list, and the attract mode's film of the
+// first hole being played.
 #include "art.h"
+#include "course_film.h"
 #include "coursegen.h"
 
 #include "gen.h"
@@ -27,7 +29,9 @@ int main(int argc, char **argv) {
     gen_info_init();
     gen_tex_init();
     gen_wo2_init();
-    const bool built = coursegen_build_maps(holes, &error);
+    // The attract mode films the first hole.
+    const bool built =
+        coursegen_build_maps(holes, &error) && coursegen_film(holes.front(), ".", &error);
     gen_wo2_deinit();
     gen_tex_deinit();
     gen_info_deinit();
