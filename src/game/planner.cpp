@@ -11,12 +11,13 @@ constexpr int kMostSubsteps = 8 * 30 * 6; // six seconds of a stroke
 constexpr float kDegreesPerRadian = 57.29578f;
 constexpr float kLeftCourse = 1000.0f; // a stroke that leaves the course scores this much worse
 constexpr float kWaitCost = 0.0005f;   // a stroke that drops sooner is a little better
-constexpr int kFineRounds = 3;         // the best outcomes searched round more finely
+constexpr int kFineRounds = 2;         // the best outcomes searched round more finely
 constexpr float kApart = 0.3f;         // units between two outcomes searched round
 
 constexpr float kCoarsePowers[] = {0.15f, 0.3f, 0.5f, 0.75f, 1.0f};
 constexpr float kTowardsCup[] = {0.0f, -2.0f, 2.0f, -5.0f, 5.0f, -9.0f, 9.0f};
-constexpr int kMostWaited = 16; // strokes that met an object, tried again after waits
+constexpr int kMostWaited = 10;  // strokes that met an object, tried again after waits
+constexpr int kRoundAngles = 20; // the sweep round the circle, every 18 degrees
 constexpr float kFineAngles[] = {-2.0f, -1.0f, 1.0f, 2.0f, 0.0f};
 constexpr float kFinePowers[] = {0.9f, 0.95f, 1.0f, 1.05f, 1.1f};
 // The probes round a stroke that drops, and how many of them must drop too
@@ -76,7 +77,7 @@ void StrokePlanner::start(const PLAYER &ball, const XV_3D_NODE &node, int level,
 }
 
 // Towards the cup first (most likely to drop, and a steady drop ends the
-// search), then round the circle every 15 degrees, at five powers.
+// search), then round the circle every 18 degrees, at five powers.
 void StrokePlanner::add_coarse() {
     const float dx = course_.hole[0] - node_.position[0];
     const float dz = course_.hole[2] - node_.position[2];
@@ -86,9 +87,10 @@ void StrokePlanner::add_coarse() {
             candidates_.push_back({towards + offset, power, 0});
         }
     }
-    for (int k = 0; k < 24; ++k) {
+    for (int k = 0; k < kRoundAngles; ++k) {
+        const float step = 360.0f / kRoundAngles;
         for (float power : kCoarsePowers) {
-            candidates_.push_back({towards + 7.5f + 15.0f * static_cast<float>(k), power, 0});
+            candidates_.push_back({towards + step / 2 + step * static_cast<float>(k), power, 0});
         }
     }
 }
