@@ -7,11 +7,8 @@
 //
 // "share_of_step_%" is the step's mean time against the 1/30 s it stands
 // for: the goal is under 1 %.
-#include "bench_engine.h"
+#include "bench_game.h"
 #include "camera.h"
-#include "game.h"
-#include "os_input.h"
-#include "os_time.h"
 #include "players.h"
 #include "wo2_writer.h"
 
@@ -154,17 +151,7 @@ void BM_LevelStep(benchmark::State &state) {
     }
     write_level();
     {
-        BenchPlatform platform; // the engine starts as the game starts it, below
-        OS_INPUT_FAKE devices{};
-        os_input_fake(&devices);
-        XV_INPUT_CONFIG input{0, 1};
-        XV_PLAY_CONFIG controls{0};
-        xv_input_init(&input);
-        xv_play_init(&controls);
-        uint32_t clock = 1000;
-        os_tick_fake(&clock);
-        xv_3d_engine_init();
-        xv_3d_world_init(game_world());
+        BenchGame bench;
         start_game(4);
         if (gen_error_reported() || player_count() != 4 || camera_count() != 4) {
             state.SkipWithError("the level did not load: see error.txt");
@@ -176,9 +163,8 @@ void BM_LevelStep(benchmark::State &state) {
             if (steps % 30 == 0) {
                 kick(static_cast<int>(steps / 30));
             }
-            clock += 34;
             const auto start = std::chrono::steady_clock::now();
-            level_step(1.0f);
+            bench.step();
             seconds +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             ++steps;
@@ -188,13 +174,6 @@ void BM_LevelStep(benchmark::State &state) {
             state.counters["triangles"] += game()->map.nodes[n].num_triangles;
         }
         state.counters["share_of_step_%"] = 100.0 * seconds / static_cast<double>(steps) * 30.0;
-        level_deinit();
-        xv_3d_world_deinit(game_world());
-        xv_3d_engine_deinit();
-        os_tick_fake(nullptr);
-        xv_play_deinit();
-        xv_input_deinit();
-        os_input_fake(nullptr);
     }
     chdir("/tmp");
     std::filesystem::remove_all(directory);

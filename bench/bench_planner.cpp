@@ -3,13 +3,10 @@
 // the tee and from where the first stroke left the ball (the goal: under
 // 200 ms a stroke at hard). The planner's own count of strokes tried is
 // beside it.
-#include "bench_engine.h"
+#include "bench_game.h"
 
 #include "coursegen.h"
 #include "foresight.h"
-#include "game.h"
-#include "os_input.h"
-#include "os_time.h"
 #include "planner.h"
 #include "players.h"
 
@@ -51,26 +48,15 @@ void BM_PlanStroke(benchmark::State &state) {
     }
     const int hole = static_cast<int>(state.range(0));
     const int level = static_cast<int>(state.range(1));
-    BenchEngine engine;
+    BenchGame bench;
     gen_wo2_set_load_maps(0);
-    OS_INPUT_FAKE devices{};
-    os_input_fake(&devices);
-    XV_INPUT_CONFIG input{0, 1};
-    XV_PLAY_CONFIG controls{0};
-    xv_input_init(&input);
-    xv_play_init(&controls);
-    uint32_t clock = 1000;
-    os_tick_fake(&clock);
-    xv_3d_engine_init();
-    xv_3d_world_init(game_world());
     game()->player_count = 1;
     game()->level = hole;
     game()->play_mode = PLAY_SINGLE_HOLE;
     level_init();
     game()->state = GAME_HOLE_STARTED;
     for (int i = 0; i < 300; ++i) { // the moving objects are watched ten seconds
-        clock += 34;
-        level_step(1.0f);
+        bench.step();
     }
     PLAYER *record = player(0);
     XV_3D_NODE *ball = xv_3d_world_get_node_pointer(game_world(), record->ball_node);
@@ -85,14 +71,6 @@ void BM_PlanStroke(benchmark::State &state) {
         ++strokes;
     }
     state.counters["strokes_tried"] = static_cast<double>(tried) / static_cast<double>(strokes);
-    level_deinit();
-    game()->level = 0;
-    xv_3d_world_deinit(game_world());
-    xv_3d_engine_deinit();
-    os_tick_fake(nullptr);
-    xv_play_deinit();
-    xv_input_deinit();
-    os_input_fake(nullptr);
 }
 BENCHMARK(BM_PlanStroke)
     ->ArgsProduct({benchmark::CreateDenseRange(1, 9, 1),

@@ -100,11 +100,7 @@ void draw_wind() {
 }
 
 void draw_hint(const std::string &hint) {
-    const int width = ui::text_width(hint) + 24;
-    const int top = ui::screen_height() - kMargin - ui::line_height() - 6;
-    ui::panel(ui::screen_width() / 2 - width / 2, top - 3, width, ui::line_height() + 6,
-              ui::kPanel);
-    ui::text(hint, ui::screen_width() / 2, top, ui::CENTRE);
+    ui::banner(hint, ui::screen_height() - kMargin - ui::line_height() - 6);
 }
 
 void draw_notice() {
@@ -112,11 +108,7 @@ void draw_notice() {
     if (notice.steps_left <= 0) {
         return;
     }
-    const int width = ui::text_width(notice.text) + 40;
-    const int top = ui::screen_height() / 3;
-    ui::panel(ui::screen_width() / 2 - width / 2, top - 8, width, ui::line_height() + 16,
-              kNoticeBack);
-    ui::text(notice.text, ui::screen_width() / 2, top, ui::CENTRE);
+    ui::banner(notice.text, ui::screen_height() / 3, kNoticeBack);
 }
 
 } // namespace

@@ -182,10 +182,6 @@ void options_draw() {
     options.menu.draw(lines, centre - 190, ui::screen_height() / 12 + ui::line_height(true) + 24,
                       380);
     if (options.binding >= 0) {
-        const std::string hint = ui::say("PressNewKey");
-        const int width = ui::text_width(hint) + 24;
-        const int y = ui::screen_height() - 50;
-        ui::panel(centre - width / 2, y - 6, width, ui::line_height() + 12, ui::kHighlight);
-        ui::text(hint, centre, y, ui::CENTRE);
+        ui::banner(ui::say("PressNewKey"), ui::screen_height() - 50, ui::kHighlight);
     }
 }

@@ -196,14 +196,6 @@ void replay_step(float fraction) {
 void replay_draw() {
     const std::string title = ui::say(replay.slow ? "ReplaySlow" : "Replay");
     const std::string who = session().seats[std::clamp(replay.seat, 0, MOST_SEATS - 1)].name;
-    const std::string line = title + "  " + who;
-    const int width = ui::text_width(line) + 32;
-    ui::panel(ui::screen_width() / 2 - width / 2, 14, width, ui::line_height() + 12, ui::kPanel);
-    ui::text(line, ui::screen_width() / 2, 20, ui::CENTRE);
-    const std::string hint = ui::say("ReplayHint");
-    const int hint_width = ui::text_width(hint) + 24;
-    const int y = ui::screen_height() - ui::line_height() - 18;
-    ui::panel(ui::screen_width() / 2 - hint_width / 2, y - 4, hint_width, ui::line_height() + 8,
-              ui::kPanel);
-    ui::text(hint, ui::screen_width() / 2, y, ui::CENTRE);
+    ui::banner(title + "  " + who, 20);
+    ui::banner(ui::say("ReplayHint"), ui::screen_height() - ui::line_height() - 18);
 }

@@ -117,10 +117,6 @@ void setup_draw() {
     ui::text(ui::say("NewGame"), centre, ui::screen_height() / 8, ui::CENTRE, true);
     setup.menu.draw(lines, centre - 200, ui::screen_height() / 3, 400);
     if (setup.editing >= 0) {
-        const std::string hint = ui::say("TypeName");
-        const int width = ui::text_width(hint) + 24;
-        const int y = ui::screen_height() - 60;
-        ui::panel(centre - width / 2, y - 6, width, ui::line_height() + 12, ui::kPanel);
-        ui::text(hint, centre, y, ui::CENTRE);
+        ui::banner(ui::say("TypeName"), ui::screen_height() - 60);
     }
 }

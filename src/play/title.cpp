@@ -103,20 +103,13 @@ void title_step(float fraction) {
 
 void title_draw() {
     const int centre = ui::screen_width() / 2;
-    const std::string name = "Pinwheel Golf";
-    const int top = ui::screen_height() / 8;
-    ui::panel(centre - ui::text_width(name, true) / 2 - 24, top - 10,
-              ui::text_width(name, true) + 48, ui::line_height(true) + 20, ui::kPanel);
-    ui::text(name, centre, top, ui::CENTRE, true);
+    ui::banner("Pinwheel Golf", ui::screen_height() / 8, ui::kPanel, true);
     const std::vector<std::string> lines = {ui::say("NewGame"), ui::say("SingleHole"),
                                             ui::say("Options"), ui::say("Quit")};
     title.menu.draw(lines, centre - 130, ui::screen_height() / 2 - 60, 260);
     const Record best = best_course();
     if (best.strokes > 0) {
-        const std::string text = ui::say("BestCourse", std::to_string(best.strokes), best.name);
-        const int width = ui::text_width(text) + 24;
-        const int y = ui::screen_height() - 60;
-        ui::panel(centre - width / 2, y - 6, width, ui::line_height() + 12, ui::kPanel);
-        ui::text(text, centre, y, ui::CENTRE);
+        ui::banner(ui::say("BestCourse", std::to_string(best.strokes), best.name),
+                   ui::screen_height() - 60);
     }
 }

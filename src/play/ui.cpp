@@ -165,6 +165,7 @@ void stop() {
     }
     arrows.clear();
     said.clear();
+    input = Input{};
 }
 
 // ---- texts --------------------------------------------------------------------------------
@@ -232,6 +233,13 @@ void panel(int x, int y, int width, int height, Colour colour) {
     const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
                         static_cast<int16_t>(width), static_cast<int16_t>(height)};
     xv_bit_copy_transp(screen(), swatch(colour), &to, nullptr, 0);
+}
+
+void banner(const std::string &line, int y, Colour colour, bool big) {
+    const int width = text_width(line, big) + (big ? 48 : 28);
+    const int pad = big ? 10 : 6;
+    panel(screen_width() / 2 - width / 2, y - pad, width, line_height(big) + pad * 2, colour);
+    text(line, screen_width() / 2, y, CENTRE, big);
 }
 
 void picture(XV_BITMAP *picture, int x, int y, int width, int height) {

@@ -43,6 +43,8 @@ void text(const std::string &text, int x, int y, Align align = LEFT, bool big = 
 int text_width(const std::string &text, bool big = false);
 int line_height(bool big = false);
 void panel(int x, int y, int width, int height, Colour colour);
+// A line of text centred on the screen at y, on a panel just wider than it.
+void banner(const std::string &text, int y, Colour colour = kPanel, bool big = false);
 void picture(XV_BITMAP *picture, int x, int y, int width, int height);
 // An arrow size pixels square pointing at angle degrees clockwise from up.
 void arrow(float angle, int x, int y, int size, Colour colour);
