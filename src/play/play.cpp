@@ -125,9 +125,11 @@ void leave(Screen from, Screen to) {
 }
 
 const char *screen_name(Screen screen) {
-    static const char *const kNames[] = {"slideshow", "title", "setup",  "chooser",
-                                         "options",   "round", "result", "scorecard",
-                                         "final",     "pause", "attract"};
+    static const char *const kNames[] = {"slideshow", "title", "setup",   "chooser",
+                                         "options",   "round", "result",  "scorecard",
+                                         "final",     "pause", "attract", "replay"};
+    static_assert(std::size(kNames) == static_cast<size_t>(Screen::REPLAY) + 1,
+                  "a name for every screen");
     return kNames[static_cast<int>(screen)];
 }
 

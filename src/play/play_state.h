@@ -20,7 +20,7 @@ enum class Screen {
     FINAL,     // the course's final standings
     PAUSE,
     ATTRACT,
-    REPLAY, // a stroke shown again, over a hole or its scorecard
+    REPLAY, // a stroke shown again, over a hole or its scorecard; the last (play.cpp names them)
 };
 
 enum { MOST_SEATS = 4, NAME_LENGTH = 15 };

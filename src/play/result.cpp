@@ -19,6 +19,7 @@ constexpr float kShownSteps = 120.0f; // four seconds
 
 struct Result {
     std::vector<std::string> lines;
+    std::string record; // a player alone: a new record is said under the word
     float steps = 0.0f;
     XV_SND_EFFECT *applause = nullptr;
 };
@@ -49,7 +50,11 @@ void result_enter() {
             line = std::string(s.seats[seat].name) + ": " + line;
         }
         if (holed && offer_hole_score(g->level, strokes, s.seats[seat].name)) {
-            line += "  " + ui::say("NewRecord");
+            if (seats > 1) {
+                line += "  " + ui::say("NewRecord");
+            } else {
+                result.record = ui::say("NewRecord");
+            }
         }
         applause = applause || (holed && strokes < g->par);
         result.lines.push_back(line);
@@ -95,5 +100,8 @@ void result_draw() {
     ui::panel(centre - width / 2 - 30, top - 12, width + 60, height, ui::kPanel);
     for (size_t i = 0; i < result.lines.size(); ++i) {
         ui::text(result.lines[i], centre, top + line * static_cast<int>(i), ui::CENTRE, alone);
+    }
+    if (!result.record.empty()) {
+        ui::banner(result.record, top + height + 8, ui::kHighlight);
     }
 }
