@@ -26,7 +26,8 @@ int last_column() {
     return session().single_hole ? game()->level - 1 : LAST_HOLE - 1;
 }
 
-void draw_row(int y, const std::string &name, const int *cells, int total, bool highlight) {
+void draw_row(int y, const std::string &name, const int *cells, const std::string &total,
+              bool highlight) {
     const int columns = last_column() - first_column() + 1;
     const int width = kNameWidth + columns * kHoleWidth + kTotalWidth;
     const int left = ui::screen_width() / 2 - width / 2;
@@ -40,7 +41,7 @@ void draw_row(int y, const std::string &name, const int *cells, int total, bool 
             ui::text(std::to_string(cells[column]), x, y, ui::CENTRE);
         }
     }
-    ui::text(std::to_string(total), left + width - 8, y, ui::RIGHT);
+    ui::text(total, left + width - 8, y, ui::RIGHT);
 }
 
 } // namespace
@@ -99,15 +100,14 @@ void scorecard_draw() {
         pars[column] = hole_par(column + 1);
         par_total += column < g->level ? pars[column] : 0;
     }
-    draw_row(top, "", holes, 0, false);
-    draw_row(top + line, ui::say("Par", ""), pars, par_total, false);
+    draw_row(top, "", holes, ui::say("Total"), false);
+    draw_row(top + line, ui::say("Par", ""), pars, std::to_string(par_total), false);
     for (int seat = 0; seat < seats; ++seat) {
         draw_row(top + line * (seat + 2), session().seats[seat].name, g->scores[seat],
-                 total_score(seat), false);
+                 std::to_string(total_score(seat)), false);
     }
     if (best_stroke_seat() >= 0) {
-        ui::text(ui::say("ReplayBest"), ui::screen_width() / 2, top + line * (seats + 3) + 24,
-                 ui::CENTRE);
+        ui::banner(ui::say("ReplayBest"), top + line * (seats + 3) + 24);
     }
     const Record best = best_hole(g->level);
     if (best.strokes > 0) {
