@@ -203,6 +203,31 @@ TEST_F(GameTest, BallUpdatesRunEightSubstepsAtMostEveryFiveMilliseconds) {
     EXPECT_NEAR(ball->velocity_y, (0.5f + 1.0f) * BALL_GRAVITY, 1e-7f);
 }
 
+// A slow frame runs two or three level steps at once, with no time between
+// them: thirty steps roll the ball as far three a frame as one a frame.
+TEST_F(GameTest, StepsCaughtUpInOneFrameMoveTheBallsAsFar) {
+    write_flat_levels({1});
+    float rolled[2];
+    for (int per_frame : {1, 3}) {
+        start_game(1);
+        PLAYER *ball = player(0);
+        XV_3D_NODE *place = node(ball->ball_node);
+        steps(20); // at rest on the floor
+        const float from = place->position[2];
+        ball->velocity_z = ball->previous_velocity_z = -0.5f;
+        for (int frame = 0; frame < 30 / per_frame; ++frame) {
+            clock += 34 * per_frame;
+            for (int step = 0; step < per_frame; ++step) {
+                game_step(1.0f); // the clock stands still between a frame's steps
+            }
+        }
+        rolled[per_frame / 3] = place->position[2] - from;
+        level_deinit();
+    }
+    EXPECT_LT(rolled[0], -1.0f);
+    EXPECT_NEAR(rolled[1], rolled[0], 1e-4f);
+}
+
 TEST_F(GameTest, NothingMovesUntilTheHostStartsTheHole) {
     write_flat_levels({1});
     start_single_level(1);
