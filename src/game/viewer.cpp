@@ -32,15 +32,6 @@ void place_camera() {
 
 } // namespace
 
-const char *viewer_file(int argc, char **argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--view") == 0) {
-            return argv[i + 1];
-        }
-    }
-    return nullptr;
-}
-
 bool viewer_init(const char *file) {
     XV_3D_WORLD *world = game_world();
     gen_wo2_load(&viewer.model, file);

@@ -3,8 +3,6 @@
 // with the left button orbits the camera, the wheel zooms.
 #pragma once
 
-// The file after "--view" among the arguments, or null.
-const char *viewer_file(int argc, char **argv);
 // Loads the model into the game's world and places the camera; false when
 // the model could not be read (reported).
 bool viewer_init(const char *file);

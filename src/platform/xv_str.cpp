@@ -138,3 +138,12 @@ std::string xv_str_upper(const char *text) {
     }
     return upper;
 }
+
+const char *xv_str_option(int argc, char **argv, const char *option) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], option) == 0) {
+            return argv[i + 1];
+        }
+    }
+    return nullptr;
+}

@@ -26,3 +26,6 @@ void xv_str_trim(char *string);
 std::string xv_str_upper(const char *text);
 // printf into a std::string, for texts the memory tracker need not see.
 std::string xv_str_format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// The word that follows option on a command line ("--hole 3" gives "3"), or
+// null when the option is not there or ends the line.
+const char *xv_str_option(int argc, char **argv, const char *option);

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 
 namespace {
@@ -94,13 +93,9 @@ void write_settings() {
     xv_io_ini_write_int(kControls, "Camera", play.controls.camera, settings());
 }
 
-int argument_after(int argc, char **argv, const char *option) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], option) == 0) {
-            return std::atoi(argv[i + 1]);
-        }
-    }
-    return 0;
+int number_after(int argc, char **argv, const char *option) {
+    const char *word = xv_str_option(argc, argv, option);
+    return word ? std::atoi(word) : 0;
 }
 
 // What a screen holds goes when another takes its place. A hole's round
@@ -152,8 +147,8 @@ void play_init(int argc, char **argv) {
     play = Play{};
     play.started = true;
     read_settings();
-    const int players = argument_after(argc, argv, "--play");
-    const int hole = argument_after(argc, argv, "--hole");
+    const int players = number_after(argc, argv, "--play");
+    const int hole = number_after(argc, argv, "--hole");
     if (players >= 1 && players <= MOST_SEATS) {
         play.session.players = players;
         play.session.single_hole = false;

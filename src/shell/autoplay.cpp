@@ -86,15 +86,6 @@ struct Headless {
 
 } // namespace
 
-const char *autoplay_argument(int argc, char **argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--bot-course") == 0) {
-            return argv[i + 1];
-        }
-    }
-    return nullptr;
-}
-
 int autoplay_course(const char *level_name) {
     const int level = level_of(level_name);
     if (!level) {

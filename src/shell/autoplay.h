@@ -7,7 +7,5 @@
 // cap, the proof that the course can be played.
 #pragma once
 
-// The level named after --bot-course among the arguments, or nullptr.
-const char *autoplay_argument(int argc, char **argv);
 // Plays the course; the process's exit status.
 int autoplay_course(const char *level);

@@ -318,7 +318,7 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
 }
 
 int pinwheel_main(int argc, char **argv) {
-    if (const char *level = autoplay_argument(argc, argv)) {
+    if (const char *level = xv_str_option(argc, argv, "--bot-course")) {
         return autoplay_course(level);
     }
     clock_state.start_tick = os_tick_count();
@@ -341,7 +341,7 @@ int pinwheel_main(int argc, char **argv) {
         return 0;
     }
     game_init();
-    if (const char *model = viewer_file(argc, argv); model && !viewer_init(model)) {
+    if (const char *model = xv_str_option(argc, argv, "--view"); model && !viewer_init(model)) {
         xv_dsp_request_close(); // the model's fault is in error.txt
     }
     play_init(argc, argv);

@@ -98,3 +98,12 @@ TEST(StrFormat, FormatsAnyLength) {
 }
 
 } // namespace
+
+TEST(StrOption, FindsTheWordAfterItsOption) {
+    char program[] = "pinwheel", hole[] = "--hole", three[] = "3", play[] = "--play";
+    char *line[] = {program, hole, three, play};
+    EXPECT_STREQ(xv_str_option(4, line, "--hole"), "3");
+    EXPECT_EQ(xv_str_option(4, line, "--play"), nullptr); // ends the line: no word
+    EXPECT_EQ(xv_str_option(4, line, "--view"), nullptr);
+    EXPECT_EQ(xv_str_option(1, line, "pinwheel"), nullptr); // the program's name is no option
+}
