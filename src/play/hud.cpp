@@ -127,7 +127,7 @@ void hud_draw() {
         draw_hint(ui::say("Thinking", session().seats[round_turn()].name));
     } else if (round_aiming()) {
         draw_power_meter();
-        if (!session().seats[round_turn()].computer) {
+        if (!computer_level(round_turn())) {
             draw_hint(ui::say("AimHint"));
         }
     }

@@ -60,6 +60,9 @@ struct Controls {
 };
 
 Session &session();
+// The planner's level of the computer at that seat (0: a person). A single
+// hole is a person's practice, whoever sits first in New Game.
+int computer_level(int seat);
 Controls &controls();
 
 // Moves to another screen: its enter operation runs now.

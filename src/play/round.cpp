@@ -196,7 +196,7 @@ void watch_current_ball() {
 }
 
 bool computer(int seat) {
-    return session().seats[seat].computer > 0;
+    return computer_level(seat) > 0;
 }
 
 // The computer's planning starts; its seed is the session's, the hole's,
@@ -210,7 +210,7 @@ void start_thinking(int seat) {
     const uint32_t seed = session().seed + static_cast<uint32_t>(game()->level) * 7919u +
                           static_cast<uint32_t>(seat) * 104729u +
                           static_cast<uint32_t>(record->strokes) * 15485863u;
-    hole.planner.start(*record, *ball, session().seats[seat].computer, seed, kComputerLead);
+    hole.planner.start(*record, *ball, computer_level(seat), seed, kComputerLead);
     hole.planned_at = foresight_recorded();
     hole.phase = Phase::THINK;
     hole.thinking = true;

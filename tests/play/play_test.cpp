@@ -473,6 +473,18 @@ TEST_F(PlayTest, AComputerTakesItsTurn) {
     EXPECT_EQ(round_turn(), 0);
 }
 
+// A single hole is a person's practice, even when the first seat of New
+// Game was given to the computer.
+TEST_F(PlayTest, ASingleHoleIsPlayedByAPerson) {
+    session().seats[0].computer = 3;
+    play_single_hole();
+    frames(150); // long past a computer's lead
+    EXPECT_TRUE(round_aiming());
+    EXPECT_FALSE(round_thinking());
+    EXPECT_EQ(player(0)->strokes, 0) << "nobody struck for the person";
+    EXPECT_EQ(session().seats[0].computer, 3) << "New Game's choice is kept";
+}
+
 } // namespace
 
 namespace {
