@@ -156,6 +156,17 @@ void gen_mem_failed(const char *source, int line, const char *name) {
     gen_error("gen_mem_malloc (%s %i): cant allocate enough memory for %s", source, line, name);
 }
 
+void *gen_calloc_named(size_t count, size_t size, const char *name,
+                       const std::source_location &where) {
+    void *block = xv_mem_calloc(count ? count : 1, size);
+    if (!block) {
+        gen_mem_failed(where.file_name(), static_cast<int>(where.line()), name);
+        return nullptr;
+    }
+    xv_mem_set_name(block, name);
+    return block;
+}
+
 void gen_assert(const char *expression, const char *source, int line) {
     gen_error("assert failed (%s) in file %s line %i", expression, source, line);
 }

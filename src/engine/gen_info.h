@@ -3,6 +3,9 @@
 // that grows as messages need.
 #pragma once
 
+#include <cstddef>
+#include <source_location>
+
 // Deletes "error.txt", unless an error was reported already in this run.
 void gen_info_init();
 // Releases the format buffer.
@@ -20,6 +23,16 @@ void gen_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void gen_assert(const char *expression, const char *source, int line);
 // The report of an allocation the engine could not have, by the block's name.
 void gen_mem_failed(const char *source, int line, const char *name);
+// A cleared block of count elements (one at least, so that an empty table
+// is still a block to free), named in the memory report; null when memory
+// ran out, reported at the caller's place.
+void *gen_calloc_named(size_t count, size_t size, const char *name,
+                       const std::source_location &where);
+template <typename T>
+T *gen_calloc(size_t count, const char *name,
+              const std::source_location &where = std::source_location::current()) {
+    return static_cast<T *>(gen_calloc_named(count, sizeof(T), name, where));
+}
 int gen_error_reported();
 
 #define GEN_ASSERT(expression)                                                                     \

@@ -87,18 +87,10 @@ struct Reader {
     }
 };
 
+// A table the file fills; none for an empty one.
 template <typename T>
 T *allocate(size_t count, const char *name) {
-    if (count == 0) {
-        return nullptr;
-    }
-    auto *block = static_cast<T *>(xv_mem_calloc(count, sizeof(T)));
-    if (!block) {
-        gen_mem_failed(__FILE__, __LINE__, name);
-        return nullptr;
-    }
-    xv_mem_set_name(block, name);
-    return block;
+    return count ? gen_calloc<T>(count, name) : nullptr;
 }
 
 // A block the file fills whole next (the file was checked to hold it), so

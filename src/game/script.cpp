@@ -42,15 +42,6 @@ Scripts state;
 
 // ---- memory ------------------------------------------------------------------------
 
-template <typename T>
-T *allocate(size_t count, const char *name) {
-    auto *block = static_cast<T *>(XV_CALLOC(count ? count : 1, sizeof(T)));
-    if (!block) {
-        gen_mem_failed(__FILE__, __LINE__, name);
-    }
-    return block;
-}
-
 void release(void *block) {
     if (block) {
         XV_FREE(block);
@@ -58,7 +49,7 @@ void release(void *block) {
 }
 
 SCRIPT_ACTION *copy_actions(const SCRIPT_ACTION *actions, int count) {
-    auto *copy = allocate<SCRIPT_ACTION>(static_cast<size_t>(count), "thread actions");
+    auto *copy = gen_calloc<SCRIPT_ACTION>(static_cast<size_t>(count), "thread actions");
     if (copy && count > 0) {
         std::memcpy(copy, actions, sizeof(SCRIPT_ACTION) * static_cast<size_t>(count));
     }
@@ -335,7 +326,7 @@ SCRIPT_ACTION *current_action(SCRIPT_THREAD *thread) {
 }
 
 SCRIPT_THREAD *new_thread(const char *name, const SCRIPT_ACTION *actions, int count, int step) {
-    auto *thread = allocate<SCRIPT_THREAD>(1, "script thread");
+    auto *thread = gen_calloc<SCRIPT_THREAD>(1, "script thread");
     if (!thread) {
         return nullptr;
     }
@@ -424,7 +415,7 @@ void update_node(SCRIPT_NODE *node) {
 
 void load_objects(const char *file_name) {
     const int count = read_count(kProperties, "num_objects", file_name);
-    state.objects = allocate<SCRIPT_OBJECT>(static_cast<size_t>(count), "script objects");
+    state.objects = gen_calloc<SCRIPT_OBJECT>(static_cast<size_t>(count), "script objects");
     if (!state.objects) {
         return;
     }
@@ -471,7 +462,7 @@ void load_action(SCRIPT_ACTION *action, int s, int a, const char *section, const
 
 void load_scripts(const char *file_name) {
     const int count = read_count(kProperties, "num_scripts", file_name);
-    state.scripts = allocate<SCRIPT>(static_cast<size_t>(count), "scripts");
+    state.scripts = gen_calloc<SCRIPT>(static_cast<size_t>(count), "scripts");
     if (!state.scripts) {
         return;
     }
@@ -481,7 +472,7 @@ void load_scripts(const char *file_name) {
         const std::string section = numbered("Script", s);
         script.index = s - 1;
         const int actions = read_count(section.c_str(), "num_action", file_name);
-        script.actions = allocate<SCRIPT_ACTION>(static_cast<size_t>(actions), "script actions");
+        script.actions = gen_calloc<SCRIPT_ACTION>(static_cast<size_t>(actions), "script actions");
         if (!script.actions) {
             continue;
         }
@@ -524,7 +515,7 @@ void place_object(SCRIPT_NODE *node, const char *file_name) {
 
 void load_nodes(const char *file_name) {
     const int count = read_count(kProperties, "num_nodes", file_name);
-    state.nodes = allocate<SCRIPT_NODE>(static_cast<size_t>(count), "script nodes");
+    state.nodes = gen_calloc<SCRIPT_NODE>(static_cast<size_t>(count), "script nodes");
     if (!state.nodes) {
         return;
     }
@@ -617,7 +608,7 @@ void script_add_kind(int kind, SCRIPT_LOADER loader, SCRIPT_RUNNER runner) {
     if (!state.registry) {
         xv_list_create(&state.registry);
     }
-    auto *entry = allocate<KindEntry>(1, "script kind");
+    auto *entry = gen_calloc<KindEntry>(1, "script kind");
     if (!entry) {
         return;
     }

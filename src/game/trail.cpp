@@ -10,17 +10,6 @@ namespace {
 constexpr int kMostEntries = 10000;
 constexpr int kLongestValue = 100;
 
-template <typename T>
-T *allocate(size_t count, const char *name) {
-    auto *block = static_cast<T *>(xv_mem_calloc(count ? count : 1, sizeof(T)));
-    if (!block) {
-        gen_mem_failed(__FILE__, __LINE__, name);
-        return nullptr;
-    }
-    xv_mem_set_name(block, name);
-    return block;
-}
-
 // A count the file gives, or -1 when no file could hold that many.
 int read_count(const char *section, const char *key, const char *file_name) {
     int count = 0;
@@ -40,7 +29,7 @@ TRAIL_POINT *read_points(const char *file_name, int *count) {
     if (*count < 0) {
         return nullptr;
     }
-    TRAIL_POINT *points = allocate<TRAIL_POINT>(*count, "trail points");
+    TRAIL_POINT *points = gen_calloc<TRAIL_POINT>(*count, "trail points");
     gen_history("-- %d points founds .. \n", *count);
     for (int i = 0; points && i < *count; ++i) {
         char key[16], value[kLongestValue + 1] = "";
@@ -74,7 +63,7 @@ TRAIL_CURVE *read_curve(const char *file_name, int i, const TRAIL_POINT *points,
             return nullptr;
         }
     }
-    auto *curve = allocate<TRAIL_CURVE>(1, "trail curve");
+    auto *curve = gen_calloc<TRAIL_CURVE>(1, "trail curve");
     if (curve) {
         curve->start = points[index[0]];
         curve->middle = points[index[1]];
@@ -147,7 +136,7 @@ TRAIL_NODE *trail_load(const char *file_name) {
     TRAIL_POINT *points = read_points(file_name, &num_points);
     const int num_curves = points ? read_count("CurveSet", "CurveCount", file_name) : -1;
     TRAIL_CURVE **curves =
-        num_curves > 0 ? allocate<TRAIL_CURVE *>(num_curves, "splines array") : nullptr;
+        num_curves > 0 ? gen_calloc<TRAIL_CURVE *>(num_curves, "splines array") : nullptr;
     if (num_curves >= 0) {
         gen_history("-- %d curves founds .. \n", num_curves);
     }
@@ -237,7 +226,7 @@ float trail_approach_angle(float angle, float target, float step) {
 }
 
 TRAIL_NODE *trail_add_child(TRAIL_NODE *parent, TRAIL_CURVE *curve) {
-    auto *node = allocate<TRAIL_NODE>(1, "trail node");
+    auto *node = gen_calloc<TRAIL_NODE>(1, "trail node");
     if (!node) {
         return nullptr;
     }
