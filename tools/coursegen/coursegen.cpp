@@ -9,6 +9,7 @@
 
 #include "gen.h"
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,15 @@ struct ScriptedNode {
     float x, y, z;
 };
 
+// A gate or a lift: it moves by `by` at that speed, then back to its rest.
+ScriptedNode there_and_back(const std::string &model, const std::array<float, 3> &by, float speed,
+                            const std::array<float, 3> &rest) {
+    char move[64], back[32];
+    std::snprintf(move, sizeof move, "%g,%g,%g,%g", by[0], by[1], by[2], speed);
+    std::snprintf(back, sizeof back, "%g", speed);
+    return {model, collision_name(model), {{3, move}, {2, back}}, rest[0], rest[1], rest[2]};
+}
+
 std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
     std::vector<ScriptedNode> nodes;
     for (const Windmill &w : hole.windmills) {
@@ -126,31 +136,17 @@ std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
     }
     for (size_t i = 0; i < hole.gates.size(); ++i) {
         const Gate &g = hole.gates[i];
-        const std::string model = gate_model_file(hole.number, static_cast<int>(i));
-        char move[64], back[32];
-        std::snprintf(move, sizeof move, "%g,0,0,%g", g.travel, g.speed);
-        std::snprintf(back, sizeof back, "%g", g.speed);
-        nodes.push_back({model,
-                         collision_name(model),
-                         {{3, move}, {2, back}},
-                         g.at.x,
-                         hole.height_at(g.at.x, g.at.z),
-                         g.at.z});
+        nodes.push_back(there_and_back(gate_model_file(hole.number, static_cast<int>(i)),
+                                       {g.travel, 0, 0}, g.speed,
+                                       {g.at.x, hole.height_at(g.at.x, g.at.z), g.at.z}));
     }
     for (size_t i = 0; i < hole.lifts.size(); ++i) {
         const Lift &l = hole.lifts[i];
-        const std::string model = lift_model_file(hole.number, static_cast<int>(i));
-        char move[64], back[32];
-        std::snprintf(move, sizeof move, "0,%g,0,%g", l.rise, l.speed);
-        std::snprintf(back, sizeof back, "%g", l.speed);
         // At rest the lift is level with the fairway at its +z side, where
         // a ball rolls on.
-        nodes.push_back({model,
-                         collision_name(model),
-                         {{3, move}, {2, back}},
-                         l.at.x,
-                         hole.height_at(l.at.x, l.at.z + l.depth / 2 + 0.3f),
-                         l.at.z});
+        const float rest = hole.height_at(l.at.x, l.at.z + l.depth / 2 + 0.3f);
+        nodes.push_back(there_and_back(lift_model_file(hole.number, static_cast<int>(i)),
+                                       {0, l.rise, 0}, l.speed, {l.at.x, rest, l.at.z}));
     }
     return nodes;
 }
