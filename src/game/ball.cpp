@@ -302,6 +302,11 @@ bool ball_at_rest(const PLAYER *record) {
                      record->velocity_z * record->velocity_z) < BALL_REST_SPEED;
 }
 
+void ball_stop(PLAYER *record) {
+    record->velocity_x = record->velocity_y = record->velocity_z = 0.0f;
+    record->previous_velocity_x = record->previous_velocity_y = record->previous_velocity_z = 0.0f;
+}
+
 bool ball_off_course(const float position[3], const BALL_COURSE &course) {
     if (!course.map || !course.map->inited || course.map->num_nodes == 0) {
         return false;

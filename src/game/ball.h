@@ -87,6 +87,8 @@ constexpr float BALL_REST_SPEED = 0.004f;
 constexpr float BALL_MAX_SPEED = 3.6f;
 
 bool ball_at_rest(const PLAYER *record);
+// The ball stands still, with nothing of its last sub-step left to carry on.
+void ball_stop(PLAYER *record);
 
 // A stroke played out on a copy, sub-step by sub-step, until the ball rests,
 // drops into the hole, leaves the course (falls below it or out of its

@@ -58,8 +58,7 @@ void StrokePlanner::start(const PLAYER &ball, const XV_3D_NODE &node, int level,
                           int earliest) {
     ball_ = ball;
     ball_.hole_state = BALL_IN_PLAY;
-    ball_.velocity_x = ball_.velocity_y = ball_.velocity_z = 0.0f;
-    ball_.previous_velocity_x = ball_.previous_velocity_y = ball_.previous_velocity_z = 0.0f;
+    ball_stop(&ball_);
     node_ = node;
     course_ = ball_course();
     level_ = std::clamp(level, static_cast<int>(PLANNER_EASY), static_cast<int>(PLANNER_HARD));

@@ -42,7 +42,7 @@ void draw_hole_panel() {
 
 // The players: a row each, the one playing highlighted.
 void draw_players_panel() {
-    const int seats = std::min(game()->player_count, player_count());
+    const int seats = seats_in_play();
     const int line = ui::line_height() + 4;
     const int width = 250;
     const int left = ui::screen_width() - kMargin - width;

@@ -135,6 +135,10 @@ bool paused_over(Screen screen) {
 
 } // namespace
 
+int seats_in_play() {
+    return std::min(game()->player_count, player_count());
+}
+
 int computer_level(int seat) {
     return play.session.single_hole ? 0 : play.session.seats[seat].computer;
 }

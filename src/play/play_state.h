@@ -60,6 +60,8 @@ struct Controls {
 };
 
 Session &session();
+// The seats playing the hole: the game's players that have their records.
+int seats_in_play();
 // The planner's level of the computer at that seat (0: a person). A single
 // hole is a person's practice, whoever sits first in New Game.
 int computer_level(int seat);

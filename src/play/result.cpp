@@ -37,7 +37,7 @@ void cheer() {
 void result_enter() {
     result_leave();
     const GAME *g = game();
-    const int seats = std::min(g->player_count, player_count());
+    const int seats = seats_in_play();
     bool applause = false;
     for (int seat = 0; seat < seats; ++seat) {
         const PLAYER *record = player(seat);

@@ -245,7 +245,7 @@ void start_turn(int seat) {
 
 // The next seat after `after` whose ball is still in play, or -1.
 int next_in_play(int after) {
-    const int count = std::min(game()->player_count, player_count());
+    const int count = seats_in_play();
     for (int k = 1; k <= count; ++k) {
         const int seat = (after + k) % count;
         if (in_play(seat)) {
@@ -398,16 +398,14 @@ void show_computer_stroke() {
 // A ball off the course goes back to where it was struck, a stroke dearer.
 void return_strays() {
     const BALL_COURSE course = ball_course();
-    for (int seat = 0; seat < std::min(game()->player_count, player_count()); ++seat) {
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
         XV_3D_NODE *ball = ball_of(seat);
         PLAYER *record = player(seat);
         if (!ball || record->hole_state != 0 || !ball_off_course(ball->position, course)) {
             continue;
         }
         std::memcpy(ball->position, hole.struck_from[seat], sizeof ball->position);
-        record->velocity_x = record->velocity_y = record->velocity_z = 0.0f;
-        record->previous_velocity_x = record->previous_velocity_y = 0.0f;
-        record->previous_velocity_z = 0.0f;
+        ball_stop(record);
         record->strokes++;
         say_notice(ui::say("OutOfBounds"));
         hole.rest_steps = 0;
@@ -415,7 +413,7 @@ void return_strays() {
 }
 
 bool every_ball_rests() {
-    for (int seat = 0; seat < std::min(game()->player_count, player_count()); ++seat) {
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
         const PLAYER *record = player(seat);
         if (record->hole_state == 0 && !ball_at_rest(record)) {
             return false;
@@ -450,7 +448,7 @@ void lift(int seat) {
 void write_scores() {
     GAME *g = game();
     const int column = g->level - 1;
-    for (int seat = 0; seat < std::min(g->player_count, player_count()); ++seat) {
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
         const int strokes = std::min(player(seat)->strokes, round_cap());
         if (column >= 0 && column < SCORE_HOLES && seat < SCORE_ROWS) {
             g->scores[seat][column] = strokes;

@@ -52,7 +52,7 @@ void scorecard_enter() {}
 // strokes (the first such player's), else the last one struck.
 int best_stroke_seat() {
     int best = -1;
-    for (int seat = 0; seat < std::min(game()->player_count, player_count()); ++seat) {
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
         const PLAYER *record = player(seat);
         if (record->hole_state == BALL_HOLED && replay_steps(seat) > 1 &&
             (best < 0 || record->strokes < player(best)->strokes)) {
@@ -83,7 +83,7 @@ void scorecard_step(float fraction) {
 
 void scorecard_draw() {
     const GAME *g = game();
-    const int seats = std::min(g->player_count, player_count());
+    const int seats = seats_in_play();
     const int line = ui::line_height() + 8;
     const int columns = last_column() - first_column() + 1;
     const int width = kNameWidth + columns * kHoleWidth + kTotalWidth;
