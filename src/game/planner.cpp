@@ -2,6 +2,8 @@
 
 #include "foresight.h"
 
+#include "xv.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -39,7 +41,7 @@ constexpr float kPowerSpread[] = {0.10f, 0.05f, 0.015f};
 struct Hand {
     uint32_t state;
     float uniform() {
-        state = static_cast<uint32_t>(static_cast<uint64_t>(state) * 48271u % 2147483647u);
+        state = xv_random_next(state);
         return (static_cast<float>(state) + 0.5f) / 2147483647.0f;
     }
     float normal() {

@@ -20,9 +20,9 @@ uint32_t xv_random_get_seed() {
 
 // The product is taken in 16-bit halves so that it never needs more than
 // 32 bits: (low * 16807) + (high * 16807) << 16, folded modulo 2^31 - 1.
-uint32_t xv_random() {
-    uint32_t low = kMultiplier * (state & 0xFFFF);
-    const uint32_t high = kMultiplier * (state >> 16);
+uint32_t xv_random_next(uint32_t from) {
+    uint32_t low = kMultiplier * (from & 0xFFFF);
+    const uint32_t high = kMultiplier * (from >> 16);
     low += (high & 0x7FFF) << 16;
     if (low > kModulus) {
         low = (low & kModulus) + 1;
@@ -31,7 +31,11 @@ uint32_t xv_random() {
     if (low > kModulus) {
         low = (low & kModulus) + 1;
     }
-    state = low;
+    return low;
+}
+
+uint32_t xv_random() {
+    state = xv_random_next(state);
     return state;
 }
 

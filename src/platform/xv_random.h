@@ -9,5 +9,8 @@
 // Bit 31 is dropped; a zero seed would stay zero, so it becomes 1.
 void xv_random_seed(uint32_t seed);
 uint32_t xv_random_get_seed();
-uint32_t xv_random();                 // the next state, 1 .. 2^31 - 2
+uint32_t xv_random(); // the next state, 1 .. 2^31 - 2
+// The state that follows a state of 1 .. 2^31 - 2, for a sequence kept
+// apart from the shared one.
+uint32_t xv_random_next(uint32_t state);
 uint32_t xv_random_range(uint32_t n); // the next state modulo n; 0 for n = 0
