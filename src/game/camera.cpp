@@ -343,10 +343,19 @@ void follow_current_player() {
         return;
     }
     for (int i = 0; i < cameras.count; ++i) {
-        if (cameras.table[i].name && std::strcmp(cameras.table[i].name, "cam_followed") == 0) {
+        if (cameras.table[i].name && std::strcmp(cameras.table[i].name, CAMERA_FOLLOWED) == 0) {
             cameras.table[i].control.look_at_node = followed->ball_node;
         }
     }
+}
+
+int camera_named(const char *name) {
+    for (int i = 0; i < cameras.count; ++i) {
+        if (cameras.table[i].name && std::strcmp(cameras.table[i].name, name) == 0) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 void camera_event(int camera, int event, int) {

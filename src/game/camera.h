@@ -78,8 +78,12 @@ void set_camera_control(const CAMERA_CONTROL *in, int index);
 void set_camera_event_handler(CAMERA_EVENT_HANDLER handler);
 void set_camera_trigger_switching(int on);
 void camera_update();
-// Every camera named "cam_followed" looks at the current player's ball.
+// The name of the cameras that follow the current player's ball.
+constexpr char CAMERA_FOLLOWED[] = "cam_followed";
+// Every camera so named looks at the current player's ball.
 void follow_current_player();
+// The first camera of that name, or -1.
+int camera_named(const char *name);
 // The level's handler: camera 0 arriving ends its smooth approach, and the
 // fly-by with it (game state 1).
 void camera_event(int camera, int event, int parameter);

@@ -67,9 +67,7 @@ void flyby_start() {
     control.trail_start = game()->trail;
     control.trail_speed = kTrailSpeed;
     hole_position(control.look_at_point);
-    const PLAYER *first = player(0);
-    if (const XV_3D_NODE *ball =
-            first ? xv_3d_world_get_node_pointer(game_world(), first->ball_node) : nullptr) {
+    if (const XV_3D_NODE *ball = player_ball(0)) {
         for (int axis = 0; axis < 3; ++axis) {
             control.look_at_point[axis] = (control.look_at_point[axis] + ball->position[axis]) / 2;
         }
@@ -106,8 +104,7 @@ void flyby_skip() {
     }
     approach(nullptr);
     // Put it where the approach would end, then let the handler end it.
-    const XV_3D_NODE *ball = xv_3d_world_get_node_pointer(game_world(), first->ball_node);
-    if (ball) {
+    if (const XV_3D_NODE *ball = player_ball(0)) {
         camera->view.position[0] = ball->position[0];
         camera->view.position[1] = ball->position[1] + FLYBY_ABOVE;
         camera->view.position[2] = ball->position[2] + FLYBY_BEHIND;

@@ -105,6 +105,11 @@ void read_player_start(PLAYER *record, const char *file_name, const char *sectio
     read_number(section, "angle", &record->aim_angle, file_name);
 }
 
+XV_3D_NODE *player_ball(int index) {
+    const PLAYER *record = player(index);
+    return record ? xv_3d_world_get_node_pointer(game_world(), record->ball_node) : nullptr;
+}
+
 int player_count() {
     return count;
 }

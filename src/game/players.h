@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+struct XV_3D_NODE;
+
 enum { MAX_PLAYERS = 8 };
 
 struct PLAYER {
@@ -57,6 +59,8 @@ void add_player(int ball_node);
 void reset_players();
 int player_count();
 PLAYER *player(int index);
+// The node of that player's ball in the game's world, or null.
+XV_3D_NODE *player_ball(int index);
 // The player whose ball the follow camera watches.
 int current_player();
 void set_current_player(int index);

@@ -22,7 +22,6 @@ namespace {
 constexpr int kMostSteps = 30 * 30;  // thirty seconds of a stroke
 constexpr float kSlowMotion = 0.25f; // steps of the recording a step in slow motion
 constexpr float kBehind = 3.2f, kAbove = 1.6f;
-constexpr char kFollowCamera[] = "cam_followed";
 
 struct Recording {
     ReplayFrame frames[kMostSteps];
@@ -40,20 +39,6 @@ struct Replay {
 };
 Replay replay;
 
-XV_3D_NODE *ball_node(int seat) {
-    const PLAYER *record = player(seat);
-    return record ? xv_3d_world_get_node_pointer(game_world(), record->ball_node) : nullptr;
-}
-
-int chase_camera() {
-    for (int i = 0; i < camera_count(); ++i) {
-        if (camera_at(i)->name && std::strcmp(camera_at(i)->name, kFollowCamera) == 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 // The place between two recorded steps.
 void frame_at(float at, ReplayFrame *out) {
     const Recording &recording = replay.recordings[replay.seat];
@@ -69,7 +54,8 @@ void frame_at(float at, ReplayFrame *out) {
 
 // The camera stands behind the ball's way and looks at it.
 void follow(const ReplayFrame &frame, const ReplayFrame &ahead) {
-    CAMERA *camera = camera_at(chase_camera());
+    const int chase = camera_named(CAMERA_FOLLOWED);
+    CAMERA *camera = camera_at(chase);
     if (!camera) {
         return;
     }
@@ -86,11 +72,11 @@ void follow(const ReplayFrame &frame, const ReplayFrame &ahead) {
         camera->view.position[axis] += (wanted[axis] - camera->view.position[axis]) * 0.15f;
     }
     CAMERA_CONTROL control{};
-    get_camera_control(&control, chase_camera());
+    get_camera_control(&control, chase);
     control.flags = CAMERA_LOOK_AT_POINT;
     std::memcpy(control.look_at_point, frame.position, sizeof control.look_at_point);
-    set_camera_control(&control, chase_camera());
-    set_current_camera(chase_camera());
+    set_camera_control(&control, chase);
+    set_current_camera(chase);
     camera_update();
 }
 
@@ -110,7 +96,7 @@ void replay_begin(int seat) {
 }
 
 void replay_record(int seat) {
-    const XV_3D_NODE *ball = ball_node(seat);
+    const XV_3D_NODE *ball = player_ball(seat);
     if (seat < 0 || seat >= MOST_SEATS || !ball) {
         return;
     }
@@ -146,7 +132,7 @@ void play_replay(int seat) {
 void replay_enter() {
     replay.at = 0.0f;
     replay.slow = false;
-    XV_3D_NODE *ball = ball_node(replay.seat);
+    XV_3D_NODE *ball = player_ball(replay.seat);
     if (ball) {
         std::memcpy(replay.kept, ball->position, sizeof replay.kept);
         std::memcpy(replay.kept_turn, ball->rotation, sizeof replay.kept_turn);
@@ -162,7 +148,7 @@ void replay_enter() {
 
 // The ball goes back to where it rests, as it was.
 void replay_leave() {
-    if (XV_3D_NODE *ball = ball_node(replay.seat)) {
+    if (XV_3D_NODE *ball = player_ball(replay.seat)) {
         std::memcpy(ball->position, replay.kept, sizeof replay.kept);
         std::memcpy(ball->rotation, replay.kept_turn, sizeof replay.kept_turn);
         if (player(replay.seat)->hole_state == BALL_LIFTED) {
@@ -185,7 +171,7 @@ void replay_step(float fraction) {
     ReplayFrame frame, ahead;
     frame_at(replay.at, &frame);
     frame_at(replay.at + 3.0f, &ahead);
-    if (XV_3D_NODE *ball = ball_node(replay.seat)) {
+    if (XV_3D_NODE *ball = player_ball(replay.seat)) {
         std::memcpy(ball->position, frame.position, sizeof frame.position);
         std::memcpy(ball->rotation, frame.rotation, sizeof frame.rotation);
     }

@@ -26,7 +26,6 @@
 namespace {
 
 constexpr char kAimModel[] = "gfx\\wo2\\course\\aim.wo2";
-constexpr char kFollowCamera[] = "cam_followed";
 constexpr char kPuttSound[] = "snd\\putt.wav";
 constexpr int kOverPar = 3; // the cap is par + 3
 
@@ -83,11 +82,6 @@ struct Hole {
 };
 Hole hole;
 
-XV_3D_NODE *ball_of(int seat) {
-    const PLAYER *record = player(seat);
-    return record ? xv_3d_world_get_node_pointer(game_world(), record->ball_node) : nullptr;
-}
-
 // The game state a hole goes back to after the fly-by and after a drop: a
 // single hole has its wind, a course holes without.
 uint8_t playing_state() {
@@ -116,7 +110,7 @@ void add_aim_arrow() {
 void show_aim_arrow(bool shown) {
     XV_3D_NODE *arrow =
         hole.aim_node >= 0 ? xv_3d_world_get_node_pointer(game_world(), hole.aim_node) : nullptr;
-    const XV_3D_NODE *ball = ball_of(hole.turn);
+    const XV_3D_NODE *ball = player_ball(hole.turn);
     if (!arrow) {
         return;
     }
@@ -130,17 +124,17 @@ void show_aim_arrow(bool shown) {
     arrow->rotation[1] = player(hole.turn)->aim_angle;
 }
 
-// The chase camera: the host's "cam_followed", standing behind the current
+// The chase camera: the host's follow camera, standing behind the current
 // ball along its aim and gliding after it as it rolls.
 void add_chase_camera() {
     CAMERA_CONTROL control{};
     control.flags = CAMERA_LOOK_AT_POINT;
-    hole.chase_camera = add_camera(kFollowCamera, &control);
+    hole.chase_camera = add_camera(CAMERA_FOLLOWED, &control);
 }
 
 void place_chase_camera(bool glide) {
     CAMERA *chase = camera_at(hole.chase_camera);
-    const XV_3D_NODE *ball = ball_of(current_player());
+    const XV_3D_NODE *ball = player_ball(current_player());
     if (!chase || !ball) {
         return;
     }
@@ -203,7 +197,7 @@ bool computer(int seat) {
 // the seat's and the stroke's.
 void start_thinking(int seat) {
     const PLAYER *record = player(seat);
-    const XV_3D_NODE *ball = ball_of(seat);
+    const XV_3D_NODE *ball = player_ball(seat);
     if (!record || !ball) {
         return;
     }
@@ -267,7 +261,7 @@ void end_flyby() {
 
 void strike(float power) {
     PLAYER *record = player(hole.turn);
-    if (const XV_3D_NODE *ball = ball_of(hole.turn)) {
+    if (const XV_3D_NODE *ball = player_ball(hole.turn)) {
         std::memcpy(hole.struck_from[hole.turn], ball->position, sizeof hole.struck_from[0]);
     }
     player_strike(record, power);
@@ -399,7 +393,7 @@ void show_computer_stroke() {
 void return_strays() {
     const BALL_COURSE course = ball_course();
     for (int seat = 0; seat < seats_in_play(); ++seat) {
-        XV_3D_NODE *ball = ball_of(seat);
+        XV_3D_NODE *ball = player_ball(seat);
         PLAYER *record = player(seat);
         if (!ball || record->hole_state != 0 || !ball_off_course(ball->position, course)) {
             continue;
@@ -439,7 +433,7 @@ bool drop_pause_over() {
 void lift(int seat) {
     PLAYER *record = player(seat);
     record->hole_state = BALL_LIFTED;
-    if (XV_3D_NODE *ball = ball_of(seat)) {
+    if (XV_3D_NODE *ball = player_ball(seat)) {
         ball->flags |= XV_3D_NODE_HIDDEN;
     }
     say_notice(ui::say("PickedUp"));
@@ -526,7 +520,7 @@ void round_enter() {
     replay_clear();
     hole.putt = xv_snd_load_effect(kPuttSound);
     for (int seat = 0; seat < player_count(); ++seat) {
-        if (const XV_3D_NODE *ball = ball_of(seat)) {
+        if (const XV_3D_NODE *ball = player_ball(seat)) {
             std::memcpy(hole.struck_from[seat], ball->position, sizeof hole.struck_from[0]);
         }
     }
