@@ -28,10 +28,13 @@ std::map<uint64_t, XV_BITMAP> arrows;    // by colour and angle in steps of kArr
 constexpr int kArrowStep = 10;           // degrees
 constexpr int kArrowSize = 48;           // pixels of its picture
 
+// The pad's directions and its first three buttons (A, B, Start).
+enum Pad { PAD_UP, PAD_DOWN, PAD_LEFT, PAD_RIGHT, PAD_A, PAD_B, PAD_START, PAD_INPUTS };
+
 struct Input {
     bool swallow = false; // the next reading makes no presses
     uint8_t keys[256] = {}, previous[256] = {};
-    bool pad[7] = {}, previous_pad[7] = {}; // up, down, left, right, buttons 0 to 2
+    bool pad[PAD_INPUTS] = {}, previous_pad[PAD_INPUTS] = {};
     int pad_x = 0;
     XV_INPUT_MOUSE mouse{};
     bool button = false, previous_button = false;
@@ -80,9 +83,12 @@ std::string fill_in(const std::string &text, std::initializer_list<std::string> 
     return filled + text.substr(from);
 }
 
+uint32_t rgba(Colour colour) {
+    return static_cast<uint32_t>(colour.r) << 24 | colour.g << 16 | colour.b << 8 | colour.a;
+}
+
 XV_BITMAP *swatch(Colour colour) {
-    const uint32_t key =
-        static_cast<uint32_t>(colour.r) << 24 | colour.g << 16 | colour.b << 8 | colour.a;
+    const uint32_t key = rgba(colour);
     auto found = swatches.find(key);
     if (found != swatches.end()) {
         return &found->second;
@@ -101,9 +107,7 @@ XV_BITMAP *swatch(Colour colour) {
 // An arrow pointing up, turned: a shaft and a head, drawn by testing each
 // pixel's place turned back.
 XV_BITMAP *arrow_picture(int angle, Colour colour) {
-    const uint64_t key = static_cast<uint64_t>(angle) << 32 |
-                         static_cast<uint32_t>(colour.r) << 24 | colour.g << 16 | colour.b << 8 |
-                         colour.a;
+    const uint64_t key = static_cast<uint64_t>(angle) << 32 | rgba(colour);
     if (auto found = arrows.find(key); found != arrows.end()) {
         return &found->second;
     }
@@ -298,22 +302,20 @@ void read_input() {
     for (int code = 0; code < 256; ++code) {
         input.keys[code] = xv_input_get_key(code);
     }
-    const int pad_bytes[7] = {XV_INPUT_UP,         XV_INPUT_DOWN,    XV_INPUT_LEFT,
-                              XV_INPUT_RIGHT,      XV_INPUT_BUTTON0, XV_INPUT_BUTTON0 + 1,
-                              XV_INPUT_BUTTON0 + 2};
-    for (int i = 0; i < 7; ++i) {
+    const int pad_bytes[PAD_INPUTS] = {XV_INPUT_UP,         XV_INPUT_DOWN,    XV_INPUT_LEFT,
+                                       XV_INPUT_RIGHT,      XV_INPUT_BUTTON0, XV_INPUT_BUTTON0 + 1,
+                                       XV_INPUT_BUTTON0 + 2};
+    const bool enabled = xv_input_joystick_enabled();
+    for (int i = 0; i < PAD_INPUTS; ++i) {
         const uint8_t *state = xv_input_control(XV_INPUT_JOYSTICK_FIRST + pad_bytes[i]);
-        input.pad[i] = xv_input_joystick_enabled() && state && *state;
+        // The stick moves menus only once it leans past a third of its way
+        // (the pad's reading runs to 32); a button is down or up.
+        const int least = i <= PAD_RIGHT ? 10 : 0;
+        input.pad[i] = enabled && state && *state > least;
     }
-    // The stick moves menus only once it leans past a third of its way (the
-    // pad's reading runs to 32).
     const uint8_t *left = xv_input_control(XV_INPUT_JOYSTICK_FIRST + XV_INPUT_LEFT);
     const uint8_t *right = xv_input_control(XV_INPUT_JOYSTICK_FIRST + XV_INPUT_RIGHT);
-    input.pad_x = xv_input_joystick_enabled() && left && right ? *right - *left : 0;
-    for (int i = 0; i < 4; ++i) {
-        const uint8_t *state = xv_input_control(XV_INPUT_JOYSTICK_FIRST + pad_bytes[i]);
-        input.pad[i] = input.pad[i] && *state > 10;
-    }
+    input.pad_x = enabled && left && right ? *right - *left : 0;
     input.mouse = XV_INPUT_MOUSE{};
     xv_input_get_mouse(&input.mouse);
     input.button = input.mouse.buttons & 1;
@@ -353,35 +355,35 @@ bool any_pressed() {
             return true;
         }
     }
-    return mouse_clicked() || pad_pressed(4) || pad_pressed(5) || pad_pressed(6);
+    return mouse_clicked() || pad_pressed(PAD_A) || pad_pressed(PAD_B) || pad_pressed(PAD_START);
 }
 
 bool up() {
-    return pressed(DIK_UP) || pad_pressed(0);
+    return pressed(DIK_UP) || pad_pressed(PAD_UP);
 }
 
 bool down() {
-    return pressed(DIK_DOWN) || pad_pressed(1);
+    return pressed(DIK_DOWN) || pad_pressed(PAD_DOWN);
 }
 
 bool left() {
-    return pressed(DIK_LEFT) || pad_pressed(2);
+    return pressed(DIK_LEFT) || pad_pressed(PAD_LEFT);
 }
 
 bool right() {
-    return pressed(DIK_RIGHT) || pad_pressed(3);
+    return pressed(DIK_RIGHT) || pad_pressed(PAD_RIGHT);
 }
 
 bool enter() {
-    return pressed(DIK_RETURN) || pressed(DIK_NUMPADENTER) || pad_pressed(4);
+    return pressed(DIK_RETURN) || pressed(DIK_NUMPADENTER) || pad_pressed(PAD_A);
 }
 
 bool escape() {
-    return pressed(DIK_ESCAPE) || pad_pressed(5);
+    return pressed(DIK_ESCAPE) || pad_pressed(PAD_B);
 }
 
 bool pause_pressed() {
-    return escape() || pad_pressed(6);
+    return escape() || pad_pressed(PAD_START);
 }
 
 int typed() {
@@ -418,7 +420,7 @@ int pad_x() {
 }
 
 bool pad_held(int button) {
-    return button >= 0 && button < 3 && input.pad[4 + button];
+    return button >= 0 && button < 3 && input.pad[PAD_A + button];
 }
 
 std::string key_name(int scan_code) {
