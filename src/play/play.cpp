@@ -22,6 +22,15 @@ namespace {
 constexpr char kPlayers[] = "Players";
 constexpr char kControls[] = "Controls";
 
+// The keys a player may choose, by their names in the settings file.
+constexpr struct {
+    const char *name;
+    int Controls::*key;
+} kControlKeys[] = {{"AimLeft", &Controls::aim_left},
+                    {"AimRight", &Controls::aim_right},
+                    {"Strike", &Controls::strike},
+                    {"Camera", &Controls::camera}};
+
 struct Play {
     bool started = false;
     bool drawing = false; // the fonts and texts are loaded (the first screen of ours)
@@ -54,14 +63,11 @@ void read_settings() {
     int count = 0;
     xv_io_ini_read_int(kPlayers, "Count", &count, settings());
     play.session.players = count >= 1 && count <= MOST_SEATS ? count : 1;
-    int *keys[4] = {&play.controls.aim_left, &play.controls.aim_right, &play.controls.strike,
-                    &play.controls.camera};
-    const char *names[4] = {"AimLeft", "AimRight", "Strike", "Camera"};
-    for (int i = 0; i < 4; ++i) {
+    for (const auto &control : kControlKeys) {
         int code = 0;
-        xv_io_ini_read_int(kControls, names[i], &code, settings());
+        xv_io_ini_read_int(kControls, control.name, &code, settings());
         if (code > 0 && code < 256) {
-            *keys[i] = code;
+            play.controls.*control.key = code;
         }
     }
 }
@@ -87,10 +93,9 @@ void write_settings() {
         std::snprintf(key, sizeof key, "Computer%d", i + 1);
         xv_io_ini_write_int(kPlayers, key, play.session.seats[i].computer, settings());
     }
-    xv_io_ini_write_int(kControls, "AimLeft", play.controls.aim_left, settings());
-    xv_io_ini_write_int(kControls, "AimRight", play.controls.aim_right, settings());
-    xv_io_ini_write_int(kControls, "Strike", play.controls.strike, settings());
-    xv_io_ini_write_int(kControls, "Camera", play.controls.camera, settings());
+    for (const auto &control : kControlKeys) {
+        xv_io_ini_write_int(kControls, control.name, play.controls.*control.key, settings());
+    }
 }
 
 int number_after(int argc, char **argv, const char *option) {
