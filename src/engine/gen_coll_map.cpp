@@ -87,31 +87,11 @@ void tight_box(const BuildList &list, float box_min[3], float box_max[3]) {
     }
 }
 
-bool gather_face_group(const GEN_WO2 *model, uint16_t reference, const GEN_WO2_FACE_GROUP &face,
-                       BuildList &list) {
-    const bool strip = face.properties & GEN_WO2_STRIP;
-    const uint32_t triangles =
-        strip ? (face.num_vertices >= 2 ? face.num_vertices - 2u : 0u) : face.num_vertices / 3u;
-    for (uint32_t k = 0; k < triangles; ++k) {
-        GEN_COLL_TRIANGLE triangle{};
-        triangle.reference = reference;
-        triangle.vertex_offset = face.positions + (strip ? 16 : 48) * k;
-        triangle.strip_odd = strip ? k % 2 : 0;
-        triangle.collision_type = model->references[reference].collision_type;
-        if (!gen_coll_triangle_vertices(model, &triangle, triangle.vertices)) {
-            gen_error("gen_wo2_coll_map_build: reference %i has a triangle outside the vertex "
-                      "block",
-                      reference);
-            return false;
-        }
-        if (!list.add(triangle)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool gather(const GEN_WO2 *model, BuildList &list) {
+// Every collidable triangle of the model as the map records it (its
+// reference, first vertex, strip parity and collision type), in the order
+// the map is built from; `visit` returns false to stop the walk.
+template <typename Visit>
+bool for_each_collidable_triangle(const GEN_WO2 *model, Visit visit) {
     for (uint16_t r = 0; r < model->header.num_references; ++r) {
         const GEN_WO2_REFERENCE &reference = model->references[r];
         if (reference.flags & GEN_WO2_REF_NO_COLLISION) {
@@ -122,13 +102,43 @@ bool gather(const GEN_WO2 *model, BuildList &list) {
         for (int g = 0; g < object.num_material_groups; ++g) {
             const GEN_WO2_MATERIAL_GROUP &group = object.material_groups[g];
             for (int f = 0; f < group.num_face_groups; ++f) {
-                if (!gather_face_group(model, r, group.face_groups[f], list)) {
-                    return false;
+                const GEN_WO2_FACE_GROUP &face = group.face_groups[f];
+                const bool strip = face.properties & GEN_WO2_STRIP;
+                const uint32_t triangles =
+                    strip ? (face.num_vertices >= 2 ? face.num_vertices - 2u : 0u)
+                          : face.num_vertices / 3u;
+                for (uint32_t k = 0; k < triangles; ++k) {
+                    GEN_COLL_TRIANGLE triangle{};
+                    triangle.reference = r;
+                    triangle.vertex_offset = face.positions + (strip ? 16 : 48) * k;
+                    triangle.strip_odd = strip ? k % 2 : 0;
+                    triangle.collision_type = reference.collision_type;
+                    if (!visit(triangle)) {
+                        return false;
+                    }
                 }
             }
         }
     }
     return true;
+}
+
+bool gather(const GEN_WO2 *model, BuildList &list) {
+    return for_each_collidable_triangle(model, [&](GEN_COLL_TRIANGLE triangle) {
+        if (!gen_coll_triangle_vertices(model, &triangle, triangle.vertices)) {
+            gen_error("gen_wo2_coll_map_build: reference %i has a triangle outside the vertex "
+                      "block",
+                      triangle.reference);
+            return false;
+        }
+        return list.add(triangle);
+    });
+}
+
+// What tells one collidable triangle of a model from another.
+uint64_t triangle_key(const GEN_COLL_TRIANGLE &triangle) {
+    return uint64_t{triangle.reference} << 40 | uint64_t{triangle.vertex_offset} << 8 |
+           (triangle.strip_odd & 1u) << 4 | (triangle.collision_type & 0xFu);
 }
 
 // The node array grows by 50 records; a number that no longer fits a
@@ -389,7 +399,7 @@ bool read_nodes(GEN_COLL_MAP *map, const std::vector<uint8_t> &bytes, size_t at,
 }
 
 bool triangle_fits(const GEN_WO2 *model, const GEN_COLL_TRIANGLE &triangle) {
-    return triangle.reference < model->header.num_references &&
+    return model->vertex_data && triangle.reference < model->header.num_references &&
            model->references[triangle.reference].matrix < model->header.num_reference_matrices &&
            uint64_t{triangle.vertex_offset} + 3 * GEN_WO2_STRIDE <= model->header.data_block_size;
 }
@@ -630,16 +640,37 @@ int gen_wo2_coll_map_load(GEN_COLL_MAP *coll_map, const char *file_name) {
     return 1;
 }
 
+// A map file is a cache of its model's triangles, and its checksum covers
+// only the model's header: a model rebuilt with the same header, or a file
+// damaged in its triangles, would give a map of triangles the model does not
+// have (offsets between vertices read floats from the wrong places). The map
+// fits when it holds exactly the model's collidable triangles.
 bool gen_wo2_coll_map_fits(const GEN_WO2 *model, const GEN_COLL_MAP *map) {
+    if (!model || !model->in_use || !model->vertex_data || !map) {
+        return false;
+    }
+    std::vector<uint64_t> in_map;
     for (uint32_t n = 0; n < map->num_nodes; ++n) {
         const GEN_COLL_NODE &node = map->nodes[n];
         for (uint32_t t = 0; t < node.num_triangles; ++t) {
             if (!triangle_fits(model, node.triangles[t])) {
                 return false;
             }
+            in_map.push_back(triangle_key(node.triangles[t]));
         }
     }
-    return true;
+    std::vector<uint64_t> in_model;
+    in_model.reserve(in_map.size());
+    const bool walked = for_each_collidable_triangle(model, [&](const GEN_COLL_TRIANGLE &triangle) {
+        in_model.push_back(triangle_key(triangle));
+        return in_model.size() <= in_map.size(); // one more than the map has is enough to know
+    });
+    if (!walked || in_model.size() != in_map.size()) {
+        return false;
+    }
+    std::sort(in_map.begin(), in_map.end());
+    std::sort(in_model.begin(), in_model.end());
+    return in_map == in_model;
 }
 
 void gen_wo2_coll_map_create(GEN_WO2 *model, GEN_COLL_MAP *coll_map,
@@ -657,17 +688,25 @@ void gen_wo2_coll_map_create(GEN_WO2 *model, GEN_COLL_MAP *coll_map,
                 if (gen_wo2_coll_map_fits(model, coll_map)) {
                     return;
                 }
-                // The header agreed by chance: the triangles belong elsewhere.
-                gen_error("gen_wo2_coll_map_create: %s was made for another model\n", file_name);
+                // The header agreed, the triangles do not: a stale or damaged
+                // cache, which is built again and saved over.
+                gen_history("gen_wo2_coll_map_create: %s does not fit its model: built again\n",
+                            file_name);
                 gen_wo2_coll_map_free(coll_map);
             }
         }
     }
     gen_history("CREATING COLLISION MAP\n");
     gen_wo2_coll_map_build(model, coll_map, max_triangles_per_node, max_depth);
-    if (coll_map->inited && file_name) {
-        gen_wo2_coll_map_save(model, coll_map, file_name);
+    if (!coll_map->inited || !file_name) {
+        return;
     }
+    if (xv_io_fexist(file_name, XV_IO_THROUGH_LAYER) == 1) {
+        // The archive is never changed: the map is built again each run.
+        gen_history("gen_wo2_coll_map_create: %s is in the archive: not saved\n", file_name);
+        return;
+    }
+    gen_wo2_coll_map_save(model, coll_map, file_name);
 }
 
 void gen_wo2_coll_map_free(GEN_COLL_MAP *coll_map) {

@@ -65,8 +65,8 @@ void gen_wo2_coll_map_build(GEN_WO2 *model, GEN_COLL_MAP *map, uint32_t max_tria
                             uint32_t max_depth);
 int gen_wo2_coll_map_save(const GEN_WO2 *model, const GEN_COLL_MAP *map, const char *file_name);
 int gen_wo2_coll_map_load(GEN_COLL_MAP *map, const char *file_name);
-// Whether every triangle of the map lies in the model: a map made for
-// another model must not be queried against this one.
+// Whether the map holds exactly the model's collidable triangles: a map
+// made for another model, or damaged, must not be queried against this one.
 bool gen_wo2_coll_map_fits(const GEN_WO2 *model, const GEN_COLL_MAP *map);
 void gen_wo2_coll_map_free(GEN_COLL_MAP *map);
 // Every node's box as a white wire box, for debugging.

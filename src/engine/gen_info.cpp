@@ -53,6 +53,7 @@ struct FormatBuffer {
 
 FormatBuffer buffer;
 bool error_reported = false;
+std::string first_error; // what a program without a window says when it stops
 bool error_file_written = false;
 bool history_written = false;
 // Kept open between lines: a model's load traces hundreds of them.
@@ -114,6 +115,12 @@ void gen_error(const char *format, ...) {
     va_start(arguments, format);
     const char *message = format_message(format, arguments);
     va_end(arguments);
+    if (!error_reported) {
+        first_error = message;
+        while (!first_error.empty() && (first_error.back() == '\n' || first_error.back() == '\r')) {
+            first_error.pop_back();
+        }
+    }
     error_reported = true;
 
     if (FILE *file = open_log(kErrorFile, &error_file_written)) {
@@ -173,6 +180,10 @@ void gen_assert(const char *expression, const char *source, int line) {
 
 int gen_error_reported() {
     return error_reported;
+}
+
+const char *gen_error_first() {
+    return first_error.c_str();
 }
 
 bool gen_test_if_filename_is_8_3(const char *path) {

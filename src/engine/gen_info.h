@@ -34,6 +34,9 @@ T *gen_calloc(size_t count, const char *name,
     return static_cast<T *>(gen_calloc_named(count, sizeof(T), name, where));
 }
 int gen_error_reported();
+// The message of the run's first error ("" before any): the one to show
+// when the program stops because of it.
+const char *gen_error_first();
 
 #define GEN_ASSERT(expression)                                                                     \
     ((expression) ? (void)0 : gen_assert(#expression, __FILE__, __LINE__))

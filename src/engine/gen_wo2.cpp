@@ -750,22 +750,26 @@ void gen_wo2_load(GEN_WO2 *model, const char *file_name) {
     xv_io_fseek(in.file, 0, SEEK_END);
     in.size = xv_io_ftell(in.file);
     xv_io_rewind(in.file);
-    // From here the record owns what it holds, so a failed load is released
-    // like a good one.
+    // The record owns what the reads allocate, so that gen_wo2_free can
+    // release a load that stopped half-way.
     model->in_use = 1;
     const bool loaded = read_header(in, model) && read_references(in, model) &&
                         read_matrices(in, model) && read_internal_references(in, model) &&
                         read_blocks(in, model) && read_materials(in, model) && read_text(in, model);
-    if (loaded) {
-        apply_names(model);
-        gen_history("file_size %i\n", static_cast<int>(in.total));
+    xv_io_fclose(in.file);
+    if (!loaded) {
+        // Reported where the read stopped. A header without its blocks is no
+        // model: nothing may draw it or collide with it.
+        gen_wo2_free(model);
+        return;
     }
+    apply_names(model);
+    gen_history("file_size %i\n", static_cast<int>(in.total));
     xv_str_create(&model->name, file_name, 0);
     gen_history("...and thats all for model : %s\n", file_name);
     if (!xv_mem_heap_check()) {
         gen_error("heap check failed: AFTER WO2 LOADING");
     }
-    xv_io_fclose(in.file);
 }
 
 void gen_wo2_free(GEN_WO2 *model) {

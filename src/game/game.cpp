@@ -32,6 +32,8 @@ constexpr float kStreamSpeed = 0.015f;
 constexpr uint8_t kTextureMatrix = 0x80;
 constexpr int kSecondTranslation = 5; // of the texture matrix 11, 12, 21, 22, 31, 32
 constexpr float kCameraStartAngles[3] = {90.0f, 180.0f, 0.0f};
+constexpr int kLowestPar = 1; // a hole's par as the rules and the scorecard can play it
+constexpr int kHighestPar = 20;
 
 // The seven object models, slot by slot.
 constexpr const char *kObjectFiles[OBJECT_MODELS] = {
@@ -48,6 +50,10 @@ GAME the_game = [] {
 XV_3D_WORLD world;
 int music = 0;                  // the game music's handle
 bool pinwheel_reported = false; // a missing pinwheel reference is said once a level
+// The level's course, its collision map, its objects and its balls are all
+// in place: only then may anything step, simulate or strike on it. A level
+// that stopped loading half-way was reported and is not played.
+bool playable = false;
 
 std::string level_section(int level) {
     char section[24];
@@ -87,11 +93,16 @@ void renew_world() {
     xv_3d_world_init(&world);
 }
 
-void load_course_model(const char *world_file) {
+// False when the model or its map could not be had (the model's loader
+// or the map's said why).
+bool load_course_model(const char *world_file) {
     GAME &g = the_game;
     renew_world();
     gen_history("Loading the scenario map (%s)", world_file);
     gen_wo2_load(&g.model, world_file);
+    if (!g.model.in_use) {
+        return false;
+    }
     g.level_node = add_flagged_node(&g.model, XV_3D_NODE_SCENERY | XV_3D_NODE_TRANSLUCENT_PASS);
     char *map_file = xv_io_change_ext(world_file, "col");
     if (map_file) {
@@ -99,12 +110,31 @@ void load_course_model(const char *world_file) {
                                 map_file);
         xv_mem_free(map_file);
     }
+    return g.map.inited;
 }
 
-void load_object_models() {
+bool load_object_models() {
+    bool loaded = true;
     for (int slot = 0; slot < OBJECT_MODELS; ++slot) {
         gen_wo2_load(&the_game.objects[slot], kObjectFiles[slot]);
+        loaded = loaded && the_game.objects[slot].in_use;
     }
+    return loaded;
+}
+
+// The par, when the level gives one, is one the rules can play: the cap is
+// par + 3 and the scorecard counts it. A missing par was reported by the
+// reader and plays as 0.
+bool read_par(const std::string &section) {
+    GAME &g = the_game;
+    if (xv_io_ini_read_int(section.c_str(), "par", &g.par, kLevels) == 0 ||
+        (g.par >= kLowestPar && g.par <= kHighestPar)) {
+        return true;
+    }
+    gen_error("par %d of [%s] in %s is out of range (%d to %d)", g.par, section.c_str(), kLevels,
+              kLowestPar, kHighestPar);
+    g.par = 0;
+    return false;
 }
 
 // The balls: one a player, the first player's ball model alone for one
@@ -141,7 +171,7 @@ void apply_camera_start(const float position[3]) {
 void load_level_cameras(const std::string &section) {
     char file[kLongestValue + 1];
     if (!read_string(section, "cam_file", file)) {
-        gen_error("cam_file not found");
+        gen_error("cam_file not found ([%s] of %s)", section.c_str(), kLevels);
     }
     set_camera_event_handler(camera_event);
     load_cameras(file);
@@ -169,7 +199,7 @@ void load_trail_and_scripts(const std::string &section) {
 void play_level_music(const std::string &section) {
     char file[kLongestValue + 1];
     if (!read_string(section, "music", file)) {
-        gen_error("Music not found");
+        gen_error("Music not found ([%s] of %s)", section.c_str(), kLevels);
         return;
     }
     stop_game_music(); // the tune before it, the game's or the last hole's
@@ -364,20 +394,22 @@ void level_init() {
     GAME &g = the_game;
     g.game_over = 0;
     pinwheel_reported = false;
+    playable = false;
     foresight_reset();
     const std::string section = level_section(g.level);
     char value[kLongestValue + 1];
     if (!read_string(section, "screen", value)) {
-        gen_error("screen not found");
+        gen_error("screen not found ([%s] of %s)", section.c_str(), kLevels);
         return;
     }
     char world_file[kLongestValue + 1];
     if (!read_string(section, "world_file", world_file)) {
-        gen_error("Level_file not found");
+        gen_error("Level_file not found ([%s] of %s)", section.c_str(), kLevels);
         return;
     }
-    load_course_model(world_file);
-    load_object_models();
+    if (!load_course_model(world_file) || !load_object_models()) {
+        return;
+    }
     // The resting ball waits hidden until a host has a place for it.
     g.resting_ball_node = add_flagged_node(&g.objects[OBJECT_RESTING_BALL],
                                            XV_3D_NODE_TRANSLUCENT_PASS | XV_3D_NODE_HIDDEN);
@@ -385,11 +417,14 @@ void level_init() {
     if (XV_3D_NODE *pinwheel = node_at(g.pinwheel_node)) {
         read_vector(section.c_str(), "hole", pinwheel->position, kLevels);
     }
-    xv_io_ini_read_int(section.c_str(), "par", &g.par, kLevels);
+    if (!read_par(section)) {
+        return;
+    }
     xv_io_ini_read_int(section.c_str(), "kind_wall", &g.wall_kind, kLevels);
     float camera_start[3] = {};
     bool camera_start_read = false;
     add_level_players(section, camera_start, &camera_start_read);
+    playable = player_count() > 0;
     load_level_cameras(section);
     if (camera_start_read) {
         apply_camera_start(camera_start);
@@ -407,6 +442,7 @@ void level_deinit() {
         return;
     }
     gen_history("-------- LEVEL DEINIT ---------\n");
+    playable = false;
     stop_all_slots();
     unload_level_models();
     trail_free(&g.trail);
@@ -418,12 +454,12 @@ void level_deinit() {
 }
 
 bool level_loaded() {
-    return the_game.level != 0 && the_game.model.in_use;
+    return the_game.level != 0 && playable;
 }
 
 void level_step(float s) {
     GAME &g = the_game;
-    if (g.state == GAME_LOADED) {
+    if (g.state == GAME_LOADED || !level_loaded()) {
         return;
     }
     const int count = std::min(g.player_count, player_count());

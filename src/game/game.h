@@ -102,7 +102,9 @@ void level_deinit();
 // One fixed step of a loaded level: the players' balls and keys, the
 // cameras, the scripts, the pinwheel, the wind and level 4's stream.
 void level_step(float fraction);
-// Whether a level's model is in place (it may have stopped loading later).
+// Whether a level can be played: its course, collision map, objects and
+// balls are in place (its cameras, trail, scripts or music may still have
+// failed, and were reported). Nothing steps a level that is not.
 bool level_loaded();
 // The pinwheel model's reference of that name into *result; a missing one
 // is an engine error.

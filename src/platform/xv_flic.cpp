@@ -3,6 +3,7 @@
 #include "os_time.h"
 #include "xv_bytes.h"
 #include "xv_dsp.h"
+#include "xv_error.h"
 #include "xv_io.h"
 #include "xv_mem.h"
 #include "xv_str.h"
@@ -19,6 +20,9 @@ constexpr uint16_t kFrameChunk = 0xF1FA;
 constexpr uint16_t kPrefixChunk = 0xF100;
 constexpr size_t kChunkHeader = 6;
 constexpr size_t kFrameHeader = 16;
+// Wider or taller than any screen the game draws on: an animation is shown
+// whole on the screen or cut into a font's characters.
+constexpr long kLargestSide = 4096;
 
 enum SubChunk : uint16_t {
     COLOR_256 = 4,
@@ -270,6 +274,15 @@ int xv_flic_open(XV_FLIC *flic, const char *file_name, int mode) {
     uint32_t pixels =
         readable ? static_cast<uint32_t>(xv_le16(header + 8)) * xv_le16(header + 10) : 0;
     if ((magic != kFliMagic && magic != kFlcMagic) || pixels == 0) {
+        xv_io_fclose(file);
+        return 0;
+    }
+    if (xv_le16(header + 8) > kLargestSide || xv_le16(header + 10) > kLargestSide) {
+        // A damaged header would have the frame buffer take gigabytes.
+        xv_error(xv_str_format("xv_flic_open: %s claims frames of %u x %u pixels, more than %ld "
+                               "a side: not opened",
+                               file_name, xv_le16(header + 8), xv_le16(header + 10), kLargestSide)
+                     .c_str());
         xv_io_fclose(file);
         return 0;
     }

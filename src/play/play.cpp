@@ -216,6 +216,11 @@ void play_new_game() {
 }
 
 void play_go(Screen screen) {
+    // A hole that did not load was reported where it failed, and the game
+    // closes after this frame; meanwhile the title stands in for it.
+    if (screen == Screen::ROUND && !level_loaded()) {
+        screen = Screen::TITLE;
+    }
     // The fonts and texts load when a player first takes the game: the
     // slideshow alone needs none of them.
     if (!play.drawing && screen != Screen::SLIDESHOW) {
@@ -334,8 +339,7 @@ void play_start_session() {
     } else {
         start_game(s.players);
     }
-    // A hole that did not load was reported; the title comes back.
-    play_go(level_loaded() ? Screen::ROUND : Screen::TITLE);
+    play_go(Screen::ROUND);
 }
 
 void play_step(float fraction) {

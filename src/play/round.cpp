@@ -55,6 +55,9 @@ constexpr int kThinkSteps = 40;    // the planner's work is spread over these at
 constexpr int kCandidatesPerStep = 8;
 constexpr int kComputerAimSteps = 15;
 constexpr long kLongestWatch = 20 * 30; // steps a computer watches the objects at most
+// Longer than any hole's trail and approach: a fly-by still going then is
+// following a ball that never lands (a course that lets it fall), and ends.
+constexpr long kLongestFlyby = 90 * 30;
 
 struct Hole {
     Phase phase = Phase::DONE;
@@ -66,6 +69,7 @@ struct Hole {
     float struck_from[MOST_SEATS][3] = {};
     int rest_steps = 0;
     int rolling_steps = 0; // since the stroke
+    long flyby_steps = 0;
     int chase_camera = -1;
     float chase_heading = 0.0f; // the aim the chase camera stands behind
     GEN_WO2 aim_model{};
@@ -565,7 +569,8 @@ void round_step(float fraction) {
         if (ui::any_pressed() && !session().unattended && flyby_running()) {
             flyby_skip();
         }
-        if (!flyby_running() || game()->state == GAME_APPROACHED) {
+        if (!flyby_running() || game()->state == GAME_APPROACHED ||
+            ++hole.flyby_steps >= kLongestFlyby) {
             end_flyby();
         }
         return;

@@ -3,6 +3,7 @@
 #include "game.h"
 #include "gen.h"
 #include "os_input.h"
+#include "os_process.h"
 #include "os_resource.h"
 #include "os_time.h"
 #include "play.h"
@@ -84,6 +85,22 @@ struct Headless {
     Headless &operator=(const Headless &) = delete;
 };
 
+// Why the course stops before its end, or null while it may go on: an
+// error the game reported (a damaged hole: it would never finish), a close
+// the game asked for, or the system asking the program to stop.
+const char *reason_to_stop() {
+    if (gen_error_reported()) {
+        return gen_error_first();
+    }
+    if (xv_dsp_close_requested()) {
+        return "the game asked to close";
+    }
+    if (os_process_termination_requested()) {
+        return "asked to stop";
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int autoplay_course(const char *level_name) {
@@ -93,11 +110,15 @@ int autoplay_course(const char *level_name) {
         return 2;
     }
     bool finished = true;
+    os_process_catch_termination();
     {
         Headless headless;
         play_start_unattended(level);
         int shown = 0; // holes printed
-        for (long step = 0; step < kMostSteps && !play_unattended_over(); ++step) {
+        const char *stopped = nullptr;
+        long step = 0;
+        for (; step < kMostSteps && !play_unattended_over() && !(stopped = reason_to_stop());
+             ++step) {
             headless.clock += kStepMilliseconds;
             play_step(1.0f);
             PLAY_HOLE_RESULT hole{};
@@ -107,10 +128,19 @@ int autoplay_course(const char *level_name) {
                 ++shown;
             }
         }
+        if (!stopped && step == kMostSteps) {
+            stopped = "half an hour of play went by";
+        }
+        stopped = stopped ? stopped : reason_to_stop();
         PLAY_HOLE_RESULT total{};
         play_course_result(&total);
         std::printf("total: %d strokes (par %d)\n", total.strokes, total.par);
-        finished = finished && shown == LAST_HOLE && play_unattended_over();
+        std::fflush(stdout);
+        if (stopped) {
+            std::fprintf(stderr, "pinwheel --bot-course: stopped on hole %d: %s\n", shown + 1,
+                         stopped);
+        }
+        finished = finished && !stopped && shown == LAST_HOLE && play_unattended_over();
         play_deinit();
     }
     std::fflush(stdout);

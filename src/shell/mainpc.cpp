@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -346,5 +347,11 @@ int pinwheel_main(int argc, char **argv) {
     }
     play_init(argc, argv);
     app_ready();
-    return run_main_loop();
+    const int status = run_main_loop();
+    if (gen_error_reported()) {
+        // The window is gone; whoever started the game hears why.
+        std::fprintf(stderr, "pinwheel: stopped by an error (error.txt has the details): %s\n",
+                     gen_error_first());
+    }
+    return status;
 }

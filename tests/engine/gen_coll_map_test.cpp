@@ -325,19 +325,45 @@ TEST_F(CollMapFileTest, DamagedFilesAreRefusedWithAReport) {
     EXPECT_NE(errors().find("gen_wo2_coll_map_load: cant open nowhere.col\n"), std::string::npos);
 }
 
-TEST_F(CollMapFileTest, AMapMadeForAnotherModelIsRebuilt) {
-    // A file whose checksum matches but whose triangles lie past this
-    // model's vertices or references.
-    std::string file = saved();
-    auto *bytes = reinterpret_cast<uint8_t *>(file.data());
-    xv_put_le32(bytes + 34 + 3 * 37 + 56, 1u << 20);
-    write_file("level.col", file);
-    gen_wo2_coll_map_free(&map);
-    gen_wo2_coll_map_create(&model, &map, 20, 20, "level.col");
-    EXPECT_NE(errors().find("level.col was made for another model"), std::string::npos);
-    EXPECT_EQ(test::count_occurrences(history(), "CREATING COLLISION MAP\n"), 1);
-    EXPECT_TRUE(gen_wo2_coll_map_fits(&model, &map));
-    EXPECT_EQ(read_file("level.col").size(), 3025u);
+// A file whose checksum matches but whose triangles are not this model's:
+// one past its vertices, or every one moved half a vertex along (inside the
+// block, reading its floats from the wrong places), or one left out. The
+// cache is built again and saved over, and the game plays on.
+TEST_F(CollMapFileTest, AMapThatDoesNotFitItsModelIsBuiltAgain) {
+    const std::string good = saved();
+    constexpr size_t kFirstTriangle = 34 + 3 * 37;
+    auto damaged = [&](auto change) {
+        std::string file = good;
+        change(reinterpret_cast<uint8_t *>(file.data()));
+        return file;
+    };
+    const std::string beyond =
+        damaged([](uint8_t *bytes) { xv_put_le32(bytes + kFirstTriangle + 56, 1u << 20); });
+    const std::string misaligned = damaged([](uint8_t *bytes) {
+        for (int t = 0; t < 40; ++t) {
+            uint8_t *offset = bytes + kFirstTriangle + 72 * t + 56;
+            xv_put_le32(offset, xv_le32(offset) + 8);
+        }
+    });
+    const std::string twice = damaged([](uint8_t *bytes) {
+        std::memcpy(bytes + kFirstTriangle + 72, bytes + kFirstTriangle, 72);
+    });
+    for (const std::string &file : {beyond, misaligned, twice}) {
+        write_file("level.col", file);
+        gen_wo2_coll_map_free(&map);
+        GEN_COLL_MAP loaded{};
+        ASSERT_TRUE(gen_wo2_coll_map_load(&loaded, "level.col"));
+        EXPECT_FALSE(gen_wo2_coll_map_fits(&model, &loaded));
+        gen_wo2_coll_map_free(&loaded);
+        const size_t built = test::count_occurrences(history(), "CREATING COLLISION MAP\n");
+        gen_wo2_coll_map_create(&model, &map, 20, 20, "level.col");
+        EXPECT_EQ(test::count_occurrences(history(), "CREATING COLLISION MAP\n"), built + 1);
+        EXPECT_TRUE(gen_wo2_coll_map_fits(&model, &map));
+        EXPECT_EQ(read_file("level.col"), good);
+    }
+    EXPECT_EQ(test::count_occurrences(history(), "level.col does not fit its model: built again"),
+              3);
+    EXPECT_EQ(errors(), "") << "a stale cache is no error";
 }
 
 } // namespace

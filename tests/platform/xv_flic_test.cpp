@@ -1,6 +1,7 @@
 #include "flic_writer.h"
 #include "os_time.h"
 #include "test_support.h"
+#include "xv_bytes.h"
 
 #include <cstring>
 
@@ -137,6 +138,27 @@ TEST_F(FlicTest, OnlyFlicsOpen) {
     open("too short");
     EXPECT_EQ(opened, 0);
     EXPECT_EQ(flic.pixels, nullptr);
+}
+
+// A damaged header claiming a huge frame would have the frame buffer take
+// gigabytes (60224 x 49068 is 2.95 GB); it is refused, and says why.
+TEST_F(FlicTest, AFrameLargerThanAnyScreenIsRefused) {
+    FlicWriter writer(XV_FLIC_FLC, 2, 2, 1);
+    std::string bytes = writer.bytes();
+    auto claim = [&](uint16_t width, uint16_t height) {
+        xv_put_le16(reinterpret_cast<uint8_t *>(bytes.data()) + 8, width);
+        xv_put_le16(reinterpret_cast<uint8_t *>(bytes.data()) + 10, height);
+        open(bytes);
+    };
+    claim(60224, 49068);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(flic.pixels, nullptr);
+    EXPECT_LT(xv_mem_max_used(), 1L << 20);
+    EXPECT_NE(warnings().find("anim.flc claims frames of 60224 x 49068 pixels"), std::string::npos);
+    claim(16, 4097);
+    EXPECT_EQ(opened, 0);
+    claim(4096, 16);
+    EXPECT_EQ(opened, 1) << "as wide as a frame may be";
 }
 
 TEST_F(FlicTest, DamagedChunksNeverWritePastTheFrame) {
