@@ -543,7 +543,18 @@ SDL_Window *os_window_sdl(OS_WINDOW window) {
     return os_window_exists(window) ? window->sdl : nullptr;
 }
 
+namespace {
+OS_MESSAGE_BOX_FAKE box_fake = nullptr;
+} // namespace
+
+void os_message_box_fake(OS_MESSAGE_BOX_FAKE answer) {
+    box_fake = answer;
+}
+
 int os_message_box(OS_WINDOW owner, const char *text, const char *caption, unsigned style) {
+    if (box_fake) {
+        return box_fake(owner, text, caption, style);
+    }
     Uint32 icon = SDL_MESSAGEBOX_INFORMATION;
     if ((style & 0x70) == 0x10) {
         icon = SDL_MESSAGEBOX_ERROR;

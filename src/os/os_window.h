@@ -66,6 +66,11 @@ void os_cursor_show(int visible);
 // stop, 0x30 exclamation, 0x40 information) choose its icon. Waits for the
 // player; returns 1 (OK), or 0 when no box could be shown.
 int os_message_box(OS_WINDOW owner, const char *text, const char *caption, unsigned style);
+// Tests stand in for the person at the box: while set, a box is handed to
+// it (with its owner) instead of being shown; null shows boxes again.
+using OS_MESSAGE_BOX_FAKE = int (*)(OS_WINDOW owner, const char *text, const char *caption,
+                                    unsigned style);
+void os_message_box_fake(OS_MESSAGE_BOX_FAKE answer);
 
 // The user's data beside a window, for its procedure.
 void os_window_set_data(OS_WINDOW window, void *data);

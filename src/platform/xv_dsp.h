@@ -240,6 +240,9 @@ void xv_dsp_free_languages(XV_DSP_LANGUAGES *languages);
 // everything, until the game is ready. 1 when it shows.
 int xv_dsp_splash_on(const char *file_name, const char *section, XV_DSP_CONFIG *config);
 void xv_dsp_splash_off();
+// The splash's window while it shows, else null: the warning box's owner
+// until the game's own window shows.
+OS_WINDOW xv_dsp_splash_window();
 
 // Loads the window's menu in the current language and fills its dynamic
 // parts: the resolutions, the languages, the check marks.

@@ -5,6 +5,7 @@
 #include "xv_io.h"
 #include "xv_io_ini.h"
 
+#include "os_process.h"
 #include "os_text.h"
 #include "os_window.h"
 
@@ -60,6 +61,10 @@ int xv_dsp_splash_on(const char *file_name, const char *section, XV_DSP_CONFIG *
         shown = splash != nullptr;
         os_cursor_show(!shown); // the pointer has nothing to point at yet
     }
+    if (shown) {
+        // A player waits for the game: nothing else should slow its start.
+        os_process_set_priority(OS_PRIORITY_REALTIME);
+    }
     xv_bit_free(&picture);
     return shown;
 }
@@ -69,5 +74,10 @@ void xv_dsp_splash_off() {
         os_window_destroy(splash);
         splash = nullptr;
         os_cursor_show(1);
+        os_process_set_priority(OS_PRIORITY_HIGH);
     }
+}
+
+OS_WINDOW xv_dsp_splash_window() {
+    return splash;
 }

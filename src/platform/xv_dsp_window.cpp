@@ -5,6 +5,7 @@
 #include "os_display.h"
 #include "os_instance.h"
 #include "os_menu.h"
+#include "os_process.h"
 #include "os_resource.h"
 #include "xv_bit.h"
 #include "xv_dsp.h"
@@ -449,7 +450,13 @@ OS_WINDOW xv_dsp_window() {
 
 bool xv_dsp_show_box(const char *text, const char *caption, unsigned style, int *answer) {
     if (!display.window || !display.shown) {
-        return false;
+        // Before the game's window shows, the splash owns the box.
+        OS_WINDOW splash = xv_dsp_splash_window();
+        if (!splash) {
+            return false;
+        }
+        *answer = os_message_box(splash, text, caption, style);
+        return true;
     }
     bool was_fullscreen = display.fullscreen;
     if (was_fullscreen) {
@@ -591,6 +598,7 @@ int xv_dsp_init(XV_DSP_CONFIG *config) {
         return 0;
     }
     config->window = display.window;
+    os_process_set_priority(OS_PRIORITY_HIGH);
     return 1;
 }
 
@@ -752,6 +760,8 @@ intptr_t xv_dsp_window_message(OS_WINDOW window, uint32_t message, uintptr_t wpa
         return 0;
     case WM_ACTIVATE:
         set_active(wparam != WA_INACTIVE);
+        // In front of its player the game is served first; behind, it yields.
+        os_process_set_priority(wparam != WA_INACTIVE ? OS_PRIORITY_HIGH : OS_PRIORITY_NORMAL);
         return 0;
     case WM_SIZE: {
         if (wparam == SIZE_MINIMIZED) {

@@ -87,6 +87,16 @@ uint8_t action_state(const ControlBlock &block, int action) {
     return state;
 }
 
+ControlBlock *registration_of(const XV_PLAY_PLAYER *player) {
+    for (XV_LIST_NODE *node = players.list->head; node; node = node->next) {
+        auto *block = static_cast<ControlBlock *>(node->item);
+        if (block->player == player) {
+            return block;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int xv_play_init(XV_PLAY_CONFIG *config) {
@@ -121,6 +131,12 @@ int xv_play_add(XV_PLAY_PLAYER *player) {
         return 0;
     }
     std::memset(player, 0, sizeof *player);
+    // A record registered again (the game adds its ball players anew with
+    // every hole) keeps the one registration it has, controls and all:
+    // a second block would only write the same record, and pile up.
+    if (registration_of(player)) {
+        return 1;
+    }
     auto *block = static_cast<ControlBlock *>(XV_CALLOC(1, sizeof(ControlBlock)));
     if (!block) {
         report(XV_PLAY_ERR_NULL);

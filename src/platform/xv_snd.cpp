@@ -118,7 +118,10 @@ void probe_rates(int channels, int bits) {
 
 bool open_device() {
     if (!os_sound_open()) {
-        xv_warning("DirectSoundCreate failed", "Terminating");
+        // The game carries on silent, and says so: what ends is the sound.
+        xv_warning("DirectSoundCreate failed: no sound device could be opened, the game goes on "
+                   "without sound",
+                   "Terminating the sound");
         return false;
     }
     int channels = 0, bits = 0;
@@ -135,7 +138,8 @@ void create_stream_and_mix() {
         static_cast<uint32_t>(snd.output.bits / 8 * snd.output.channels * snd.output.highest_rate);
     snd.stream = os_sound_buffer_create(format, snd.mix_bytes);
     if (!snd.stream) {
-        xv_warning("CreateSoundBuffer failed", "Terminating");
+        xv_warning("CreateSoundBuffer failed: the music goes on without its stream, silent",
+                   "Terminating the music");
     }
     snd.mix = static_cast<uint8_t *>(XV_CALLOC(1, snd.mix_bytes));
     xv_snd::label(snd.mix, "DAM output buffer");

@@ -1,4 +1,6 @@
 #include "os_resource.h"
+#include "os_window.h"
+#include "picture_writer.h"
 #include "test_support.h"
 #include "xv_snd.h"
 
@@ -54,6 +56,38 @@ TEST_F(ResizeListTest, EntriesScaleFromTheirRegisteredValues) {
               1);
     EXPECT_EQ(xv_dsp_point_float_remove("game.cpp", 14, &point), 1);
     // Everything given back: the tracker checks at teardown.
+}
+
+// Warnings raised while the game starts (the sound's, the settings') come
+// before its window shows: the splash owns their box, and once it goes the
+// console stands in until the window shows.
+using SplashTest = test::FileLayerTest;
+
+TEST_F(SplashTest, TheSplashOwnsTheWarningBoxUntilItGoes) {
+    test::PngPicture picture;
+    picture.width = 8, picture.height = 4, picture.colour_type = 3;
+    picture.rows.assign(32, 1);
+    picture.palette = {0, 0, 0, 200, 120, 40};
+    write_file("splash.png", test::encode_png(picture));
+    write_file("texts.txt", "[Splash_EN]\r\nBitmap=splash.png\r\n");
+    static OS_WINDOW owner = nullptr;
+    static int boxes = 0;
+    os_message_box_fake([](OS_WINDOW window, const char *, const char *, unsigned) {
+        owner = window;
+        ++boxes;
+        return 1;
+    });
+    ASSERT_EQ(xv_dsp_splash_on("texts.txt", "Splash_EN", nullptr), 1);
+    ASSERT_NE(xv_dsp_splash_window(), nullptr);
+    xv_warning("DirectSoundCreate failed", "Terminating the sound", XV_MB_OK);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(owner, xv_dsp_splash_window());
+    xv_dsp_splash_off();
+    EXPECT_EQ(xv_dsp_splash_window(), nullptr);
+    xv_warning("after the splash", "Warning", XV_MB_OK);
+    EXPECT_EQ(boxes, 1) << "no window to own a box: the console says it";
+    os_message_box_fake(nullptr);
+    EXPECT_EQ(count_occurrences(warnings(), "Terminating the sound: DirectSoundCreate failed"), 1);
 }
 
 using TimerTest = test::FileLayerTest;

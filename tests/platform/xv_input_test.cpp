@@ -163,4 +163,29 @@ TEST_F(PlayerControlsTest, TheFirstPlayerHasArrowsMouseAndStickTheOthersLetters)
     EXPECT_EQ(xv_play_add(nullptr), 0);
 }
 
+// The game adds its ball players anew with every hole it loads: a record
+// registered again keeps its one registration (and its first-player keys),
+// and memory stays where it was.
+TEST_F(PlayerControlsTest, ARecordRegisteredAgainKeepsItsOneRegistration) {
+    XV_PLAY_PLAYER first{}, second{};
+    ASSERT_EQ(xv_play_add(&first), 1);
+    ASSERT_EQ(xv_play_add(&second), 1);
+    const long used = xv_mem_used();
+    for (int hole = 0; hole < 100; ++hole) {
+        ASSERT_EQ(xv_play_add(&first), 1);
+        ASSERT_EQ(xv_play_add(&second), 1);
+    }
+    EXPECT_EQ(xv_mem_used(), used);
+    devices.keys[OS_KEY_UP] = 0x80;
+    xv_input_poll();
+    xv_play_update();
+    EXPECT_EQ(first.actions[0], 0x80);
+    EXPECT_EQ(second.actions[0], 0) << "still a later player's keys";
+    xv_play_remove(&first);
+    xv_play_remove(&first);
+    int module = 0, code = 0;
+    xv_error_pending(&module, &code);
+    EXPECT_EQ(code, XV_PLAY_ERR_NOT_REGISTERED) << "one registration, removed once";
+}
+
 } // namespace
