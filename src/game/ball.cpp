@@ -15,22 +15,25 @@ namespace {
 
 constexpr float kDegreesPerRadian = 57.29747f;
 constexpr float kRadiansPerDegree = 0.01745278f;
-constexpr float kRestingSpeed = 0.001f; // a slower bounce stops
+constexpr float kRestingSpeed = 0.001f; // a slower landing stops rather than bounce
 constexpr float kRebound = 0.4f;
 constexpr float kSteepestFlat = 3.0f; // degrees; a steeper floor pushes the ball down it
 constexpr float kSlopePush = 100.0f;  // the floor's normal over this is added to the speed
-constexpr float kDeepestClimb = 0.4f;
-constexpr float kClimb = 4.0f;
-constexpr float kWallSide = 0.0001f; // squared: a wall turns the ball from further aside
-constexpr float kWallKeeps = 0.85f;
-constexpr float kPushSpeed = 0.08f;      // a moving object's shove: about its own speed
-constexpr float kFloorFacing = 0.7f;     // the up part of a face's normal that makes it a floor
+constexpr float kFloorFacing = 0.7f;  // the up part of a contact's direction that makes it a floor
+constexpr float kStepRadii = 0.4f;  // an edge that high over the ball's bottom is a step it climbs
+constexpr float kPieceRadii = 0.6f; // a sub-step moves the ball in pieces no longer than this
+constexpr float kFollowedSlope = 1.2f; // tan 50°: the steepest ground a rolling ball follows down
+constexpr float kFollowedFall = 0.02f; // a faster fall is a drop, not a roll down the ground
+constexpr float kStopSpeed = 0.02f;    // slower on level ground, a rolling ball stops
+constexpr float kKnockSpeed = 0.05f;   // into a wall at least this fast, the wall sounds
+constexpr float kPushSpeed = 0.08f;    // a moving object's shove: about its own speed
 constexpr float kHorizontalScale = 2.5f; // a sub-step of d moves d / 2.5 of the speed
 constexpr float kSpin = 80.0f;
 constexpr float kFriction = 0.99f;
 constexpr float kWindlessSpeed = 0.02f;
 constexpr float kWindPush = 10000.0f;
 constexpr int kSubsteps = 8;
+constexpr int kMostResolutions = 4; // contacts put right a piece: a corner has two or three
 constexpr float kShortestStep = 0.5f;
 constexpr uint32_t kPhysicsGap = 5; // milliseconds between two runs of the sub-steps
 constexpr uint32_t kHoledPause = 2000;
@@ -64,59 +67,260 @@ float wrap_degrees(float angle) {
     return angle;
 }
 
-bool sphere_contact(const float position[3], float radius, const BALL_COURSE *course,
-                    GEN_COLL_INFO *contact) {
-    gen_coll_set_flags(GEN_COLL_NEAREST);
-    const bool hit = gen_coll_sphere_wo2(position[0], position[1], position[2], radius,
-                                         course->model, course->map) != 0;
-    if (hit) {
-        gen_coll_get_last_info(contact);
-    }
-    return hit;
+float dot3(const float a[3], const float b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-// The floor: pushed out by twice the depth, a bounce at 40 % (or rest), and
-// a push down a slope steeper than 3 degrees.
-void meet_floor(PLAYER *record, float position[3], const GEN_COLL_INFO &floor, BALL_MOVE *move) {
-    float push = (record->radius - floor.distance) * 2.0f;
-    if (floor.point[1] > position[1]) {
-        push = -push;
+// The point of the triangle a, b, c nearest to p: inside it, on an edge or
+// a corner (by the regions of the triangle's corners and edges).
+void nearest_on_triangle(const float p[3], const float a[3], const float b[3], const float c[3],
+                         float out[3]) {
+    float ab[3], ac[3], ap[3];
+    for (int i = 0; i < 3; ++i) {
+        ab[i] = b[i] - a[i], ac[i] = c[i] - a[i], ap[i] = p[i] - a[i];
     }
-    position[1] += push;
-    if (std::fabs(record->velocity_y) <= kRestingSpeed) {
-        record->velocity_y = 0.0f;
-    } else {
-        record->velocity_y = -record->velocity_y * kRebound;
+    const auto at = [&](float v, float w) {
+        for (int i = 0; i < 3; ++i) {
+            out[i] = a[i] + ab[i] * v + ac[i] * w;
+        }
+    };
+    const float d1 = dot3(ab, ap), d2 = dot3(ac, ap);
+    if (d1 <= 0 && d2 <= 0) {
+        return at(0, 0);
     }
-    const float *n = floor.normal;
-    move->events |= BALL_ON_FLOOR;
-    move->surface_tilt =
-        trail_angle(n[1], std::sqrt(n[0] * n[0] + n[2] * n[2])) * kDegreesPerRadian;
-    if (move->surface_tilt > kSteepestFlat) {
-        record->velocity_x += n[0] / kSlopePush;
-        record->velocity_z += n[2] / kSlopePush;
+    float bp[3], cp[3];
+    for (int i = 0; i < 3; ++i) {
+        bp[i] = p[i] - b[i], cp[i] = p[i] - c[i];
     }
+    const float d3 = dot3(ab, bp), d4 = dot3(ac, bp);
+    if (d3 >= 0 && d4 <= d3) {
+        return at(1, 0);
+    }
+    const float vc = d1 * d4 - d3 * d2;
+    if (vc <= 0 && d1 >= 0 && d3 <= 0) {
+        return at(d1 / (d1 - d3), 0);
+    }
+    const float d5 = dot3(ab, cp), d6 = dot3(ac, cp);
+    if (d6 >= 0 && d5 <= d6) {
+        return at(0, 1);
+    }
+    const float vb = d5 * d2 - d1 * d6;
+    if (vb <= 0 && d2 >= 0 && d6 <= 0) {
+        return at(0, d2 / (d2 - d6));
+    }
+    const float va = d3 * d6 - d5 * d4;
+    if (va <= 0 && d4 - d3 >= 0 && d5 - d6 >= 0) {
+        const float w = (d4 - d3) / ((d4 - d3) + (d5 - d6));
+        for (int i = 0; i < 3; ++i) {
+            out[i] = b[i] + (c[i] - b[i]) * w;
+        }
+        return;
+    }
+    const float total = 1.0f / (va + vb + vc);
+    at(vb * total, vc * total);
 }
 
-// A wall (anything met after the floor): a shallow one is climbed, and the
-// ball leaves it at 85 % of its speed, heading away from the contact.
-bool meet_wall(PLAYER *record, float position[3], const GEN_COLL_INFO &wall, float *heading) {
-    const float depth = record->radius - wall.distance;
-    if (depth > 0.0f && depth < kDeepestClimb) {
-        position[1] += depth * kClimb;
-    }
-    const float dx = wall.point[0] - position[0];
-    const float dz = wall.point[2] - position[2];
-    if (dx * dx + dz * dz <= kWallSide) {
+// Where the ball touches something: the nearest point of it, the way from
+// there to the ball's centre (a unit vector), and how deep the ball is in.
+struct Touch {
+    float point[3];
+    float away[3];
+    float depth;
+};
+
+bool touch_of(const float centre[3], float radius, const float point[3], const float normal[3],
+              Touch *touch) {
+    float delta[3] = {centre[0] - point[0], centre[1] - point[1], centre[2] - point[2]};
+    const float distance = std::sqrt(dot3(delta, delta));
+    if (distance >= radius) {
         return false;
     }
-    *heading = gen_math_heading(wall.point[0], wall.point[2], position[0], position[2]);
-    const float speed = std::sqrt(record->velocity_x * record->velocity_x +
-                                  record->velocity_z * record->velocity_z) *
-                        kWallKeeps;
-    record->velocity_x = std::cos(*heading) * speed;
-    record->velocity_z = std::sin(*heading) * speed;
+    for (int i = 0; i < 3; ++i) {
+        touch->point[i] = point[i];
+        // A centre on the face itself goes out the way the face looks.
+        touch->away[i] = distance > 1e-6f ? delta[i] / distance : normal[i];
+    }
+    touch->depth = radius - distance;
     return true;
+}
+
+// The course's triangles within the ball's reach, as the query lists them;
+// the contacts are put right one after the other from this list, measured
+// again after each move. (Queries run one at a time: one list serves all.)
+struct Nearby {
+    GEN_COLL_CONTACT triangles[GEN_COLL_MOST_CONTACTS];
+    int count = 0;
+};
+Nearby nearby;
+
+void list_nearby(const float centre[3], float radius, const BALL_COURSE *course) {
+    gen_coll_set_flags(GEN_COLL_NEAREST | GEN_COLL_LIST);
+    nearby.count =
+        gen_coll_sphere_wo2(centre[0], centre[1], centre[2], radius, course->model, course->map)
+            ? gen_coll_get_list(nearby.triangles)
+            : 0;
+    gen_coll_set_flags(0);
+}
+
+// The deepest touch of the listed triangles at the ball's place now (of
+// the floors alone, when asked). A triangle is met from the side its face
+// looks to, as the queries meet it.
+bool deepest_touch(const float centre[3], float radius, bool floors_only, Touch *deepest) {
+    bool found = false;
+    for (int i = 0; i < nearby.count; ++i) {
+        const GEN_COLL_CONTACT &t = nearby.triangles[i];
+        if (gen_math_plane_distance(t.plane, centre) < 0.0f) {
+            continue;
+        }
+        float point[3];
+        nearest_on_triangle(centre, t.vertices[0], t.vertices[1], t.vertices[2], point);
+        Touch touch;
+        if (touch_of(centre, radius, point, t.plane, &touch) &&
+            (!floors_only || touch.away[1] > kFloorFacing) &&
+            (!found || touch.depth > deepest->depth)) {
+            *deepest = touch;
+            found = true;
+        }
+    }
+    return found;
+}
+
+// What the floors of one sub-step did: the one met, for its tilt, and
+// whether the ball landed on it.
+struct FloorMet {
+    bool met = false;
+    float normal[3] = {0, 1, 0};
+};
+
+// A floor, or the edge of a step the ball climbs: lifted straight up until
+// it just touches (a ball on a slope does not slide sideways off it).
+void stand_on(float position[3], float radius, const Touch &touch) {
+    const float dx = position[0] - touch.point[0], dz = position[2] - touch.point[2];
+    const float under = std::max(0.0f, radius * radius - dx * dx - dz * dz);
+    position[1] = touch.point[1] + std::sqrt(under);
+}
+
+// A wall turns a ball the way light leaves a mirror. (The described wall
+// sent every ball back along the line from the contact to its centre,
+// straight back whatever the angle, and took its speed twice: no bank shot
+// was possible, which a golf ball on a golf course must have.) The ball
+// keeps its speed once by the wall's kind; a ball only leaning on a wall
+// (a slope pressing it there) slides along it without a knock. True when
+// the wall was hit hard enough to sound.
+bool bounce(PLAYER *record, const float away[3], float keeps, float least = 0.0f) {
+    const float into = record->velocity_x * away[0] + record->velocity_z * away[2];
+    bool knocked = false;
+    if (into < -kStopSpeed) {
+        record->velocity_x = (record->velocity_x - 2 * into * away[0]) * keeps;
+        record->velocity_z = (record->velocity_z - 2 * into * away[2]) * keeps;
+        knocked = -into >= kKnockSpeed;
+    } else if (into < 0.0f) {
+        record->velocity_x -= into * away[0];
+        record->velocity_z -= into * away[2];
+    }
+    // A moving object shoves a ball it meets at least at its own speed.
+    const float now = record->velocity_x * away[0] + record->velocity_z * away[2];
+    if (now < least) {
+        record->velocity_x += (least - now) * away[0];
+        record->velocity_z += (least - now) * away[2];
+    }
+    // The next sub-step moves by the mean of its speed and this one: the
+    // old way into the wall must not count in it.
+    record->previous_velocity_x = record->velocity_x;
+    record->previous_velocity_z = record->velocity_z;
+    return knocked;
+}
+
+// Out of a wall, across: the ball goes out sideways by as much as it is in.
+void step_out(float position[3], float radius, const Touch &touch, const float across[3]) {
+    const float delta[3] = {position[0] - touch.point[0], position[1] - touch.point[1],
+                            position[2] - touch.point[2]};
+    const float along = dot3(delta, across);
+    const float out =
+        -along + std::sqrt(std::max(0.0f, along * along - dot3(delta, delta) + radius * radius));
+    position[0] += across[0] * out;
+    position[2] += across[2] * out;
+}
+
+enum class Met { NOTHING, FLOOR, STEP, WALL };
+
+// What a touch is to the ball: a face or an edge below it that looks up is
+// a floor; an edge lower than a step (a seam, a rim) is climbed; anything
+// else is a wall, met from its side. (The described rule climbed any
+// contact shallower than 0.4 by four times its depth, which threw a ball
+// grazing a wall's top over the wall.)
+Met kind_of(const Touch &touch, const float position[3], float radius) {
+    if (touch.away[1] > kFloorFacing) {
+        return Met::FLOOR;
+    }
+    const float over_bottom = touch.point[1] - (position[1] - radius);
+    if (touch.away[1] > 0.0f && over_bottom < kStepRadii * radius) {
+        return Met::STEP;
+    }
+    return Met::WALL;
+}
+
+// One touch put right: the ball stands on a floor or a step, or comes out
+// of a wall and bounces off it. Returns what it was.
+Met resolve(PLAYER *record, float position[3], const Touch &touch, float keeps, float shove,
+            FloorMet *floor, BALL_MOVE *move) {
+    const Met met = kind_of(touch, position, record->radius);
+    if (met == Met::FLOOR || met == Met::STEP) {
+        stand_on(position, record->radius, touch);
+        // The way the floor holds the ball up: a face's normal, or from an
+        // edge (a step's, a rim's) to the centre. The steepest one met tilts.
+        if (met == Met::FLOOR && (!floor->met || touch.away[1] < floor->normal[1])) {
+            std::copy(touch.away, touch.away + 3, floor->normal);
+        }
+        floor->met = true;
+        return met;
+    }
+    float across[3] = {touch.away[0], 0.0f, touch.away[2]};
+    const float length = std::sqrt(across[0] * across[0] + across[2] * across[2]);
+    if (length < 1e-4f) {
+        // Straight above it (a ceiling): out downwards, and no longer rising.
+        position[1] -= touch.depth;
+        record->velocity_y = std::max(record->velocity_y, 0.0f);
+        return Met::WALL;
+    }
+    across[0] /= length, across[2] /= length;
+    step_out(position, record->radius, touch, across);
+    if (bounce(record, across, keeps, shove)) {
+        move->events |= BALL_HIT_WALL;
+    }
+    return Met::WALL;
+}
+
+// The course's floors and walls at the ball's place, put right deepest
+// first until none is left (a corner takes two or three).
+void meet_course(PLAYER *record, float position[3], const BALL_COURSE *course, FloorMet *floor,
+                 BALL_MOVE *move) {
+    list_nearby(position, record->radius, course);
+    const float keeps = BALL_WALL_KEEPS[std::clamp(course->wall_kind, 0, WALL_KINDS - 1)];
+    for (int i = 0; i < kMostResolutions; ++i) {
+        Touch touch;
+        if (!deepest_touch(position, record->radius, false, &touch)) {
+            return;
+        }
+        resolve(record, position, touch, keeps, 0.0f, floor, move);
+    }
+}
+
+// A rolling ball over ground that fell away under it (down a slope, into a
+// dip) looks for it below, as far as the steepest ground it follows, and
+// stands on it when it is there; floors alone count: from down there a
+// step's edge would look like a wall.
+void follow_ground(PLAYER *record, float position[3], float reach, const BALL_COURSE *course,
+                   FloorMet *floor) {
+    float probe[3] = {position[0], position[1] - reach, position[2]};
+    list_nearby(probe, record->radius, course);
+    Touch touch;
+    if (deepest_touch(probe, record->radius, true, &touch)) {
+        stand_on(probe, record->radius, touch);
+        position[1] = std::min(position[1], probe[1]);
+        floor->met = true;
+        std::copy(touch.away, touch.away + 3, floor->normal);
+    }
 }
 
 // ---- moving objects ------------------------------------------------------------------
@@ -179,51 +383,30 @@ bool obstacle_contact(const float position[3], float radius, const BALL_OBSTACLE
     return true;
 }
 
-// From the side: the ball goes out of the object and away from the
-// contact at 85 % of its speed, or at the push speed when it was slower (a
-// gate moving into a resting ball shoves it along). Only a ball that came
-// at the object itself knocks.
-bool meet_obstacle_side(PLAYER *record, float position[3], const GEN_COLL_INFO &side) {
-    const float dx = position[0] - side.point[0], dz = position[2] - side.point[2];
-    const float across = std::sqrt(dx * dx + dz * dz);
-    if (across <= std::sqrt(kWallSide)) {
-        return false;
-    }
-    const float depth = std::max(0.0f, record->radius - side.distance);
-    position[0] += dx / across * depth;
-    position[2] += dz / across * depth;
-    const float heading = gen_math_heading(side.point[0], side.point[2], position[0], position[2]);
-    const float speed = std::sqrt(record->velocity_x * record->velocity_x +
-                                  record->velocity_z * record->velocity_z);
-    const float away = std::max(speed * kWallKeeps, kPushSpeed);
-    record->velocity_x = record->previous_velocity_x = std::cos(heading) * away;
-    record->velocity_z = record->previous_velocity_z = std::sin(heading) * away;
-    return speed > kPushSpeed;
-}
-
-// The moving objects: a contact below the ball's middle on a face that
-// looks up is a floor (a lift's deck, a gate's top), any other a side.
-void meet_obstacles(PLAYER *record, float position[3], const BALL_COURSE *course, BALL_MOVE *move) {
+// The moving objects: a face below the ball that looks up is a floor (a
+// lift's deck carries the ball up), any other touch a side, which bounces
+// the ball as a wall does and shoves a ball slower than itself along (a
+// gate moving into a resting ball). Only a ball that came at the object
+// itself knocks.
+void meet_obstacles(PLAYER *record, float position[3], const BALL_COURSE *course, FloorMet *floor,
+                    BALL_MOVE *move) {
     for (int i = 0; i < course->obstacle_count; ++i) {
         GEN_COLL_INFO contact{};
-        if (!obstacle_contact(position, record->radius, course->obstacles[i], &contact)) {
+        Touch touch;
+        if (!obstacle_contact(position, record->radius, course->obstacles[i], &contact) ||
+            !touch_of(position, record->radius, contact.point, contact.normal, &touch)) {
             continue;
         }
         move->events |= BALL_MET_OBJECT;
-        if (contact.normal[1] > kFloorFacing && contact.point[1] < position[1]) {
-            meet_floor(record, position, contact, move);
-        } else if (meet_obstacle_side(record, position, contact)) {
-            move->events |= BALL_HIT_WALL;
-        }
+        resolve(record, position, touch, BALL_WALL_KEEPS[0], kPushSpeed, floor, move);
     }
 }
 
-// Half a step of each horizontal axis: the position moves by the mean of
-// this sub-step's speed and the last, and the ball spins with it.
-float roll(float *velocity, float *previous, float *coordinate, float *spin, float d) {
+// Half a step of each horizontal axis: the ball moves by the mean of this
+// sub-step's speed and the last (returned), and spins with it.
+float roll(float *velocity, float *previous, float *spin, float d) {
     const float mean = (*velocity + *previous) / 2.0f;
     *previous = *velocity;
-    *coordinate += d / kHorizontalScale * mean;
     *spin = wrap_degrees(*spin + mean * d * kSpin);
     return mean;
 }
@@ -238,6 +421,63 @@ void blow(PLAYER *record, int32_t wind_direction, float moving, float d) {
     record->velocity_z += std::sin(w) / kWindPush * d;
 }
 
+// The ball along the ground for one sub-step, in pieces short enough that
+// it meets every wall on its way. A ball rolling on the ground follows it
+// down (a slope, a dip) instead of flying off it and bouncing down.
+void move_along(PLAYER *record, float position[3], const float way[2], const BALL_COURSE *course,
+                FloorMet *floor, BALL_MOVE *move) {
+    const float length = std::sqrt(way[0] * way[0] + way[1] * way[1]);
+    const int pieces =
+        std::max(1, static_cast<int>(std::ceil(length / (kPieceRadii * record->radius))));
+    const bool following =
+        record->on_floor && record->velocity_y >= 0.0f && record->velocity_y < kFollowedFall;
+    const float reach = length / static_cast<float>(pieces) * kFollowedSlope + kRestingSpeed;
+    for (int piece = 0; piece < pieces; ++piece) {
+        position[0] += way[0] / static_cast<float>(pieces);
+        position[2] += way[1] / static_cast<float>(pieces);
+        FloorMet met;
+        meet_course(record, position, course, &met, move);
+        if (following && !met.met) {
+            follow_ground(record, position, reach, course, &met);
+        }
+        meet_obstacles(record, position, course, &met, move);
+        if (met.met) {
+            *floor = met;
+        }
+    }
+}
+
+// The floor's part of a sub-step: a landing bounces at 40 % (or stops), a
+// slope steeper than 3 degrees pushes the ball down it.
+void on_the_floor(PLAYER *record, const FloorMet &floor, BALL_MOVE *move) {
+    if (std::fabs(record->velocity_y) <= kRestingSpeed) {
+        record->velocity_y = 0.0f;
+    } else {
+        record->velocity_y = -record->velocity_y * kRebound;
+    }
+    const float *n = floor.normal;
+    move->events |= BALL_ON_FLOOR;
+    move->surface_tilt =
+        trail_angle(n[1], std::sqrt(n[0] * n[0] + n[2] * n[2])) * kDegreesPerRadian;
+    if (move->surface_tilt > kSteepestFlat) {
+        record->velocity_x += n[0] / kSlopePush;
+        record->velocity_z += n[2] / kSlopePush;
+    }
+}
+
+// A roll ends crisply: a ball this slow on ground it does not roll down
+// stops, rather than creeping the last hundredth of its way for a second
+// or two (which friction alone would take, and every turn would wait for).
+void stop_when_slow(PLAYER *record, const BALL_MOVE &move) {
+    const float speed = std::sqrt(record->velocity_x * record->velocity_x +
+                                  record->velocity_z * record->velocity_z);
+    if ((move.events & BALL_ON_FLOOR) && move.surface_tilt <= kSteepestFlat && speed < kStopSpeed &&
+        record->velocity_y >= 0.0f) {
+        record->velocity_x = record->previous_velocity_x = 0.0f;
+        record->velocity_z = record->previous_velocity_z = 0.0f;
+    }
+}
+
 } // namespace
 
 BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d) {
@@ -249,51 +489,32 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
     record->previous_velocity_y = record->velocity_y;
     position[1] -= fall;
 
-    GEN_COLL_INFO contact{};
-    if (sphere_contact(position, record->radius, course, &contact)) {
-        meet_floor(record, position, contact, &move);
+    const float mean_x = roll(&record->velocity_x, &record->previous_velocity_x, &rotation[2], d);
+    const float mean_z = roll(&record->velocity_z, &record->previous_velocity_z, &rotation[0], d);
+    rotation[1] = 0.0f;
+    const float way[2] = {d / kHorizontalScale * mean_x, d / kHorizontalScale * mean_z};
+    FloorMet floor;
+    move_along(record, position, way, course, &floor, &move);
+    record->on_floor = floor.met;
+    if (floor.met) {
+        on_the_floor(record, floor, &move);
     }
-    gen_coll_set_flags(0);
     record->velocity_y += d * record->gravity;
+
+    record->velocity_x *= kFriction;
+    record->velocity_z *= kFriction;
+    stop_when_slow(record, move);
 
     if (record->hole_state != BALL_HOLED) {
         const float dx = position[0] - course->hole[0];
         const float dy = position[1] - course->hole[1];
         const float dz = position[2] - course->hole[2];
-        if (std::sqrt(dx * dx + dy * dy + dz * dz) < 2.0f * record->radius) {
+        if (std::sqrt(dx * dx + dy * dy + dz * dz) < BALL_CATCH_RADII * record->radius) {
             record->hole_state = BALL_HOLED;
             move.events |= BALL_DROPPED;
         }
     }
-
-    float heading = 0.0f;
-    bool hit_wall = false;
-    if (sphere_contact(position, record->radius, course, &contact)) {
-        hit_wall = meet_wall(record, position, contact, &heading);
-    }
-    gen_coll_set_flags(0);
-
-    meet_obstacles(record, position, course, &move);
-
-    roll(&record->velocity_x, &record->previous_velocity_x, &position[0], &rotation[2], d);
-    float moving =
-        roll(&record->velocity_z, &record->previous_velocity_z, &position[2], &rotation[0], d);
-    record->velocity_x *= kFriction;
-    record->velocity_z *= kFriction;
-    rotation[1] = 0.0f;
-
-    if (hit_wall) {
-        // The bounce again, now with the fall in it, after the move.
-        const float speed = std::sqrt(record->velocity_x * record->velocity_x +
-                                      record->velocity_z * record->velocity_z +
-                                      record->velocity_y * record->velocity_y) *
-                            kWallKeeps;
-        record->velocity_x = std::cos(heading) * speed;
-        record->velocity_z = std::sin(heading) * speed;
-        moving = speed;
-        move.events |= BALL_HIT_WALL;
-    }
-    blow(record, course->wind_direction, moving, d);
+    blow(record, course->wind_direction, mean_z, d);
     return move;
 }
 
@@ -324,6 +545,7 @@ BALL_COURSE ball_course() {
     course.model = &g->model;
     course.map = &g->map;
     course.wind_direction = g->wind_direction;
+    course.wall_kind = g->wall_kind;
     hole_position(course.hole);
     for (int i = 0; i < script_node_count(); ++i) {
         const SCRIPT_NODE *node = script_node(i);
@@ -338,8 +560,11 @@ BALL_COURSE ball_course() {
         if (course.obstacle_count == BALL_MOST_OBSTACLES) {
             if (!obstacles_reported) {
                 obstacles_reported = true;
-                gen_error("The level has more than %d moving objects: the balls meet the first %d",
-                          BALL_MOST_OBSTACLES, BALL_MOST_OBSTACLES);
+                // A warning, not an error: an error would close the game,
+                // and the hole plays on with the objects the balls meet.
+                gen_message(
+                    "The level has more than %d moving objects: the balls meet the first %d",
+                    BALL_MOST_OBSTACLES, BALL_MOST_OBSTACLES);
             }
             break;
         }

@@ -17,20 +17,22 @@ struct XV_SND_EFFECT;
 struct GEN_WO2;
 struct GEN_COLL_MAP;
 
-// The ball's size and weight, in the course's units. A course model is
-// built so that a ball of radius 0.25 is a golf ball beside its walls (half
-// a unit high) and its cup; the collision rules of the sub-step are made
-// for a ball of about that size: a wall contact lifts the ball by four times
-// its depth while the depth is under 0.4, and a wall only turns the ball
-// when the contact lies more than 0.01 to the side of its centre.
+// The ball's size and weight, in the course's units. A course's lanes are
+// three to four units wide and its walls half a unit high: a ball of radius
+// 0.1 makes a lane fifteen to twenty balls wide, as a real course is, and
+// a cup of radius 0.25 is two and a half balls across, as a real one.
 //
 // Gravity is added to the downward speed, at d = 1/8 a sub-step, and the
 // ball falls by that speed each sub-step: 0.004 makes it fall about a unit
 // in a quarter of a second, a little slower than a real ball at this
 // scale, which keeps a resting ball still: each sub-step it sinks by about
 // gravity / 8 and the floor pushes it back, a tremble of half a thousandth.
-constexpr float BALL_RADIUS = 0.25f;
+constexpr float BALL_RADIUS = 0.1f;
 constexpr float BALL_GRAVITY = 0.004f;
+// The cup's catch: the ball is in once its centre comes within this many
+// radii of the hole's place (a ball's height over the cup's bottom): the
+// whole ball below the rim.
+constexpr float BALL_CATCH_RADII = 2.0f;
 
 // What one sub-step did.
 enum : uint32_t {
@@ -61,6 +63,7 @@ struct BALL_COURSE {
     GEN_COLL_MAP *map;
     float hole[3];
     int32_t wind_direction; // whole degrees
+    int32_t wall_kind;      // 0 wood, 1 stone, 2 metal, 3 rubber: how much a wall gives back
     int32_t obstacle_count;
     BALL_OBSTACLE obstacles[BALL_MOST_OBSTACLES];
 };
@@ -82,9 +85,13 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
 constexpr float BALL_REST_SPEED = 0.004f;
 // The speed of a full stroke: on a level fairway it rolls about 18 units
 // (five times its speed, as friction takes a hundredth each sub-step), past
-// the longest hole of the course; a sub-step then moves it 0.18, less than
-// its radius, so that it cannot pass through a wall between two sub-steps.
+// the longest hole of the course. A sub-step then moves it 0.18, more than
+// its radius: a sub-step moves the ball in pieces shorter than that, so
+// that it cannot pass through a wall.
 constexpr float BALL_MAX_SPEED = 3.6f;
+// How much of its speed a wall of each kind gives back: wood as the game
+// always had it, stone deader, metal a little livelier, rubber lively.
+constexpr float BALL_WALL_KEEPS[4] = {0.85f, 0.75f, 0.88f, 0.93f};
 
 bool ball_at_rest(const PLAYER *record);
 // The ball stands still, with nothing of its last sub-step left to carry on.

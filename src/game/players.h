@@ -28,6 +28,7 @@ struct PLAYER {
     int32_t strokes;
     int32_t total;
     uint8_t hole_state; // BALL_IN_PLAY, BALL_HOLED, BALL_LIFTED
+    uint8_t on_floor; // the ball met a floor in its last sub-step: it rolls, and follows the ground
     int32_t index;
     XV_PLAY_PLAYER controls;
     XV_KB keys;

@@ -1,5 +1,7 @@
 #include "course_model.h"
 
+#include "ball.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -685,7 +687,7 @@ Wo2Model ball_model(int number) {
     group.material = 1;
     group.uvs = false;
     group.colours = true;
-    Wo2FaceGroup face = wo2_sphere(0.25f, 10, 14);
+    Wo2FaceGroup face = wo2_sphere(BALL_RADIUS, 10, 14);
     for (size_t i = 0; i < face.vertices.size(); i += 3) {
         // A triangle is in the band when its middle is near the equator.
         float middle = 0;
@@ -725,7 +727,8 @@ void flat_triangle(Wo2FaceGroup *face, const float (&a)[2], const float (&b)[2],
 } // namespace
 
 Wo2Model aim_model() {
-    constexpr float kHeight = -0.2f, kHalfWidth = 0.08f;
+    // Just over the ground the ball stands on.
+    constexpr float kHeight = -BALL_RADIUS + 0.015f, kHalfWidth = 0.08f;
     const uint8_t dash[3] = {255, 250, 235}, head[3] = {255, 200, 40};
     Wo2FaceGroup face;
     for (int k = 0; k < 8; ++k) {

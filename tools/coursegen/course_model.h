@@ -43,7 +43,8 @@ Wo2Model pinwheel_model();
 // flat a little under the ball's middle.
 Wo2Model aim_model();
 
-// How deep the cup is, and its radius.
-constexpr float CUP_RADIUS = 0.4f;
-constexpr float CUP_DEPTH = 0.6f;
+// How deep the cup is, and its radius: two and a half balls across and two
+// and a half deep, as a real cup is beside its ball.
+constexpr float CUP_RADIUS = 0.25f;
+constexpr float CUP_DEPTH = 0.45f;
 constexpr float LAND_HEIGHT = -0.3f;
