@@ -153,7 +153,21 @@ struct Nearby {
 };
 Nearby nearby;
 
+// A ball meets the course's own faces (collision type 1) and rolls past
+// what only the cameras meet: the trees and rocks beside it (type 2).
+class BallsFaces {
+  public:
+    BallsFaces() : saved_(gen_coll_get_type_mask()) { gen_coll_set_type_mask(1); }
+    ~BallsFaces() { gen_coll_set_type_mask(saved_); }
+    BallsFaces(const BallsFaces &) = delete;
+    BallsFaces &operator=(const BallsFaces &) = delete;
+
+  private:
+    uint8_t saved_;
+};
+
 void list_nearby(const float centre[3], float radius, const BALL_COURSE *course) {
+    BallsFaces faces;
     gen_coll_set_flags(GEN_COLL_NEAREST | GEN_COLL_LIST);
     nearby.count =
         gen_coll_sphere_wo2(centre[0], centre[1], centre[2], radius, course->model, course->map)
@@ -364,6 +378,7 @@ bool obstacle_contact(const float position[3], float radius, const BALL_OBSTACLE
                              position[2] - obstacle.position[2]};
     float local[3];
     turn(obstacle.rotation, offset, local, true);
+    BallsFaces faces;
     gen_coll_set_flags(GEN_COLL_NEAREST);
     const bool hit = gen_coll_sphere_wo2(local[0] / s, local[1] / s, local[2] / s, radius / s,
                                          obstacle.model, obstacle.map) != 0;
@@ -526,6 +541,24 @@ bool ball_at_rest(const PLAYER *record) {
 void ball_stop(PLAYER *record) {
     record->velocity_x = record->velocity_y = record->velocity_z = 0.0f;
     record->previous_velocity_x = record->previous_velocity_y = record->previous_velocity_z = 0.0f;
+}
+
+int ball_carrier(const PLAYER &record, const XV_3D_NODE &node, const BALL_COURSE &course) {
+    // The objects moved after the ball's last sub-step: what it stands on
+    // may be a step's travel of a lift away from it (0.02 a step on this
+    // course): a ball that much larger surely touches it.
+    constexpr float kReach = 0.05f;
+    for (int i = 0; i < course.obstacle_count; ++i) {
+        GEN_COLL_INFO contact{};
+        Touch touch;
+        const float radius = record.radius + kReach;
+        if (obstacle_contact(node.position, radius, course.obstacles[i], &contact) &&
+            touch_of(node.position, radius, contact.point, contact.normal, &touch) &&
+            touch.away[1] > kFloorFacing) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 bool ball_off_course(const float position[3], const BALL_COURSE &course) {

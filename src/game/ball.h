@@ -112,6 +112,9 @@ struct BALL_SHOT {
 using BALL_FORECAST = void (*)(int step, BALL_COURSE *course, const void *context);
 BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, BALL_COURSE course, int most_substeps,
                         BALL_FORECAST forecast = nullptr, const void *context = nullptr);
+// The moving object the ball stands on (a lift's deck, a platform), as an
+// index into the course's obstacles, or -1 when it stands on none.
+int ball_carrier(const PLAYER &record, const XV_3D_NODE &node, const BALL_COURSE &course);
 // Whether a place is off the course: below its lowest floor or outside its
 // box (with half a unit to spare).
 bool ball_off_course(const float position[3], const BALL_COURSE &course);

@@ -19,7 +19,7 @@ constexpr float kDegreesPerRadian = 57.29747f;
 constexpr float kRadiansPerDegree = 0.01745278f;
 constexpr float kNearDistance = 0.005f;
 constexpr float kSightRadius = 0.1f; // of the ray a direct-follow camera keeps clear
-constexpr float kSightAbove = 0.1f;  // the ray ends this far above the followed node
+constexpr float kSightAbove = 0.2f;  // the ray ends this far above the followed node
 constexpr float kRiseOverCover = 1.0f;
 constexpr float kRisePerUpdate = 0.03f;
 constexpr float kSinkPerUpdate = 0.01f;
@@ -89,6 +89,11 @@ bool view_blocked(const float from[3], const XV_3D_NODE &node) {
     gen_coll_set_flags(GEN_COLL_TWO_SIDED);
     return gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map) != 0;
 }
+
+// The places tried for a camera whose view is blocked, nearest the one
+// wanted first: closer along the line to the ball, then higher.
+constexpr float kCloser[] = {1.0f, 0.75f, 0.5f, 0.3f};
+constexpr float kHigher[] = {0.0f, 0.6f, 1.2f, 2.0f};
 
 // Direct follow: at the offset, rising a unit over whatever hides the node
 // (0.03 an update) and sinking back once it is clear (0.01 an update).
@@ -373,4 +378,40 @@ void camera_event(int camera, int event, int) {
 bool equal_to_decimals(float a, float b, int n) {
     const double scale = std::pow(10.0, n);
     return std::trunc(a * scale) == std::trunc(b * scale);
+}
+
+bool camera_sees(const float from[3], const float to[3]) {
+    GAME *g = game();
+    if (!g->map.inited) {
+        return true;
+    }
+    gen_coll_set_flags(GEN_COLL_TWO_SIDED);
+    const bool blocked = gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map) != 0;
+    gen_coll_set_flags(0);
+    return !blocked;
+}
+
+bool camera_sees_ball(const float from[3], const float ball[3]) {
+    const float top[3] = {ball[0], ball[1] + kSightAbove, ball[2]};
+    return camera_sees(from, top);
+}
+
+void chase_camera_place(const float position[3], float heading, float out[3]) {
+    float x, z;
+    aim_direction(heading, &x, &z);
+    const float back[3] = {-x * CHASE_BEHIND, CHASE_ABOVE, -z * CHASE_BEHIND};
+    for (float higher : kHigher) {
+        for (float closer : kCloser) {
+            const float place[3] = {position[0] + back[0] * closer,
+                                    position[1] + back[1] * closer + higher,
+                                    position[2] + back[2] * closer};
+            if (camera_sees_ball(place, position)) {
+                std::memcpy(out, place, sizeof place);
+                return;
+            }
+        }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        out[axis] = position[axis] + back[axis];
+    }
 }

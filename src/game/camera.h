@@ -87,5 +87,20 @@ int camera_named(const char *name);
 // The level's handler: camera 0 arriving ends its smooth approach, and the
 // fly-by with it (game state 1).
 void camera_event(int camera, int event, int parameter);
+// Where the players' aiming camera stands: this far behind a ball along
+// its aim, and this far above it.
+constexpr float CHASE_BEHIND = 2.6f;
+constexpr float CHASE_ABOVE = 1.2f;
+// Whether the sight line from a camera to a point is clear of the course:
+// its walls, blocks, objects and decoration (a tree hides as a wall does).
+// The line is a little thick: the point must stand clear of the ground.
+bool camera_sees(const float from[3], const float to[3]);
+// Whether a camera sees the top of a ball whose centre is at ball.
+bool camera_sees_ball(const float from[3], const float ball[3]);
+// The aiming camera's place behind the ball at position, looking along the
+// heading (degrees, as a player's aim): CHASE_BEHIND behind and CHASE_ABOVE
+// above, or, when something stands between, as little closer and higher as
+// it takes to see the ball.
+void chase_camera_place(const float position[3], float heading, float out[3]);
 // a and b times 10^n, cut towards zero, are the same whole number.
 bool equal_to_decimals(float a, float b, int n);

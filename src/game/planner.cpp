@@ -31,10 +31,12 @@ constexpr int kSteadyEnough = 5;
 constexpr int kMostProbed = 12; // strokes that drop probed before the steadiest is taken
 constexpr int kWaitsPerLoop = 6;
 
-// The hand: the spread of the angle (degrees) and of the power (a part of
-// it) at each level, from easy to hard.
-constexpr float kAngleSpread[] = {5.0f, 2.0f, 0.6f};
-constexpr float kPowerSpread[] = {0.10f, 0.05f, 0.015f};
+// The hand: the spread of the angle (degrees), of the power (a part of
+// it) and of the moment of the stroke (steps: a person times a windmill's
+// blades by eye) at each level, from easy to hard.
+constexpr float kAngleSpread[] = {8.0f, 4.0f, 0.6f};
+constexpr float kPowerSpread[] = {0.20f, 0.10f, 0.015f};
+constexpr float kWaitSpread[] = {6.0f, 3.0f, 0.0f};
 
 // A repeatable normal variate: Park and Miller's generator, then Box and
 // Muller's transform (the same on every standard library).
@@ -63,6 +65,7 @@ void StrokePlanner::start(const PLAYER &ball, const XV_3D_NODE &node, int level,
     ball_stop(&ball_);
     node_ = node;
     course_ = ball_course();
+    carrier_ = ball_carrier(ball_, node_, course_);
     level_ = std::clamp(level, static_cast<int>(PLANNER_EASY), static_cast<int>(PLANNER_HARD));
     // Seeds next to each other (1, 2, 3: a stroke's number) are spread apart.
     seed_ = static_cast<uint32_t>(static_cast<uint64_t>(seed) * 2654435761u % 2147483646u) + 1u;
@@ -103,15 +106,32 @@ void StrokePlanner::add_waits() {
     if (course_.obstacle_count == 0 || period <= kWaitsPerLoop) {
         return;
     }
-    std::vector<Candidate> blocked;
+    std::vector<Candidate> blocked, fell;
     for (const Outcome &outcome : outcomes_) {
         if (outcome.met_object && !outcome.holes) {
             blocked.push_back(outcome.candidate);
+        } else if (outcome.left) {
+            fell.push_back(outcome.candidate);
         }
     }
-    std::stable_sort(blocked.begin(), blocked.end(),
-                     [](const Candidate &a, const Candidate &b) { return a.power > b.power; });
-    blocked.resize(std::min(blocked.size(), static_cast<size_t>(kMostWaited)));
+    const auto keep = [](std::vector<Candidate> *strokes, bool strongest) {
+        std::stable_sort(strokes->begin(), strokes->end(),
+                         [&](const Candidate &a, const Candidate &b) {
+                             return strongest ? a.power > b.power : a.power < b.power;
+                         });
+        strokes->resize(std::min(strokes->size(), static_cast<size_t>(kMostWaited)));
+    };
+    keep(&blocked, true);
+    // A soft stroke that fell off the course may have fallen where a lift
+    // or a platform stands at another moment: it is tried again too.
+    keep(&fell, false);
+    blocked.insert(blocked.end(), fell.begin(), fell.end());
+    // A ball on a lift is struck from wherever the lift will have taken it:
+    // every stroke towards the cup is tried again through the lift's loop.
+    if (carrier_ >= 0) {
+        blocked.assign(candidates_.begin(),
+                       candidates_.begin() + std::size(kTowardsCup) * std::size(kCoarsePowers));
+    }
     for (const Candidate &candidate : blocked) {
         for (int k = 1; k < kWaitsPerLoop; ++k) {
             candidates_.push_back({candidate.angle, candidate.power, period * k / kWaitsPerLoop});
@@ -153,6 +173,21 @@ void StrokePlanner::add_fine() {
     }
 }
 
+// Where the ball will be when it is struck that many steps on: where it
+// is, unless it stands on a moving object (a lift), which carries it.
+XV_3D_NODE StrokePlanner::struck_from(int from) const {
+    XV_3D_NODE node = node_;
+    if (carrier_ >= 0) {
+        BALL_COURSE then = course_;
+        foresight_place(from, &then);
+        for (int axis = 0; axis < 3; ++axis) {
+            node.position[axis] += then.obstacles[carrier_].position[axis] -
+                                   course_.obstacles[carrier_].position[axis];
+        }
+    }
+    return node;
+}
+
 StrokePlanner::Outcome StrokePlanner::play_out(const Candidate &candidate) const {
     PLAYER ball = ball_;
     ball.aim_angle = candidate.angle;
@@ -162,9 +197,10 @@ StrokePlanner::Outcome StrokePlanner::play_out(const Candidate &candidate) const
     const int from =
         earliest_ + candidate.wait - static_cast<int>(foresight_recorded() - recorded_at_start_);
     const BALL_SHOT shot =
-        ball_simulate(ball, node_, course_, kMostSubsteps, foresight_forecast, &from);
-    Outcome outcome{candidate, 0.0f, horizontal_distance(shot.position, course_.hole), shot.holed,
-                    shot.met_object};
+        ball_simulate(ball, struck_from(from), course_, kMostSubsteps, foresight_forecast, &from);
+    Outcome outcome{
+        candidate,       0.0f,     horizontal_distance(shot.position, course_.hole), shot.holed,
+        shot.met_object, shot.left};
     if (shot.holed) {
         outcome.distance = 0.0f;
         outcome.score = -1.0f + kWaitCost * static_cast<float>(candidate.wait);
@@ -244,6 +280,9 @@ void StrokePlanner::finish() {
     stroke_.power =
         std::clamp(stroke_.power * (1.0f + hand.normal() * kPowerSpread[spread]), 0.02f, 1.0f);
     stroke_.angle = std::fmod(std::fmod(stroke_.angle, 360.0f) + 360.0f, 360.0f);
+    stroke_.wait =
+        std::max(earliest_,
+                 stroke_.wait + static_cast<int>(std::lround(hand.normal() * kWaitSpread[spread])));
 }
 
 PLANNED_STROKE plan_stroke(const PLAYER &ball, const XV_3D_NODE &node, int level, uint32_t seed) {

@@ -62,6 +62,7 @@ class StrokePlanner {
         float distance;
         bool holes;
         bool met_object;
+        bool left;      // the course: a stroke lost
         int steady = 0; // of the probes round a stroke that drops, those that drop too
     };
     void add_coarse();
@@ -70,10 +71,12 @@ class StrokePlanner {
     bool probe(size_t dropping);
     void finish();
     Outcome play_out(const Candidate &candidate) const;
+    XV_3D_NODE struck_from(int from) const;
 
     PLAYER ball_{};
     XV_3D_NODE node_{};
     BALL_COURSE course_{};
+    int carrier_ = -1; // the moving object the ball stands on, if any
     int level_ = PLANNER_HARD;
     uint32_t seed_ = 1;
     long recorded_at_start_ = 0; // foresight's count of steps when planning began

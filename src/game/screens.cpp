@@ -37,6 +37,12 @@ XV_DEMO *demos = nullptr;
 
 void no_scene(const char *) {}
 void nothing() {}
+// Each entry of the attract mode's loop says what memory is in use, so a
+// long run shows whether anything grows.
+void trace_memory() {
+    gen_history("demo: entry starts, %ld bytes in use (at most %ld)\n", xv_mem_used(),
+                xv_mem_max_used());
+}
 void render_scene(const char *) {
     xv_3d_world_render(game_world());
 }
@@ -138,7 +144,7 @@ void demo_init() {
     demo_descriptor.scene_start = no_scene;
     demo_descriptor.scene_frame = render_scene;
     demo_descriptor.scene_end = no_scene;
-    demo_descriptor.before_entry = nothing;
+    demo_descriptor.before_entry = trace_memory;
     demo_descriptor.after_entry = nothing;
     demo_descriptor.on_run = nothing;
     demo_descriptor.on_stop = nothing;

@@ -423,7 +423,7 @@ void play_draw() {
     }
 }
 
-void play_start_unattended(int computer_level) {
+void play_start_unattended(int computer_level, uint32_t seed) {
     if (!play.started) {
         play_init(0, nullptr);
     }
@@ -431,7 +431,7 @@ void play_start_unattended(int computer_level) {
     s.players = 1;
     s.single_hole = false;
     s.unattended = true;
-    s.seed = 1; // the same course every time
+    s.seed = seed; // the same course every time for the same seed
     s.seats[0] = Seat{};
     std::snprintf(s.seats[0].name, sizeof s.seats[0].name, "Computer");
     s.seats[0].computer = computer_level;

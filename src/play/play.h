@@ -34,7 +34,7 @@ void play_draw();
 // Nobody watching (pinwheel --bot-course): the course for one computer
 // player at that level (1 easy to 3 hard), no fly-by and no waits between
 // holes; the host steps it with play_step.
-void play_start_unattended(int computer_level);
+void play_start_unattended(int computer_level, uint32_t seed = 1);
 // The final standings are reached.
 bool play_unattended_over();
 // The first player's result on a hole once it is scored (false before),

@@ -39,8 +39,6 @@ constexpr float kLeastPower = 0.02f; // a release below this is no stroke
 constexpr int kRestSteps = 10;       // every ball still for a third of a second
 constexpr int kMostRollSteps = 30 * 30;
 
-constexpr float kChaseBehind = 3.4f;
-constexpr float kChaseAbove = 1.8f;
 constexpr float kChaseGlide = 0.08f;     // of the way to its place, a step
 constexpr float kLookAhead = 1.5f;       // the camera looks past the ball while aiming
 constexpr float kChaseTurnsAbove = 0.4f; // a ball's speed the camera swings round after
@@ -144,8 +142,8 @@ void place_chase_camera(bool glide) {
     }
     float x, z;
     aim_direction(hole.chase_heading, &x, &z);
-    const float wanted[3] = {ball->position[0] - x * kChaseBehind, ball->position[1] + kChaseAbove,
-                             ball->position[2] - z * kChaseBehind};
+    float wanted[3];
+    chase_camera_place(ball->position, hole.chase_heading, wanted);
     for (int axis = 0; axis < 3; ++axis) {
         float &at = chase->view.position[axis];
         at = glide ? at + (wanted[axis] - at) * kChaseGlide : wanted[axis];

@@ -11,8 +11,12 @@
 #include "resources.h"
 #include "xv.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -101,46 +105,95 @@ const char *reason_to_stop() {
     return nullptr;
 }
 
+// One round of the course with the computer's hand seeded so; its holes
+// and total are printed unless quiet. False when a hole was not finished
+// under the cap, or the round stopped.
+struct Round {
+    int strokes = 0, par = 0;
+    bool finished = true;
+    bool stopped = false;
+};
+
+Round play_round(Headless *headless, int level, uint32_t seed, bool quiet) {
+    Round round;
+    play_start_unattended(level, seed);
+    int shown = 0; // holes finished
+    const char *stopped = nullptr;
+    long step = 0;
+    for (; step < kMostSteps && !play_unattended_over() && !(stopped = reason_to_stop()); ++step) {
+        headless->clock += kStepMilliseconds;
+        play_step(1.0f);
+        PLAY_HOLE_RESULT hole{};
+        if (play_hole_result(shown + 1, &hole)) {
+            if (!quiet) {
+                std::printf("hole %d: %d strokes (par %d)%s\n", hole.hole, hole.strokes, hole.par,
+                            hole.holed ? "" : ", picked up");
+            }
+            round.finished = round.finished && hole.holed;
+            ++shown;
+        }
+    }
+    if (!stopped && step == kMostSteps) {
+        stopped = "half an hour of play went by";
+    }
+    stopped = stopped ? stopped : reason_to_stop();
+    PLAY_HOLE_RESULT total{};
+    play_course_result(&total);
+    round.strokes = total.strokes;
+    round.par = total.par;
+    if (!quiet) {
+        std::printf("total: %d strokes (par %d)\n", total.strokes, total.par);
+    }
+    std::fflush(stdout);
+    if (stopped) {
+        std::fprintf(stderr, "pinwheel --bot-course: stopped on hole %d: %s\n", shown + 1, stopped);
+    }
+    round.stopped = stopped != nullptr;
+    round.finished = round.finished && !stopped && shown == LAST_HOLE && play_unattended_over();
+    return round;
+}
+
+// Many rounds, seeded 1, 2, 3...: a line a round, then how the computer's
+// totals spread (what its level's name promises is checked against these).
+bool play_rounds(Headless *headless, int level, int rounds) {
+    std::vector<int> totals;
+    bool finished = true;
+    for (int r = 1; r <= rounds; ++r) {
+        const Round round = play_round(headless, level, static_cast<uint32_t>(r), true);
+        std::printf("round %d: %d strokes (par %d)%s\n", r, round.strokes, round.par,
+                    round.finished ? "" : ", not all holed");
+        finished = finished && round.finished;
+        totals.push_back(round.strokes);
+        if (round.stopped) {
+            return false;
+        }
+    }
+    const double mean = std::accumulate(totals.begin(), totals.end(), 0.0) / totals.size();
+    double square = 0;
+    for (int total : totals) {
+        square += (total - mean) * (total - mean);
+    }
+    std::printf("rounds: %d, mean %.1f strokes, spread %.1f, from %d to %d\n", rounds, mean,
+                std::sqrt(square / totals.size()), *std::min_element(totals.begin(), totals.end()),
+                *std::max_element(totals.begin(), totals.end()));
+    return finished;
+}
+
 } // namespace
 
-int autoplay_course(const char *level_name) {
+int autoplay_course(const char *level_name, int rounds) {
     const int level = level_of(level_name);
-    if (!level) {
-        std::fprintf(stderr, "pinwheel --bot-course: the level is easy, medium or hard\n");
+    if (!level || rounds < 1) {
+        std::fprintf(stderr, "pinwheel --bot-course: the level is easy, medium or hard, and "
+                             "--rounds a number from 1\n");
         return 2;
     }
     bool finished = true;
     os_process_catch_termination();
     {
         Headless headless;
-        play_start_unattended(level);
-        int shown = 0; // holes printed
-        const char *stopped = nullptr;
-        long step = 0;
-        for (; step < kMostSteps && !play_unattended_over() && !(stopped = reason_to_stop());
-             ++step) {
-            headless.clock += kStepMilliseconds;
-            play_step(1.0f);
-            PLAY_HOLE_RESULT hole{};
-            if (play_hole_result(shown + 1, &hole)) {
-                std::printf("hole %d: %d strokes (par %d)\n", hole.hole, hole.strokes, hole.par);
-                finished = finished && hole.holed;
-                ++shown;
-            }
-        }
-        if (!stopped && step == kMostSteps) {
-            stopped = "half an hour of play went by";
-        }
-        stopped = stopped ? stopped : reason_to_stop();
-        PLAY_HOLE_RESULT total{};
-        play_course_result(&total);
-        std::printf("total: %d strokes (par %d)\n", total.strokes, total.par);
-        std::fflush(stdout);
-        if (stopped) {
-            std::fprintf(stderr, "pinwheel --bot-course: stopped on hole %d: %s\n", shown + 1,
-                         stopped);
-        }
-        finished = finished && !stopped && shown == LAST_HOLE && play_unattended_over();
+        finished = rounds == 1 ? play_round(&headless, level, 1, false).finished
+                               : play_rounds(&headless, level, rounds);
         play_deinit();
     }
     std::fflush(stdout);

@@ -320,7 +320,8 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
 
 int pinwheel_main(int argc, char **argv) {
     if (const char *level = xv_str_option(argc, argv, "--bot-course")) {
-        return autoplay_course(level);
+        const char *rounds = xv_str_option(argc, argv, "--rounds");
+        return autoplay_course(level, rounds ? std::atoi(rounds) : 1);
     }
     clock_state.start_tick = os_tick_count();
     resources_install();

@@ -5,6 +5,7 @@
 // it, and played: the starts rest on the fairway, the cup is a hole in it,
 // the fly-by stays clear of the walls, and a search over strokes with the
 // real physics and collision map finds the way into the cup within par + 3.
+#include "camera.h"
 #include "course_film.h"
 #include "course_model.h"
 #include "coursegen.h"
@@ -259,6 +260,67 @@ TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
     EXPECT_GE(best, game()->par - 2) << "par is set from what the search finds";
 }
 
+// Every named camera of the hole sees the cup or the tee past the walls,
+// blocks and trees; the aiming camera sees each ball at its start.
+TEST_P(CourseTest, EveryCameraSeesWhatItIsFor) {
+    load(4);
+    const auto ball_at = [&](Point2 at) {
+        return std::array<float, 3>{at.x, hole().height_at(at.x, at.z) + BALL_RADIUS, at.z};
+    };
+    const std::array<float, 3> cup = ball_at(hole().cup), tee = ball_at(hole().tee);
+    for (const CameraSpec &camera : hole().cameras) {
+        const float *at = camera.position.data();
+        EXPECT_TRUE(camera_sees_ball(at, cup.data()) || camera_sees_ball(at, tee.data()))
+            << "camera " << camera.name << " sees neither the cup nor the tee";
+    }
+    for (int i = 0; i < 4; ++i) {
+        const float *ball = node(player(i)->ball_node)->position;
+        float place[3];
+        chase_camera_place(ball, player(i)->aim_angle, place);
+        EXPECT_TRUE(camera_sees_ball(place, ball)) << "the aiming camera of player " << i + 1;
+    }
+}
+
+// A windmill can be learnt: struck straight through its tunnel at the
+// power that carries the ball through it, the ball passes in at least 40 %
+// of the moments of the blades' loop (swept over one loop, with the real
+// physics and the blades where they will be).
+TEST_P(CourseTest, TheWindmillLetsAStrokePassInTwoFifthsOfItsLoop) {
+    if (hole().windmills.empty()) {
+        GTEST_SKIP() << "no windmill";
+    }
+    load();
+    steps(FORESIGHT_STEPS);
+    const int period = foresight_period();
+    ASSERT_GT(period, 0);
+    const Windmill &mill = hole().windmills.front();
+    PLAYER ball = *player(0);
+    XV_3D_NODE start = *node(ball.ball_node);
+    start.position[0] = mill.at.x; // in line with the tunnel, towards -z
+    const BALL_COURSE course = ball_course();
+    float best_share = 0;
+    float best_power = 0;
+    for (int p = 2; p <= 10; ++p) {
+        int passed = 0;
+        for (int wait = 0; wait < period; ++wait) {
+            PLAYER shot_ball = ball;
+            shot_ball.aim_angle = 0;
+            player_strike(&shot_ball, p / 10.0f);
+            const BALL_SHOT shot =
+                ball_simulate(shot_ball, start, course, kMostSubsteps, foresight_forecast, &wait);
+            passed += shot.holed || shot.position[2] < mill.at.z - 1.0f ? 1 : 0;
+        }
+        const float share = static_cast<float>(passed) / static_cast<float>(period);
+        if (share > best_share) {
+            best_share = share, best_power = p / 10.0f;
+        }
+    }
+    std::printf("hole %d: the windmill lets %.0f %% of its loop through at power %.1f\n",
+                GetParam(), 100 * best_share, best_power);
+    EXPECT_GE(best_share, 0.4f);
+    EXPECT_LT(best_share, 0.9f) << "the blades are in the way sometimes";
+}
+
 INSTANTIATE_TEST_SUITE_P(Holes, CourseTest, ::testing::Range(1, COURSE_HOLES + 1),
                          [](const ::testing::TestParamInfo<int> &info) {
                              return "Hole" + std::to_string(info.param);
@@ -346,6 +408,28 @@ TEST_F(ComputerTest, HardPlaysTheCourseWithinParAndOneOnAverage) {
     std::printf("total: %d strokes (par %d)\n", strokes, par);
     EXPECT_LE(strokes, par + COURSE_HOLES);
     EXPECT_EQ(errors(), "");
+}
+
+// A hole whose only way to the upper green is a lift: the computer rides
+// it and strikes from the deck where the deck will be when it strikes.
+TEST_F(ComputerTest, TheComputerPlaysAHoleWhoseOnlyWayIsALift) {
+    HoleSpec lifted;
+    std::string text = test::read_file(std::string(COURSE_SOURCES) + "/hole7.txt");
+    // The ramp beside the lift shaft is walled off at its foot.
+    text += "\nwall surface stone -2 8  0 8\n";
+    std::string error;
+    ASSERT_TRUE(read_hole(text, &lifted, &error)) << error;
+    lifted.number = 1;
+    ASSERT_TRUE(coursegen_write({lifted}, ".", &error)) << error;
+    ASSERT_TRUE(coursegen_build_maps({lifted}, &error)) << error;
+    int holed = 0;
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+        const Play result = play(1, PLANNER_HARD, seed);
+        std::printf("the lift-only hole, seed %u: %d strokes (par %d)\n", seed, result.strokes,
+                    game()->par);
+        holed += result.holed ? 1 : 0;
+    }
+    EXPECT_EQ(holed, 3);
 }
 
 // Easy misses more, but never runs out of strokes on the opener; and the

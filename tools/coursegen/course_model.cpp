@@ -618,8 +618,10 @@ Wo2Model course_model(const HoleSpec &hole, float *cup_bottom) {
     land(&out, middle);
     sky(&out, middle);
     *cup_bottom = hole.height_at(hole.cup.x, hole.cup.z) - CUP_DEPTH;
+    // The decoration stands in the cameras' way and not the balls': its
+    // collision type is one the cameras meet and the balls pass over.
     std::map<std::string, std::string> flags = {{"tee", "NO_COLLISION"},
-                                                {"decor", "NO_COLLISION"},
+                                                {"decor", "COLLISION_TYPE 2"},
                                                 {"land", "NO_COLLISION"},
                                                 {"sky", "NO_COLLISION"}};
     for (const Stream &s : hole.streams) {
@@ -664,8 +666,10 @@ Wo2Model gate_model(float width) {
 Wo2Model lift_model(float width, float depth) {
     Builder out;
     box(&out, "lift", "metal", {-width / 2, -0.2f, -depth / 2}, {width / 2, 0, depth / 2}, true);
+    // A painted sill at the deck's far edge, low enough for a ball to roll
+    // over onto the upper green.
     box(&out, "lift", "paint_red", {-width / 2, 0, -depth / 2},
-        {width / 2, 0.15f, -depth / 2 + 0.08f}, true);
+        {width / 2, 0.03f, -depth / 2 + 0.08f}, true);
     return out.model({});
 }
 

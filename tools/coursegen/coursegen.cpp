@@ -28,6 +28,8 @@ struct MovingObject {
     const char *collision;
 };
 constexpr MovingObject kBlades = {"gfx\\wo2\\course\\blades.wo2", "gfx\\wo2\\course\\blades.col"};
+constexpr float kWindmillHub = 1.9f;
+constexpr int kLiftStay = 30; // steps
 
 bool write_file(const fs::path &path, const std::string &content, std::string *error) {
     fs::create_directories(path.parent_path());
@@ -115,23 +117,40 @@ struct ScriptedNode {
     float x, y, z;
 };
 
-// A gate or a lift: it moves by `by` at that speed, then back to its rest.
+// A gate or a lift: it moves by `by` at that speed, then back to its rest;
+// at each end it may stay a while (steps).
 ScriptedNode there_and_back(const std::string &model, const std::array<float, 3> &by, float speed,
-                            const std::array<float, 3> &rest) {
+                            const std::array<float, 3> &rest, int stay = 0) {
     char move[64], back[32];
     std::snprintf(move, sizeof move, "%g,%g,%g,%g", by[0], by[1], by[2], speed);
     std::snprintf(back, sizeof back, "%g", speed);
-    return {model, collision_name(model), {{3, move}, {2, back}}, rest[0], rest[1], rest[2]};
+    ScriptedNode node{model, collision_name(model), {{3, move}}, rest[0], rest[1], rest[2]};
+    // The scripts have no wait: a stay is a move too small to see, at the
+    // speed that takes that many steps.
+    constexpr float kUnseen = 0.0001f;
+    char wait[64];
+    std::snprintf(wait, sizeof wait, "%g,0,0,%g", kUnseen, kUnseen / static_cast<float>(stay));
+    if (stay > 0) {
+        node.actions.push_back({3, wait});
+    }
+    node.actions.push_back({2, back});
+    if (stay > 0) {
+        node.actions.push_back({3, wait});
+    }
+    return node;
 }
 
 std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
     std::vector<ScriptedNode> nodes;
     for (const Windmill &w : hole.windmills) {
+        // The hub is as high over the ground as the sails are long, less a
+        // ball's height: each sail sweeps the tunnel's mouth down to the
+        // ground in its turn.
         nodes.push_back({kBlades.model,
                          kBlades.collision,
                          {{4, "0,0,90,2"}},
                          w.at.x,
-                         hole.height_at(w.at.x, w.at.z) + 2.2f,
+                         hole.height_at(w.at.x, w.at.z) + kWindmillHub,
                          w.at.z + 0.82f});
     }
     for (size_t i = 0; i < hole.gates.size(); ++i) {
@@ -145,8 +164,10 @@ std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
         // At rest the lift is level with the fairway at its +z side, where
         // a ball rolls on.
         const float rest = hole.height_at(l.at.x, l.at.z + l.depth / 2 + 0.3f);
+        // It stays a second at each floor, as a lift does, for a ball to
+        // roll on or off.
         nodes.push_back(there_and_back(lift_model_file(hole.number, static_cast<int>(i)),
-                                       {0, l.rise, 0}, l.speed, {l.at.x, rest, l.at.z}));
+                                       {0, l.rise, 0}, l.speed, {l.at.x, rest, l.at.z}, kLiftStay));
     }
     return nodes;
 }
