@@ -125,8 +125,14 @@ void gen_error(const char *format, ...) {
         fclose(file);
     } else {
         // The game closes on an error: it must not close without a word.
-        fprintf(stderr, "%s cannot be written (%s); the error was: %s\n",
-                xv_io_write_path(kErrorFile).c_str(), strerror(errno), message);
+        // (Once a message: a history that cannot be written repeats its own.)
+        const int error = errno;
+        static std::string said;
+        if (said != message) {
+            said = message;
+            fprintf(stderr, "%s cannot be written (%s); the error was: %s\n",
+                    xv_io_write_path(kErrorFile).c_str(), strerror(error), message);
+        }
     }
     // A missing error file skips only the file; the close request still goes.
     error_file_written = true;
