@@ -424,9 +424,27 @@ int write_in_archive(const char *section, const char *key, const char *value,
     return 0;
 }
 
-void write_memory_statistic(const char *section, const char *key, int value) {
-    if (const char *path = xv_io_ini_path()) {
-        xv_io_ini_write_int(section, key, value, path);
+// In one rewrite: the game's last write, as it stops.
+void write_memory_statistics(const char *section, const XV_MEM_STATISTIC *lines, int count) {
+    const char *path = xv_io_ini_path();
+    if (!path) {
+        return;
+    }
+    std::vector<std::string> values(count);
+    std::vector<XV_INI_KEY> keys(count);
+    for (int i = 0; i < count; ++i) {
+        values[i] = std::to_string(lines[i].value);
+        keys[i] = {lines[i].key, values[i].c_str()};
+    }
+    xv_io_ini_write_keys(section, keys.data(), count, path);
+}
+
+// The settings put in place of a file that is not there, or lost: nothing
+// of it is kept as the backup.
+void put_in_place(const WrittenFile &file, const char *settings, const std::string &saved) {
+    std::string why;
+    if (!os_file_replace(file.path.c_str(), file.temporary.c_str(), nullptr, saved, &why)) {
+        report(WRITE_FAILED, xv_str_format("%s: %s", settings, why.c_str()));
     }
 }
 
@@ -448,10 +466,29 @@ void recover_settings() {
     }
     os_file_delete(file.temporary.c_str());
     std::string saved;
-    std::string why;
-    if (lost(file) && read_all(file.backup, &saved) &&
-        !os_file_replace(file.path.c_str(), file.temporary.c_str(), nullptr, saved, &why)) {
-        report(WRITE_FAILED, xv_str_format("%s: %s", settings, why.c_str()));
+    if (lost(file) && read_all(file.backup, &saved)) {
+        put_in_place(file, settings, saved);
+    }
+}
+
+// A game folder that cannot be written has the game write in the user's
+// folder (xv_io_write_directory): the first time, the settings and best
+// scores kept beside the game come along.
+void adopt_settings_beside_the_game() {
+    const char *settings = xv_io_ini_path();
+    if (!settings || !xv_io_running() || !*xv_io_write_directory()) {
+        return;
+    }
+    WrittenFile file(settings);
+    std::string beside_the_game =
+        os_file_find_path((std::string(xv_io_start_directory()) + xv_io_settings_file()).c_str());
+    if (os_file_exists(file.path.c_str()) || !os_file_exists(beside_the_game.c_str())) {
+        return;
+    }
+    LockHeld lock(file, settings);
+    std::string saved;
+    if (lock.held() && !os_file_exists(file.path.c_str()) && read_all(beside_the_game, &saved)) {
+        put_in_place(file, settings, saved);
     }
 }
 
@@ -460,7 +497,8 @@ void recover_settings() {
 void xv_io_ini_start() {
     state = IniState{};
     recover_settings(); // when the configuration names them
-    xv_mem_set_statistics_writer(write_memory_statistic);
+    adopt_settings_beside_the_game();
+    xv_mem_set_statistics_writer(write_memory_statistics);
 }
 
 void xv_io_ini_stop() {
@@ -659,6 +697,7 @@ void xv_io_ini_settings_named() {
     xv_mem_release(state.settings_path);
     state.settings_path = nullptr;
     recover_settings();
+    adopt_settings_beside_the_game();
 }
 
 const char *xv_io_ini_path() {
