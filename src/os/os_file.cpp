@@ -122,10 +122,6 @@ std::string os_current_directory() {
     return directory;
 }
 
-bool os_file_rename(const char *from, const char *to) {
-    return rename(from, to) == 0;
-}
-
 long long os_file_size(const char *path) {
     struct stat status;
     return stat(path, &status) == 0 ? static_cast<long long>(status.st_size) : -1;

@@ -21,7 +21,6 @@ std::string os_file_find_path(const char *name);
 std::string os_current_directory();
 
 bool os_file_exists(const char *path);
-bool os_file_rename(const char *from, const char *to);
 // The file's size in bytes; -1 when it cannot be looked at.
 long long os_file_size(const char *path);
 

@@ -815,13 +815,6 @@ const char *xv_io_write_directory() {
     return write_directory.c_str();
 }
 
-void xv_io_set_write_directory(const char *directory) {
-    write_directory = directory ? directory : "";
-    if (!write_directory.empty() && write_directory.back() != '/') {
-        write_directory += '/';
-    }
-}
-
 const char *xv_io_write_directory_or_start() {
     return write_directory.empty() ? layer.start_directory.c_str() : write_directory.c_str();
 }

@@ -113,7 +113,6 @@ int xv_io_running();
 int xv_io_choose_write_directory(const char *program);
 // "" for the directory the game runs in; else a path ending with a separator.
 const char *xv_io_write_directory();
-void xv_io_set_write_directory(const char *directory);
 // The write directory, or the start directory when that is where it writes.
 const char *xv_io_write_directory_or_start();
 // The file's name in the write directory.
