@@ -53,12 +53,14 @@ TEST_F(PinwheelTest, OpensItsWindowRunsAndStopsInOrderWhenTheSystemAsks) {
 
 // ---- a game folder that cannot be written ---------------------------------
 
-// The game folder made read-only. Root writes anywhere, so a test run as
-// root runs the game as nobody, for whom it is.
+// The game folder made read-only, with the game in it. Root writes
+// anywhere, so a test run as root runs the game as nobody, for whom it is
+// (and who may not reach the build's own copy of it).
 class ReadOnlyFolderTest : public PinwheelTest {
   protected:
     void SetUp() override {
         PinwheelTest::SetUp();
+        std::filesystem::copy_file(PINWHEEL_EXE, "pinwheel");
         write_file("pinwheel.ini", "[Scores]\r\nHole1=3\r\nHole1Name=Ann\r\n");
         std::filesystem::create_directory("writable");
         chmod("writable", 0777);
@@ -81,7 +83,7 @@ class ReadOnlyFolderTest : public PinwheelTest {
             }
             setenv("XDG_DATA_HOME", data_home.c_str(), 1);
             setenv("HOME", data_home.c_str(), 1);
-            execl(PINWHEEL_EXE, PINWHEEL_EXE, nullptr);
+            execl("./pinwheel", "./pinwheel", nullptr);
             _exit(127);
         }
         return pid;
