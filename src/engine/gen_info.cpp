@@ -2,8 +2,10 @@
 
 #include "xv_dsp.h"
 #include "xv_error.h"
+#include "xv_io.h"
 #include "xv_mem.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -82,8 +84,9 @@ const char *format_message(const char *format, va_list arguments) {
     }
 }
 
+// The logs go where the game writes its files (xv_io_write_directory).
 FILE *open_log(const char *name, bool *written_this_run) {
-    FILE *file = fopen(name, *written_this_run ? "a" : "w");
+    FILE *file = fopen(xv_io_write_path(name).c_str(), *written_this_run ? "a" : "w");
     if (file) {
         *written_this_run = true;
     }
@@ -98,7 +101,7 @@ bool is_separator(char c) {
 
 void gen_info_init() {
     if (!error_reported) {
-        remove(kErrorFile);
+        remove(xv_io_write_path(kErrorFile).c_str());
     }
 }
 
@@ -127,6 +130,16 @@ void gen_error(const char *format, ...) {
         fprintf(file, "* * * E R R O R ! * * *\n%s\n%s\n%s\n%s\n", kDashes, message,
                 xv_misc_call_stack("gen_error", __FILE__, __LINE__), kDashes);
         fclose(file);
+    } else {
+        // The game closes on an error: it must not close without a word.
+        // (Once a message: a history that cannot be written repeats its own.)
+        const int error = errno;
+        static std::string said;
+        if (said != message) {
+            said = message;
+            fprintf(stderr, "%s cannot be written (%s); the error was: %s\n",
+                    xv_io_write_path(kErrorFile).c_str(), strerror(error), message);
+        }
     }
     // A missing error file skips only the file; the close request still goes.
     error_file_written = true;

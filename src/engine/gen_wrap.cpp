@@ -124,8 +124,10 @@ int gen_wrap_3d_init(void *window, const XV_RECT *area, char *renderer, char *ve
 
 int gen_wrap_3d_deinit() {
     if (const char *settings = xv_io_ini_path(); settings && gl.inited) {
-        xv_io_ini_write("System", "Vendor", gl_text(GL_VENDOR), settings);
-        xv_io_ini_write("System", "Renderer", gl_text(GL_RENDERER), settings);
+        const std::string vendor = gl_text(GL_VENDOR);
+        const std::string renderer = gl_text(GL_RENDERER);
+        const XV_INI_KEY keys[] = {{"Vendor", vendor.c_str()}, {"Renderer", renderer.c_str()}};
+        xv_io_ini_write_keys("System", keys, 2, settings);
     }
     gen_gl_deinit();
     return 1;

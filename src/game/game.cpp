@@ -270,8 +270,11 @@ GAME *game() {
     return &the_game;
 }
 
-// The settings file is opened once and let go, so that a missing or
-// unreadable one is said now rather than at the first setting.
+// Naming the settings file puts right a write of it that was cut off (its
+// backup comes back when it was lost). A missing file is the first run's:
+// the defaults stand and the first setting written makes it, so nothing is
+// said. One that is there is opened once and let go, so that an unreadable
+// one is said now rather than at the first setting.
 void check_settings_file() {
     gen_history("-- Open the ini file (%s)\n", xv_io_ini_path() ? xv_io_ini_path() : "");
     char name[56] = "";

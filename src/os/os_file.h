@@ -21,9 +21,33 @@ std::string os_file_find_path(const char *name);
 std::string os_current_directory();
 
 bool os_file_exists(const char *path);
-bool os_file_rename(const char *from, const char *to);
-// Writes the stream's buffers through to the disk.
-bool os_file_sync(FILE *stream);
+// The file's size in bytes; -1 when it cannot be looked at.
+long long os_file_size(const char *path);
+
+// One writer at a time, between programs: an exclusive lock held on a file
+// of its own (made when missing and never deleted, so that every program
+// locks the same one). Waits at most wait_ms for another holder; null when
+// the lock could not be had, and why says why. The system lets it go when
+// its holder ends, however it ends.
+struct OS_FILE_LOCK;
+OS_FILE_LOCK *os_file_lock(const char *lock_path, int wait_ms, std::string *why);
+void os_file_unlock(OS_FILE_LOCK *lock);
+
+// Puts bytes in path's place in one step: they are written to temporary
+// (beside path), flushed to the disk and renamed over path, and the
+// directory is flushed. A reader, or a program killed at any moment, sees
+// the old file or the new one, never a part. With a backup name, the file
+// that path held is kept there. On failure path is as it was, temporary is
+// gone and why says what failed.
+bool os_file_replace(const char *path, const char *temporary, const char *backup,
+                     std::string_view bytes, std::string *why);
+
+// Whether the program may make and replace files in the directory.
+bool os_directory_writable(const char *directory);
+// The user's own folder for the program's files, ending with a separator:
+// $XDG_DATA_HOME/program, or ~/.local/share/program; made when missing.
+// "" when there is none, and why says why.
+std::string os_user_data_directory(const char *program, std::string *why);
 
 // Appends the texts, one after the other, to the file, creating it when missing.
 bool os_file_append(const char *path, std::initializer_list<std::string_view> texts);

@@ -3,11 +3,13 @@
 #include "os_file.h"
 #include "os_stack.h"
 #include "os_time.h"
+#include "xv_io.h"
 #include "xv_list.h"
 #include "xv_mem.h"
 #include "xv_str.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,20 @@ static const char warning_log[] = "Warning.txt";
 int xv_warning(const char *text, const char *caption, unsigned style) {
     const char *title = caption ? caption : "Error";
     text = text ? text : "";
-    os_file_append(warning_log, {title, ": ", text, "\r\n"});
+    // The log's path is put together without allocating.
+    char log[4096];
+    const char *directory = xv_io_write_directory();
+    size_t length = strlen(directory);
+    if (length + sizeof warning_log > sizeof log) {
+        length = 0;
+    }
+    memcpy(log, directory, length);
+    memcpy(log + length, warning_log, sizeof warning_log);
+    bool logged = os_file_append(log, {title, ": ", text, "\r\n"});
+    if (!logged) {
+        // A full disk or a folder that cannot be written: the console at least.
+        os_debug_output({title, ": ", text, "\n"});
+    }
     if (xv_dsp_is_accelerated() || os_fault_in_progress()) {
         return 1;
     }
@@ -28,7 +43,9 @@ int xv_warning(const char *text, const char *caption, unsigned style) {
     if (xv_dsp_show_box(text, caption, style | XV_MB_SYSTEMMODAL, &answer)) {
         return answer;
     }
-    os_debug_output({title, ": ", text, "\n"});
+    if (logged) {
+        os_debug_output({title, ": ", text, "\n"});
+    }
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "os_stack.h"
 #include "os_video.h"
 #include "xv_dsp.h"
+#include "xv_io.h"
 
 #include <cinttypes>
 #include <cstdarg>
@@ -127,7 +128,7 @@ int xv_error_init(XV_ERROR_CONFIG *config) {
     state = ErrorState{};
     state.config = config;
     if (reporting()) {
-        os_file_delete("Warning.txt");
+        os_file_delete(xv_io_write_path("Warning.txt").c_str());
     }
     state.self = xv_error_register("Error", messages);
     return 1;

@@ -99,6 +99,8 @@ struct FileLayer {
 };
 
 FileLayer layer;
+// Chosen before the layer starts, and kept past its stop: the logs go on.
+std::string write_directory;
 
 bool reporting() {
     return layer.config && layer.config->report;
@@ -244,7 +246,9 @@ const ArchiveEntry *entry_of(const XV_FILE *file) {
 // component below the start directory.
 bool is_8_3(const char *name) {
     std::string_view rest = name;
-    if (rest.starts_with(layer.start_directory)) {
+    if (!write_directory.empty() && rest.starts_with(write_directory)) {
+        rest.remove_prefix(write_directory.size());
+    } else if (rest.starts_with(layer.start_directory)) {
         rest.remove_prefix(layer.start_directory.size());
     }
     size_t base = 0;
@@ -690,7 +694,7 @@ int xv_io_fexist(const char *name, int how) {
 
 std::string xv_io_snapshot_name() {
     for (int n = 0; n < 10000; ++n) {
-        std::string name = xv_str_format("Snap%04d.tga", n);
+        std::string name = xv_io_write_path(xv_str_format("Snap%04d.tga", n).c_str());
         if (!xv_io_fexist(name.c_str(), XV_IO_ON_DISK)) {
             return name;
         }
@@ -785,7 +789,38 @@ const char *xv_io_settings_file() {
 }
 void xv_io_set_settings_file(const char *name) {
     layer.settings_file = name ? name : "";
-    xv_io_ini_forget_path();
+    xv_io_ini_settings_named();
+}
+
+int xv_io_choose_write_directory(const char *program) {
+    write_directory.clear();
+    if (os_directory_writable(".")) {
+        return 1;
+    }
+    std::string here = os_current_directory();
+    std::string why;
+    std::string own = os_user_data_directory(program, &why);
+    if (own.empty()) {
+        os_debug_output({program, ": cannot write in ", here, " nor in the user's folder (", why,
+                         "): no settings, scores, logs or snapshots can be kept\n"});
+        return 0;
+    }
+    write_directory = own;
+    os_debug_output({program, ": cannot write in ", here, "; the settings, scores, logs and ",
+                     "snapshots go to ", own, "\n"});
+    return 1;
+}
+
+const char *xv_io_write_directory() {
+    return write_directory.c_str();
+}
+
+const char *xv_io_write_directory_or_start() {
+    return write_directory.empty() ? layer.start_directory.c_str() : write_directory.c_str();
+}
+
+std::string xv_io_write_path(const char *name) {
+    return write_directory + (name ? name : "");
 }
 
 const char *xv_io_start_directory() {

@@ -97,9 +97,23 @@ int xv_io_module();
 int xv_io_reporting();
 // The settings file's name, as configured at the last start or named since
 // (the game learns it from its texts, after the file layer has started);
-// null for none.
+// null for none. Naming it puts right a write of it that was cut off.
 const char *xv_io_settings_file();
 void xv_io_set_settings_file(const char *name);
 // The directory the game started in, ending with a separator.
 const char *xv_io_start_directory();
 int xv_io_running();
+
+// Where the game writes its own files (the warning and engine logs, the
+// settings, snapshots): the directory it runs in when it may write there,
+// otherwise the user's own folder for the game. Chosen once at start,
+// before any module, and said on standard error when it is not the
+// directory the game runs in; 0 when there is nowhere to write, which is
+// said there too.
+int xv_io_choose_write_directory(const char *program);
+// "" for the directory the game runs in; else a path ending with a separator.
+const char *xv_io_write_directory();
+// The write directory, or the start directory when that is where it writes.
+const char *xv_io_write_directory_or_start();
+// The file's name in the write directory.
+std::string xv_io_write_path(const char *name);

@@ -14,13 +14,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
 enum {
     OPEN_FAILED = 1,
     WRITE_FAILED = 2,
-    RENAME_FAILED = 5,
+    READ_FAILED = 3,
     NO_SECTION = 13,
     NO_KEY = 14,
     VALUE_TOO_LONG = 15,
@@ -155,125 +157,227 @@ int to_int(const char *text) {
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
-// ---- writing through a backup copy ------------------------------------------
+// ---- writing: the whole new file beside the old, renamed over it ------------
 
-// Writes one piece of a line; a piece that ends the line ends it with CR LF.
-bool write_piece(FILE *out, const char *piece) {
-    size_t length = strlen(piece);
-    bool ends_line = length && piece[length - 1] == '\n';
-    while (length && (piece[length - 1] == '\n' || piece[length - 1] == '\r')) {
-        --length;
+// A line of a string file: raw is what stands before its LF (a CR of a CR
+// LF included), ended whether an LF ended it.
+struct Line {
+    std::string_view raw;
+    bool ended;
+
+    bool blank() const { return raw.empty() ? ended : raw[0] == '\r'; }
+    bool starts_with(char first, std::string_view name) const {
+        return !raw.empty() && raw[0] == first && raw.substr(1).starts_with(name);
     }
-    if (fwrite(piece, 1, length, out) != length) {
-        return false;
-    }
-    return !ends_line || fputs("\r\n", out) != EOF;
-}
-
-// Reads the backup in pieces of at most 254 characters, as the reader does,
-// and knows which pieces start a line: only those can be headers or keys.
-struct PieceReader {
-    explicit PieceReader(FILE *stream) : in(stream) {}
-
-    FILE *in;
-    char piece[kLineSize] = {};
-    bool at_line_start = true;
-    bool starts_line = true;
-
-    bool next() {
-        starts_line = at_line_start;
-        if (!fgets(piece, kLineSize, in)) {
-            return false;
+    // As the writer writes it: every line ends with CR LF.
+    void write_to(std::string *out) const {
+        std::string_view text = raw;
+        while (!text.empty() && text.back() == '\r') {
+            text.remove_suffix(1);
         }
-        size_t length = strlen(piece);
-        at_line_start = length && piece[length - 1] == '\n';
-        return true;
+        out->append(text);
+        if (ended) {
+            out->append("\r\n");
+        }
     }
 };
 
-bool copy_with_value(FILE *in, FILE *out, const char *section, const char *key, const char *value) {
-    PieceReader reader(in);
-    size_t section_length = strlen(section);
-    bool ok = true;
-    bool found = false;
-    while (ok && !found && reader.next()) {
-        ok = write_piece(out, reader.piece);
-        found = reader.starts_line && reader.piece[0] == '[' &&
-                strncmp(reader.piece + 1, section, section_length) == 0;
-    }
-    if (!found) {
-        return ok && fprintf(out, "\r\n[%s]\r\n%s=%s\r\n", section, key, value) > 0;
-    }
-    // Copy the section's first paragraph up to the key, a blank line or the
-    // next header; the key's line goes there, the old one (all of it) not.
-    size_t key_length = strlen(key);
-    bool placed = false;
-    bool dropping = false;
-    while (ok && reader.next()) {
-        if (dropping && !reader.starts_line) {
-            continue; // the rest of the old key's line
+class Lines {
+  public:
+    explicit Lines(std::string_view text) : rest_(text) {}
+    bool next(Line *line) {
+        if (rest_.empty()) {
+            return false;
         }
-        dropping = false;
-        const char *piece = reader.piece;
-        if (!placed && reader.starts_line) {
-            bool blank = piece[0] == '\n' || piece[0] == '\r';
-            bool old_key = strncmp(piece, key, key_length) == 0;
-            if (blank || piece[0] == '[' || old_key) {
-                ok = fprintf(out, "%s=%s\r\n", key, value) > 0;
-                placed = true;
-                if (old_key) {
-                    dropping = !reader.at_line_start;
-                    continue;
-                }
+        size_t end = rest_.find('\n');
+        *line = {rest_.substr(0, end), end != std::string_view::npos};
+        rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+        return true;
+    }
+
+  private:
+    std::string_view rest_;
+};
+
+// The text with the key's line put in: the section's header is found by
+// its beginning, "[" and the name (the "]" is not looked at); the key's
+// line replaces the first line of the section's first paragraph that
+// begins with the key, or goes before the blank line or header that ends
+// the paragraph. A missing section is added at the end, after a line end.
+std::string with_value(std::string_view old, const char *section, const char *key,
+                       const char *value) {
+    std::string out;
+    out.reserve(old.size() + strlen(key) + strlen(value) + 4);
+    Lines lines(old);
+    Line line;
+    bool found = false;
+    while (!found && lines.next(&line)) {
+        line.write_to(&out);
+        found = line.starts_with('[', section);
+    }
+    std::string key_line = xv_str_format("%s=%s\r\n", key, value);
+    if (!found) {
+        return out + xv_str_format("\r\n[%s]\r\n", section) + key_line;
+    }
+    bool placed = false;
+    while (lines.next(&line)) {
+        if (!placed && (line.blank() || line.starts_with('[', "") || line.raw.starts_with(key))) {
+            out += key_line;
+            placed = true;
+            if (line.raw.starts_with(key)) {
+                continue; // the old line goes, however long it was
             }
         }
-        ok = ok && write_piece(out, piece);
+        line.write_to(&out);
     }
     if (!placed) {
-        ok = ok && fprintf(out, "%s=%s\r\n", key, value) > 0;
+        if (!out.empty() && out.back() != '\n') {
+            out += "\r\n"; // a last line without its line end keeps its own
+        }
+        out += key_line;
     }
-    return ok;
+    return out;
 }
 
-// The file is renamed to its backup, written anew from it, and the backup
-// deleted: a backup found at start-up is an interrupted write, and the
-// settings it holds are the ones to keep (xv_io_ini_start).
-int rewrite(const char *section, const char *key, const char *value, const char *file_name) {
-    std::string path = os_file_find_path(file_name);
-    std::string backup = path + ".bak";
-    os_file_delete(backup.c_str());
-    bool existed = os_file_exists(path.c_str());
-    if (existed && !os_file_rename(path.c_str(), backup.c_str())) {
-        report(RENAME_FAILED, file_name);
-        return 0;
-    }
-    FILE *out = fopen(path.c_str(), "wb");
-    bool ok = out != nullptr;
-    if (ok && !existed) {
-        ok = fprintf(out, "[%s]\r\n%s=%s\r\n", section, key, value) > 0;
-    } else if (ok) {
-        FILE *in = fopen(backup.c_str(), "rb");
-        ok = in && copy_with_value(in, out, section, key, value);
-        if (in) {
-            fclose(in);
-        }
-    }
-    ok = ok && os_file_sync(out);
-    if (out && fclose(out) != 0) {
-        ok = false;
-    }
-    if (!ok) {
-        // Nothing is lost: the old file goes back in place.
-        if (existed) {
-            os_file_rename(backup.c_str(), path.c_str());
-        } else {
-            os_file_delete(path.c_str());
-        }
-        report(WRITE_FAILED, file_name);
-        return 0;
-    }
+std::string with_values(std::string_view old, bool existed, const char *section,
+                        const XV_INI_KEY *keys, int count) {
+    std::string text;
+    int first = 0;
     if (existed) {
-        os_file_delete(backup.c_str());
+        text = old;
+    } else {
+        text = xv_str_format("[%s]\r\n%s=%s\r\n", section, keys[0].key, keys[0].value);
+        first = 1;
+    }
+    for (int i = first; i < count; ++i) {
+        text = with_value(text, section, keys[i].key, keys[i].value);
+    }
+    return text;
+}
+
+// The sidecar files of a string file that is written: its lock, the new
+// file before it is renamed over the old, and the old one kept.
+struct WrittenFile {
+    explicit WrittenFile(const char *file_name)
+        : path(os_file_find_path(file_name)), lock(path + ".lock"), temporary(path + ".tmp"),
+          backup(path + ".bak") {}
+    std::string path, lock, temporary, backup;
+};
+
+// The locks this program holds, by path, and how many times over: a caller
+// that holds one across a read and a write writes under it.
+struct HeldLock {
+    std::string path;
+    OS_FILE_LOCK *lock;
+    int depth;
+};
+std::vector<HeldLock> held_locks;
+
+// A copy of the game writes for a few milliseconds at a time; one that
+// holds the lock much longer has hung, and the write is given up.
+constexpr int kLockWait = 2000;
+
+bool take_lock(const WrittenFile &file, const char *file_name) {
+    for (HeldLock &held : held_locks) {
+        if (held.path == file.path) {
+            ++held.depth;
+            return true;
+        }
+    }
+    std::string why;
+    OS_FILE_LOCK *lock = os_file_lock(file.lock.c_str(), kLockWait, &why);
+    if (!lock) {
+        report(WRITE_FAILED, xv_str_format("%s: %s", file_name, why.c_str()));
+        return false;
+    }
+    held_locks.push_back({file.path, lock, 1});
+    return true;
+}
+
+void give_lock(const WrittenFile &file) {
+    for (auto held = held_locks.begin(); held != held_locks.end(); ++held) {
+        if (held->path == file.path && --held->depth == 0) {
+            os_file_unlock(held->lock);
+            held_locks.erase(held);
+            return;
+        }
+    }
+}
+
+class LockHeld {
+  public:
+    LockHeld(const WrittenFile &file, const char *file_name)
+        : file_(file), held_(take_lock(file, file_name)) {}
+    ~LockHeld() {
+        if (held_) {
+            give_lock(file_);
+        }
+    }
+    LockHeld(const LockHeld &) = delete;
+    LockHeld &operator=(const LockHeld &) = delete;
+    bool held() const { return held_; }
+
+  private:
+    const WrittenFile &file_;
+    bool held_;
+};
+
+bool read_all(const std::string &path, std::string *bytes) {
+    FILE *in = fopen(path.c_str(), "rb");
+    if (!in) {
+        return false;
+    }
+    bytes->clear();
+    char chunk[16384];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, in)) > 0) {
+        bytes->append(chunk, got);
+    }
+    bool read = !ferror(in);
+    fclose(in);
+    return read;
+}
+
+// Only a file that is missing or empty is lost: every write leaves a
+// whole file, and one with anything in it may have been edited by hand.
+bool lost(const WrittenFile &file) {
+    return os_file_size(file.path.c_str()) <= 0 && os_file_size(file.backup.c_str()) > 0;
+}
+
+// The file as it stands, or its backup when the file was lost (cut to
+// nothing, or deleted, by an older way of writing it or a disk that failed
+// it). from_backup tells which; existed is false for a new file.
+bool read_current(const WrittenFile &file, const char *file_name, std::string *bytes, bool *existed,
+                  bool *from_backup) {
+    *from_backup = lost(file);
+    const std::string &source = *from_backup ? file.backup : file.path;
+    *existed = *from_backup || os_file_exists(file.path.c_str());
+    if (*existed && !read_all(source, bytes)) {
+        report(READ_FAILED, xv_str_format("%s: %s", file_name, strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+// Under the file's lock: the file as it stands (or its backup, when the
+// file was lost), the keys put in, and the whole written beside it and
+// renamed over it. The file it replaces is kept as the backup.
+int rewrite(const char *section, const XV_INI_KEY *keys, int count, const char *file_name) {
+    WrittenFile file(file_name);
+    LockHeld lock(file, file_name);
+    std::string old;
+    bool existed = false;
+    bool from_backup = false;
+    if (!lock.held() || !read_current(file, file_name, &old, &existed, &from_backup)) {
+        return 0;
+    }
+    std::string text = with_values(old, existed, section, keys, count);
+    std::string why;
+    // A lost file is no backup: the one there is kept.
+    const char *backup = from_backup ? nullptr : file.backup.c_str();
+    if (!os_file_replace(file.path.c_str(), file.temporary.c_str(), backup, text, &why)) {
+        report(WRITE_FAILED, xv_str_format("%s: %s", file_name, why.c_str()));
+        return 0;
     }
     return 1;
 }
@@ -320,23 +424,71 @@ int write_in_archive(const char *section, const char *key, const char *value,
     return 0;
 }
 
-void write_memory_statistic(const char *section, const char *key, int value) {
-    if (const char *path = xv_io_ini_path()) {
-        xv_io_ini_write_int(section, key, value, path);
+// In one rewrite: the game's last write, as it stops.
+void write_memory_statistics(const char *section, const XV_MEM_STATISTIC *lines, int count) {
+    const char *path = xv_io_ini_path();
+    if (!path) {
+        return;
+    }
+    std::vector<std::string> values(count);
+    std::vector<XV_INI_KEY> keys(count);
+    for (int i = 0; i < count; ++i) {
+        values[i] = std::to_string(lines[i].value);
+        keys[i] = {lines[i].key, values[i].c_str()};
+    }
+    xv_io_ini_write_keys(section, keys.data(), count, path);
+}
+
+// The settings put in place of a file that is not there, or lost: nothing
+// of it is kept as the backup.
+void put_in_place(const WrittenFile &file, const char *settings, const std::string &saved) {
+    std::string why;
+    if (!os_file_replace(file.path.c_str(), file.temporary.c_str(), nullptr, saved, &why)) {
+        report(WRITE_FAILED, xv_str_format("%s: %s", settings, why.c_str()));
     }
 }
 
-// A backup left beside the settings file is a write that did not finish:
-// the backup holds the settings as they were before it.
+// When the settings are named: a new file that a write left beside them
+// (cut off before its rename) goes, and settings that were lost come back
+// from their backup. Under the lock, since another copy may be writing.
 void recover_settings() {
-    const char *settings = xv_io_settings_file();
+    const char *settings = xv_io_ini_path();
     if (!settings) {
         return;
     }
-    std::string path = os_file_find_path(settings);
-    std::string backup = path + ".bak";
-    if (os_file_exists(backup.c_str())) {
-        os_file_rename(backup.c_str(), path.c_str());
+    WrittenFile file(settings);
+    if (!os_file_exists(file.temporary.c_str()) && !lost(file)) {
+        return;
+    }
+    LockHeld lock(file, settings);
+    if (!lock.held()) {
+        return;
+    }
+    os_file_delete(file.temporary.c_str());
+    std::string saved;
+    if (lost(file) && read_all(file.backup, &saved)) {
+        put_in_place(file, settings, saved);
+    }
+}
+
+// A game folder that cannot be written has the game write in the user's
+// folder (xv_io_write_directory): the first time, the settings and best
+// scores kept beside the game come along.
+void adopt_settings_beside_the_game() {
+    const char *settings = xv_io_ini_path();
+    if (!settings || !xv_io_running() || !*xv_io_write_directory()) {
+        return;
+    }
+    WrittenFile file(settings);
+    std::string beside_the_game =
+        os_file_find_path((std::string(xv_io_start_directory()) + xv_io_settings_file()).c_str());
+    if (os_file_exists(file.path.c_str()) || !os_file_exists(beside_the_game.c_str())) {
+        return;
+    }
+    LockHeld lock(file, settings);
+    std::string saved;
+    if (lock.held() && !os_file_exists(file.path.c_str()) && read_all(beside_the_game, &saved)) {
+        put_in_place(file, settings, saved);
     }
 }
 
@@ -344,8 +496,9 @@ void recover_settings() {
 
 void xv_io_ini_start() {
     state = IniState{};
-    recover_settings();
-    xv_mem_set_statistics_writer(write_memory_statistic);
+    recover_settings(); // when the configuration names them
+    adopt_settings_beside_the_game();
+    xv_mem_set_statistics_writer(write_memory_statistics);
 }
 
 void xv_io_ini_stop() {
@@ -425,13 +578,46 @@ int xv_io_ini_read_float(const char *section, const char *key, float *value,
 
 int xv_io_ini_write(const char *section, const char *key, const char *value,
                     const char *file_name) {
-    if (!section || !key || !value || !file_name) {
+    const XV_INI_KEY one = {key, value};
+    return xv_io_ini_write_keys(section, &one, 1, file_name);
+}
+
+int xv_io_ini_write_keys(const char *section, const XV_INI_KEY *keys, int count,
+                         const char *file_name) {
+    if (!section || !keys || count < 1 || !file_name) {
         return 0;
     }
-    if (xv_io_running() && xv_io_fexist(file_name, XV_IO_THROUGH_LAYER) == 1) {
-        return write_in_archive(section, key, value, file_name);
+    for (int i = 0; i < count; ++i) {
+        if (!keys[i].key || !keys[i].value) {
+            return 0;
+        }
     }
-    return rewrite(section, key, value, file_name);
+    if (xv_io_running() && xv_io_fexist(file_name, XV_IO_THROUGH_LAYER) == 1) {
+        for (int i = 0; i < count; ++i) {
+            write_in_archive(section, keys[i].key, keys[i].value, file_name);
+        }
+        return 0;
+    }
+    return rewrite(section, keys, count, file_name);
+}
+
+int xv_io_ini_lock(const char *file_name) {
+    return file_name && take_lock(WrittenFile(file_name), file_name) ? 1 : 0;
+}
+
+void xv_io_ini_unlock(const char *file_name) {
+    if (file_name) {
+        give_lock(WrittenFile(file_name));
+    }
+}
+
+XV_INI_LOCK::XV_INI_LOCK(const char *file_name)
+    : file_name_(file_name ? file_name : ""), held_(xv_io_ini_lock(file_name) != 0) {}
+
+XV_INI_LOCK::~XV_INI_LOCK() {
+    if (held_) {
+        xv_io_ini_unlock(file_name_.c_str());
+    }
 }
 
 int xv_io_ini_write_int(const char *section, const char *key, int value, const char *file_name) {
@@ -507,18 +693,23 @@ int xv_io_ini_status(int selector) {
     return selector == 1 ? last_failed : 0;
 }
 
-void xv_io_ini_forget_path() {
+void xv_io_ini_settings_named() {
     xv_mem_release(state.settings_path);
     state.settings_path = nullptr;
+    recover_settings();
+    adopt_settings_beside_the_game();
 }
 
 const char *xv_io_ini_path() {
     const char *settings = xv_io_settings_file();
     if (!settings || !xv_io_running()) {
-        return settings;
+        // Kept past the layer's stop, for the memory tracker's statistics.
+        static std::string unstarted;
+        unstarted = xv_io_write_path(settings ? settings : "");
+        return settings && *xv_io_write_directory() ? unstarted.c_str() : settings;
     }
     if (!state.settings_path) {
-        std::string path = std::string(xv_io_start_directory()) + settings;
+        std::string path = std::string(xv_io_write_directory_or_start()) + settings;
         state.settings_path = static_cast<char *>(XV_MALLOC(path.size() + 1));
         if (!state.settings_path) {
             report(NO_MEMORY);

@@ -233,18 +233,17 @@ void write_statistics() {
         return;
     }
     XV_MEM_STATISTICS figures = xv_mem_statistics();
-    const struct {
-        const char *key;
-        int64_t value;
-    } lines[] = {
-        {"TotalRAM", figures.total_ram},        {"FreeRAM", figures.free_ram},
-        {"UsedRAM", figures.used_ram},          {"MaxNumberAlloc", figures.max_number_alloc},
-        {"NumberAlloc", figures.number_alloc},  {"TotalSizeHeap", figures.total_size_heap},
-        {"MaxUsedHeap", figures.max_used_heap}, {"UsedHeap", figures.used_heap},
+    const XV_MEM_STATISTIC lines[] = {
+        {"TotalRAM", clamp_to_int(figures.total_ram)},
+        {"FreeRAM", clamp_to_int(figures.free_ram)},
+        {"UsedRAM", clamp_to_int(figures.used_ram)},
+        {"MaxNumberAlloc", clamp_to_int(figures.max_number_alloc)},
+        {"NumberAlloc", clamp_to_int(figures.number_alloc)},
+        {"TotalSizeHeap", clamp_to_int(figures.total_size_heap)},
+        {"MaxUsedHeap", clamp_to_int(figures.max_used_heap)},
+        {"UsedHeap", clamp_to_int(figures.used_heap)},
     };
-    for (const auto &line : lines) {
-        statistics_writer("System", line.key, clamp_to_int(line.value));
-    }
+    statistics_writer("System", lines, static_cast<int>(std::size(lines)));
 }
 
 void report_leaks() {

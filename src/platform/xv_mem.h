@@ -90,6 +90,12 @@ struct XV_MEM_STATISTICS {
 };
 XV_MEM_STATISTICS xv_mem_statistics();
 
-// Where xv_mem_deinit writes the statistics: (section, key, value).
-using XV_MEM_STATISTICS_WRITER = void (*)(const char *section, const char *key, int value);
+// Where xv_mem_deinit writes the statistics: all of them at once, as keys
+// of one section.
+struct XV_MEM_STATISTIC {
+    const char *key;
+    int value;
+};
+using XV_MEM_STATISTICS_WRITER = void (*)(const char *section, const XV_MEM_STATISTIC *lines,
+                                          int count);
 void xv_mem_set_statistics_writer(XV_MEM_STATISTICS_WRITER writer);

@@ -319,11 +319,17 @@ void xv_snd_write_settings() {
     if (!file) {
         return;
     }
-    xv_io_ini_write_int(kSection, "DigitalMusic", snd.digital_music ? 1 : 0, file);
-    xv_io_ini_write_int(kSection, "SoundEffects", snd.sound_effects ? 1 : 0, file);
-    xv_io_ini_write_int(kSection, "MusicVolume", snd.music_volume, file);
-    xv_io_ini_write_int(kSection, "SoundVolume", snd.sound_volume, file);
-    xv_io_ini_write_int(kSection, "Interpolation", snd.interpolation, file);
+    const std::string music_volume = std::to_string(snd.music_volume);
+    const std::string sound_volume = std::to_string(snd.sound_volume);
+    const std::string interpolation = std::to_string(snd.interpolation);
+    const XV_INI_KEY keys[] = {
+        {"DigitalMusic", snd.digital_music ? "1" : "0"},
+        {"SoundEffects", snd.sound_effects ? "1" : "0"},
+        {"MusicVolume", music_volume.c_str()},
+        {"SoundVolume", sound_volume.c_str()},
+        {"Interpolation", interpolation.c_str()},
+    };
+    xv_io_ini_write_keys(kSection, keys, static_cast<int>(std::size(keys)), file); // one rewrite
 }
 
 int xv_snd_set_music_volume(int percent) {

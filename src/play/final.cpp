@@ -17,7 +17,7 @@ struct Standing {
 
 struct Final {
     std::vector<Standing> order;
-    bool record = false;
+    std::string record; // a new best round, or that it could not be saved
 };
 Final standings;
 
@@ -33,7 +33,8 @@ void final_enter() {
                      [](const Standing &a, const Standing &b) { return a.total < b.total; });
     if (!standings.order.empty()) {
         const Standing &winner = standings.order.front();
-        standings.record = offer_course_score(winner.total, s.seats[winner.seat].name);
+        standings.record =
+            offered_text(offer_course_score(winner.total, s.seats[winner.seat].name));
     }
 }
 
@@ -49,8 +50,10 @@ void final_draw() {
     const int line = ui::line_height() + 12;
     const int top = ui::screen_height() / 4;
     ui::text(ui::say("FinalStandings"), centre, top - ui::line_height(true) - 20, ui::CENTRE, true);
-    const int rows = static_cast<int>(standings.order.size()) + (standings.record ? 1 : 0);
-    ui::panel(centre - 220, top - 12, 440, line * rows + 24, ui::kPanel);
+    const int rows = static_cast<int>(standings.order.size()) + (standings.record.empty() ? 0 : 1);
+    // Wide enough for the word on the record, in any language.
+    const int width = std::max(440, ui::text_width(standings.record) + 40);
+    ui::panel(centre - width / 2, top - 12, width, line * rows + 24, ui::kPanel);
     for (size_t place = 0; place < standings.order.size(); ++place) {
         const Standing &standing = standings.order[place];
         const int y = top + line * static_cast<int>(place);
@@ -60,8 +63,8 @@ void final_draw() {
         ui::text(std::to_string(standing.total) + "  (" + against + ")", centre + 200, y,
                  ui::RIGHT);
     }
-    if (standings.record) {
-        ui::text(ui::say("NewRecord"), centre,
-                 top + line * static_cast<int>(standings.order.size()), ui::CENTRE);
+    if (!standings.record.empty()) {
+        ui::text(standings.record, centre, top + line * static_cast<int>(standings.order.size()),
+                 ui::CENTRE);
     }
 }

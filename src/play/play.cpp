@@ -16,6 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -81,21 +84,33 @@ void default_names() {
     }
 }
 
+// A section's keys in one rewrite of the settings.
+void write_section(const char *section,
+                   const std::vector<std::pair<std::string, std::string>> &values) {
+    std::vector<XV_INI_KEY> keys;
+    for (const auto &[key, value] : values) {
+        keys.push_back({key.c_str(), value.c_str()});
+    }
+    xv_io_ini_write_keys(section, keys.data(), static_cast<int>(keys.size()), settings());
+}
+
 void write_settings() {
     if (!settings()) {
         return;
     }
-    char key[16];
-    xv_io_ini_write_int(kPlayers, "Count", play.session.players, settings());
+    std::vector<std::pair<std::string, std::string>> players = {
+        {"Count", std::to_string(play.session.players)}};
     for (int i = 0; i < MOST_SEATS; ++i) {
-        std::snprintf(key, sizeof key, "Name%d", i + 1);
-        xv_io_ini_write(kPlayers, key, play.session.seats[i].name, settings());
-        std::snprintf(key, sizeof key, "Computer%d", i + 1);
-        xv_io_ini_write_int(kPlayers, key, play.session.seats[i].computer, settings());
+        const std::string number = std::to_string(i + 1);
+        players.push_back({"Name" + number, play.session.seats[i].name});
+        players.push_back({"Computer" + number, std::to_string(play.session.seats[i].computer)});
     }
+    write_section(kPlayers, players);
+    std::vector<std::pair<std::string, std::string>> controls;
     for (const auto &control : kControlKeys) {
-        xv_io_ini_write_int(kControls, control.name, play.controls.*control.key, settings());
+        controls.push_back({control.name, std::to_string(play.controls.*control.key)});
     }
+    write_section(kControls, controls);
 }
 
 int number_after(int argc, char **argv, const char *option) {

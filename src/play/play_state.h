@@ -179,6 +179,15 @@ struct Record {
 };
 Record best_hole(int hole);
 Record best_course();
-// Keeps the score when it beats the record (or there is none); true then.
-bool offer_hole_score(int hole, int strokes, const char *name);
-bool offer_course_score(int strokes, const char *name);
+// What became of a score offered as a record.
+enum class Offered {
+    NOT_BETTER, // the record stands
+    KEPT,       // the score is the new record
+    NOT_KEPT,   // it beats the record but could not be written (reported)
+};
+// Keeps the score when it beats the record (or there is none).
+Offered offer_hole_score(int hole, int strokes, const char *name);
+Offered offer_course_score(int strokes, const char *name);
+// What the player is told of it: "New record!", that it could not be
+// saved, or nothing.
+std::string offered_text(Offered offered);

@@ -2,7 +2,8 @@
 // name (in the current language) and par from the level list, the results
 // in words, and the best scores, kept in the settings file's "Scores"
 // section: per hole "Hole3", "Hole3Name", "Hole3Date", per course "Course",
-// "CourseName", "CourseDate". A record is beaten by fewer strokes.
+// "CourseName", "CourseDate". A record is beaten by fewer strokes; a new
+// one that cannot be written is said to the player.
 #include "play_state.h"
 #include "ui.h"
 
@@ -60,15 +61,33 @@ std::string today() {
     return text;
 }
 
-bool offer(const std::string &key, int strokes, const char *name) {
+// Under the settings' lock from the look at the record to the write, so
+// that another copy of the game offering its score at the same time cannot
+// slip in between and have the better one overwritten. The strokes, the
+// name and the date go in one rewrite: all three, or none.
+Offered offer(const std::string &key, int strokes, const char *name) {
     const char *settings = xv_io_ini_path();
-    const Record best = read_record(key);
-    if (!settings || strokes <= 0 || (best.strokes > 0 && strokes >= best.strokes)) {
-        return false;
+    if (!settings || strokes <= 0) {
+        return Offered::NOT_BETTER;
     }
-    return xv_io_ini_write_int(kScores, key.c_str(), strokes, settings) &&
-           xv_io_ini_write(kScores, (key + "Name").c_str(), name, settings) &&
-           xv_io_ini_write(kScores, (key + "Date").c_str(), today().c_str(), settings);
+    XV_INI_LOCK lock(settings);
+    if (!lock.held()) {
+        return Offered::NOT_KEPT; // reported by the lock
+    }
+    const Record best = read_record(key);
+    if (best.strokes > 0 && strokes >= best.strokes) {
+        return Offered::NOT_BETTER;
+    }
+    const std::string count = std::to_string(strokes);
+    const std::string name_key = key + "Name";
+    const std::string date_key = key + "Date";
+    const std::string date = today();
+    const XV_INI_KEY record[] = {
+        {key.c_str(), count.c_str()},
+        {name_key.c_str(), name},
+        {date_key.c_str(), date.c_str()},
+    };
+    return xv_io_ini_write_keys(kScores, record, 3, settings) ? Offered::KEPT : Offered::NOT_KEPT;
 }
 
 } // namespace
@@ -116,10 +135,22 @@ Record best_course() {
     return read_record("Course");
 }
 
-bool offer_hole_score(int hole, int strokes, const char *name) {
+Offered offer_hole_score(int hole, int strokes, const char *name) {
     return offer("Hole" + std::to_string(hole), strokes, name);
 }
 
-bool offer_course_score(int strokes, const char *name) {
+Offered offer_course_score(int strokes, const char *name) {
     return offer("Course", strokes, name);
+}
+
+std::string offered_text(Offered offered) {
+    switch (offered) {
+    case Offered::KEPT:
+        return ui::say("NewRecord");
+    case Offered::NOT_KEPT:
+        return ui::say("RecordNotSaved");
+    case Offered::NOT_BETTER:
+        break;
+    }
+    return "";
 }

@@ -1,5 +1,6 @@
 // The hole's result in words, a player a line ("Birdie!", "Par", "Picked
-// up"), with applause for a birdie or better and a mark by a new record;
+// up"), with applause for a birdie or better and a mark by a new record
+// (or word that it could not be saved);
 // any key or four seconds go on to the scorecard.
 #include "play_state.h"
 #include "ui.h"
@@ -49,12 +50,12 @@ void result_enter() {
         if (seats > 1) {
             line = std::string(s.seats[seat].name) + ": " + line;
         }
-        if (holed && offer_hole_score(g->level, strokes, s.seats[seat].name)) {
-            if (seats > 1) {
-                line += "  " + ui::say("NewRecord");
-            } else {
-                result.record = ui::say("NewRecord");
-            }
+        const std::string said =
+            holed ? offered_text(offer_hole_score(g->level, strokes, s.seats[seat].name)) : "";
+        if (!said.empty() && seats > 1) {
+            line += "  " + said;
+        } else if (!said.empty()) {
+            result.record = said;
         }
         applause = applause || (holed && strokes < g->par);
         result.lines.push_back(line);

@@ -319,6 +319,8 @@ intptr_t main_window_proc(OS_WINDOW window, uint32_t message, uintptr_t wparam, 
 }
 
 int pinwheel_main(int argc, char **argv) {
+    // Before any module: the first of them empties the warning log there.
+    xv_io_choose_write_directory("pinwheel");
     if (const char *level = xv_str_option(argc, argv, "--bot-course")) {
         const char *rounds = xv_str_option(argc, argv, "--rounds");
         return autoplay_course(level, rounds ? std::atoi(rounds) : 1);

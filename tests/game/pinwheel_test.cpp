@@ -4,6 +4,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -45,6 +49,78 @@ TEST_F(PinwheelTest, OpensItsWindowRunsAndStopsInOrderWhenTheSystemAsks) {
     EXPECT_NE(settings.find("[Display]"), std::string::npos) << "the window as it was left";
     EXPECT_NE(settings.find("WindowPosition="), std::string::npos);
     EXPECT_NE(settings.find("NumberAlloc=0"), std::string::npos) << "every block given back";
+}
+
+// ---- a game folder that cannot be written ---------------------------------
+
+// The game folder made read-only, with the game in it. Root writes
+// anywhere, so a test run as root runs the game as nobody, for whom it is
+// (and who may not reach the build's own copy of it).
+class ReadOnlyFolderTest : public PinwheelTest {
+  protected:
+    void SetUp() override {
+        PinwheelTest::SetUp();
+        std::filesystem::copy_file(PINWHEEL_EXE, "pinwheel");
+        write_file("pinwheel.ini", "[Scores]\r\nHole1=3\r\nHole1Name=Ann\r\n");
+        std::filesystem::create_directory("writable");
+        chmod("writable", 0777);
+        chmod(".", 0555);
+    }
+    void TearDown() override {
+        chmod(directory().c_str(), 0700);
+        PinwheelTest::TearDown();
+    }
+    // Starts the game with its data folder ($XDG_DATA_HOME) there, its
+    // standard error into writable/console.txt.
+    pid_t start_with_data_home(const std::string &data_home) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int console = open("writable/console.txt", O_WRONLY | O_CREAT | O_TRUNC, 0666);
+            dup2(console, STDERR_FILENO);
+            if (geteuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+                _exit(126);
+            }
+            setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+            setenv("HOME", data_home.c_str(), 1);
+            execl("./pinwheel", "./pinwheel", nullptr);
+            _exit(127);
+        }
+        return pid;
+    }
+    std::string console() const { return read_file("writable/console.txt"); }
+};
+
+// The settings and best scores kept beside the game come along the first time.
+TEST_F(ReadOnlyFolderTest, TheGameSaysWhereItWritesAndRunsFromTheUsersFolder) {
+    const std::string own = directory() + "/writable/pinwheel/";
+    pid_t pid = start_with_data_home(directory() + "/writable");
+    ASSERT_TRUE(wait_for(own + "history.txt", "gl info:")) << console();
+    int status = stop(pid);
+    ASSERT_TRUE(WIFEXITED(status)) << console();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << console();
+    EXPECT_EQ(test::count_occurrences(console(), "the settings, scores, logs and snapshots go to " +
+                                                     own + "\n"),
+              1)
+        << console();
+    EXPECT_EQ(read_file(own + "Warning.txt"), "");
+    const std::string settings = read_file(own + "pinwheel.ini");
+    EXPECT_NE(settings.find("WindowPosition="), std::string::npos);
+    EXPECT_NE(settings.find("Hole1=3\r\nHole1Name=Ann\r\n"), std::string::npos)
+        << "the best scores kept beside the game came along";
+    EXPECT_FALSE(test::file_exists("history.txt"));
+}
+
+TEST_F(ReadOnlyFolderTest, WithNowhereToWriteTheGameSaysSoAndStops) {
+    pid_t pid = start_with_data_home(directory() + "/nowhere");
+    int status = 0;
+    ASSERT_TRUE(test::eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }))
+        << console();
+    const std::string said = console();
+    EXPECT_NE(said.find("pinwheel: cannot write in " + directory() + "/ nor in the user's folder"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("history.txt"), std::string::npos) << "what stopped it: " << said;
 }
 
 } // namespace

@@ -15,8 +15,10 @@ struct Statistic {
 };
 std::vector<Statistic> written;
 
-void record_statistic(const char *section, const char *key, int value) {
-    written.push_back({section, key, value});
+void record_statistic(const char *section, const XV_MEM_STATISTIC *lines, int count) {
+    for (int i = 0; i < count; ++i) {
+        written.push_back({section, lines[i].key, lines[i].value});
+    }
 }
 
 class MemTest : public test::PlatformTest {

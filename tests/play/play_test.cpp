@@ -8,6 +8,7 @@
 #include "play.h"
 #include "play_state.h"
 #include "screens.h"
+#include "ui.h"
 
 #include <array>
 #include <cmath>
@@ -202,6 +203,27 @@ TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
 
 // At par + 3 strokes a ball still out is lifted: scored the cap, hidden,
 // and the hole ends.
+// A new record the disk refuses is not lost without a word: the warning
+// log says why, and the player is told instead of "New record!".
+TEST_F(PlayTest, ARecordThatCannotBeWrittenIsSaid) {
+    std::filesystem::create_directory("pinwheel.ini.tmp"); // no new settings can be made
+    play_single_hole();
+    stroke(angle_to_hole(0), 20);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    EXPECT_EQ(best_hole(1).strokes, 0);
+    EXPECT_NE(warnings().find("Could not write to file\n\n" + std::string(xv_io_ini_path())),
+              std::string::npos);
+    EXPECT_EQ(offered_text(Offered::NOT_KEPT), ui::say("RecordNotSaved"));
+    EXPECT_NE(ui::say("RecordNotSaved"), ui::say("NewRecord"));
+    std::filesystem::remove("pinwheel.ini.tmp");
+    EXPECT_EQ(offer_hole_score(1, 3, "Ann"), Offered::KEPT);
+    EXPECT_EQ(offer_hole_score(1, 3, "Bob"), Offered::NOT_BETTER);
+    const Record best = best_hole(1);
+    EXPECT_EQ(best.strokes, 3);
+    EXPECT_EQ(best.name, "Ann");
+    EXPECT_EQ(best.date.size(), 10u);
+}
+
 TEST_F(PlayTest, TheCapLiftsTheBall) {
     play_single_hole();
     const int cap = round_cap();
