@@ -573,6 +573,9 @@ void os_window_show_picture(OS_WINDOW window, const uint8_t *rgb, int width, int
     if (!os_window_exists(window) || window->gl || !rgb) {
         return;
     }
+    // SDL may back a window's surface with an OpenGL renderer of its own:
+    // the driver keeps what it builds for it for the process's life.
+    OS_LEAK_CHECK_PAUSE pause;
     SDL_Surface *picture = SDL_CreateRGBSurfaceWithFormatFrom(
         const_cast<uint8_t *>(rgb), width, height, 24, width * 3, SDL_PIXELFORMAT_RGB24);
     SDL_Surface *surface = SDL_GetWindowSurface(window->sdl);
