@@ -4,6 +4,7 @@
 #include "os_stack.h"
 #include "os_time.h"
 #include "xv_list.h"
+#include "xv_log.h"
 #include "xv_mem.h"
 #include "xv_str.h"
 
@@ -11,16 +12,14 @@
 #include <string>
 #include <vector>
 
-static const char warning_log[] = "Warning.txt";
+namespace {
 
-// Written without allocating: a fatal-signal handler reports through here.
-// Every warning is logged; while the display is hardware accelerated that
-// is all (a box would stop the 3D card's full screen), otherwise the box
-// shows once there is a window, and the console stands in before.
-int xv_warning(const char *text, const char *caption, unsigned style) {
-    const char *title = caption ? caption : "Error";
-    text = text ? text : "";
-    os_file_append(warning_log, {title, ": ", text, "\r\n"});
+// A fault met every frame would fill the disk with the same report.
+XV_LOG warning_log = xv_log_make("Warning.txt", "warning", "\r\n", XV_WARNING_LOG_LIMIT, false);
+bool last_repeated = false;
+
+// The box, or what stands in for it.
+int show_warning(const char *title, const char *text, const char *caption, unsigned style) {
     if (xv_dsp_is_accelerated() || os_fault_in_progress()) {
         return 1;
     }
@@ -30,6 +29,41 @@ int xv_warning(const char *text, const char *caption, unsigned style) {
     }
     os_debug_output({title, ": ", text, "\n"});
     return 1;
+}
+
+} // namespace
+
+// Written without allocating: a fatal-signal handler reports through here.
+// Every warning is logged; while the display is hardware accelerated that
+// is all (a box would stop the 3D card's full screen), otherwise the box
+// shows once there is a window, and the console stands in before.
+int xv_warning(const char *text, const char *caption, unsigned style) {
+    const char *title = caption ? caption : "Error";
+    text = text ? text : "";
+    last_repeated = xv_log_repeats(&warning_log, {title, ": ", text});
+    if (!last_repeated) {
+        xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
+    }
+    return show_warning(title, text, caption, style);
+}
+
+int xv_warning_more(const char *text, const char *caption, unsigned style) {
+    const char *title = caption ? caption : "Error";
+    text = text ? text : "";
+    xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
+    return show_warning(title, text, caption, style);
+}
+
+bool xv_warning_repeated() {
+    return last_repeated;
+}
+
+void xv_warning_log_restart() {
+    xv_log_restart(&warning_log);
+}
+
+void xv_warning_log_close() {
+    xv_log_close(&warning_log);
 }
 
 int xv_warning_at(const char *file, long line, const char *text, const char *caption,

@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -122,10 +123,14 @@ int xv_error_init(XV_ERROR_CONFIG *config) {
     static bool handlers_installed = false;
     if (!handlers_installed) {
         os_fault_handlers_install(on_fault);
+        // The game may end by exit() at any point: a count of repeated
+        // warnings still reaches the log.
+        std::atexit(xv_warning_log_close);
         handlers_installed = true;
     }
     state = ErrorState{};
     state.config = config;
+    xv_warning_log_restart();
     if (reporting()) {
         os_file_delete("Warning.txt");
     }
@@ -134,6 +139,7 @@ int xv_error_init(XV_ERROR_CONFIG *config) {
 }
 
 int xv_error_deinit() {
+    xv_warning_log_close();
     state.config = nullptr;
     return 1;
 }
@@ -197,7 +203,11 @@ void xv_error_detail() {
     }
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
     state.detail[0] = '\0';
-    xv_warning(xv_misc_call_stack("xv_error_detail", __FILE__, __LINE__), "", XV_MB_OK);
+    // A report repeated word for word is counted in the log; its call stack
+    // would only repeat too.
+    if (!xv_warning_repeated()) {
+        xv_warning_more(xv_misc_call_stack("xv_error_detail", __FILE__, __LINE__), "", XV_MB_OK);
+    }
 }
 
 namespace {
@@ -233,7 +243,9 @@ void xv_error_report(int module, int code, int reports, const char *detail_forma
 
 void xv_error(const char *text) {
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
-    xv_warning(xv_misc_call_stack("xv_error", __FILE__, __LINE__), "", XV_MB_OK);
+    if (!xv_warning_repeated()) {
+        xv_warning_more(xv_misc_call_stack("xv_error", __FILE__, __LINE__), "", XV_MB_OK);
+    }
 }
 
 void xv_error_set_file_line(const char *file, int line) {
