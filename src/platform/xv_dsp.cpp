@@ -16,7 +16,7 @@ namespace {
 
 // A fault met every frame would fill the disk with the same report.
 XV_LOG warning_log = xv_log_make("Warning.txt", "warning", "\r\n", XV_WARNING_LOG_LIMIT, false);
-bool last_repeated = false;
+bool last_logged = false;
 
 // The box, or what stands in for it.
 int show_warning(const char *title, const char *text, const char *caption, unsigned style) {
@@ -40,9 +40,10 @@ int show_warning(const char *title, const char *text, const char *caption, unsig
 int xv_warning(const char *text, const char *caption, unsigned style) {
     const char *title = caption ? caption : "Error";
     text = text ? text : "";
-    last_repeated = xv_log_repeats(&warning_log, {title, ": ", text});
-    if (!last_repeated) {
+    last_logged = !xv_log_repeats(&warning_log, {title, ": ", text}) && !xv_log_cut(&warning_log);
+    if (last_logged) {
         xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
+        last_logged = !xv_log_cut(&warning_log);
     }
     return show_warning(title, text, caption, style);
 }
@@ -54,8 +55,8 @@ int xv_warning_more(const char *text, const char *caption, unsigned style) {
     return show_warning(title, text, caption, style);
 }
 
-bool xv_warning_repeated() {
-    return last_repeated;
+bool xv_warning_logged() {
+    return last_logged;
 }
 
 void xv_warning_log_restart() {

@@ -25,10 +25,10 @@ int xv_warning(const char *text, const char *caption = nullptr, unsigned style =
 // report's call stack): logged as part of that warning, so that a report
 // repeated word for word stays one entry with a count.
 int xv_warning_more(const char *text, const char *caption, unsigned style);
-// Whether the last warning repeated the one logged before it word for word:
-// it was then only counted in "Warning.txt", and what would follow it (a
-// call stack) is better left out.
-bool xv_warning_repeated();
+// Whether the last warning reached "Warning.txt": not when it repeated the
+// one before it word for word (it was counted), nor once the log was cut.
+// What would follow it there (a call stack) is then left out too.
+bool xv_warning_logged();
 // A run writes at most this much to "Warning.txt".
 enum : unsigned { XV_WARNING_LOG_LIMIT = 1u << 20 };
 // The warning log's count of repeats still to be written goes to it; after

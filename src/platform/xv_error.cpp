@@ -204,8 +204,8 @@ void xv_error_detail() {
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
     state.detail[0] = '\0';
     // A report repeated word for word is counted in the log; its call stack
-    // would only repeat too.
-    if (!xv_warning_repeated()) {
+    // would only repeat too (and the slowest part of a report is building it).
+    if (xv_warning_logged()) {
         xv_warning_more(xv_misc_call_stack("xv_error_detail", __FILE__, __LINE__), "", XV_MB_OK);
     }
 }
@@ -243,7 +243,7 @@ void xv_error_report(int module, int code, int reports, const char *detail_forma
 
 void xv_error(const char *text) {
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
-    if (!xv_warning_repeated()) {
+    if (xv_warning_logged()) {
         xv_warning_more(xv_misc_call_stack("xv_error", __FILE__, __LINE__), "", XV_MB_OK);
     }
 }
