@@ -107,8 +107,8 @@ bool is_separator(char c) {
 
 void gen_info_init() {
     if (!error_reported) {
-        remove(kErrorFile);
         xv_log_restart(&errors);
+        remove(kErrorFile);
     }
 }
 
