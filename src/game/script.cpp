@@ -274,13 +274,15 @@ int run_insert(SCRIPT_NODE *, SCRIPT_THREAD *thread, SCRIPT_ACTION *action) {
     if (thread->passes != 0) {
         return 1;
     }
-    const int number = static_cast<int>(action->p[0]);
-    if (number < 1 || number > state.num_scripts) {
-        report_once(action, xv_str_format("Script action %d inserts the Script %d, which does not "
+    // Compared as read: a number past what an int holds has no integer part to take.
+    const float wanted = action->p[0];
+    if (!(wanted >= 1.0f && wanted < static_cast<float>(state.num_scripts) + 1.0f)) {
+        report_once(action, xv_str_format("Script action %d inserts the Script %g, which does not "
                                           "exist",
-                                          action->index + 1, number));
+                                          action->index + 1, std::trunc(wanted)));
         return 1;
     }
+    const int number = static_cast<int>(wanted);
     const SCRIPT &inserted = state.scripts[number - 1];
     if (!threads_take(inserted.num_actions, "inserting a script")) {
         return 1;

@@ -410,6 +410,19 @@ TEST_F(ScriptTest, ListsEndAtTheFirstEntryTheFileLacks) {
     EXPECT_EQ(warnings(), "");
 }
 
+// A script number no int can hold was converted all the same (a fuzz input).
+TEST_F(ScriptTest, AnInsertOfANumberPastAnyScriptIsSaidOnce) {
+    load({{{5, "1e30"}, {5, "-3.5"}}}, {{1, 1, 0}});
+    updates(4);
+    EXPECT_EQ(count_occurrences(errors(),
+                                "Script action 1 inserts the Script 1e+30, which does not "
+                                "exist"),
+              1);
+    EXPECT_EQ(count_occurrences(errors(), "Script action 2 inserts the Script -3, which does not "
+                                          "exist"),
+              1);
+}
+
 // A script that inserts itself grows its thread on every update of its
 // first pass; every node running it grew one of its own.
 TEST_F(ScriptTest, AllThreadsTogetherHoldABoundedNumberOfActions) {
