@@ -18,8 +18,11 @@ namespace {
 XV_LOG warning_log = xv_log_make("Warning.txt", "warning", "\r\n", XV_WARNING_LOG_LIMIT, false);
 bool last_logged = false;
 
-// The box, or what stands in for it.
-int show_warning(const char *title, const char *text, const char *caption, unsigned style) {
+// The box, or what stands in for it: the console, which, like the log,
+// shows a warning repeated word for word once (a program without a window
+// meeting a fault every frame would flood it).
+int show_warning(const char *title, const char *text, const char *caption, unsigned style,
+                 bool repeated) {
     if (xv_dsp_is_accelerated() || os_fault_in_progress()) {
         return 1;
     }
@@ -27,7 +30,9 @@ int show_warning(const char *title, const char *text, const char *caption, unsig
     if (xv_dsp_show_box(text, caption, style | XV_MB_SYSTEMMODAL, &answer)) {
         return answer;
     }
-    os_debug_output({title, ": ", text, "\n"});
+    if (!repeated) {
+        os_debug_output({title, ": ", text, "\n"});
+    }
     return 1;
 }
 
@@ -40,19 +45,20 @@ int show_warning(const char *title, const char *text, const char *caption, unsig
 int xv_warning(const char *text, const char *caption, unsigned style) {
     const char *title = caption ? caption : "Error";
     text = text ? text : "";
-    last_logged = !xv_log_repeats(&warning_log, {title, ": ", text}) && !xv_log_cut(&warning_log);
+    const bool repeated = xv_log_repeats(&warning_log, {title, ": ", text});
+    last_logged = !repeated && !xv_log_cut(&warning_log);
     if (last_logged) {
         xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
         last_logged = !xv_log_cut(&warning_log);
     }
-    return show_warning(title, text, caption, style);
+    return show_warning(title, text, caption, style, repeated);
 }
 
 int xv_warning_more(const char *text, const char *caption, unsigned style) {
     const char *title = caption ? caption : "Error";
     text = text ? text : "";
     xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
-    return show_warning(title, text, caption, style);
+    return show_warning(title, text, caption, style, false);
 }
 
 bool xv_warning_logged() {
