@@ -1,9 +1,10 @@
 // Collision map files: a sound map of a small course with bytes the input
-// overwrites, or the input itself. The loader refuses or loads; a loaded
-// map is checked against its model or rebuilt, and queries down it never
-// read past the map or the model.
+// overwrites, or the input itself (the seeds are maps of the game's). The loader refuses or loads;
+// a loaded map is checked against its model or rebuilt, and queries down it never read past the map
+// or the model.
 #include "fuzz_engine.h"
 #include "wo2_writer.h"
+#include "xv_bytes.h"
 
 #include <string>
 
@@ -46,7 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     GEN_WO2 model{};
     gen_wo2_load(&model, "course.wo2");
     GEN_COLL_MAP map{};
-    if (size && data[0] % 2) {
+    // A map file's own bytes (its file type first) are a map of their own;
+    // any other input chooses by its first byte.
+    const bool map_file = size >= 2 && xv_le16(data) == GEN_COLL_MAP_FILE_TYPE;
+    if (size && data[0] % 2 && !map_file) {
         // Pairs of (where, what) overwrite bytes of a sound map's file.
         gen_wo2_coll_map_build(&model, &map, 4, 20);
         gen_wo2_coll_map_save(&model, &map, "course.col");

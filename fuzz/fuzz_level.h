@@ -13,8 +13,10 @@
 
 namespace fuzz {
 
+// The engine as a level has it: the engine's start makes the texture and
+// model systems itself.
 struct QuietLevel {
-    QuietEngine engine;
+    QuietFiles files;
 
     QuietLevel() {
         xv_3d_engine_init();

@@ -15,13 +15,19 @@
 
 namespace fuzz {
 
-// Moves into a directory of this process's own, once.
+// Moves into a directory of this process's own, once; it goes when the
+// process ends normally.
 inline void enter_work_directory() {
+    static std::string directory;
     static bool entered = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0) {
+        directory = (std::filesystem::temp_directory_path() / "fuzz-XXXXXX").string();
+        if (!mkdtemp(directory.data()) || chdir(directory.c_str()) != 0) {
             abort();
         }
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(directory, ignored);
+        });
         return true;
     }();
     (void)entered;

@@ -39,7 +39,9 @@ int main(int argc, char **argv) {
         if (strncmp(argv[i], "-runs=", 6) == 0) {
             runs = strtol(argv[i] + 6, nullptr, 10);
         } else {
-            replay(argv[i]);
+            // Named from where the program started: the first input moves
+            // the target into a directory of its own.
+            replay(std::filesystem::absolute(argv[i]));
         }
     }
     std::mt19937 random(20261206);

@@ -3,6 +3,7 @@
 #include "xv_dsp.h"
 #include "xv_error.h"
 #include "xv_io.h"
+#include "xv_log.h"
 #include "xv_mem.h"
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -56,10 +58,26 @@ struct FormatBuffer {
 FormatBuffer buffer;
 bool error_reported = false;
 std::string first_error; // what a program without a window says when it stops
-bool error_file_written = false;
-bool history_written = false;
-// Kept open between lines: a model's load traces hundreds of them.
-FILE *history = nullptr;
+bool tracing = true;
+// An error met every frame is one report with a count; a run's logs stop at
+// their limits (a loop that never ends must not fill the disk).
+XV_LOG errors = xv_log_make(kErrorFile, "report", "\n", GEN_ERROR_LOG_LIMIT, true);
+XV_LOG history = xv_log_make(kHistoryFile, "line", "\n", GEN_HISTORY_LOG_LIMIT, true);
+// Whether the history's last text ended its line: only whole lines are
+// compared, so that a line written in pieces is never broken by a count.
+bool history_at_line_start = true;
+
+void close_logs() {
+    xv_log_close(&errors);
+    xv_log_close(&history);
+}
+
+// The game may end by exit() at any point: the counts of repeats still
+// reach the logs.
+void close_logs_at_exit() {
+    static const bool registered = std::atexit(close_logs) == 0;
+    (void)registered;
+}
 
 // Formats into the buffer, doubling it until the message leaves a byte free.
 const char *format_message(const char *format, va_list arguments) {
@@ -84,15 +102,6 @@ const char *format_message(const char *format, va_list arguments) {
     }
 }
 
-// The logs go where the game writes its files (xv_io_write_directory).
-FILE *open_log(const char *name, bool *written_this_run) {
-    FILE *file = fopen(xv_io_write_path(name).c_str(), *written_this_run ? "a" : "w");
-    if (file) {
-        *written_this_run = true;
-    }
-    return file;
-}
-
 bool is_separator(char c) {
     return c == '\\' || c == '/';
 }
@@ -101,16 +110,18 @@ bool is_separator(char c) {
 
 void gen_info_init() {
     if (!error_reported) {
+        xv_log_restart(&errors);
         remove(xv_io_write_path(kErrorFile).c_str());
     }
 }
 
 void gen_info_deinit() {
     buffer.release();
-    if (history) {
-        fclose(history);
-        history = nullptr;
-    }
+    close_logs();
+}
+
+void gen_info_set_trace(int on) {
+    tracing = on != 0;
 }
 
 void gen_error(const char *format, ...) {
@@ -125,43 +136,43 @@ void gen_error(const char *format, ...) {
         }
     }
     error_reported = true;
+    close_logs_at_exit();
 
-    if (FILE *file = open_log(kErrorFile, &error_file_written)) {
-        fprintf(file, "* * * E R R O R ! * * *\n%s\n%s\n%s\n%s\n", kDashes, message,
-                xv_misc_call_stack("gen_error", __FILE__, __LINE__), kDashes);
-        fclose(file);
-    } else {
+    // The call stack is the slow part: none for a repeat or a full log. A
+    // missing error file skips only the file; the close request still goes.
+    if (!xv_log_repeats(&errors, {message}) && !xv_log_cut(&errors) &&
+        !xv_log_append(&errors, {"* * * E R R O R ! * * *\n", kDashes, "\n", message, "\n",
+                                 xv_misc_call_stack("gen_error", __FILE__, __LINE__), "\n", kDashes,
+                                 "\n"})) {
         // The game closes on an error: it must not close without a word.
-        // (Once a message: a history that cannot be written repeats its own.)
         const int error = errno;
-        static std::string said;
-        if (said != message) {
-            said = message;
-            fprintf(stderr, "%s cannot be written (%s); the error was: %s\n",
-                    xv_io_write_path(kErrorFile).c_str(), strerror(error), message);
-        }
+        fprintf(stderr, "%s cannot be written (%s); the error was: %s\n",
+                xv_io_write_path(kErrorFile).c_str(), strerror(error), message);
     }
-    // A missing error file skips only the file; the close request still goes.
-    error_file_written = true;
     xv_dsp_request_close();
 }
 
 void gen_history(const char *format, ...) {
+    if (!tracing) {
+        return;
+    }
     va_list arguments;
     va_start(arguments, format);
-    const char *message = format_message(format, arguments);
+    const std::string_view message = format_message(format, arguments);
     va_end(arguments);
 
-    if (!history) {
-        history = open_log(kHistoryFile, &history_written);
+    close_logs_at_exit();
+    const bool whole_lines = history_at_line_start && message.ends_with('\n');
+    if (!message.empty()) {
+        history_at_line_start = message.ends_with('\n');
     }
-    if (!history) {
-        gen_error("gen_history: cant create or modify history file: %s", kHistoryFile);
+    if (whole_lines ? xv_log_repeats(&history, {message}) : xv_log_repeats(&history, {})) {
         return;
     }
     // Each line reaches the file at once, for a crash to leave it behind.
-    fputs(message, history);
-    fflush(history);
+    if (!xv_log_append(&history, {message})) {
+        gen_error("gen_history: cant create or modify history file: %s", kHistoryFile);
+    }
 }
 
 void gen_message(const char *format, ...) {

@@ -6,10 +6,21 @@
 #include <cstddef>
 #include <source_location>
 
+// A run writes at most this much to each log; an error repeated word for
+// word, or a whole trace line, is written once with a count of its repeats.
+enum : unsigned {
+    GEN_ERROR_LOG_LIMIT = 1u << 20,
+    GEN_HISTORY_LOG_LIMIT = 16u << 20,
+};
+
 // Deletes "error.txt", unless an error was reported already in this run.
 void gen_info_init();
-// Releases the format buffer.
+// Releases the format buffer; the counts of repeats still to be written go
+// to the logs.
 void gen_info_deinit();
+// The trace ("history.txt") is written while on, as at start. Programs
+// that load thousands of files a minute (the fuzzers) turn it off.
+void gen_info_set_trace(int on);
 
 // Writes the message and the call stack to "error.txt" (emptied by the
 // first error of a run) and asks the application to close after this frame.

@@ -116,6 +116,31 @@ void release(void *block) {
     }
 }
 
+// A fault a damaged file may hold for each of thousands of references or
+// face groups: the first is reported as found, the others counted into one
+// report at the end (a report writes a call stack, and thousands of them
+// took seconds).
+struct RepeatedFault {
+    int more = 0;
+
+    void report(const std::string &text) {
+        if (seen) {
+            ++more;
+            return;
+        }
+        seen = true;
+        gen_error("%s", text.c_str());
+    }
+    void summarise(const char *what, const char *file) const {
+        if (more) {
+            gen_error("gen_wo2_load: %d more %s in %s", more, what, file);
+        }
+    }
+
+  private:
+    bool seen = false;
+};
+
 void section(Reader &in, const char *title) {
     gen_history("\n****************************\n");
     gen_history("offset %i   0x%x", static_cast<int>(in.total), static_cast<unsigned>(in.total));
@@ -313,6 +338,7 @@ bool read_internal_references(Reader &in, GEN_WO2 *model) {
 // Every array a face group reads must lie inside the vertex block: a
 // damaged offset would otherwise send drawing and collision past its end.
 void check_face_groups(Reader &in, GEN_WO2 *model) {
+    RepeatedFault outside;
     const uint64_t block = model->header.data_block_size;
     for (int i = 0; i < model->header.num_internal_references && model->internal_references; ++i) {
         GEN_WO2_INTERNAL_REFERENCE &r = model->internal_references[i];
@@ -328,14 +354,15 @@ void check_face_groups(Reader &in, GEN_WO2 *model) {
                     !inside(face.normals, group.properties & GEN_WO2_HAS_NORMALS) ||
                     !inside(face.uvs, group.properties & GEN_WO2_HAS_UVS) ||
                     !inside(face.colours, group.properties & GEN_WO2_HAS_COLOURS)) {
-                    gen_error("gen_wo2_load: face group %i of object %i in %s reaches past its "
-                              "vertex data",
-                              f, i, in.name);
+                    outside.report(xv_str_format("gen_wo2_load: face group %i of object %i in "
+                                                 "%s reaches past its vertex data",
+                                                 f, i, in.name));
                     face.num_vertices = 0;
                 }
             }
         }
     }
+    outside.summarise("face groups reach past their vertex data", in.name);
 }
 
 bool read_blocks(Reader &in, GEN_WO2 *model) {
@@ -520,6 +547,30 @@ bool read_materials(Reader &in, GEN_WO2 *model) {
     return !in.failed;
 }
 
+// A name is at most 255 bytes with its terminator; a longer run of text is
+// cut there, so that every reference's name is bounded however many
+// references name it (reading them was work of the text block's size for
+// each reference).
+void cut_long_names(char *text, uint16_t size, const char *file) {
+    constexpr int kLongestName = 254;
+    int run = 0;
+    bool cut = false;
+    for (uint16_t i = 0; i < size; ++i) {
+        if (text[i] == '\0') {
+            run = 0;
+        } else if (++run > kLongestName) {
+            text[i] = '\0';
+            run = 0;
+            cut = true;
+        }
+    }
+    if (cut) {
+        gen_error("gen_wo2_load: a name in the text block of %s is longer than %d characters; it "
+                  "is cut there",
+                  file, kLongestName);
+    }
+}
+
 bool read_text(Reader &in, GEN_WO2 *model) {
     const uint16_t size = model->header.text_block_size;
     section(in, "Loading TEXT DATA...\n");
@@ -531,7 +582,11 @@ bool read_text(Reader &in, GEN_WO2 *model) {
     }
     // One byte more, always zero: a last name without its terminator ends there.
     model->text = allocate<char>(size + 1u, "wo2_text_data");
-    return model->text && in.bytes(model->text, size);
+    if (!model->text || !in.bytes(model->text, size)) {
+        return false;
+    }
+    cut_long_names(model->text, size, in.name);
+    return true;
 }
 
 // ---- names --------------------------------------------------------------------------
@@ -559,7 +614,7 @@ std::string next_token(const char **at) {
     return token;
 }
 
-void set_band(GEN_WO2_REFERENCE *r, const char *object_name) {
+void set_band(GEN_WO2_REFERENCE *r, const char *object_name, RepeatedFault *fault) {
     gen_history("object name %s\n", object_name);
     const char *hash = std::strchr(object_name, '#');
     r->lod_min = -100000000.0f;
@@ -580,21 +635,22 @@ void set_band(GEN_WO2_REFERENCE *r, const char *object_name) {
         const std::string low = next_token(&at);
         const std::string high = next_token(&at);
         if (low.empty()) {
-            gen_error("The first cust parameter is empty");
+            fault->report("The first cust parameter is empty");
             return;
         }
         if (high.empty()) {
-            gen_error("The second cust parameter is empty");
+            fault->report("The second cust parameter is empty");
             return;
         }
         r->lod_min = static_cast<float>(std::atof(low.c_str()));
         r->lod_max = static_cast<float>(std::atof(high.c_str()));
         if (r->lod_max < r->lod_min) {
-            gen_error("The max cust LOD value is smaller than min value");
+            fault->report("The max cust LOD value is smaller than min value");
         }
         gen_history("object min %f max %f\n", r->lod_min, r->lod_max);
     } else {
-        gen_error("LOD type has to be close, mid, far or cust..... %s", type.c_str());
+        fault->report(
+            xv_str_format("LOD type has to be close, mid, far or cust..... %s", type.c_str()));
     }
 }
 
@@ -615,11 +671,13 @@ void set_flags(GEN_WO2_REFERENCE *r, const char *name) {
     r->collision_type = std::strstr(name, "COLLISION_TYPE 2") ? 2 : 1;
 }
 
-void apply_names(GEN_WO2 *model) {
+void apply_names(GEN_WO2 *model, const char *file) {
+    RepeatedFault band;
     for (int i = 0; i < model->header.num_references && model->references; ++i) {
         set_band(&model->references[i],
-                 gen_wo2_get_object_name(model, model->references[i].internal_reference));
+                 gen_wo2_get_object_name(model, model->references[i].internal_reference), &band);
     }
+    band.summarise("references have a faulty distance band in their object's name", file);
     for (int i = 0; i < model->header.num_references && model->references; ++i) {
         set_flags(&model->references[i], gen_wo2_get_reference_name(model, i));
     }
@@ -763,7 +821,7 @@ void gen_wo2_load(GEN_WO2 *model, const char *file_name) {
         gen_wo2_free(model);
         return;
     }
-    apply_names(model);
+    apply_names(model, in.name);
     gen_history("file_size %i\n", static_cast<int>(in.total));
     xv_str_create(&model->name, file_name, 0);
     gen_history("...and thats all for model : %s\n", file_name);

@@ -38,8 +38,19 @@ struct Cameras {
 };
 Cameras cameras;
 
-XV_3D_NODE *world_node(int32_t index) {
-    return xv_3d_world_get_node_pointer(game_world(), index);
+// The node the camera names; none, reported once, when the world has no
+// such node: a camera runs every update, and its report would too.
+XV_3D_NODE *world_node(CAMERA *camera, int32_t index) {
+    XV_3D_WORLD *world = game_world();
+    if (index >= 0 && index < world->num_nodes) {
+        return xv_3d_world_get_node_pointer(world, index);
+    }
+    if (!camera->missing_node_said) {
+        camera->missing_node_said = 1;
+        gen_error("Camera %d (%s) names the node %d, which the world does not have (0 to %d)",
+                  camera->index, camera->name ? camera->name : "", index, world->num_nodes - 1);
+    }
+    return nullptr;
 }
 
 float distance(const float a[3], const float b[3]) {
@@ -58,7 +69,7 @@ void aim_at(XV_3D_CAMERA *view, const float target[3]) {
 }
 
 void look_at_node(CAMERA *camera, int index) {
-    const XV_3D_NODE *node = world_node(camera->control.look_at_node);
+    const XV_3D_NODE *node = world_node(camera, camera->control.look_at_node);
     if (!node) {
         return;
     }
@@ -141,7 +152,7 @@ void follow_smoothly(CAMERA *camera, const XV_3D_NODE &node, int index) {
 }
 
 void follow(CAMERA *camera, int index) {
-    const XV_3D_NODE *node = world_node(camera->control.followed_node);
+    const XV_3D_NODE *node = world_node(camera, camera->control.followed_node);
     if (!node) {
         return;
     }
@@ -211,13 +222,21 @@ bool grow_table() {
 }
 
 // A count the camera file gives; -1 when it is more than its three-digit
-// sections can name, or negative.
+// sections can name, negative, or more than the file's bytes can hold (each
+// camera has a section, "[Camera001]" and its line end at the least).
 int camera_file_count(const char *file_name) {
+    constexpr long kSectionBytes = 12;
     int count = 0;
     xv_io_ini_read_int("Level Properties", "num_cam", &count, file_name);
     if (count < 0 || count > CAMERA_MOST_IN_FILE) {
         gen_error("load_cameras: %s names %d cameras (0 to %d)", file_name, count,
                   CAMERA_MOST_IN_FILE);
+        return -1;
+    }
+    const long size = xv_io_file_size(file_name);
+    if (count * kSectionBytes > size) {
+        gen_error("load_cameras: %s names %d cameras, more than its %ld bytes can hold", file_name,
+                  count, size);
         return -1;
     }
     return count;
@@ -259,6 +278,14 @@ void load_cameras(const char *file_name) {
     for (int n = 1; n <= count; ++n) {
         char section[24];
         std::snprintf(section, sizeof section, "Camera%03d", n);
+        // One report where the cameras end, not one for each key of each
+        // camera the count promised.
+        if (!read_has_key(section, "position", file_name)) {
+            gen_error("load_cameras: %s names %d cameras, but [%s] has no position: the cameras "
+                      "end there",
+                      file_name, count, section);
+            return;
+        }
         float position[3] = {};
         CAMERA_CONTROL control{};
         char name[kLongestName + 1] = "";
@@ -307,6 +334,7 @@ void set_camera_control(const CAMERA_CONTROL *in, int index) {
         CAMERA_CONTROL &control = cameras.table[index].control;
         control = *in;
         control.follow_height = control.offset[1];
+        cameras.table[index].missing_node_said = 0;
     }
 }
 

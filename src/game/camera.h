@@ -56,6 +56,9 @@ struct CAMERA {
     XV_3D_CAMERA view;
     uint8_t index;
     CAMERA_CONTROL control;
+    // A node it names that the world does not have was reported (once, not
+    // every update, until its control is set again).
+    uint8_t missing_node_said;
 };
 
 using CAMERA_EVENT_HANDLER = void (*)(int camera, int event, int parameter);

@@ -6,6 +6,7 @@
 #include "gen.h"
 #include "xv.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,8 @@ struct Scripts {
     XV_LIST *registry = nullptr;
     XV_LIST *stopped = nullptr; // threads stopped this update, freed at its end
     SCRIPT_EVENT_HOOK hook = nullptr;
+    int thread_actions = 0; // held by all threads together
+    bool threads_full_said = false;
 };
 Scripts state;
 
@@ -56,9 +59,28 @@ SCRIPT_ACTION *copy_actions(const SCRIPT_ACTION *actions, int count) {
     return copy;
 }
 
+// Whether the threads may hold count more actions: a script that inserts
+// itself, or a file of many nodes running long scripts, would otherwise
+// take memory without end. Said once a level.
+bool threads_take(int count, const char *what) {
+    if (count <= SCRIPT_MOST_THREAD_ACTIONS - state.thread_actions) {
+        state.thread_actions += count;
+        return true;
+    }
+    if (!state.threads_full_said) {
+        state.threads_full_said = true;
+        gen_error("Scripts: %s would pass the %d actions all threads together may hold; it is "
+                  "left out",
+                  what, SCRIPT_MOST_THREAD_ACTIONS);
+    }
+    return false;
+}
+
 void free_thread(SCRIPT_THREAD *thread) {
+    state.thread_actions -= thread->num_actions;
     release(thread->actions);
     thread->actions = nullptr;
+    thread->num_actions = 0;
 }
 
 // Empties a thread list: each thread's actions, then the threads, which the
@@ -75,17 +97,49 @@ void clear_threads(XV_LIST *threads) {
 
 // ---- reading the file ----------------------------------------------------------------
 
-// A count the file gives; 0 (with an engine error) when negative or more
-// than three-digit sections can number.
-int read_count(const char *section, const char *key, const char *file_name) {
+// The least bytes a file spends on a section's header ("[Node001]" and its
+// line end; objects' and scripts' names are longer) and on an action's kind
+// ("action001=1" and its line end).
+constexpr long kSectionBytes = 10;
+constexpr long kActionBytes = 12;
+
+// A file being loaded, and the bytes of it that the counts read so far have
+// not claimed: a count the rest of the file cannot hold is damage, and
+// believing it would allocate, and look for sections, for nothing.
+struct Loading {
+    const char *file_name;
+    long size;
+    long unclaimed;
+};
+
+// A count the file gives; 0 (with an engine error) when negative, more than
+// three-digit sections can number or more than the file can hold.
+int read_count(Loading &loading, const char *section, const char *key, long bytes_each) {
     int count = 0;
-    xv_io_ini_read_int(section, key, &count, file_name);
+    xv_io_ini_read_int(section, key, &count, loading.file_name);
     if (count < 0 || count > SCRIPT_MOST_IN_FILE) {
-        gen_error("Loading file '%s' %s of [%s] is %d: it must lie within 0 to %d", file_name, key,
-                  section, count, SCRIPT_MOST_IN_FILE);
+        gen_error("Loading file '%s' %s of [%s] is %d: it must lie within 0 to %d",
+                  loading.file_name, key, section, count, SCRIPT_MOST_IN_FILE);
         return 0;
     }
+    const long claimed = count * bytes_each;
+    if (claimed > loading.unclaimed) {
+        gen_error("Loading file '%s' %s of [%s] is %d, more than the file's %ld bytes can hold",
+                  loading.file_name, key, section, count, loading.size);
+        return 0;
+    }
+    loading.unclaimed -= claimed;
     return count;
+}
+
+// The entries of a list end at the first that lacks the key it cannot do
+// without, with one report for the whole list instead of one for each key
+// of each entry the count promised. Returns how many it holds.
+int list_ends(const Loading &loading, const char *list, int count, const std::string &section,
+              const char *key, int number) {
+    gen_error("Loading file '%s' claims %d %s, but [%s] has no %s: the %s end there",
+              loading.file_name, count, list, section.c_str(), key, list);
+    return number - 1;
 }
 
 std::string numbered(const char *word, int number) {
@@ -220,24 +274,24 @@ int run_insert(SCRIPT_NODE *, SCRIPT_THREAD *thread, SCRIPT_ACTION *action) {
     if (thread->passes != 0) {
         return 1;
     }
-    const int number = static_cast<int>(action->p[0]);
-    if (number < 1 || number > state.num_scripts) {
-        report_once(action, xv_str_format("Script action %d inserts the Script %d, which does not "
+    // Compared as read: a number past what an int holds has no integer part to take.
+    const float wanted = action->p[0];
+    if (!(wanted >= 1.0f && wanted < static_cast<float>(state.num_scripts) + 1.0f)) {
+        report_once(action, xv_str_format("Script action %d inserts the Script %g, which does not "
                                           "exist",
-                                          action->index + 1, number));
+                                          action->index + 1, std::trunc(wanted)));
         return 1;
     }
+    const int number = static_cast<int>(wanted);
     const SCRIPT &inserted = state.scripts[number - 1];
-    const int count = thread->num_actions + inserted.num_actions;
-    if (count > SCRIPT_MOST_THREAD_ACTIONS) {
-        report_once(action, xv_str_format("Script action %d would make a thread of %d actions "
-                                          "(at most %d)",
-                                          action->index + 1, count, SCRIPT_MOST_THREAD_ACTIONS));
+    if (!threads_take(inserted.num_actions, "inserting a script")) {
         return 1;
     }
+    const int count = thread->num_actions + inserted.num_actions;
     auto *grown = static_cast<SCRIPT_ACTION *>(
         XV_REALLOC(thread->actions, sizeof(SCRIPT_ACTION) * static_cast<size_t>(count)));
     if (!grown) {
+        state.thread_actions -= inserted.num_actions;
         gen_mem_failed(__FILE__, __LINE__, "thread actions");
         return 1;
     }
@@ -326,19 +380,21 @@ SCRIPT_ACTION *current_action(SCRIPT_THREAD *thread) {
 }
 
 SCRIPT_THREAD *new_thread(const char *name, const SCRIPT_ACTION *actions, int count, int step) {
+    if (!threads_take(count, "a new thread")) {
+        return nullptr;
+    }
     auto *thread = gen_calloc<SCRIPT_THREAD>(1, "script thread");
-    if (!thread) {
+    SCRIPT_ACTION *copy = thread ? copy_actions(actions, count) : nullptr;
+    if (!copy) {
+        state.thread_actions -= count;
+        release(thread);
         return nullptr;
     }
     std::snprintf(thread->name, sizeof thread->name, "%s", name);
     thread->step = step;
     thread->state = 1;
     thread->num_actions = count;
-    thread->actions = copy_actions(actions, count);
-    if (!thread->actions) {
-        release(thread);
-        return nullptr;
-    }
+    thread->actions = copy;
     return thread;
 }
 
@@ -413,8 +469,9 @@ void update_node(SCRIPT_NODE *node) {
 
 // ---- loading ---------------------------------------------------------------------------
 
-void load_objects(const char *file_name) {
-    const int count = read_count(kProperties, "num_objects", file_name);
+void load_objects(Loading &loading) {
+    const char *file_name = loading.file_name;
+    const int count = read_count(loading, kProperties, "num_objects", kSectionBytes);
     state.objects = gen_calloc<SCRIPT_OBJECT>(static_cast<size_t>(count), "script objects");
     if (!state.objects) {
         return;
@@ -423,6 +480,10 @@ void load_objects(const char *file_name) {
     for (int n = 1; n <= count; ++n) {
         SCRIPT_OBJECT &object = state.objects[n - 1];
         const std::string section = numbered("Object", n);
+        if (!read_has_key(section.c_str(), "file", file_name)) {
+            state.num_objects = list_ends(loading, "objects", count, section, "file", n);
+            return;
+        }
         xv_io_ini_read(section.c_str(), "file", object.file, SCRIPT_PATH_SIZE, file_name);
         xv_io_ini_read(section.c_str(), "file_coll", object.file_coll, SCRIPT_PATH_SIZE, file_name);
         gen_wo2_load(&object.model, object.file);
@@ -460,8 +521,26 @@ void load_action(SCRIPT_ACTION *action, int s, int a, const char *section, const
               file_name, s, a);
 }
 
-void load_scripts(const char *file_name) {
-    const int count = read_count(kProperties, "num_scripts", file_name);
+// The script's actions, up to the first whose kind the file lacks.
+void load_actions(Loading &loading, SCRIPT &script, int s, const std::string &section) {
+    const int count = read_count(loading, section.c_str(), "num_action", kActionBytes);
+    script.actions = gen_calloc<SCRIPT_ACTION>(static_cast<size_t>(count), "script actions");
+    if (!script.actions) {
+        return;
+    }
+    script.num_actions = count;
+    for (int a = 1; a <= count; ++a) {
+        const std::string key = numbered("action", a);
+        if (!read_has_key(section.c_str(), key.c_str(), loading.file_name)) {
+            script.num_actions = list_ends(loading, "actions", count, section, key.c_str(), a);
+            return;
+        }
+        load_action(&script.actions[a - 1], s, a, section.c_str(), loading.file_name);
+    }
+}
+
+void load_scripts(Loading &loading) {
+    const int count = read_count(loading, kProperties, "num_scripts", kSectionBytes);
     state.scripts = gen_calloc<SCRIPT>(static_cast<size_t>(count), "scripts");
     if (!state.scripts) {
         return;
@@ -470,16 +549,12 @@ void load_scripts(const char *file_name) {
     for (int s = 1; s <= count; ++s) {
         SCRIPT &script = state.scripts[s - 1];
         const std::string section = numbered("Script", s);
+        if (!read_has_key(section.c_str(), "num_action", loading.file_name)) {
+            state.num_scripts = list_ends(loading, "scripts", count, section, "num_action", s);
+            return;
+        }
         script.index = s - 1;
-        const int actions = read_count(section.c_str(), "num_action", file_name);
-        script.actions = gen_calloc<SCRIPT_ACTION>(static_cast<size_t>(actions), "script actions");
-        if (!script.actions) {
-            continue;
-        }
-        script.num_actions = actions;
-        for (int a = 1; a <= actions; ++a) {
-            load_action(&script.actions[a - 1], s, a, section.c_str(), file_name);
-        }
+        load_actions(loading, script, s, section);
     }
 }
 
@@ -513,8 +588,9 @@ void place_object(SCRIPT_NODE *node, const char *file_name) {
     }
 }
 
-void load_nodes(const char *file_name) {
-    const int count = read_count(kProperties, "num_nodes", file_name);
+void load_nodes(Loading &loading) {
+    const char *file_name = loading.file_name;
+    const int count = read_count(loading, kProperties, "num_nodes", kSectionBytes);
     state.nodes = gen_calloc<SCRIPT_NODE>(static_cast<size_t>(count), "script nodes");
     if (!state.nodes) {
         return;
@@ -523,6 +599,11 @@ void load_nodes(const char *file_name) {
     for (int n = 1; n <= count; ++n) {
         SCRIPT_NODE *node = &state.nodes[n - 1];
         const std::string section = numbered("Node", n);
+        // A node without a script gets nothing: the list ends there.
+        if (!read_has_key(section.c_str(), "script_reference", file_name)) {
+            state.num_nodes = list_ends(loading, "nodes", count, section, "script_reference", n);
+            return;
+        }
         const char *s = section.c_str();
         xv_io_ini_read_int(s, "object_reference", &node->object_reference, file_name);
         xv_io_ini_read_int(s, "script_reference", &node->script_reference, file_name);
@@ -554,9 +635,11 @@ int script_load(const char *file_name) {
     if (!state.stopped) {
         xv_list_create(&state.stopped);
     }
-    load_objects(file_name);
-    load_scripts(file_name);
-    load_nodes(file_name);
+    const long size = xv_io_file_size(file_name);
+    Loading loading{file_name, size, std::max(size, 0L)};
+    load_objects(loading);
+    load_scripts(loading);
+    load_nodes(loading);
     xv_io_ini_set_mode(file_name, KEEP_CLOSE);
     return 0;
 }
@@ -681,4 +764,11 @@ int read_number(const char *section, const char *key, float *value, const char *
     float read = *value;
     xv_io_ini_read_float(section, key, &read, file_name);
     return take_finite(read, value, section, key, file_name) ? 1 : 0;
+}
+
+bool read_has_key(const char *section, const char *key, const char *file_name) {
+    XV_INI_QUIET quiet;
+    char value[SCRIPT_PARAMS_SIZE + 1];
+    xv_io_ini_read(section, key, value, SCRIPT_PARAMS_SIZE, file_name);
+    return !xv_io_ini_status(1);
 }

@@ -125,3 +125,6 @@ SCRIPT_THREAD *script_find_thread(SCRIPT_NODE *node, const char *name);
 int read_vector(const char *section, const char *key, float out[3], const char *file_name);
 // A float, refused in the same way when it is not finite; 1 when taken.
 int read_number(const char *section, const char *key, float *value, const char *file_name);
+// Whether the section has the key, asked without a report: a loader whose
+// count promised more entries than the file has says so once.
+bool read_has_key(const char *section, const char *key, const char *file_name);

@@ -9,14 +9,23 @@ namespace {
 // Four digits number the points and curves: no file can name more.
 constexpr int kMostEntries = 10000;
 constexpr int kLongestValue = 100;
+// The least bytes an entry takes: "Point0000=" and its line end.
+constexpr long kEntryBytes = 11;
 
-// A count the file gives, or -1 when no file could hold that many.
+// A count the file gives, or -1 when no file could hold that many, or this
+// one cannot.
 int read_count(const char *section, const char *key, const char *file_name) {
     int count = 0;
     xv_io_ini_read_int(section, key, &count, file_name);
     if (count < 0 || count > kMostEntries) {
         gen_history("-- Warning on loading %s : %s %d is out of range (0 to %d)\n", file_name, key,
                     count, kMostEntries);
+        return -1;
+    }
+    const long size = xv_io_file_size(file_name);
+    if (count * kEntryBytes > size) {
+        gen_history("-- Warning on loading %s : %s %d is more than the file's %ld bytes can hold\n",
+                    file_name, key, count, size);
         return -1;
     }
     return count;
@@ -132,6 +141,8 @@ TRAIL_NODE *trail_load(const char *file_name) {
     if (!exists) {
         return nullptr;
     }
+    // Held open: the points and curves are read in the order they are written.
+    xv_io_ini_set_mode(file_name, KEEP_OPEN);
     int num_points = 0;
     TRAIL_POINT *points = read_points(file_name, &num_points);
     const int num_curves = points ? read_count("CurveSet", "CurveCount", file_name) : -1;
@@ -143,6 +154,7 @@ TRAIL_NODE *trail_load(const char *file_name) {
     for (int i = 0; curves && i < num_curves; ++i) {
         curves[i] = read_curve(file_name, i, points, num_points);
     }
+    xv_io_ini_set_mode(file_name, KEEP_CLOSE);
     TRAIL_NODE *root = nullptr;
     if (curves) {
         gen_history("-- Creation of the graph .. \n");

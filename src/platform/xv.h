@@ -11,6 +11,7 @@
 #include "xv_io.h"
 #include "xv_io_ini.h"
 #include "xv_list.h"
+#include "xv_log.h"
 #include "xv_mem.h"
 #include "xv_menu.h"
 #include "xv_pal.h"

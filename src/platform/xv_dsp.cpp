@@ -5,6 +5,7 @@
 #include "os_time.h"
 #include "xv_io.h"
 #include "xv_list.h"
+#include "xv_log.h"
 #include "xv_mem.h"
 #include "xv_str.h"
 
@@ -13,27 +14,20 @@
 #include <string>
 #include <vector>
 
-static const char warning_log[] = "Warning.txt";
+namespace {
 
-// Written without allocating: a fatal-signal handler reports through here.
-// Every warning is logged; while the display is hardware accelerated that
-// is all (a box would stop the 3D card's full screen), otherwise the box
-// shows once there is a window, and the console stands in before.
-int xv_warning(const char *text, const char *caption, unsigned style) {
-    const char *title = caption ? caption : "Error";
-    text = text ? text : "";
-    // The log's path is put together without allocating.
-    char log[4096];
-    const char *directory = xv_io_write_directory();
-    size_t length = strlen(directory);
-    if (length + sizeof warning_log > sizeof log) {
-        length = 0;
-    }
-    memcpy(log, directory, length);
-    memcpy(log + length, warning_log, sizeof warning_log);
-    bool logged = os_file_append(log, {title, ": ", text, "\r\n"});
-    if (!logged) {
-        // A full disk or a folder that cannot be written: the console at least.
+// A fault met every frame would fill the disk with the same report.
+XV_LOG warning_log = xv_log_make("Warning.txt", "warning", "\r\n", XV_WARNING_LOG_LIMIT, false);
+bool last_logged = false;
+
+// The box, or what stands in for it: the console, which, like the log,
+// shows a warning repeated word for word once (a program without a window
+// meeting a fault every frame would flood it).
+int show_warning(const char *title, const char *text, const char *caption, unsigned style,
+                 bool repeated, bool written) {
+    // A warning the log could not take (a full disk, a folder that cannot
+    // be written) goes to the console at least.
+    if (!written && !repeated) {
         os_debug_output({title, ": ", text, "\n"});
     }
     if (xv_dsp_is_accelerated() || os_fault_in_progress()) {
@@ -43,10 +37,48 @@ int xv_warning(const char *text, const char *caption, unsigned style) {
     if (xv_dsp_show_box(text, caption, style | XV_MB_SYSTEMMODAL, &answer)) {
         return answer;
     }
-    if (logged) {
+    if (written && !repeated) {
         os_debug_output({title, ": ", text, "\n"});
     }
     return 1;
+}
+
+} // namespace
+
+// Written without allocating: a fatal-signal handler reports through here.
+// Every warning is logged; while the display is hardware accelerated that
+// is all (a box would stop the 3D card's full screen), otherwise the box
+// shows once there is a window, and the console stands in before.
+int xv_warning(const char *text, const char *caption, unsigned style) {
+    const char *title = caption ? caption : "Error";
+    text = text ? text : "";
+    const bool repeated = xv_log_repeats(&warning_log, {title, ": ", text});
+    last_logged = !repeated && !xv_log_cut(&warning_log);
+    bool written = true;
+    if (last_logged) {
+        written = xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
+        last_logged = !xv_log_cut(&warning_log);
+    }
+    return show_warning(title, text, caption, style, repeated, written);
+}
+
+int xv_warning_more(const char *text, const char *caption, unsigned style) {
+    const char *title = caption ? caption : "Error";
+    text = text ? text : "";
+    const bool written = xv_log_append(&warning_log, {title, ": ", text, "\r\n"});
+    return show_warning(title, text, caption, style, false, written);
+}
+
+bool xv_warning_logged() {
+    return last_logged;
+}
+
+void xv_warning_log_restart() {
+    xv_log_restart(&warning_log);
+}
+
+void xv_warning_log_close() {
+    xv_log_close(&warning_log);
 }
 
 int xv_warning_at(const char *file, long line, const char *text, const char *caption,

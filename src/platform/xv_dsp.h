@@ -21,6 +21,20 @@ enum {
 // window exists the console stands in for the box. Returns the box's
 // answer, or 1 when the warning was only logged.
 int xv_warning(const char *text, const char *caption = nullptr, unsigned style = XV_MB_OK);
+// As xv_warning, for text that belongs to the warning before it (a
+// report's call stack): logged as part of that warning, so that a report
+// repeated word for word stays one entry with a count.
+int xv_warning_more(const char *text, const char *caption, unsigned style);
+// Whether the last warning reached "Warning.txt": not when it repeated the
+// one before it word for word (it was counted), nor once the log was cut.
+// What would follow it there (a call stack) is then left out too.
+bool xv_warning_logged();
+// A run writes at most this much to "Warning.txt".
+enum : unsigned { XV_WARNING_LOG_LIMIT = 1u << 20 };
+// The warning log's count of repeats still to be written goes to it; after
+// a restart the log's limit counts from zero again.
+void xv_warning_log_close();
+void xv_warning_log_restart();
 // As xv_warning; while the memory tracker runs the text is prefixed with
 // "File <file>, line <line>".
 int xv_warning_at(const char *file, long line, const char *text, const char *caption,

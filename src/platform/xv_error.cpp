@@ -9,6 +9,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -123,10 +124,14 @@ int xv_error_init(XV_ERROR_CONFIG *config) {
     static bool handlers_installed = false;
     if (!handlers_installed) {
         os_fault_handlers_install(on_fault);
+        // The game may end by exit() at any point: a count of repeated
+        // warnings still reaches the log.
+        std::atexit(xv_warning_log_close);
         handlers_installed = true;
     }
     state = ErrorState{};
     state.config = config;
+    xv_warning_log_restart();
     if (reporting()) {
         os_file_delete(xv_io_write_path("Warning.txt").c_str());
     }
@@ -135,6 +140,7 @@ int xv_error_init(XV_ERROR_CONFIG *config) {
 }
 
 int xv_error_deinit() {
+    xv_warning_log_close();
     state.config = nullptr;
     return 1;
 }
@@ -198,7 +204,11 @@ void xv_error_detail() {
     }
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
     state.detail[0] = '\0';
-    xv_warning(xv_misc_call_stack("xv_error_detail", __FILE__, __LINE__), "", XV_MB_OK);
+    // A report repeated word for word is counted in the log; its call stack
+    // would only repeat too (and the slowest part of a report is building it).
+    if (xv_warning_logged()) {
+        xv_warning_more(xv_misc_call_stack("xv_error_detail", __FILE__, __LINE__), "", XV_MB_OK);
+    }
 }
 
 namespace {
@@ -234,7 +244,9 @@ void xv_error_report(int module, int code, int reports, const char *detail_forma
 
 void xv_error(const char *text) {
     xv_warning(text, "Alert", XV_MB_ICONEXCLAMATION);
-    xv_warning(xv_misc_call_stack("xv_error", __FILE__, __LINE__), "", XV_MB_OK);
+    if (xv_warning_logged()) {
+        xv_warning_more(xv_misc_call_stack("xv_error", __FILE__, __LINE__), "", XV_MB_OK);
+    }
 }
 
 void xv_error_set_file_line(const char *file, int line) {

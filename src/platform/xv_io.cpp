@@ -692,6 +692,18 @@ int xv_io_fexist(const char *name, int how) {
     return found;
 }
 
+long xv_io_file_size(const char *name) {
+    layer.report_open_failures = false;
+    XV_FILE *file = xv_io_fopen(name, "rb");
+    layer.report_open_failures = true;
+    if (!file) {
+        return -1;
+    }
+    const long size = xv_io_fseek(file, 0, SEEK_END) == 0 ? xv_io_ftell(file) : -1;
+    xv_io_fclose(file);
+    return size;
+}
+
 std::string xv_io_snapshot_name() {
     for (int n = 0; n < 10000; ++n) {
         std::string name = xv_io_write_path(xv_str_format("Snap%04d.tga", n).c_str());

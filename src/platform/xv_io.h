@@ -75,6 +75,10 @@ int xv_io_file_deinit(XV_FILE *file);
 
 // Where the name is found: 1 in the archive, 2 on the disk.
 int xv_io_fexist(const char *name, int how);
+// The file's size in bytes as xv_io_fopen finds it, archive first; -1,
+// unreported, when it does not open. Loaders hold the counts a file claims
+// to what its bytes can hold.
+long xv_io_file_size(const char *name);
 // The whole file, when it opens, reads to its end and is at most largest
 // bytes long.
 bool xv_io_read_whole(const char *name, std::vector<uint8_t> *bytes, size_t largest);

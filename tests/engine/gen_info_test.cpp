@@ -120,6 +120,58 @@ TEST_F(EngineLogTest, UnwritableHistoryBecomesAnError) {
               std::string::npos);
 }
 
+// A loop that meets the same failed check every frame wrote 274,201 copies
+// of it (515 MB) in five minutes.
+TEST_F(EngineLogTest, AnErrorMetEveryFrameIsOneReportWithItsCount) {
+    run([] {
+        for (int frame = 0; frame < 300000; ++frame) {
+            gen_assert("gen_coll_wo2_model->in_use", "src/engine/gen_coll.cpp", 463);
+        }
+        gen_error("another");
+        for (int frame = 0; frame < 3; ++frame) {
+            gen_error("another");
+        }
+        return 0; // the count still to write is written as the program ends
+    });
+    const std::string report = read_file("error.txt");
+    EXPECT_EQ(count_occurrences(report, "* * * E R R O R ! * * *"), 2);
+    EXPECT_NE(report.find("-\n(the report above repeated 299999 times)\n* * * E R R O R ! * * *\n"),
+              std::string::npos);
+    EXPECT_TRUE(report.ends_with("-\n(the report above repeated 3 times)\n")) << report;
+    EXPECT_LT(report.size(), 20000u);
+}
+
+TEST_F(EngineLogTest, WholeTraceLinesThatRepeatAreCountedButNoLineIsBrokenUp) {
+    run([] {
+        for (int i = 0; i < 1000; ++i) {
+            gen_history("Node %d -> Action %d (kind = %d) -> %s with param %d \n", 0, 0, 1,
+                        "STARTING", 0);
+        }
+        for (int k = 0; k < 4; ++k) {
+            gen_history("%f ", 0.0);
+        }
+        gen_history("\n");
+        gen_history("done\n");
+        gen_info_deinit();
+        return 0;
+    });
+    EXPECT_EQ(read_file("history.txt"), "Node 0 -> Action 0 (kind = 1) -> STARTING with param 0 \n"
+                                        "(the line above repeated 999 times)\n"
+                                        "0.000000 0.000000 0.000000 0.000000 \n"
+                                        "done\n");
+}
+
+TEST_F(EngineLogTest, TheTraceCanBeTurnedOff) {
+    run([] {
+        gen_info_set_trace(0);
+        gen_history("Loading spline trail .. \n");
+        gen_info_set_trace(1);
+        gen_history("kept\n");
+        return 0;
+    });
+    EXPECT_EQ(read_file("history.txt"), "kept\n");
+}
+
 TEST_F(EngineLogTest, MessageGoesToTheWarningBox) {
     run([] {
         gen_message("Par %d", 3);

@@ -130,6 +130,39 @@ TEST_F(Wo2Test, AnUnknownBandIsReported) {
               std::string::npos);
 }
 
+// A damaged model whose hundreds of references name bad bands wrote a
+// report and a call stack for each, seconds of them.
+TEST_F(Wo2Test, AFaultOfEveryReferenceIsReportedOnceWithACount) {
+    Wo2Model written;
+    written.objects = {{"tree#near", {}}, {"bush#nearer", {}}};
+    for (int i = 0; i < 300; ++i) {
+        written.references.push_back({i % 2, "r"});
+    }
+    load(written);
+    const std::string said = errors();
+    EXPECT_EQ(test::count_occurrences(said, "* * * E R R O R ! * * *"), 2);
+    EXPECT_NE(said.find("LOD type has to be close, mid, far or cust..... near\n"),
+              std::string::npos);
+    EXPECT_NE(said.find("gen_wo2_load: 299 more references have a faulty distance band in their "
+                        "object's name in gfx\\wo2\\test\\test.wo2"),
+              std::string::npos);
+}
+
+// Names are at most 254 characters: every reference naming a longer run of
+// the text block read all of it, for each word it was searched for.
+TEST_F(Wo2Test, ANameLongerThanANameMayBeIsCut) {
+    Wo2Model written;
+    written.objects = {{"box", {}}};
+    written.references = {{0, std::string(300, 'x') + "_TRANSLUCENT"}};
+    load(written);
+    EXPECT_NE(errors().find("gen_wo2_load: a name in the text block of gfx\\wo2\\test\\test.wo2 "
+                            "is longer than 254 characters; it is cut there"),
+              std::string::npos);
+    EXPECT_EQ(std::strlen(gen_wo2_get_reference_name(&model, 0)), 254u);
+    EXPECT_EQ(model.references[0].flags, 0u) << "the flag word lay past the cut";
+    EXPECT_STREQ(gen_wo2_get_object_name(&model, 0), "box");
+}
+
 TEST_F(Wo2Test, MapsArePngFilesBesideTheModelSharedByName) {
     char file[256];
     gen_wo2_map_file("gfx\\wo2\\island\\island.WO2", "Textures\\Rock.TGA", file, sizeof file);

@@ -73,6 +73,57 @@ TEST_F(CameraTest, TheFileNamesCamerasInThreeDigits) {
     EXPECT_EQ(current_camera(), 0);
 }
 
+// A count of 999 in a file of a few bytes read every key of 999 missing
+// sections, each missing one a report of its own.
+TEST_F(CameraTest, CamerasTheFileCannotHoldAreRefusedInOneReport) {
+    const std::string promise = test::ini_text({{"Level Properties", {{"num_cam", "999"}}}});
+    write_file("data/cams.txt", promise);
+    load_cameras("data\\cams.txt");
+    EXPECT_EQ(camera_count(), 0);
+    EXPECT_NE(errors().find("load_cameras: data\\cams.txt names 999 cameras, more than its " +
+                            std::to_string(promise.size()) + " bytes can hold"),
+              std::string::npos);
+
+    // Bytes enough, but two cameras of the four promised.
+    test::Sections sections = {{"Level Properties", {{"num_cam", "4"}}}};
+    for (const char *name : {"Camera001", "Camera002"}) {
+        sections.push_back({name,
+                            {{"position", "1,2,3"},
+                             {"collision_sphere_position", "0,0,0"},
+                             {"collision_sphere_radius", "1"},
+                             {"name", name}}});
+    }
+    write_file("data/cams.txt", test::ini_text(sections));
+    load_cameras("data\\cams.txt");
+    EXPECT_EQ(camera_count(), 2);
+    EXPECT_NE(errors().find("names 4 cameras, but [Camera003] has no position: the cameras end "
+                            "there"),
+              std::string::npos);
+    EXPECT_EQ(test::count_occurrences(errors(), "* * * E R R O R ! * * *"), 2);
+    EXPECT_EQ(warnings(), "");
+    free_cameras();
+}
+
+// A camera runs every update: a node it names that the world lacks was an
+// engine error every update.
+TEST_F(CameraTest, ANodeTheWorldLacksIsReportedOnceForTheCamera) {
+    start_level();
+    CAMERA_CONTROL control = control_of(0);
+    control.flags = CAMERA_FOLLOW | CAMERA_LOOK_AT_NODE;
+    control.followed_node = 99;
+    set_camera_control(&control, 0);
+    for (int update = 0; update < 10; ++update) {
+        camera_update();
+    }
+    EXPECT_EQ(test::count_occurrences(errors(), "Camera 0 (cam_followed) names the node 99, which "
+                                                "the world does not have"),
+              1);
+    control.followed_node = 98; // a new control: said again
+    set_camera_control(&control, 0);
+    camera_update();
+    EXPECT_EQ(test::count_occurrences(errors(), "names the node 98"), 1);
+}
+
 // "camstart" puts the first player's camera where the player's view starts.
 TEST_F(CameraTest, TheCameraStartMovesTheFirstCamera) {
     start_level();

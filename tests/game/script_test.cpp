@@ -344,6 +344,100 @@ TEST_F(ScriptTest, CountsOutsideWhatTheFileCanNumberAreRefused) {
     }
 }
 
+// Counts of 999 in a file of a hundred bytes took seconds to believe and
+// wrote megabytes of warnings: each is refused at once, in one report.
+TEST_F(ScriptTest, CountsTheFileCannotHoldAreRefusedInOneReportEach) {
+    const std::string text = test::ini_text(
+        {{"Level Properties", {{"num_objects", "0"}, {"num_scripts", "999"}, {"num_nodes", "999"}}},
+         {"Script001", {{"num_action", "999"}}}});
+    write_file("data/script.txt", text);
+    script_load("data\\script.txt");
+    EXPECT_EQ(script_count(), 0);
+    EXPECT_EQ(script_node_count(), 0);
+    const std::string said = errors();
+    const std::string bytes = std::to_string(text.size());
+    EXPECT_NE(said.find("Loading file 'data\\script.txt' num_scripts of [Level Properties] is 999, "
+                        "more than the file's " +
+                        bytes + " bytes can hold"),
+              std::string::npos);
+    EXPECT_NE(said.find("num_nodes of [Level Properties] is 999, more than the file's"),
+              std::string::npos);
+    EXPECT_EQ(count_occurrences(said, "* * * E R R O R ! * * *"), 2);
+    EXPECT_EQ(warnings(), "") << "no report of a missing section for each promised one";
+}
+
+// Enough bytes for the counts, but the entries stop early: each list ends
+// at the first entry the file lacks, said once, not once for every key of
+// every entry promised.
+TEST_F(ScriptTest, ListsEndAtTheFirstEntryTheFileLacks) {
+    write_file("data/script.txt",
+               test::ini_text({{"Level Properties",
+                                {{"num_objects", "2"}, {"num_scripts", "3"}, {"num_nodes", "4"}}},
+                               {"Object001", {{"file", "gfx\\box.wo2"}, {"file_coll", ""}}},
+                               {"Script001",
+                                {{"num_action", "5"},
+                                 {"action001", "1"},
+                                 {"action001_params", "0,0,0,1"},
+                                 {"action002", "1"},
+                                 {"action002_params", "0,0,0,1"}}},
+                               {"Node001",
+                                {{"object_reference", "1"},
+                                 {"script_reference", "1"},
+                                 {"script_start_step", "0"},
+                                 {"x", "0"},
+                                 {"y", "0"},
+                                 {"z", "0"}}},
+                               {"Notes", {{"why", std::string(200, 'n')}}}}));
+    script_load("data\\script.txt");
+    EXPECT_EQ(script_object_count(), 1);
+    ASSERT_EQ(script_count(), 1);
+    EXPECT_EQ(script_at(0)->num_actions, 2);
+    ASSERT_EQ(script_node_count(), 1);
+    EXPECT_EQ(thread(0, "thread_gen/0")->num_actions, 2);
+    const std::string said = errors();
+    for (const char *end : {"claims 2 objects, but [Object002] has no file: the objects end there",
+                            "claims 5 actions, but [Script001] has no action003: the actions end "
+                            "there",
+                            "claims 3 scripts, but [Script002] has no num_action: the scripts end "
+                            "there",
+                            "claims 4 nodes, but [Node002] has no script_reference: the nodes end "
+                            "there"}) {
+        EXPECT_NE(said.find(std::string("Loading file 'data\\script.txt' ") + end),
+                  std::string::npos)
+            << end;
+    }
+    EXPECT_EQ(count_occurrences(said, "* * * E R R O R ! * * *"), 4);
+    EXPECT_EQ(warnings(), "");
+}
+
+// A script number no int can hold was converted all the same (a fuzz input).
+TEST_F(ScriptTest, AnInsertOfANumberPastAnyScriptIsSaidOnce) {
+    load({{{5, "1e30"}, {5, "-3.5"}}}, {{1, 1, 0}});
+    updates(4);
+    EXPECT_EQ(count_occurrences(errors(),
+                                "Script action 1 inserts the Script 1e+30, which does not "
+                                "exist"),
+              1);
+    EXPECT_EQ(count_occurrences(errors(), "Script action 2 inserts the Script -3, which does not "
+                                          "exist"),
+              1);
+}
+
+// A script that inserts itself grows its thread on every update of its
+// first pass; every node running it grew one of its own.
+TEST_F(ScriptTest, AllThreadsTogetherHoldABoundedNumberOfActions) {
+    const std::vector<Action> inserts(300, {5, "1"});
+    load({inserts}, {{1, 1, 0}, {1, 1, 0}, {1, 1, 0}, {1, 1, 0}});
+    updates(100);
+    int held = 0;
+    for (int n = 0; n < 4; ++n) {
+        held += thread(n, "thread_gen/0")->num_actions;
+    }
+    EXPECT_GT(held, SCRIPT_MOST_THREAD_ACTIONS - 300);
+    EXPECT_LE(held, SCRIPT_MOST_THREAD_ACTIONS);
+    EXPECT_EQ(count_occurrences(errors(), "all threads together may hold"), 1);
+}
+
 TEST_F(ScriptTest, VectorsKeepWhatDoesNotParse) {
     write_file("data/v.txt", "[s]\r\na=1.5,2\r\nb=x\r\nc=4,inf,6\r\n");
     float v[3] = {7, 8, 9};

@@ -138,6 +138,19 @@ TEST_F(TrailTest, CurvesNamingPointsOutsideTheFileAreLeftOut) {
     EXPECT_NE(history().find("the trail has no first curve"), std::string::npos);
 }
 
+// 9999 points promised by a file of 60 bytes were 9999 reports of a missing
+// key, each with its call stack.
+TEST_F(TrailTest, CountsTheFileCannotHoldAreRefused) {
+    const std::string text = "[PointSet]\r\nPointCount=9999\r\n[CurveSet]\r\nCurveCount=1\r\n";
+    load_text(text);
+    EXPECT_EQ(root, nullptr);
+    EXPECT_NE(history().find("-- Warning on loading trail.ini : PointCount 9999 is more than the "
+                             "file's " +
+                             std::to_string(text.size()) + " bytes can hold"),
+              std::string::npos);
+    EXPECT_EQ(warnings(), "");
+}
+
 TEST_F(TrailTest, DamagedCountsAndMissingFilesLeaveNoTrail) {
     load({}, {});
     EXPECT_EQ(root, nullptr) << "no curves";

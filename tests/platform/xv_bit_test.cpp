@@ -320,7 +320,7 @@ TEST_F(BitTest, DamagedOrUnsupportedPngIsRefused) {
         EXPECT_EQ(loaded, 0);
         EXPECT_EQ(bitmap.pixels, nullptr);
     }
-    EXPECT_EQ(test::count_occurrences(warnings(), "PNG file is damaged. (File bad.png)"), 6);
+    EXPECT_EQ(test::warnings_holding(warnings(), "PNG file is damaged. (File bad.png)"), 6);
 }
 
 TEST_F(BitTest, JpegBaselineAndProgressiveLoadAsTrueColour) {

@@ -53,6 +53,20 @@ TEST_F(ErrorTest, DetailIsUsedOnceAndThePlaceStaysUntilSetAgain) {
               std::string::npos);
 }
 
+TEST_F(ErrorTest, AReportRepeatedWordForWordIsOneEntryWithItsCount) {
+    for (int i = 0; i < 1000; ++i) {
+        xv_error_raise(module, 0, "file %s", "data\\levels.txt");
+    }
+    xv_error_raise(module, 1);
+    const std::string log = warnings();
+    EXPECT_EQ(test::count_occurrences(log, "First failure"), 1);
+    EXPECT_EQ(test::count_occurrences(log, "***** Call Stack Begin *****"), 2)
+        << "one for each report written";
+    EXPECT_NE(log.find("***** Call Stack End *****\r\n(the warning above repeated 999 times)\r\n"
+                       "Alert: In module Course \n\n Second failure"),
+              std::string::npos);
+}
+
 TEST_F(ErrorTest, LongModuleNameIsReportedAndCut) {
     std::string name(45, 'n');
     int number = xv_error_register(name.c_str(), test_messages);
@@ -76,7 +90,7 @@ TEST_F(ErrorTest, ReportsForUnknownModulesOrCodesDoNotFault) {
     xv_error_raise(module, 7);
     xv_error_raise(-1, 0);
     xv_error_raise(1000, 0);
-    EXPECT_EQ(test::count_occurrences(warnings(), "In module ? \n\n ?"), 2);
+    EXPECT_EQ(test::warnings_holding(warnings(), "In module ? \n\n ?"), 2);
     EXPECT_NE(warnings().find("In module Course \n\n ?"), std::string::npos);
 }
 

@@ -197,7 +197,7 @@ TEST_F(IoTest, TheArchiveIsNeverWrittenWhateverTheReportSwitch) {
     EXPECT_EQ(xv_io_fputc('x', file), -1);
     EXPECT_EQ(xv_io_fwrite("x", 1, 1, file), -1);
     xv_io_fclose(file);
-    EXPECT_EQ(count_occurrences(warnings(), "Attempting to write into the resource."), 3);
+    EXPECT_EQ(test::warnings_holding(warnings(), "Attempting to write into the resource."), 3);
     EXPECT_EQ(read_through_layer("scores.txt"), "par 3");
 }
 
@@ -205,7 +205,7 @@ TEST_F(IoTest, NamesMustBeEightDotThreeBelowTheStartDirectory) {
     start();
     EXPECT_EQ(xv_io_fopen("textures1\\rock.png", "rb"), nullptr);
     EXPECT_EQ(xv_io_fopen("gfx\\rock.tiff", "rb"), nullptr);
-    EXPECT_EQ(count_occurrences(warnings(), "File or path is too long (8.3 format)"), 2);
+    EXPECT_EQ(test::warnings_holding(warnings(), "File or path is too long (8.3 format)"), 2);
     write_file("gfx/rock.png", "png");
     std::string below = std::string(xv_io_start_directory()) + "gfx\\rock.png";
     EXPECT_EQ(read_through_layer(below.c_str()), "png"); // the start directory is not checked
@@ -293,7 +293,7 @@ TEST_F(IoTest, DamagedArchivesAreRefusedAndEveryFileStaysLoose) {
         EXPECT_EQ(read_through_layer("a.txt"), "loose");
         xv_io_deinit();
     }
-    EXPECT_EQ(count_occurrences(warnings(), "Could not initialize the resource file"),
+    EXPECT_EQ(test::warnings_holding(warnings(), "Could not initialize the resource file"),
               static_cast<int>(std::size(damaged)));
 
     write_file("RESOURCE.DAT", good);

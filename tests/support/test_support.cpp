@@ -199,6 +199,32 @@ int count_occurrences(const std::string &text, const std::string &part) {
     return found;
 }
 
+int warnings_holding(const std::string &log, const std::string &text) {
+    static const std::string note = "(the warning above repeated ";
+    int given = 0;
+    bool last_holds = false;
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find("\r\n", start);
+        end = end == std::string::npos ? log.size() : end;
+        const std::string entry = log.substr(start, end - start);
+        start = end + 2;
+        if (entry.rfind(note, 0) == 0) {
+            const std::string count = entry.substr(note.size());
+            given += last_holds ? (count.rfind("once", 0) == 0 ? 1 : std::stoi(count)) : 0;
+        } else if (entry.rfind(": ***** Call Stack Begin *****", 0) != 0) {
+            last_holds = entry.find(text) != std::string::npos;
+            given += last_holds ? 1 : 0;
+        }
+    }
+    return given;
+}
+
+std::string TempDirTest::warnings() const {
+    xv_warning_log_close();
+    return read_file("Warning.txt");
+}
+
 void TempDirTest::SetUp() {
     previous_ = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "pinwheel-XXXXXX").string();

@@ -18,6 +18,10 @@ std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
 int count_occurrences(const std::string &text, const std::string &part);
+// How many warnings holding text were given: their entries in the warning
+// log (a report's call stack belongs to its alert), each with the repeats
+// counted after it.
+int warnings_holding(const std::string &log, const std::string &text);
 
 // Test glyphs, kGlyphCell pixels square, in an 8-bit PNG whose palette
 // entry i is (i, 255 - i, 7): the glyph in cell k of a row fills the first
@@ -71,7 +75,8 @@ class TempDirTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     std::string directory() const { return directory_; }
-    std::string warnings() const { return read_file("Warning.txt"); }
+    // The warning log, with the count of repeats still to be written.
+    std::string warnings() const;
 
   private:
     std::string previous_;
