@@ -29,7 +29,8 @@ struct AppState {
     int32_t music_volume = 70;
     int32_t sound_volume = 80;
     int32_t interpolation = 4;
-    const XV_DSP_LANGUAGES *languages = nullptr; // the language table, when one loaded
+    XV_DSP_LANGUAGES *languages =
+        nullptr; // the language table, when one loaded (the options switch it)
     const char *title = nullptr;
     OS_WINDOW window = nullptr;
     std::atomic<int32_t> demo_music{0}; // what a demo sequence plays, 0 for none

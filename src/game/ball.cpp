@@ -31,7 +31,6 @@ constexpr float kHorizontalScale = 2.5f; // a sub-step of d moves d / 2.5 of the
 constexpr float kSpin = 80.0f;
 constexpr float kFriction = 0.99f;
 constexpr float kWindlessSpeed = 0.02f;
-constexpr float kWindPush = 10000.0f;
 constexpr int kSubsteps = 8;
 constexpr int kMostResolutions = 4; // contacts put right a piece: a corner has two or three
 constexpr float kShortestStep = 0.5f;
@@ -432,8 +431,8 @@ void blow(PLAYER *record, int32_t wind_direction, float moving, float d) {
         return;
     }
     const float w = -static_cast<float>(wind_direction + 90) * kRadiansPerDegree;
-    record->velocity_x += std::cos(w) / kWindPush * d;
-    record->velocity_z += std::sin(w) / kWindPush * d;
+    record->velocity_x += std::cos(w) / BALL_WIND_PUSH * d;
+    record->velocity_z += std::sin(w) / BALL_WIND_PUSH * d;
 }
 
 // The ball along the ground for one sub-step, in pieces short enough that

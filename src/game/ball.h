@@ -89,6 +89,9 @@ constexpr float BALL_REST_SPEED = 0.004f;
 // its radius: a sub-step moves the ball in pieces shorter than that, so
 // that it cannot pass through a wall.
 constexpr float BALL_MAX_SPEED = 3.6f;
+// The wind: a moving ball's speed gains 1 / BALL_WIND_PUSH a step from the
+// way it blows (what a player is told of its strength comes from this).
+constexpr float BALL_WIND_PUSH = 10000.0f;
 // How much of its speed a wall of each kind gives back: wood as the game
 // always had it, stone deader, metal a little livelier, rubber lively.
 constexpr float BALL_WALL_KEEPS[4] = {0.85f, 0.75f, 0.88f, 0.93f};

@@ -5,6 +5,7 @@
 #include "gen.h"
 #include "players.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -76,12 +77,31 @@ void free_publisher_pictures() {
     }
 }
 
+namespace {
+
+// The slides are drawn for 640 x 480; they fill the screen as far as their
+// proportions allow, in its middle, the rest left black.
+XV_RECT slide_place(const XV_BITMAP *screen) {
+    constexpr int kWidth = 640, kHeight = 480;
+    if (!screen || screen->width <= 0 || screen->height <= 0) {
+        return {0, 0, kWidth, kHeight};
+    }
+    const float scale = std::min(static_cast<float>(screen->width) / kWidth,
+                                 static_cast<float>(screen->height) / kHeight);
+    const auto width = static_cast<int16_t>(kWidth * scale);
+    const auto height = static_cast<int16_t>(kHeight * scale);
+    return {static_cast<int16_t>((screen->width - width) / 2),
+            static_cast<int16_t>((screen->height - height) / 2), width, height};
+}
+
+} // namespace
+
 void slideshow_step() {
     // A picture that did not load was reported then, and shows as nothing.
     if (slide >= 0 && pictures[kSlidePictures[slide]].pixels) {
-        XV_RECT place = {0, 0, 640, 480};
+        XV_RECT place = slide_place(app_state()->screen);
         xv_bit_copy_at("2d_part", __LINE__, app_state()->screen, &pictures[kSlidePictures[slide]],
-                       &place, nullptr, 0);
+                       &place, nullptr, XV_BIT_COPY_SCALE);
     }
     const uint32_t now = xv_tick_count();
     if (now <= next_switch) {

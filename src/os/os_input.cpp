@@ -10,7 +10,9 @@ namespace {
 
 const OS_INPUT_FAKE *fake_devices = nullptr;
 std::atomic<int> wheel_turns{0};
-bool tapped[SDL_NUM_SCANCODES] = {}; // pressed since the last reading (the main thread's)
+bool tapped[SDL_NUM_SCANCODES] = {};    // pressed since the last reading (the main thread's)
+bool held_back[SDL_NUM_SCANCODES] = {}; // the menu bar's until let go
+Uint32 held_back_buttons = 0;           // SDL's button masks, likewise
 SDL_Joystick *joystick = nullptr;
 SDL_GameController *controller = nullptr; // the joystick, when SDL knows its layout
 bool joystick_subsystem = false;
@@ -162,7 +164,12 @@ void os_input_keyboard(uint8_t state[256]) {
     int count = 0;
     const Uint8 *keys = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardState(&count) : nullptr;
     for (const KeyCode &key : kKeyCodes) {
-        if ((keys && key.sdl < count && keys[key.sdl]) || tapped[key.sdl]) {
+        const bool down = keys && key.sdl < count && keys[key.sdl];
+        if (held_back[key.sdl]) {
+            held_back[key.sdl] = down;
+            continue;
+        }
+        if (down || tapped[key.sdl]) {
             state[key.code] = 0x80;
         }
     }
@@ -175,6 +182,19 @@ void os_input_note_key(int sdl_scancode) {
     }
 }
 
+void os_input_hold_back_key(int sdl_scancode) {
+    if (sdl_scancode >= 0 && sdl_scancode < SDL_NUM_SCANCODES) {
+        held_back[sdl_scancode] = true;
+        tapped[sdl_scancode] = false;
+    }
+}
+
+void os_input_hold_back_button(int sdl_button) {
+    if (sdl_button >= 1 && sdl_button <= 32) {
+        held_back_buttons |= SDL_BUTTON(sdl_button);
+    }
+}
+
 bool os_input_mouse(OS_MOUSE_READING *reading) {
     if (fake_devices) {
         *reading = fake_devices->mouse;
@@ -184,7 +204,9 @@ bool os_input_mouse(OS_MOUSE_READING *reading) {
         return false;
     }
     int x = 0, y = 0;
-    const Uint32 held = SDL_GetRelativeMouseState(&x, &y);
+    Uint32 held = SDL_GetRelativeMouseState(&x, &y);
+    held_back_buttons &= held; // let go: the game's again
+    held &= ~held_back_buttons;
     reading->x = x;
     reading->y = y;
     reading->z = wheel_turns.exchange(0) * 120;

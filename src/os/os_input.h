@@ -43,6 +43,11 @@ uint8_t os_input_scan_code(int sdl_scancode);
 void os_input_keyboard(uint8_t state[256]);
 // Notes a key's press for the next reading (the message pump's part).
 void os_input_note_key(int sdl_scancode);
+// A key or mouse button the menu bar took (the Escape that closes one of
+// its menus, the click that does): read as up until it is let go, so that
+// it does not reach the game as well.
+void os_input_hold_back_key(int sdl_scancode);
+void os_input_hold_back_button(int sdl_button);
 // Reads the mouse; false when there is no mouse.
 bool os_input_mouse(OS_MOUSE_READING *reading);
 // Counts the wheel's turns between readings (the message pump's part).

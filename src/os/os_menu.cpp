@@ -1,5 +1,6 @@
 #include "os_menu.h"
 
+#include "os_input.h"
 #include "os_leak_check.h"
 #include "os_text.h"
 #include "os_window_sdl.h"
@@ -193,9 +194,18 @@ bool os_menu_process_event(const SDL_Event &event) {
     if (!context || !bar.shown) {
         return false;
     }
+    // Read before the event: the Escape or the click that closes a menu
+    // still finds it open.
+    const bool menu_open = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
     ImGui_ImplSDL2_ProcessEvent(&event);
     int y;
     switch (event.type) {
+    case SDL_KEYDOWN:
+        // An open menu has the keyboard, as the desktop's menus had.
+        if (menu_open) {
+            os_input_hold_back_key(event.key.keysym.scancode);
+        }
+        return menu_open;
     case SDL_MOUSEMOTION:
         y = event.motion.y;
         break;
@@ -209,9 +219,13 @@ bool os_menu_process_event(const SDL_Event &event) {
     default:
         return false;
     }
-    // The bar keeps the clicks on it and on its open pop-ups.
-    return y < bar.height || ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId) ||
-           ImGui::GetIO().WantCaptureMouse;
+    // The bar keeps the clicks on it and on its open pop-ups, and the click
+    // that closes them; a button it keeps is the game's again once let go.
+    const bool kept = y < bar.height || menu_open || ImGui::GetIO().WantCaptureMouse;
+    if (kept && event.type == SDL_MOUSEBUTTONDOWN) {
+        os_input_hold_back_button(event.button.button);
+    }
+    return kept;
 }
 
 void os_menu_draw(OS_WINDOW window) {

@@ -233,6 +233,9 @@ int xv_dsp_current_mode();
 // 1 when the result is a window, 0 in full screen.
 int xv_dsp_toggle_fullscreen();
 int xv_dsp_is_fullscreen();
+// The height the window's menu bar takes over the top of the picture; 0 in
+// full screen, and before the bar is first drawn.
+int xv_dsp_menu_height();
 void xv_dsp_read_settings();
 void xv_dsp_write_settings();
 // Writes the screen to the first free "Snap%04d.tga"; 1 when one was written.

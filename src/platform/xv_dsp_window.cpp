@@ -271,6 +271,7 @@ void choose_language(int place) {
         return; // the language already current does not reload the menu
     }
     xv_dsp_select_language(languages, languages->languages[place]->number);
+    xv_dsp_write_language(languages); // kept at once, not only by an orderly close
 }
 
 // The pop-up at that place of the bar, or at that place inside it.
@@ -511,6 +512,10 @@ int xv_dsp_current_mode() {
 
 int xv_dsp_is_fullscreen() {
     return display.fullscreen;
+}
+
+int xv_dsp_menu_height() {
+    return display.window ? os_window_menu_height(display.window) : 0;
 }
 
 void xv_dsp_read_settings() {

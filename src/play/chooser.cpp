@@ -8,6 +8,7 @@
 
 #include "xv.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -83,12 +84,19 @@ void chooser_step(float fraction) {
     }
 }
 
+// The nine pictures as large as the screen has room for, under the
+// heading and over the chosen hole's name, par and best score.
 void chooser_draw() {
     const int centre = ui::screen_width() / 2;
-    ui::text(ui::say("ChooseHole"), centre, 16, ui::CENTRE, true);
-    const int cell_width = 176, cell_height = 136;
+    const int heading = ui::screen_top() + ui::kMargin;
+    ui::text(ui::say("ChooseHole"), centre, heading, ui::CENTRE, true);
+    const int top = heading + ui::line_height(true) + 12;
+    const int detail_height = ui::line_height() * 2 + 16;
+    const int room_down = ui::screen_height() - ui::kMargin - detail_height - 8 - 16 - top;
+    const int room_across = ui::screen_width() - 2 * ui::kMargin - 16;
+    const int cell_height = std::min({136, room_down / 3, room_across / kColumns * 136 / 176});
+    const int cell_width = cell_height * 176 / 136;
     const int left = centre - cell_width * kColumns / 2;
-    const int top = 24 + ui::line_height(true);
     ui::panel(left - 8, top - 8, cell_width * kColumns + 16, cell_height * 3 + 16, ui::kPanel);
     for (int hole = 1; hole <= LAST_HOLE; ++hole) {
         const int x = left + (hole - 1) % kColumns * cell_width;
@@ -107,7 +115,7 @@ void chooser_draw() {
     }
     const int y = top + cell_height * 3 + 16;
     const int width = std::max(ui::text_width(line), ui::text_width(detail)) + 32;
-    ui::panel(centre - width / 2, y, width, ui::line_height() * 2 + 16, ui::kPanel);
+    ui::panel(centre - width / 2, y, width, detail_height, ui::kPanel);
     ui::text(line, centre, y + 6, ui::CENTRE);
     ui::text(detail, centre, y + 8 + ui::line_height(), ui::CENTRE);
 }

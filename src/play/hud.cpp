@@ -1,10 +1,14 @@
 // What a player sees over a hole: the hole, its name and par at the top
-// left; the players, their balls' colours, this hole's strokes and their
-// totals at the top right; the power meter, the wind and the hints at the
-// bottom; a notice in the middle for a while.
+// left; the players under their column headings (their balls' colours,
+// this hole's strokes and their totals) at the top right, the wind under
+// them; the aim guide on the course; the power meter and the hints, in the
+// player's language and with the keys and buttons bound, at the bottom; a
+// notice in the middle for a while. Everything stands below the window's
+// menu bar and inside the screen, whatever its size.
 #include "play_state.h"
 #include "ui.h"
 
+#include "ball.h"
 #include "game.h"
 #include "players.h"
 
@@ -13,9 +17,16 @@
 
 namespace {
 
-constexpr int kMargin = 12;
+constexpr int kMargin = ui::kMargin;
+constexpr int kPad = 12; // inside a panel, round its texts
+constexpr int kGap = 8;  // between two panels
+constexpr int kMeterWidth = 260, kMeterHeight = 22;
+constexpr int kWindArrow = 40;
 constexpr ui::Colour kMeterEmpty = {20, 20, 20, 190};
+constexpr ui::Colour kMeterMark = {235, 235, 235, 150};
+constexpr ui::Colour kLastStroke = {255, 255, 255, 255};
 constexpr ui::Colour kNoticeBack = {120, 30, 20, 190};
+constexpr ui::Colour kDropBack = {20, 90, 40, 210};
 constexpr ui::Colour kWindColour = {200, 235, 255, 235};
 
 // The ball colours of the four player balls, and the one ball of a player
@@ -29,58 +40,94 @@ ui::Colour ball_colour(int seat) {
     return kColours[std::clamp(seat, 0, MOST_SEATS - 1)];
 }
 
-void draw_hole_panel() {
-    const GAME *g = game();
-    const std::string title = ui::say("HoleNumber", g->level) + "  " + hole_name(g->level);
-    const std::string par = ui::say("Par", g->par);
-    const int width = std::max(ui::text_width(title), ui::text_width(par)) + 24;
-    const int line = ui::line_height();
-    ui::panel(kMargin, kMargin, width, line * 2 + 16, ui::kPanel);
-    ui::text(title, kMargin + 12, kMargin + 6);
-    ui::text(par, kMargin + 12, kMargin + 8 + line);
+int top() {
+    return ui::screen_top() + kMargin;
 }
 
-// The players: a row each, the one playing highlighted.
-void draw_players_panel() {
+// ---- the players, top right ------------------------------------------------------------
+
+struct PlayersPanel {
+    int left, width, height;
+    int name_width, column_width;
+};
+
+PlayersPanel measure_players() {
     const int seats = seats_in_play();
-    const int line = ui::line_height() + 4;
-    const int width = 250;
-    const int left = ui::screen_width() - kMargin - width;
-    ui::panel(left, kMargin, width, line * seats + 12, ui::kPanel);
+    PlayersPanel panel{};
     for (int seat = 0; seat < seats; ++seat) {
-        const int top = kMargin + 6 + line * seat;
+        panel.name_width = std::max(panel.name_width, ui::text_width(session().seats[seat].name));
+    }
+    panel.column_width = std::max({ui::text_width(ui::say("HoleColumn")),
+                                   ui::text_width(ui::say("Total")), ui::text_width("888")}) +
+                         kPad;
+    const int swatch = 22;
+    panel.width = kPad + swatch + panel.name_width + 2 * panel.column_width + kPad;
+    panel.height = (ui::line_height() + 4) * (seats + 1) + kPad;
+    panel.left = ui::screen_width() - kMargin - panel.width;
+    return panel;
+}
+
+// A row a player under the headings, the one playing highlighted.
+int draw_players_panel() {
+    const PlayersPanel p = measure_players();
+    const int line = ui::line_height() + 4;
+    const int right = p.left + p.width - kPad;
+    ui::panel(p.left, top(), p.width, p.height, ui::kPanel);
+    const int head = top() + kPad / 2;
+    ui::text(ui::say("HoleColumn"), right - p.column_width, head, ui::RIGHT);
+    ui::text(ui::say("Total"), right, head, ui::RIGHT);
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
+        const int row = head + line * (seat + 1);
         if (seat == round_turn() && !round_in_flyby()) {
-            ui::panel(left + 4, top - 2, width - 8, line, ui::kHighlight);
+            ui::panel(p.left + 4, row - 2, p.width - 8, line, ui::kHighlight);
         }
         const PLAYER *record = player(seat);
-        ui::panel(left + 10, top + line / 2 - 8, 14, 14, ball_colour(seat));
-        ui::text(session().seats[seat].name, left + 32, top);
+        ui::panel(p.left + kPad, row + line / 2 - 9, 14, 14, ball_colour(seat));
+        ui::text(session().seats[seat].name, p.left + kPad + 22, row);
         const int total = session().totals[seat] + record->strokes;
-        ui::text(std::to_string(record->strokes), left + width - 70, top, ui::RIGHT);
-        ui::text(std::to_string(total), left + width - 12, top, ui::RIGHT);
+        ui::text(std::to_string(record->strokes), right - p.column_width, row, ui::RIGHT);
+        ui::text(std::to_string(total), right, row, ui::RIGHT);
+    }
+    return top() + p.height;
+}
+
+// ---- the hole, top left ----------------------------------------------------------------
+
+// The hole's number and name, and its par; the name goes on a line of its
+// own when the two would not fit beside the players.
+void draw_hole_panel(int room) {
+    const GAME *g = game();
+    const std::string number = ui::say("HoleNumber", g->level);
+    const std::string name = hole_name(g->level);
+    std::vector<std::string> lines = {number + "  " + name, ui::say("Par", g->par)};
+    if (ui::text_width(lines[0]) + 2 * kPad > room) {
+        lines = {number, name, lines[1]};
+    }
+    int width = 0;
+    for (const std::string &line : lines) {
+        width = std::max(width, ui::text_width(line));
+    }
+    const int line = ui::line_height() + 4;
+    ui::panel(kMargin, top(), width + 2 * kPad, line * static_cast<int>(lines.size()) + kPad,
+              ui::kPanel);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ui::text(lines[i], kMargin + kPad, top() + kPad / 2 + line * static_cast<int>(i));
     }
 }
 
-// The meter fills from green through yellow to red.
-void draw_power_meter() {
-    const float power = round_power();
-    const int width = 260, height = 22;
-    const int left = ui::screen_width() / 2 - width / 2;
-    const int top = ui::screen_height() - kMargin - height - ui::line_height() - 16;
-    ui::text(ui::say("Power"), left - 10, top, ui::RIGHT);
-    ui::panel(left - 3, top - 3, width + 6, height + 6, ui::kPanel);
-    ui::panel(left, top, width, height, kMeterEmpty);
-    const auto filled = static_cast<int>(std::lround(power * width));
-    const ui::Colour colour = {static_cast<uint8_t>(std::min(255.0f, 510.0f * power)),
-                               static_cast<uint8_t>(std::min(255.0f, 510.0f * (1.0f - power))), 40,
-                               255};
-    ui::panel(left, top, filled, height, colour);
+// ---- the wind, under the players ---------------------------------------------------------
+
+// How strongly the wind pushes a rolling ball, in words.
+std::string wind_strength() {
+    const float push = 1.0f / BALL_WIND_PUSH; // of speed, a step
+    return ui::say(push < 2e-4f ? "WindLight" : push < 5e-4f ? "WindModerate" : "WindStrong");
 }
 
-// The wind, as it blows across the view: the view looks along the aim.
-void draw_wind() {
+// The wind, as it blows across the view (the view looks along the aim),
+// and its strength.
+void draw_wind(int y) {
     const GAME *g = game();
-    if (g->state != GAME_SINGLE_HOLE || !player(round_turn())) {
+    if (!player(round_turn())) {
         return;
     }
     const float blow = -static_cast<float>(g->wind_direction + 90) * 0.0174533f;
@@ -90,25 +137,89 @@ void draw_wind() {
     const float across = wind_x * -forward_z + wind_z * forward_x;
     const float along = wind_x * forward_x + wind_z * forward_z;
     const float angle = std::atan2(across, along) * 57.29578f;
-    const int size = 48;
-    const int left = ui::screen_width() - kMargin - size - 8;
-    // Above the hint line at the bottom.
-    const int top = ui::screen_height() - kMargin - size - ui::line_height() * 2 - 24;
-    ui::panel(left - 8, top - 4, size + 16, size + ui::line_height() + 12, ui::kPanel);
-    ui::arrow(angle, left, top, size, kWindColour);
-    ui::text(ui::say("Wind"), left + size / 2, top + size + 2, ui::CENTRE);
+    const std::string title = ui::say("Wind");
+    const std::string strength = wind_strength();
+    const int text_width = std::max(ui::text_width(title), ui::text_width(strength));
+    const int width = kPad + kWindArrow + kGap + text_width + kPad;
+    const int height = std::max(kWindArrow, 2 * ui::line_height()) + kPad;
+    const int left = ui::screen_width() - kMargin - width;
+    ui::panel(left, y, width, height, ui::kPanel);
+    ui::arrow(angle, left + kPad, y + (height - kWindArrow) / 2, kWindArrow, kWindColour);
+    const int text_left = left + kPad + kWindArrow + kGap;
+    const int text_top = y + (height - 2 * ui::line_height()) / 2;
+    ui::text(title, text_left, text_top);
+    ui::text(strength, text_left, text_top + ui::line_height());
 }
 
-void draw_hint(const std::string &hint) {
-    ui::banner(hint, ui::screen_height() - kMargin - ui::line_height() - 6);
+// ---- the meter and the hints, at the bottom ----------------------------------------------
+
+// The keys bound, the mouse, or the pad, as the player last played.
+std::string aim_hint() {
+    const Controls &keys = controls();
+    switch (ui::last_device()) {
+    case ui::Device::MOUSE:
+        return ui::say("AimHintMouse");
+    case ui::Device::PAD:
+        return ui::say("AimHintPad");
+    case ui::Device::KEYBOARD:
+        break;
+    }
+    return ui::say("AimHintKeys", {ui::key_name(keys.aim_left), ui::key_name(keys.aim_right),
+                                   ui::key_name(keys.strike), ui::key_name(DIK_LSHIFT)});
 }
+
+// The hint's banner standing on the bottom margin; returns its top.
+int draw_hint(const std::string &hint) {
+    const int top_of_hint = ui::screen_height() - kMargin - ui::banner_height(hint) + 6;
+    ui::banner(hint, top_of_hint);
+    return top_of_hint - 6;
+}
+
+// The meter fills from green through yellow to red; marks at each quarter,
+// and a white one where the last stroke was let go. Its label stands
+// inside it. Returns the top of its panel.
+int draw_power_meter(int bottom) {
+    const float power = round_power();
+    const std::string label = ui::say("Power");
+    const int label_width = ui::text_width(label);
+    const int width = kPad + label_width + kGap + kMeterWidth + kPad;
+    const int height = std::max(kMeterHeight, ui::line_height()) + kPad;
+    const int left = ui::screen_width() / 2 - width / 2;
+    const int top_of_meter = bottom - height;
+    ui::panel(left, top_of_meter, width, height, ui::kPanel);
+    ui::text(label, left + kPad, top_of_meter + (height - ui::line_height()) / 2);
+    const int bar = left + kPad + label_width + kGap;
+    const int bar_top = top_of_meter + (height - kMeterHeight) / 2;
+    ui::panel(bar, bar_top, kMeterWidth, kMeterHeight, kMeterEmpty);
+    const auto filled = static_cast<int>(std::lround(power * kMeterWidth));
+    const ui::Colour colour = {static_cast<uint8_t>(std::min(255.0f, 510.0f * power)),
+                               static_cast<uint8_t>(std::min(255.0f, 510.0f * (1.0f - power))), 40,
+                               255};
+    ui::panel(bar, bar_top, filled, kMeterHeight, colour);
+    for (int quarter = 1; quarter < 4; ++quarter) {
+        ui::panel(bar + kMeterWidth * quarter / 4 - 1, bar_top, 2, kMeterHeight, kMeterMark);
+    }
+    if (const float last = round_last_power(round_turn()); last > 0.0f) {
+        const int x = bar + static_cast<int>(std::lround(last * kMeterWidth));
+        ui::panel(std::min(x, bar + kMeterWidth - 3), bar_top - 3, 3, kMeterHeight + 6,
+                  kLastStroke);
+    }
+    return top_of_meter;
+}
+
+// ---- the notice, in the middle ------------------------------------------------------------
 
 void draw_notice() {
     const RoundNotice &notice = round_notice();
     if (notice.steps_left <= 0) {
         return;
     }
-    ui::banner(notice.text, ui::screen_height() / 3, kNoticeBack);
+    const bool big = round_dropping();
+    const int y = ui::screen_height() * 2 / 5 - ui::banner_height(notice.text, big) / 2;
+    ui::banner(notice.text, y, big ? kDropBack : kNoticeBack, big);
+    if (!notice.detail.empty()) {
+        ui::banner(notice.detail, y + ui::banner_height(notice.text, big) + 2, kDropBack);
+    }
 }
 
 } // namespace
@@ -117,20 +228,29 @@ void hud_draw() {
     if (!level_loaded()) {
         return;
     }
-    draw_hole_panel();
     if (round_in_flyby()) {
+        draw_hole_panel(ui::screen_width() - 2 * kMargin);
         draw_hint(ui::say("SkipHint"));
         return;
     }
-    draw_players_panel();
+    if (const AimGuide *guide = round_guide()) {
+        guide_draw(*guide);
+    }
+    draw_hole_panel(measure_players().left - kGap - kMargin);
+    const int players_bottom = draw_players_panel();
+    draw_wind(players_bottom + kGap);
     if (round_thinking()) {
         draw_hint(ui::say("Thinking", session().seats[round_turn()].name));
     } else if (round_aiming()) {
-        draw_power_meter();
+        int bottom = ui::screen_height() - kMargin;
         if (!computer_level(round_turn())) {
-            draw_hint(ui::say("AimHint"));
+            bottom = draw_hint(aim_hint());
+        }
+        bottom = draw_power_meter(bottom - kGap);
+        if (round_first_hint()) {
+            ui::banner(ui::say("FirstHint"),
+                       bottom - kGap - ui::banner_height(ui::say("FirstHint")) + 6, ui::kHighlight);
         }
     }
-    draw_wind();
     draw_notice();
 }

@@ -1,13 +1,16 @@
 // Options: the music's and the effects' volumes (left and right, ten at a
 // time), the display mode and full screen (through the display module,
-// which keeps them in the settings), and the keys to aim, strike and change
-// camera: Enter on one, then the new key. Escape or Back returns to where
-// the options were opened from.
+// which keeps them in the settings), the language (left and right: the
+// game, its menu bar and the settings follow at once), the aim guide's
+// length, and the keys to aim, strike and change camera: Enter on one, then
+// the new key. Escape or Back returns to where the options were opened
+// from.
 #include "play_state.h"
 #include "ui.h"
 
 #include "app.h"
 
+#include "gen.h"
 #include "xv.h"
 
 #include <algorithm>
@@ -20,6 +23,8 @@ enum Line {
     EFFECTS,
     DISPLAY,
     FULL_SCREEN,
+    LANGUAGE,
+    GUIDE,
     AIM_LEFT,
     AIM_RIGHT,
     STRIKE,
@@ -91,6 +96,39 @@ void change_mode(int by) {
     }
 }
 
+XV_DSP_LANGUAGES *languages() {
+    return app_state()->languages;
+}
+
+std::string language_text() {
+    const XV_DSP_LANGUAGES *table = languages();
+    const XV_DSP_LANGUAGE *language = table ? table->languages[table->current] : nullptr;
+    return language && language->name ? language->name : "English";
+}
+
+// The next language offered that way; the texts, the fonts and the menu
+// bar follow at once, and the settings keep it.
+void change_language(int by) {
+    XV_DSP_LANGUAGES *table = languages();
+    if (!table || !table->multi || table->count < 2) {
+        return;
+    }
+    int place = table->current;
+    for (int tries = 0; tries < table->count; ++tries) {
+        place = (place + by + table->count) % table->count;
+        if (table->languages[place]) {
+            break;
+        }
+    }
+    if (place == table->current ||
+        !xv_dsp_select_language(table, table->languages[place]->number)) {
+        return;
+    }
+    xv_dsp_load_menu();
+    xv_dsp_write_language(table);
+    gen_history("play: language %s\n", app_language());
+}
+
 // A key the game keeps for itself cannot be chosen.
 bool bindable(int code) {
     return code != DIK_ESCAPE && code != DIK_F9 && code != DIK_RETURN && code != DIK_LSHIFT &&
@@ -106,6 +144,12 @@ void choose(int line) {
         break;
     case FULL_SCREEN:
         xv_dsp_toggle_fullscreen();
+        break;
+    case LANGUAGE:
+        change_language(1);
+        break;
+    case GUIDE:
+        controls().guide_to_bounce = !controls().guide_to_bounce;
         break;
     case BACK:
         play_return();
@@ -152,6 +196,10 @@ void options_step(float fraction) {
             change_volume(line, by * kVolumeStep);
         } else if (line == DISPLAY) {
             change_mode(by);
+        } else if (line == LANGUAGE) {
+            change_language(by);
+        } else if (line == GUIDE) {
+            controls().guide_to_bounce = !controls().guide_to_bounce;
         }
     }
     const int chosen = options.menu.step(LINES);
@@ -171,6 +219,8 @@ void options_draw() {
         ui::say("EffectsVolume", percent(app->sound_volume)),
         ui::say("Display", "< " + mode_text(options.mode) + " >"),
         ui::say("FullScreen", ui::say(xv_dsp_is_fullscreen() ? "On" : "Off")),
+        ui::say("LanguageLine", "< " + language_text() + " >"),
+        ui::say("GuideLine", ui::say(keys.guide_to_bounce ? "GuideToBounce" : "GuideShort")),
         ui::say("AimLeft", ui::key_name(keys.aim_left)),
         ui::say("AimRight", ui::key_name(keys.aim_right)),
         ui::say("Strike", ui::key_name(keys.strike)),
@@ -178,10 +228,12 @@ void options_draw() {
         ui::say("Back"),
     };
     const int centre = ui::screen_width() / 2;
-    ui::text(ui::say("Options"), centre, ui::screen_height() / 12, ui::CENTRE, true);
-    options.menu.draw(lines, centre - 190, ui::screen_height() / 12 + ui::line_height(true) + 24,
-                      380);
+    const int heading = std::max(ui::screen_top() + ui::kMargin, ui::screen_height() / 12);
+    ui::text(ui::say("Options"), centre, heading, ui::CENTRE, true);
+    options.menu.draw(lines, centre, heading + ui::line_height(true) + 16, 380);
     if (options.binding >= 0) {
-        ui::banner(ui::say("PressNewKey"), ui::screen_height() - 50, ui::kHighlight);
+        const std::string ask = ui::say("PressNewKey");
+        ui::banner(ask, ui::screen_height() - ui::kMargin - ui::banner_height(ask) + 6,
+                   ui::kHighlight);
     }
 }

@@ -40,5 +40,5 @@ void pause_draw() {
     ui::text(ui::say("Paused"), centre, ui::screen_height() / 5, ui::CENTRE, true);
     const std::vector<std::string> lines = {ui::say("Continue"), ui::say("Options"),
                                             ui::say("QuitToTitle")};
-    menu.draw(lines, centre - 130, ui::screen_height() / 2 - 40, 260);
+    menu.draw(lines, centre, ui::screen_height() / 2 - 40, 260);
 }

@@ -33,6 +33,12 @@ constexpr struct {
                     {"AimRight", &Controls::aim_right},
                     {"Strike", &Controls::strike},
                     {"Camera", &Controls::camera}};
+// And what else is chosen or learnt, by name.
+constexpr struct {
+    const char *name;
+    bool Controls::*value;
+} kControlChoices[] = {{"GuideToBounce", &Controls::guide_to_bounce},
+                       {"Taught", &Controls::taught}};
 
 struct Play {
     bool started = false;
@@ -73,6 +79,11 @@ void read_settings() {
             play.controls.*control.key = code;
         }
     }
+    for (const auto &choice : kControlChoices) {
+        int on = 0;
+        xv_io_ini_read_int(kControls, choice.name, &on, settings());
+        play.controls.*choice.value = on != 0;
+    }
 }
 
 void default_names() {
@@ -109,6 +120,9 @@ void write_settings() {
     std::vector<std::pair<std::string, std::string>> controls;
     for (const auto &control : kControlKeys) {
         controls.push_back({control.name, std::to_string(play.controls.*control.key)});
+    }
+    for (const auto &choice : kControlChoices) {
+        controls.push_back({choice.name, play.controls.*choice.value ? "1" : "0"});
     }
     write_section(kControls, controls);
 }

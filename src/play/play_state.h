@@ -5,8 +5,10 @@
 
 #include "game.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Screen {
     SLIDESHOW, // the shipped flow: the play layer waits for a key
@@ -54,9 +56,13 @@ int hole_par(int hole);
 // The result of a hole in words: "Birdie!", "Par", ...
 std::string result_word(int strokes, int par, bool holed);
 
-// The keys a player may choose, as scan codes.
+// What a player chooses in the options: the keys, as scan codes, and
+// whether the aim guide runs on to the first bounce; and whether the
+// first-time hint (the mouse, the pad) has been given.
 struct Controls {
     int aim_left, aim_right, strike, camera;
+    bool guide_to_bounce = false;
+    bool taught = false;
 };
 
 Session &session();
@@ -124,17 +130,56 @@ bool round_thinking();
 int round_turn();
 // The power meter, 0 to 1, while it is charged.
 float round_power();
-// A line the HUD shows for a while (out of bounds, a ball lifted).
+// The power of the seat's last stroke on this hole, 0 before its first.
+float round_last_power(int seat);
+// The power a hold of the strike key gives, by the time held on the
+// meter's clock (ms): it rises slowly at first, as the square of the time,
+// to a full stroke, then falls back the same way while still held.
+float meter_power(float held_ms);
+// A notice the HUD shows for a while (out of bounds, a ball lifted, a ball
+// in the cup), with a second line under it.
 struct RoundNotice {
-    std::string text;
+    std::string text, detail;
     int steps_left = 0;
 };
 const RoundNotice &round_notice();
+// A ball has dropped: the moment before the next turn.
+bool round_dropping();
+// In what order the seat's ball dropped on this hole: 1 the first, 0 not
+// in the cup.
+int round_holed_order(int seat);
+// Whether the person whose turn it is may be told of the mouse and the pad.
+bool round_first_hint();
+// The aim guide of the turn, while the player aims (null otherwise).
+struct AimGuide;
+const AimGuide *round_guide();
+
+// The aim guide: points on the ground along the aim from the ball (every
+// tenth of a unit), the first wall met (its place, its face's way, a mark
+// across), and, asked for, the way back off it.
+struct AimGuide {
+    std::vector<std::array<float, 3>> points;
+    bool meets_wall = false;
+    float wall[3] = {};
+    float wall_normal[3] = {};
+    std::vector<std::array<float, 3>> wall_mark;
+    std::vector<std::array<float, 3>> bounce;
+};
+// Eight balls long or to the first wall; to_first_bounce: to the first
+// wall however far, and a little way back off it.
+AimGuide aim_guide(const float ball[3], float angle, bool to_first_bounce);
+void guide_draw(const AimGuide &guide);
+// Where a point of the course shows on the screen through the world's
+// camera, and how many pixels a unit there takes; false behind the camera.
+bool screen_place(const float point[3], float *x, float *y, float *pixels_per_unit);
 
 void result_enter();
 void result_step(float fraction);
 void result_draw();
 void result_leave();
+// What goes on from the scorecard and the standings, said for the device
+// the player last used: Enter, a click, the pad's A.
+std::string go_on_hint();
 void scorecard_enter();
 void scorecard_step(float fraction);
 void scorecard_draw();

@@ -182,6 +182,8 @@ void replay_step(float fraction) {
 void replay_draw() {
     const std::string title = ui::say(replay.slow ? "ReplaySlow" : "Replay");
     const std::string who = session().seats[std::clamp(replay.seat, 0, MOST_SEATS - 1)].name;
-    ui::banner(title + "  " + who, 20);
-    ui::banner(ui::say("ReplayHint"), ui::screen_height() - ui::line_height() - 18);
+    ui::banner(title + "  " + who, ui::screen_top() + ui::kMargin + 6);
+    const std::string hint =
+        ui::say(ui::last_device() == ui::Device::PAD ? "ReplayHintPad" : "ReplayHint");
+    ui::banner(hint, ui::screen_height() - ui::kMargin - ui::banner_height(hint) + 6);
 }

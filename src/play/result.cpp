@@ -1,7 +1,9 @@
 // The hole's result in words, a player a line ("Birdie!", "Par", "Picked
 // up"), with applause for a birdie or better and a mark by a new record
-// (or word that it could not be saved);
-// any key or four seconds go on to the scorecard.
+// (or word that it could not be saved); any key or four seconds go on to
+// the scorecard. The hole's record is offered to the best score of the
+// hole alone (the first in the cup among equals), and kept when it beats
+// the one stored: a tie leaves the older.
 #include "play_state.h"
 #include "ui.h"
 
@@ -33,12 +35,33 @@ void cheer() {
     }
 }
 
+// The seat whose score the hole's record is offered to: the fewest
+// strokes of a ball in the cup, the first to drop among equals; -1 when no
+// ball dropped.
+int best_of_hole() {
+    int best = -1;
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
+        const PLAYER *record = player(seat);
+        if (record->hole_state != BALL_HOLED) {
+            continue;
+        }
+        const PLAYER *leader = best >= 0 ? player(best) : nullptr;
+        if (!leader || record->strokes < leader->strokes ||
+            (record->strokes == leader->strokes &&
+             round_holed_order(seat) < round_holed_order(best))) {
+            best = seat;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 void result_enter() {
     result_leave();
     const GAME *g = game();
     const int seats = seats_in_play();
+    const int best = best_of_hole();
     bool applause = false;
     for (int seat = 0; seat < seats; ++seat) {
         const PLAYER *record = player(seat);
@@ -51,7 +74,8 @@ void result_enter() {
             line = std::string(s.seats[seat].name) + ": " + line;
         }
         const std::string said =
-            holed ? offered_text(offer_hole_score(g->level, strokes, s.seats[seat].name)) : "";
+            seat == best ? offered_text(offer_hole_score(g->level, strokes, s.seats[seat].name))
+                         : "";
         if (!said.empty() && seats > 1) {
             line += "  " + said;
         } else if (!said.empty()) {
@@ -91,16 +115,23 @@ void result_step(float fraction) {
 void result_draw() {
     const int centre = ui::screen_width() / 2;
     const bool alone = result.lines.size() == 1;
-    const int line = ui::line_height(alone) + 10;
-    const int height = line * static_cast<int>(result.lines.size()) + 24;
-    int width = 0;
+    const int room = ui::screen_width() - 2 * ui::kMargin - 60;
+    std::vector<std::string> lines;
     for (const std::string &text : result.lines) {
+        for (const std::string &line : ui::wrap(text, room, alone)) {
+            lines.push_back(line);
+        }
+    }
+    const int line = ui::line_height(alone) + 10;
+    const int height = line * static_cast<int>(lines.size()) + 14;
+    int width = 0;
+    for (const std::string &text : lines) {
         width = std::max(width, ui::text_width(text, alone));
     }
-    const int top = ui::screen_height() / 3;
+    const int top = std::max(ui::screen_top() + ui::kMargin + 12, ui::screen_height() / 3);
     ui::panel(centre - width / 2 - 30, top - 12, width + 60, height, ui::kPanel);
-    for (size_t i = 0; i < result.lines.size(); ++i) {
-        ui::text(result.lines[i], centre, top + line * static_cast<int>(i), ui::CENTRE, alone);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ui::text(lines[i], centre, top + line * static_cast<int>(i), ui::CENTRE, alone);
     }
     if (!result.record.empty()) {
         ui::banner(result.record, top + height + 8, ui::kHighlight);

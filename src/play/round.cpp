@@ -1,10 +1,12 @@
 // A hole in play: the fly-by, then the players' turns. A turn is aiming
-// (keys, mouse, the pad), the power meter (hold the strike key, or drag the
-// mouse back) and the stroke through player_strike; then every ball rolls
-// until all rest. A ball that leaves the course costs a stroke and goes back
-// to where it was struck; a player who reaches the cap lifts the ball. When
-// no ball is left in play the strokes go into the score table and the
-// result is shown.
+// (keys, mouse, the pad) along the aim guide, the power meter (hold the
+// strike key, or drag the mouse back) and the stroke through
+// player_strike; then every ball rolls until all rest. A ball that drops
+// is a moment: the notice, the cup's sound, the camera on the cup, then the
+// next turn. A ball that leaves the course costs a stroke and goes back to
+// where it was struck; a player who reaches the cap lifts the ball. When no
+// ball is left in play the strokes go into the score table and the result
+// is shown.
 #include "play_state.h"
 #include "ui.h"
 
@@ -25,17 +27,21 @@
 
 namespace {
 
-constexpr char kAimModel[] = "gfx\\wo2\\course\\aim.wo2";
 constexpr char kPuttSound[] = "snd\\putt.wav";
 constexpr int kOverPar = 3; // the cap is par + 3
 
-constexpr float kAimStep = 1.5f;      // degrees a step with a key held
-constexpr float kFineAimStep = 0.2f;  // with Shift
-constexpr float kMouseAim = 0.3f;     // degrees a count of the mouse
-constexpr float kPadAim = 0.03f;      // degrees a step and a unit of the stick
-constexpr float kChargeSteps = 45.0f; // from nothing to a full stroke: a second and a half
+constexpr float kAimStep = 1.5f;     // degrees a step with a key held
+constexpr float kFineAimStep = 0.2f; // with Shift
+constexpr float kMouseAim = 0.3f;    // degrees a count of the mouse
+constexpr float kPadAim = 0.03f;     // degrees a step and a unit of the stick
+// The meter: a full stroke held 1.8 s, by the clock (not the frames), the
+// power rising as the square of the time: a short putt is a hold a person
+// can judge. With Shift held the meter's clock runs at a quarter.
+constexpr float kFullHoldMs = 1800.0f;
+constexpr float kFineClock = 0.25f;
+constexpr float kStepMs = 1000.0f / 30.0f; // a level step
 constexpr float kMouseFullDrag = 250.0f;
-constexpr float kLeastPower = 0.02f; // a release below this is no stroke
+constexpr float kLeastPower = 0.01f; // a release below this is no stroke
 constexpr int kRestSteps = 10;       // every ball still for a third of a second
 constexpr int kMostRollSteps = 30 * 30;
 
@@ -44,9 +50,16 @@ constexpr float kLookAhead = 1.5f;       // the camera looks past the ball while
 constexpr float kChaseTurnsAbove = 0.4f; // a ball's speed the camera swings round after
 constexpr float kChaseTurn = 2.5f;       // degrees a step
 
+// A ball in the cup holds the game this long, the camera on the cup; the
+// word for the score comes under "It's in!" a little after the drop.
+constexpr uint32_t kDropMomentMs = 2500;
+constexpr uint32_t kWordAfterMs = 700;
+constexpr int kNoticeSteps = 75;
+
 // A person aims and charges; a computer thinks, then shows its aim and
-// charges the meter, and strikes at the step it planned for.
-enum class Phase { FLYBY, AIM, CHARGE, THINK, SHOW, ROLLING, DONE };
+// charges the meter, and strikes at the step it planned for. A drop holds
+// the game a moment before the next turn.
+enum class Phase { FLYBY, AIM, CHARGE, THINK, SHOW, ROLLING, DROPPED, DONE };
 
 constexpr int kComputerLead = 100; // steps from a computer's turn to its earliest stroke
 constexpr int kThinkSteps = 40;    // the planner's work is spread over these at most
@@ -61,7 +74,10 @@ struct Hole {
     Phase phase = Phase::DONE;
     int turn = 0;
     float power = 0.0f;
-    float charge_direction = 1.0f;
+    bool armed = false; // a hold of the strike key starts the meter (not one left from the fly-by)
+    float meter_ms = 0.0f;
+    uint32_t meter_tick = 0;
+    float last_power[MOST_SEATS] = {};
     bool charged_by_mouse = false;
     float mouse_drag = 0.0f;
     float struck_from[MOST_SEATS][3] = {};
@@ -70,10 +86,16 @@ struct Hole {
     long flyby_steps = 0;
     int chase_camera = -1;
     float chase_heading = 0.0f; // the aim the chase camera stands behind
-    GEN_WO2 aim_model{};
-    int32_t aim_node = -1;
+    AimGuide guide;
+    bool guide_shown = false;
+    float guide_from[5] = {-1.0f}; // the ball's place, the aim and the length it was laid for
     XV_SND_EFFECT *putt = nullptr;
     RoundNotice notice{};
+    bool announced[MOST_SEATS] = {}; // the drop was told
+    int holed_order[MOST_SEATS] = {};
+    int holed_count = 0;
+    uint32_t dropped_at = 0;
+    std::string score_word; // told under "It's in!"
     StrokePlanner planner;
     long planned_at = 0; // the level step the computer's planning began
     PLANNED_STROKE planned{};
@@ -97,33 +119,30 @@ bool in_play(int seat) {
 
 void say_notice(const std::string &text) {
     hole.notice.text = text;
-    hole.notice.steps_left = 75;
+    hole.notice.detail.clear();
+    hole.notice.steps_left = kNoticeSteps;
 }
 
-void add_aim_arrow() {
-    hole.aim_node = -1;
-    gen_wo2_load(&hole.aim_model, kAimModel);
-    if (!hole.aim_model.in_use) {
-        return; // reported; the hole plays without its arrow
-    }
-    hole.aim_node = xv_3d_world_add_node(game_world(), &hole.aim_model, nullptr);
+bool computer(int seat) {
+    return computer_level(seat) > 0;
 }
 
-void show_aim_arrow(bool shown) {
-    XV_3D_NODE *arrow =
-        hole.aim_node >= 0 ? xv_3d_world_get_node_pointer(game_world(), hole.aim_node) : nullptr;
+// The guide follows the aim while the player aims; a person may have asked
+// for it to run on to the first bounce.
+void show_guide(bool shown) {
     const XV_3D_NODE *ball = player_ball(hole.turn);
-    if (!arrow) {
+    hole.guide_shown = shown && ball;
+    if (!hole.guide_shown) {
         return;
     }
-    if (!shown || !ball) {
-        arrow->flags |= XV_3D_NODE_HIDDEN;
-        return;
+    const bool long_guide = controls().guide_to_bounce && !computer(hole.turn);
+    const float from[5] = {ball->position[0], ball->position[1], ball->position[2],
+                           player(hole.turn)->aim_angle, long_guide ? 1.0f : 0.0f};
+    if (std::equal(from, from + 5, hole.guide_from)) {
+        return; // laid already: the rays are spared while nothing moves
     }
-    arrow->flags &= ~XV_3D_NODE_HIDDEN;
-    std::memcpy(arrow->position, ball->position, sizeof arrow->position);
-    arrow->rotation[0] = arrow->rotation[2] = 0.0f;
-    arrow->rotation[1] = player(hole.turn)->aim_angle;
+    std::copy(from, from + 5, hole.guide_from);
+    hole.guide = aim_guide(ball->position, player(hole.turn)->aim_angle, long_guide);
 }
 
 // The chase camera: the host's follow camera, standing behind the current
@@ -191,10 +210,6 @@ void watch_current_ball() {
     }
 }
 
-bool computer(int seat) {
-    return computer_level(seat) > 0;
-}
-
 // The computer's planning starts; its seed is the session's, the hole's,
 // the seat's and the stroke's.
 void start_thinking(int seat) {
@@ -224,6 +239,7 @@ void start_turn(int seat) {
     hole.turn = seat;
     hole.phase = Phase::AIM;
     hole.power = 0.0f;
+    hole.armed = true;
     hole.rest_steps = 0;
     set_current_player(seat);
     hole.chase_heading = player(seat)->aim_angle;
@@ -231,7 +247,7 @@ void start_turn(int seat) {
     set_camera_trigger_switching(0);
     set_current_camera(hole.chase_camera);
     place_chase_camera(true);
-    show_aim_arrow(true);
+    show_guide(true);
     if (computer(seat)) {
         hole.phase = Phase::THINK;
         hole.thinking = false;
@@ -259,6 +275,7 @@ void end_flyby() {
         chase->view = first->view;
     }
     start_turn(0);
+    hole.armed = false; // the key that skipped the fly-by may still be down
 }
 
 void strike(float power) {
@@ -267,7 +284,8 @@ void strike(float power) {
         std::memcpy(hole.struck_from[hole.turn], ball->position, sizeof hole.struck_from[0]);
     }
     player_strike(record, power);
-    gen_history("round: player %d strikes at %.2f, stroke %d\n", hole.turn + 1, power,
+    hole.last_power[hole.turn] = power;
+    gen_history("round: player %d strikes at %.3f, stroke %d\n", hole.turn + 1, power,
                 record->strokes);
     replay_begin(hole.turn);
     hole.last_struck = hole.turn;
@@ -277,7 +295,7 @@ void strike(float power) {
     hole.phase = Phase::ROLLING;
     hole.rest_steps = 0;
     hole.rolling_steps = 0;
-    show_aim_arrow(false);
+    show_guide(false);
     set_camera_trigger_switching(1);
 }
 
@@ -303,17 +321,23 @@ void aim(float fraction) {
 }
 
 // The meter rises while the strike key (or the pad's button) is held and
-// falls back from the top; the release strikes. The mouse: press, drag
-// back (towards you), release.
-void charge(float fraction) {
+// falls back from the top; the release strikes. Its clock is the tick
+// count from the step that saw the key go down to the step that saw it come
+// up, so a hold gives the same power however the frames come. The mouse:
+// press, drag back (towards you), release. The key still down from
+// skipping the fly-by starts nothing until let go.
+void charge() {
     PLAYER *record = player(hole.turn);
     const bool key_held = xv_kb_get_key(&record->keys, ACTION_SPACE) || ui::pad_held(0);
+    const uint32_t now = xv_tick_count();
     if (hole.phase == Phase::AIM) {
-        if (key_held) {
+        hole.armed = hole.armed || !key_held;
+        if (key_held && hole.armed) {
             hole.phase = Phase::CHARGE;
             hole.charged_by_mouse = false;
             hole.power = 0.0f;
-            hole.charge_direction = 1.0f;
+            hole.meter_ms = 0.0f;
+            hole.meter_tick = now;
         } else if (ui::mouse_clicked()) {
             hole.phase = Phase::CHARGE;
             hole.charged_by_mouse = true;
@@ -330,18 +354,13 @@ void charge(float fraction) {
         }
         return;
     }
-    if (key_held) {
-        hole.power += hole.charge_direction * fraction / kChargeSteps;
-        if (hole.power >= 1.0f) {
-            hole.power = 1.0f;
-            hole.charge_direction = -1.0f;
-        } else if (hole.power <= 0.0f) {
-            hole.power = 0.0f;
-            hole.charge_direction = 1.0f;
-        }
-        return;
+    const bool fine = ui::held(DIK_LSHIFT) || ui::held(DIK_RSHIFT);
+    hole.meter_ms += static_cast<float>(now - hole.meter_tick) * (fine ? kFineClock : 1.0f);
+    hole.meter_tick = now;
+    hole.power = meter_power(hole.meter_ms);
+    if (!key_held) {
+        hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
     }
-    hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
 }
 
 // The planner works a few strokes a step; a slow machine that has not
@@ -381,10 +400,11 @@ void show_computer_stroke() {
         hole.shown_from + std::remainder(hole.planned.angle - hole.shown_from, 360.0f) * turned;
     hole.chase_heading = record->aim_angle;
     const long strike_at = std::max<long>(hole.planned.wait, kThinkSteps + kComputerAimSteps);
-    const long charging = std::lround(hole.planned.power * kChargeSteps);
+    const long charging =
+        std::lround(std::sqrt(hole.planned.power) * kFullHoldMs / kStepMs); // as a person holds
     const long now = foresight_recorded() - hole.planned_at;
-    hole.power = std::clamp(static_cast<float>(now - (strike_at - charging)) / kChargeSteps, 0.0f,
-                            hole.planned.power);
+    const float held = static_cast<float>(now - (strike_at - charging)) * kStepMs;
+    hole.power = held <= 0.0f ? 0.0f : std::min(meter_power(held), hole.planned.power);
     if (now >= strike_at) {
         record->aim_angle = hole.planned.angle;
         strike(hole.planned.power);
@@ -418,8 +438,8 @@ bool every_ball_rests() {
     return true;
 }
 
-// A drop into the cup holds the game a moment (its sound, the state's
-// deadline) before the next stroke.
+// The game holds a dropped ball's state until its deadline (the cup's
+// sound plays meanwhile).
 bool drop_pause_over() {
     GAME *g = game();
     if (g->state != GAME_HOLED) {
@@ -430,6 +450,55 @@ bool drop_pause_over() {
     }
     g->state = playing_state();
     return true;
+}
+
+// The camera on the cup: behind it along the way the ball came, as far
+// back and as high as the aiming camera stands behind a ball, or as close
+// and high as it takes to see the cup over what stands between.
+void place_cup_camera() {
+    CAMERA *chase = camera_at(hole.chase_camera);
+    if (!chase) {
+        return;
+    }
+    float cup[3], wanted[3];
+    hole_position(cup);
+    chase_camera_place(cup, hole.chase_heading, wanted);
+    for (int axis = 0; axis < 3; ++axis) {
+        float &at = chase->view.position[axis];
+        at += (wanted[axis] - at) * kChaseGlide;
+    }
+    CAMERA_CONTROL control{};
+    get_camera_control(&control, hole.chase_camera);
+    control.flags = CAMERA_LOOK_AT_POINT;
+    std::memcpy(control.look_at_point, cup, sizeof control.look_at_point);
+    set_camera_control(&control, hole.chase_camera);
+    set_current_camera(hole.chase_camera);
+}
+
+// The ball is in: said at once, the word for the score a moment later.
+void announce_drop(int seat) {
+    const PLAYER *record = player(seat);
+    hole.announced[seat] = true;
+    hole.holed_order[seat] = ++hole.holed_count;
+    hole.dropped_at = xv_tick_count();
+    hole.score_word = result_word(record->strokes, game()->par, true);
+    if (seats_in_play() > 1) {
+        hole.score_word = std::string(session().seats[seat].name) + ": " + hole.score_word;
+    }
+    say_notice(ui::say("ItsIn"));
+    hole.phase = Phase::DROPPED;
+    set_camera_trigger_switching(0);
+    gen_history("round: player %d holed, stroke %d\n", seat + 1, record->strokes);
+}
+
+// A ball that has dropped since the last step, or -1.
+int newly_dropped() {
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
+        if (player(seat)->hole_state == BALL_HOLED && !hole.announced[seat]) {
+            return seat;
+        }
+    }
+    return -1;
 }
 
 void lift(int seat) {
@@ -464,15 +533,40 @@ void after_stroke() {
         return;
     }
     hole.phase = Phase::DONE;
-    show_aim_arrow(false);
+    show_guide(false);
     write_scores();
+    // A person has played a hole: the first-time hint has been read.
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
+        controls().taught = controls().taught || !computer(seat);
+    }
     play_go(Screen::RESULT);
+}
+
+// The moment after a drop: the word comes, the camera looks at the cup,
+// and once it is over (and the game's own pause for the cup's sound) the
+// next turn.
+void hold_the_moment() {
+    replay_record(hole.turn);
+    place_cup_camera();
+    const uint32_t since = xv_tick_count() - hole.dropped_at;
+    if (since >= kWordAfterMs) {
+        hole.notice.detail = hole.score_word;
+    }
+    hole.notice.steps_left = std::max(hole.notice.steps_left, 1);
+    if (since >= kDropMomentMs && drop_pause_over()) {
+        hole.notice.steps_left = 0;
+        after_stroke();
+    }
 }
 
 // A ball that cannot come to rest (caught between a blade and a wall)
 // ends its stroke where it is after half a minute.
 void roll() {
     replay_record(hole.turn);
+    if (const int seat = newly_dropped(); seat >= 0) {
+        announce_drop(seat);
+        return;
+    }
     return_strays();
     hole.rest_steps = every_ball_rests() ? hole.rest_steps + 1 : 0;
     hole.rolling_steps++;
@@ -509,15 +603,39 @@ float round_power() {
     return hole.phase == Phase::CHARGE || hole.phase == Phase::SHOW ? hole.power : 0.0f;
 }
 
+float round_last_power(int seat) {
+    return seat >= 0 && seat < MOST_SEATS ? hole.last_power[seat] : 0.0f;
+}
+
+float meter_power(float held_ms) {
+    const float cycle = std::fmod(std::max(held_ms, 0.0f), 2.0f * kFullHoldMs);
+    const float rise = (cycle <= kFullHoldMs ? cycle : 2.0f * kFullHoldMs - cycle) / kFullHoldMs;
+    return rise * rise;
+}
+
 const RoundNotice &round_notice() {
     return hole.notice;
+}
+
+bool round_dropping() {
+    return hole.phase == Phase::DROPPED;
+}
+
+int round_holed_order(int seat) {
+    return seat >= 0 && seat < MOST_SEATS ? hole.holed_order[seat] : 0;
+}
+
+bool round_first_hint() {
+    return !controls().taught && round_aiming() && !computer(hole.turn);
+}
+
+const AimGuide *round_guide() {
+    return hole.guide_shown && round_aiming() ? &hole.guide : nullptr;
 }
 
 void round_enter() {
     round_leave();
     play_take_keys();
-    add_aim_arrow();
-    show_aim_arrow(false);
     add_chase_camera();
     replay_clear();
     hole.putt = xv_snd_load_effect(kPuttSound);
@@ -535,15 +653,6 @@ void round_leave() {
         xv_snd_stop_effect(hole.putt);
         xv_snd_release_effect(hole.putt);
     }
-    // The arrow's node stays in the world until the level goes, hidden and
-    // without its model, which is the round's own.
-    XV_3D_WORLD *world = game_world();
-    if (hole.aim_node >= 0 && hole.aim_node < world->num_nodes &&
-        world->nodes[hole.aim_node].model == &hole.aim_model) {
-        world->nodes[hole.aim_node].flags |= XV_3D_NODE_HIDDEN;
-        world->nodes[hole.aim_node].model = nullptr;
-    }
-    gen_wo2_free(&hole.aim_model);
     hole = Hole{};
 }
 
@@ -566,6 +675,7 @@ void round_step(float fraction) {
         // learns meanwhile how the hole's objects move.
         if (ui::any_pressed() && !session().unattended && flyby_running()) {
             flyby_skip();
+            ui::swallow_presses(); // the key that skips is no stroke's
         }
         if (!flyby_running() || game()->state == GAME_APPROACHED ||
             ++hole.flyby_steps >= kLongestFlyby) {
@@ -579,7 +689,7 @@ void round_step(float fraction) {
     case Phase::SHOW:
         show_computer_stroke();
         if (hole.phase == Phase::SHOW) {
-            show_aim_arrow(true);
+            show_guide(true);
         }
         place_chase_camera(true);
         return;
@@ -591,9 +701,9 @@ void round_step(float fraction) {
         [[fallthrough]];
     case Phase::CHARGE:
         aim(fraction);
-        charge(fraction);
+        charge();
         if (hole.phase != Phase::ROLLING) {
-            show_aim_arrow(true);
+            show_guide(true);
         }
         place_chase_camera(true);
         return;
@@ -601,6 +711,9 @@ void round_step(float fraction) {
         turn_chase_after_ball();
         place_chase_camera(true);
         roll();
+        return;
+    case Phase::DROPPED:
+        hold_the_moment();
         return;
     case Phase::DONE:
         return;

@@ -1,8 +1,9 @@
 // The scorecard between holes: a row a player with the strokes of each
 // hole from the score table, the par row, and each player's total through
-// total_score; under it the hole's best score. Enter (or a click) goes on:
-// the next hole through next_level, after the ninth the final standings,
-// after a single hole back to the title.
+// total_score; under them the hole's best score, and at the bottom what
+// goes on. Enter (or a click, or the pad's A) goes on: the next hole
+// through next_level, after the ninth the final standings, after a single
+// hole back to the holes to choose from.
 #include "play_state.h"
 #include "ui.h"
 
@@ -13,9 +14,7 @@
 
 namespace {
 
-constexpr int kNameWidth = 150;
-constexpr int kHoleWidth = 42;
-constexpr int kTotalWidth = 70;
+constexpr int kHoleWidth = 42; // at most; narrower on a small screen
 
 // The columns shown: the course's nine, or the one hole played.
 int first_column() {
@@ -26,25 +25,51 @@ int last_column() {
     return session().single_hole ? game()->level - 1 : LAST_HOLE - 1;
 }
 
-void draw_row(int y, const std::string &name, const int *cells, const std::string &total,
-              bool highlight) {
-    const int columns = last_column() - first_column() + 1;
-    const int width = kNameWidth + columns * kHoleWidth + kTotalWidth;
-    const int left = ui::screen_width() / 2 - width / 2;
-    if (highlight) {
-        ui::panel(left - 4, y - 2, width + 8, ui::line_height() + 4, ui::kHighlight);
+// The card's columns: the names, a hole each, the total.
+struct Columns {
+    int left, name, hole, total;
+    int width() const { return name + hole * (last_column() - first_column() + 1) + total; }
+};
+
+Columns measure_columns() {
+    Columns c{};
+    c.name = ui::text_width(ui::say("Par", "")) + 16;
+    for (int seat = 0; seat < seats_in_play(); ++seat) {
+        c.name = std::max(c.name, ui::text_width(session().seats[seat].name) + 16);
     }
-    ui::text(name, left, y);
+    c.total = std::max(ui::text_width(ui::say("Total")), ui::text_width("888")) + 16;
+    const int columns = last_column() - first_column() + 1;
+    const int room = ui::screen_width() - 2 * ui::kMargin - 32;
+    c.hole = std::clamp((room - c.name - c.total) / columns, ui::text_width("88") + 6, kHoleWidth);
+    c.left = ui::screen_width() / 2 - c.width() / 2;
+    return c;
+}
+
+void draw_row(const Columns &c, int y, const std::string &name, const int *cells,
+              const std::string &total) {
+    ui::text(name, c.left, y);
     for (int column = first_column(); column <= last_column(); ++column) {
-        const int x = left + kNameWidth + (column - first_column()) * kHoleWidth + kHoleWidth / 2;
+        const int x = c.left + c.name + (column - first_column()) * c.hole + c.hole / 2;
         if (cells[column] > 0) {
             ui::text(std::to_string(cells[column]), x, y, ui::CENTRE);
         }
     }
-    ui::text(total, left + width - 8, y, ui::RIGHT);
+    ui::text(total, c.left + c.width() - 8, y, ui::RIGHT);
 }
 
 } // namespace
+
+std::string go_on_hint() {
+    switch (ui::last_device()) {
+    case ui::Device::MOUSE:
+        return ui::say("GoOnMouse");
+    case ui::Device::PAD:
+        return ui::say("GoOnPad");
+    case ui::Device::KEYBOARD:
+        break;
+    }
+    return ui::say("GoOnKeys", ui::key_name(DIK_RETURN));
+}
 
 void scorecard_enter() {}
 
@@ -73,7 +98,7 @@ void scorecard_step(float fraction) {
     }
     GAME *g = game();
     if (session().single_hole) {
-        play_go(Screen::TITLE);
+        play_go(Screen::CHOOSER); // another hole, perhaps
         return;
     }
     round_leave();
@@ -85,13 +110,21 @@ void scorecard_draw() {
     const GAME *g = game();
     const int seats = seats_in_play();
     const int line = ui::line_height() + 8;
-    const int columns = last_column() - first_column() + 1;
-    const int width = kNameWidth + columns * kHoleWidth + kTotalWidth;
-    const int top = ui::screen_height() / 5;
-    const int left = ui::screen_width() / 2 - width / 2;
-    ui::text(ui::say("Scorecard"), ui::screen_width() / 2, top - ui::line_height(true) - 16,
-             ui::CENTRE, true);
-    ui::panel(left - 16, top - 10, width + 32, line * (seats + 3) + 20, ui::kPanel);
+    const Columns c = measure_columns();
+    const int heading = std::max(ui::screen_top() + ui::kMargin,
+                                 ui::screen_height() / 5 - ui::line_height(true) - 16);
+    ui::text(ui::say("Scorecard"), ui::screen_width() / 2, heading, ui::CENTRE, true);
+    const int top = heading + ui::line_height(true) + 16;
+    const Record best = best_hole(g->level);
+    std::string best_text;
+    if (best.strokes > 0) {
+        best_text = ui::say("Best", std::to_string(best.strokes) + " (" + best.name + ", " +
+                                        best.date + ")");
+    }
+    const int rows = seats + 2 + (best_text.empty() ? 0 : 1);
+    const int width = std::max(c.width(), ui::text_width(best_text));
+    ui::panel(ui::screen_width() / 2 - width / 2 - 16, top - 10, width + 32, line * rows + 12,
+              ui::kPanel);
     int holes[SCORE_HOLES] = {};
     int pars[SCORE_HOLES] = {};
     int par_total = 0;
@@ -100,19 +133,18 @@ void scorecard_draw() {
         pars[column] = hole_par(column + 1);
         par_total += column < g->level ? pars[column] : 0;
     }
-    draw_row(top, "", holes, ui::say("Total"), false);
-    draw_row(top + line, ui::say("Par", ""), pars, std::to_string(par_total), false);
+    draw_row(c, top, "", holes, ui::say("Total"));
+    draw_row(c, top + line, ui::say("Par", ""), pars, std::to_string(par_total));
     for (int seat = 0; seat < seats; ++seat) {
-        draw_row(top + line * (seat + 2), session().seats[seat].name, g->scores[seat],
-                 std::to_string(total_score(seat)), false);
+        draw_row(c, top + line * (seat + 2), session().seats[seat].name, g->scores[seat],
+                 std::to_string(total_score(seat)));
     }
+    if (!best_text.empty()) {
+        ui::text(best_text, ui::screen_width() / 2, top + line * (seats + 2), ui::CENTRE);
+    }
+    std::string hint = go_on_hint();
     if (best_stroke_seat() >= 0) {
-        ui::banner(ui::say("ReplayBest"), top + line * (seats + 3) + 24);
+        hint = ui::say("ReplayBest") + "  ·  " + hint;
     }
-    const Record best = best_hole(g->level);
-    if (best.strokes > 0) {
-        const std::string text = ui::say("Best", std::to_string(best.strokes) + " (" + best.name +
-                                                     ", " + best.date + ")");
-        ui::text(text, ui::screen_width() / 2, top + line * (seats + 2) + 4, ui::CENTRE);
-    }
+    ui::banner(hint, ui::screen_height() - ui::kMargin - ui::banner_height(hint) + 6);
 }

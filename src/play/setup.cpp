@@ -4,6 +4,7 @@
 #include "play_state.h"
 #include "ui.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -114,9 +115,11 @@ void setup_draw() {
     lines.push_back(ui::say("Start"));
     lines.push_back(ui::say("Back"));
     const int centre = ui::screen_width() / 2;
-    ui::text(ui::say("NewGame"), centre, ui::screen_height() / 8, ui::CENTRE, true);
-    setup.menu.draw(lines, centre - 200, ui::screen_height() / 3, 400);
+    const int heading = std::max(ui::screen_top() + ui::kMargin, ui::screen_height() / 8);
+    ui::text(ui::say("NewGame"), centre, heading, ui::CENTRE, true);
+    setup.menu.draw(lines, centre, heading + ui::line_height(true) + 24, 400);
     if (setup.editing >= 0) {
-        ui::banner(ui::say("TypeName"), ui::screen_height() - 60);
+        const std::string ask = ui::say("TypeName");
+        ui::banner(ask, ui::screen_height() - ui::kMargin - ui::banner_height(ask) + 6);
     }
 }

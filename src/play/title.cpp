@@ -11,6 +11,7 @@
 
 #include "xv.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -103,13 +104,15 @@ void title_step(float fraction) {
 
 void title_draw() {
     const int centre = ui::screen_width() / 2;
-    ui::banner("Pinwheel Golf", ui::screen_height() / 8, ui::kPanel, true);
+    ui::banner("Pinwheel Golf",
+               std::max(ui::screen_top() + ui::kMargin + 10, ui::screen_height() / 8), ui::kPanel,
+               true);
     const std::vector<std::string> lines = {ui::say("NewGame"), ui::say("SingleHole"),
                                             ui::say("Options"), ui::say("Quit")};
-    title.menu.draw(lines, centre - 130, ui::screen_height() / 2 - 60, 260);
+    title.menu.draw(lines, centre, ui::screen_height() / 2 - 60, 260);
     const Record best = best_course();
     if (best.strokes > 0) {
-        ui::banner(ui::say("BestCourse", std::to_string(best.strokes), best.name),
-                   ui::screen_height() - 60);
+        const std::string text = ui::say("BestCourse", std::to_string(best.strokes), best.name);
+        ui::banner(text, ui::screen_height() - ui::kMargin - ui::banner_height(text) + 6);
     }
 }

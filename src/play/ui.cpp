@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <map>
@@ -25,14 +26,24 @@ Fonts fonts;
 std::map<std::string, std::string> said; // "EN/NewGame" -> its text
 std::map<uint32_t, XV_BITMAP> swatches;  // a colour's picture, by its RGBA
 std::map<uint64_t, XV_BITMAP> arrows;    // by colour and angle in steps of kArrowStep
+std::map<uint32_t, XV_BITMAP> dots;      // a round dot's picture, by its RGBA
 constexpr int kArrowStep = 10;           // degrees
 constexpr int kArrowSize = 48;           // pixels of its picture
+constexpr int kDotSize = 32;             // pixels of its picture
+// The window's bar is about 21 pixels high (its font and padding); a bar
+// not yet drawn once is counted as that.
+constexpr int kLeastBar = 22;
+std::vector<Placed> *placing = nullptr; // what is placed goes here too
 
 // The pad's directions and its first three buttons (A, B, Start).
 enum Pad { PAD_UP, PAD_DOWN, PAD_LEFT, PAD_RIGHT, PAD_A, PAD_B, PAD_START, PAD_INPUTS };
 
+// The mouse moved this many counts in a step: the player has taken it up.
+constexpr int kMouseTaken = 6;
+
 struct Input {
     bool swallow = false; // the next reading makes no presses
+    Device device = Device::KEYBOARD;
     uint8_t keys[256] = {}, previous[256] = {};
     bool pad[PAD_INPUTS] = {}, previous_pad[PAD_INPUTS] = {};
     int pad_x = 0;
@@ -45,8 +56,19 @@ bool japanese() {
     return std::strcmp(app_language(), "JP") == 0;
 }
 
-XV_FONT *font_for(bool big) {
-    if (japanese() && fonts.japanese_loaded) {
+// Japanese is drawn with its own font, and so is a text with Japanese in
+// it (a language's name, a player's) whatever the language.
+bool has_japanese(const std::string &text) {
+    for (unsigned char c : text) {
+        if (c >= 0xE3 && c <= 0xEF) { // the lead byte of U+3000 to U+FFFF
+            return true;
+        }
+    }
+    return false;
+}
+
+XV_FONT *font_for(bool big, const std::string &text = "") {
+    if ((japanese() || has_japanese(text)) && fonts.japanese_loaded) {
         return &fonts.japanese;
     }
     if (big && fonts.title_loaded) {
@@ -135,12 +157,63 @@ XV_BITMAP *arrow_picture(int angle, Colour colour) {
     return &bitmap;
 }
 
+// A disc, its edge softened by a pixel.
+XV_BITMAP *dot_picture(Colour colour) {
+    const uint32_t key = rgba(colour);
+    if (auto found = dots.find(key); found != dots.end()) {
+        return &found->second;
+    }
+    XV_BITMAP &bitmap = dots[key];
+    XV_RECT size = {0, 0, kDotSize, kDotSize};
+    if (!xv_bit_alloc(&bitmap, &size, XV_BIT_BPP32)) {
+        return &bitmap;
+    }
+    const float half = kDotSize / 2.0f;
+    for (int y = 0; y < kDotSize; ++y) {
+        for (int x = 0; x < kDotSize; ++x) {
+            const float distance = std::hypot(x + 0.5f - half, y + 0.5f - half);
+            const float inside = std::clamp(half - distance, 0.0f, 1.0f);
+            uint8_t *pixel = bitmap.pixels + (y * kDotSize + x) * 4;
+            pixel[0] = colour.r, pixel[1] = colour.g, pixel[2] = colour.b;
+            pixel[3] = static_cast<uint8_t>(colour.a * inside);
+        }
+    }
+    return &bitmap;
+}
+
 XV_BITMAP *screen() {
     return app_state()->screen;
 }
 
+void place(Placed::Kind kind, int x, int y, int width, int height, const std::string &what = "") {
+    if (placing) {
+        placing->push_back({kind, x, y, width, height, what});
+    }
+}
+
 bool pad_pressed(int i) {
     return input.pad[i] && !input.previous_pad[i];
+}
+
+bool function_key(int code);
+
+// The hints speak of what the player touched last: a key, the mouse taken
+// up (moved a little or clicked), the pad's buttons or stick.
+void note_device() {
+    for (int code = 1; code < 256; ++code) {
+        if (input.keys[code] && !input.previous[code] && !function_key(code)) {
+            input.device = Device::KEYBOARD;
+        }
+    }
+    if (std::abs(input.mouse.x) + std::abs(input.mouse.y) >= kMouseTaken ||
+        (input.button && !input.previous_button)) {
+        input.device = Device::MOUSE;
+    }
+    for (int i = 0; i < PAD_INPUTS; ++i) {
+        if (pad_pressed(i)) {
+            input.device = Device::PAD;
+        }
+    }
 }
 
 } // namespace
@@ -168,6 +241,10 @@ void stop() {
         xv_bit_free(&bitmap);
     }
     arrows.clear();
+    for (auto &[key, bitmap] : dots) {
+        xv_bit_free(&bitmap);
+    }
+    dots.clear();
     said.clear();
     input = Input{};
 }
@@ -190,6 +267,10 @@ std::string say(const char *key, const std::string &first, const std::string &se
     return fill_in(say(key), {first, second});
 }
 
+std::string say(const char *key, std::initializer_list<std::string> values) {
+    return fill_in(say(key), values);
+}
+
 std::string say(const char *key, int value) {
     return say(key, std::to_string(value));
 }
@@ -204,8 +285,12 @@ int screen_height() {
     return screen() ? screen()->height : 600;
 }
 
+int screen_top() {
+    return xv_dsp_is_fullscreen() ? 0 : std::max(xv_dsp_menu_height(), kLeastBar);
+}
+
 int text_width(const std::string &text, bool big) {
-    XV_FONT *font = font_for(big);
+    XV_FONT *font = font_for(big, text);
     XV_RECT size{};
     if (!font || !xv_font_text_size(font, text.c_str(), &size, XV_FONT_PROPORTIONAL)) {
         return 0;
@@ -219,19 +304,27 @@ int line_height(bool big) {
 }
 
 void text(const std::string &text, int x, int y, Align align, bool big) {
-    XV_FONT *font = font_for(big);
-    if (!font || !screen() || text.empty()) {
+    XV_FONT *font = font_for(big, text);
+    if (!font || text.empty()) {
         return;
     }
     const int width = text_width(text, big);
     const int left = align == CENTRE ? x - width / 2 : align == RIGHT ? x - width : x;
+    place(Placed::TEXT, left, y, width, font->height, text);
+    if (!screen()) {
+        return;
+    }
     const XV_RECT area = {static_cast<int16_t>(left), static_cast<int16_t>(y),
                           static_cast<int16_t>(width + 2), static_cast<int16_t>(font->height)};
     xv_font_draw_text(font, screen(), &area, XV_FONT_PROPORTIONAL, "%s", text.c_str());
 }
 
 void panel(int x, int y, int width, int height, Colour colour) {
-    if (!screen() || width <= 0 || height <= 0) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    place(Placed::PANEL, x, y, width, height);
+    if (!screen()) {
         return;
     }
     const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
@@ -239,14 +332,63 @@ void panel(int x, int y, int width, int height, Colour colour) {
     xv_bit_copy_transp(screen(), swatch(colour), &to, nullptr, 0);
 }
 
+std::vector<std::string> wrap(const std::string &text, int width, bool big) {
+    std::vector<std::string> lines;
+    std::string line;
+    size_t from = 0;
+    while (from <= text.size()) {
+        size_t space = text.find(' ', from);
+        space = space == std::string::npos ? text.size() : space;
+        const std::string word = text.substr(from, space - from);
+        const std::string longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && text_width(longer, big) > width) {
+            lines.push_back(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+        from = space + 1;
+    }
+    if (!line.empty() || lines.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+namespace {
+
+int banner_pad(bool big) {
+    return big ? 10 : 6;
+}
+
+std::vector<std::string> banner_lines(const std::string &text, bool big) {
+    const int room = screen_width() - 2 * kMargin - (big ? 48 : 28);
+    return wrap(text, room, big);
+}
+
+} // namespace
+
+int banner_height(const std::string &text, bool big) {
+    const int lines = static_cast<int>(banner_lines(text, big).size());
+    return line_height(big) * lines + banner_pad(big) * 2;
+}
+
 void banner(const std::string &line, int y, Colour colour, bool big) {
-    const int width = text_width(line, big) + (big ? 48 : 28);
-    const int pad = big ? 10 : 6;
-    panel(screen_width() / 2 - width / 2, y - pad, width, line_height(big) + pad * 2, colour);
-    text(line, screen_width() / 2, y, CENTRE, big);
+    const std::vector<std::string> lines = banner_lines(line, big);
+    int widest = 0;
+    for (const std::string &one : lines) {
+        widest = std::max(widest, text_width(one, big));
+    }
+    const int width = widest + (big ? 48 : 28);
+    const int pad = banner_pad(big);
+    panel(screen_width() / 2 - width / 2, y - pad, width, banner_height(line, big), colour);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        text(lines[i], screen_width() / 2, y + line_height(big) * static_cast<int>(i), CENTRE, big);
+    }
 }
 
 void picture(XV_BITMAP *picture, int x, int y, int width, int height) {
+    place(Placed::PICTURE, x, y, width, height);
     if (!screen() || !picture || !picture->pixels) {
         return;
     }
@@ -256,6 +398,7 @@ void picture(XV_BITMAP *picture, int x, int y, int width, int height) {
 }
 
 void arrow(float angle, int x, int y, int size, Colour colour) {
+    place(Placed::MARK, x, y, size, size);
     if (!screen()) {
         return;
     }
@@ -265,6 +408,24 @@ void arrow(float angle, int x, int y, int size, Colour colour) {
                         static_cast<int16_t>(size), static_cast<int16_t>(size)};
     xv_bit_copy_transp(screen(), arrow_picture(step * kArrowStep, colour), &to, nullptr,
                        XV_BIT_COPY_SCALE);
+}
+
+void dot(int x, int y, int diameter, Colour colour) {
+    if (diameter <= 0) {
+        return;
+    }
+    place(Placed::MARK, x - diameter / 2, y - diameter / 2, diameter, diameter);
+    if (!screen()) {
+        return;
+    }
+    const XV_RECT to = {static_cast<int16_t>(x - diameter / 2),
+                        static_cast<int16_t>(y - diameter / 2), static_cast<int16_t>(diameter),
+                        static_cast<int16_t>(diameter)};
+    xv_bit_copy_transp(screen(), dot_picture(colour), &to, nullptr, XV_BIT_COPY_SCALE);
+}
+
+void record_placing(std::vector<Placed> *into) {
+    placing = into;
 }
 
 int List::step(int lines) {
@@ -282,14 +443,23 @@ int List::step(int lines) {
 }
 
 void List::draw(const std::vector<std::string> &lines, int x, int y, int width) const {
-    const int height = line_height() + 12;
-    panel(x - 16, y - 12, width + 32, height * static_cast<int>(lines.size()) + 24, kPanel);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int top = y + height * static_cast<int>(i);
-        if (static_cast<int>(i) == selected) {
-            panel(x - 8, top - 4, width + 16, height - 4, kHighlight);
+    for (const std::string &line : lines) {
+        width = std::max(width, text_width(line));
+    }
+    width = std::min(width, screen_width() - 2 * kMargin - 32);
+    const int count = static_cast<int>(lines.size());
+    // A line and a little air each, closing up to what the screen has left.
+    const int room = screen_height() - kMargin - 12 - y;
+    const int height =
+        std::max(line_height() + 4, std::min(line_height() + 12, count ? room / count : 0));
+    const int left = x - width / 2;
+    panel(left - 16, y - 12, width + 32, height * count + 24, kPanel);
+    for (int i = 0; i < count; ++i) {
+        const int top = y + height * i + (height - line_height()) / 2;
+        if (i == selected) {
+            panel(left - 8, top - 3, width + 16, line_height() + 6, kHighlight);
         }
-        text(lines[i], x + width / 2, top, CENTRE);
+        text(lines[i], x, top, CENTRE);
     }
 }
 
@@ -325,6 +495,7 @@ void read_input() {
         std::memcpy(input.previous_pad, input.pad, sizeof input.pad);
         input.previous_button = input.button;
     }
+    note_device();
 }
 
 void swallow_presses() {
@@ -348,6 +519,10 @@ bool function_key(int code) {
 }
 
 } // namespace
+
+Device last_device() {
+    return input.device;
+}
 
 bool any_pressed() {
     for (int code = 1; code < 256; ++code) {
@@ -426,14 +601,15 @@ bool pad_held(int button) {
 std::string key_name(int scan_code) {
     const struct {
         int code;
-        const char *name;
-    } names[] = {{DIK_LEFT, "Left"},     {DIK_RIGHT, "Right"},   {DIK_UP, "Up"},
-                 {DIK_DOWN, "Down"},     {DIK_SPACE, "Space"},   {DIK_RETURN, "Enter"},
-                 {DIK_LCONTROL, "Ctrl"}, {DIK_RCONTROL, "Ctrl"}, {DIK_LSHIFT, "Shift"},
-                 {DIK_RSHIFT, "Shift"},  {DIK_TAB, "Tab"},       {DIK_LMENU, "Alt"}};
+        const char *text; // of data\play.txt
+    } names[] = {{DIK_LEFT, "KeyLeft"},      {DIK_RIGHT, "KeyRight"},      {DIK_UP, "KeyUp"},
+                 {DIK_DOWN, "KeyDown"},      {DIK_SPACE, "KeySpace"},      {DIK_RETURN, "KeyEnter"},
+                 {DIK_LCONTROL, "KeyCtrl"},  {DIK_RCONTROL, "KeyCtrl"},    {DIK_LSHIFT, "KeyShift"},
+                 {DIK_RSHIFT, "KeyShift"},   {DIK_TAB, "KeyTab"},          {DIK_LMENU, "KeyAlt"},
+                 {DIK_BACK, "KeyBackspace"}, {DIK_NUMPADENTER, "KeyEnter"}};
     for (const auto &n : names) {
         if (n.code == scan_code) {
-            return n.name;
+            return say(n.text);
         }
     }
     const int c = xv_input_key_to_char(scan_code, 1);

@@ -2,10 +2,11 @@
 // current language (data\play.txt, a section a language), the bitmap fonts
 // (Japanese has a font of its own), panels of colour, pictures, and the
 // keys, mouse and game controller read once a step, with each press seen
-// once.
+// once, and which of them the player used last.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ std::string say(const char *key, const std::string &value);
 std::string say(const char *key, int value);
 // With its two "%s" filled in, in order.
 std::string say(const char *key, const std::string &first, const std::string &second);
+// With its "%s" filled in by the values, in order.
+std::string say(const char *key, std::initializer_list<std::string> values);
 
 // ---- drawing ------------------------------------------------------------------------------
 
@@ -37,17 +40,39 @@ constexpr Colour kHighlight = {250, 200, 60, 110};
 
 int screen_width();
 int screen_height();
+// The first row of the screen below the window's menu bar (which is drawn
+// over the top of the picture in a window; full screen has none).
+int screen_top();
+// Between the screen's edges (and the bar) and what stands nearest them.
+constexpr int kMargin = 12;
 enum Align { LEFT, CENTRE, RIGHT };
 // The menu font in the current language, or the big title font.
 void text(const std::string &text, int x, int y, Align align = LEFT, bool big = false);
 int text_width(const std::string &text, bool big = false);
 int line_height(bool big = false);
 void panel(int x, int y, int width, int height, Colour colour);
-// A line of text centred on the screen at y, on a panel just wider than it.
+// The text cut at its spaces into lines no wider than width; a word wider
+// than that stands on a line of its own.
+std::vector<std::string> wrap(const std::string &text, int width, bool big = false);
+// A text centred on the screen from y down, on a panel just wider than it;
+// a text wider than the screen is wrapped onto more lines.
 void banner(const std::string &text, int y, Colour colour = kPanel, bool big = false);
+// The height banner() gives that text, its panel included.
+int banner_height(const std::string &text, bool big = false);
 void picture(XV_BITMAP *picture, int x, int y, int width, int height);
 // An arrow size pixels square pointing at angle degrees clockwise from up.
 void arrow(float angle, int x, int y, int size, Colour colour);
+// A round dot of that diameter centred on (x, y).
+void dot(int x, int y, int diameter, Colour colour);
+
+// Where each panel, text and picture would be drawn, for the layout's
+// checks: while a list is given, drawing adds to it what it places.
+struct Placed {
+    enum Kind { PANEL, TEXT, PICTURE, MARK } kind;
+    int x, y, width, height;
+    std::string text;
+};
+void record_placing(std::vector<Placed> *into);
 
 // A list of lines the player moves through with up and down, as a menu.
 struct List {
@@ -55,6 +80,8 @@ struct List {
     // Moves with the keys of this step; returns the line chosen (Enter or
     // the controller's button), or -1.
     int step(int lines);
+    // Centred on x, from y down, at least width wide and wider for a long
+    // line; the lines close up when the screen is short.
     void draw(const std::vector<std::string> &lines, int x, int y, int width) const;
 };
 
@@ -89,7 +116,10 @@ bool mouse_clicked();
 // (0 to 2) is held.
 int pad_x();
 bool pad_held(int button);
-// A short name for a key.
+// The device the player used last: what the hints speak of.
+enum class Device { KEYBOARD, MOUSE, PAD };
+Device last_device();
+// A short name for a key, in the current language.
 std::string key_name(int scan_code);
 // The key pressed this step, for rebinding; 0 for none.
 int key_just_pressed();

@@ -126,7 +126,8 @@ Round play_round(Headless *headless, int level, uint32_t seed, bool quiet) {
         PLAY_HOLE_RESULT hole{};
         if (play_hole_result(shown + 1, &hole)) {
             if (!quiet) {
-                std::printf("hole %d: %d strokes (par %d)%s\n", hole.hole, hole.strokes, hole.par,
+                std::printf("hole %d: %d stroke%s (par %d)%s\n", hole.hole, hole.strokes,
+                            hole.strokes == 1 ? "" : "s", hole.par,
                             hole.holed ? "" : ", picked up");
             }
             round.finished = round.finished && hole.holed;
@@ -142,7 +143,8 @@ Round play_round(Headless *headless, int level, uint32_t seed, bool quiet) {
     round.strokes = total.strokes;
     round.par = total.par;
     if (!quiet) {
-        std::printf("total: %d strokes (par %d)\n", total.strokes, total.par);
+        std::printf("total: %d stroke%s (par %d)\n", total.strokes, total.strokes == 1 ? "" : "s",
+                    total.par);
     }
     std::fflush(stdout);
     if (stopped) {

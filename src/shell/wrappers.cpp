@@ -80,8 +80,10 @@ void configure_display(AppDescriptor *descriptor) {
     display_config.design_height = 600;
     display_config.min_width = 320;
     display_config.min_height = 240;
+    // The Language pop-up is the Game menu's third item, after New Game and
+    // a separator (resources.cpp).
     display_config.game_menu = 0;
-    display_config.language_menu = 0;
+    display_config.language_menu = 2;
     display_config.display_menu = 1;
     display_config.resolution_menu = 7;
     display_config.menu_changed = menu_changed_hook;

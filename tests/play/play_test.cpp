@@ -19,6 +19,22 @@
 namespace {
 
 constexpr float kHole[3] = {0, 0.25f, -3};
+// Powers of the strokes the tests strike: one that rolls from the tee into
+// the cup, and a tap.
+constexpr float kIntoTheCup = 0.44f;
+constexpr float kTap = 0.045f;
+
+// The frames of 34 ms the strike key is held for that power: the meter
+// gives the power by the time held.
+int frames_for(float power) {
+    float held = 0;
+    int frames = 0;
+    while (meter_power(held) < power) {
+        held += 34;
+        ++frames;
+    }
+    return frames;
+}
 
 // The open floor: ten units square with no wall, so that a ball can leave it.
 std::string open_course() {
@@ -61,7 +77,7 @@ class PlayTest : public test::LevelTest {
         }
         write_levels(levels);
     }
-    // The texts, small fonts, the aiming arrow and an attract sequence.
+    // The texts, small fonts and an attract sequence.
     void write_play_data() {
         std::ifstream texts(PLAY_TEXTS, std::ios::binary);
         std::stringstream copy;
@@ -78,9 +94,6 @@ class PlayTest : public test::LevelTest {
             std::string error;
             ASSERT_TRUE(generate_font(font, &error)) << error;
         }
-        test::write_file(
-            "gfx/wo2/course/aim.wo2",
-            test::model_of({{"aim", test::shifted(wo2_box(0.1f, 0.01f, 1), 0, 0, -1)}}));
         test::write_file("data/texts.txt", "[Application]\r\nDMOFile=data\\demo.txt\r\n");
         test::write_file("gfx/card.png", test::slide_picture_png(0));
         test::write_file("gfx/mini1.png", test::slide_picture_png(1));
@@ -155,13 +168,13 @@ class PlayTest : public test::LevelTest {
     }
 
     // The stroke of the player whose turn it is: aimed at that angle, the
-    // strike key held for that many frames (a thirtieth of the meter
-    // each... 45 fill it), then every ball left to rest.
-    void stroke(float angle, int held_frames) {
+    // strike key held for as many frames (34 ms each) as that power takes
+    // on the meter, then every ball left to rest.
+    void stroke(float angle, float power) {
         ASSERT_TRUE(round_aiming());
         player(round_turn())->aim_angle = angle;
         devices.keys[DIK_SPACE] = 0x80;
-        frames(held_frames);
+        frames(frames_for(power));
         devices.keys[DIK_SPACE] = 0;
         frame();
         ASSERT_FALSE(round_aiming()) << "the release strikes";
@@ -178,14 +191,14 @@ class PlayTest : public test::LevelTest {
 
 // A single hole: a short stroke aside, then one at the hole; it drops, the
 // strokes are counted, written into the table (row 0, column 0), and the
-// result and the scorecard follow; then the title.
+// result and the scorecard follow; then the holes to choose another.
 TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
     play_single_hole();
     EXPECT_EQ(game()->play_mode, PLAY_SINGLE_HOLE);
-    stroke(30, 6);
+    stroke(30, 0.13f);
     EXPECT_EQ(player(0)->strokes, 1);
     EXPECT_EQ(play_screen(), Screen::ROUND);
-    stroke(angle_to_hole(0), 20);
+    stroke(angle_to_hole(0), kIntoTheCup);
     ASSERT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(player(0)->hole_state, BALL_HOLED);
     EXPECT_EQ(player(0)->strokes, 2);
@@ -195,7 +208,7 @@ TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
     press(DIK_RETURN);
     EXPECT_EQ(play_screen(), Screen::SCORECARD);
     press(DIK_RETURN);
-    EXPECT_EQ(play_screen(), Screen::TITLE);
+    EXPECT_EQ(play_screen(), Screen::CHOOSER);
     EXPECT_EQ(best_hole(1).strokes, 2) << "the first score of a hole is its record";
     EXPECT_EQ(errors(), "");
     EXPECT_EQ(warnings(), "");
@@ -208,7 +221,7 @@ TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
 TEST_F(PlayTest, ARecordThatCannotBeWrittenIsSaid) {
     std::filesystem::create_directory("pinwheel.ini.tmp"); // no new settings can be made
     play_single_hole();
-    stroke(angle_to_hole(0), 20);
+    stroke(angle_to_hole(0), kIntoTheCup);
     ASSERT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(best_hole(1).strokes, 0);
     EXPECT_NE(warnings().find("Could not write to file\n\n" + std::string(xv_io_ini_path())),
@@ -230,7 +243,7 @@ TEST_F(PlayTest, TheCapLiftsTheBall) {
     EXPECT_EQ(cap, 6);
     for (int i = 0; i < cap; ++i) {
         ASSERT_EQ(play_screen(), Screen::ROUND) << "stroke " << i;
-        stroke(90, 2); // a tap towards -x, away from the hole
+        stroke(90, kTap); // a tap towards -x, away from the hole
     }
     EXPECT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(player(0)->hole_state, BALL_LIFTED);
@@ -245,7 +258,7 @@ TEST_F(PlayTest, ABallOffTheCourseCostsAStrokeAndComesBack) {
     play_single_hole();
     const XV_3D_NODE *ball = node(player(0)->ball_node);
     const float from[3] = {ball->position[0], ball->position[1], ball->position[2]};
-    stroke(180, 40); // hard towards +z, off the near edge
+    stroke(180, 0.89f); // hard towards +z, off the near edge
     EXPECT_EQ(player(0)->strokes, 2) << "the stroke and the penalty";
     EXPECT_NEAR(ball->position[0], from[0], 0.01f);
     EXPECT_NEAR(ball->position[2], from[2], 0.01f);
@@ -258,12 +271,12 @@ TEST_F(PlayTest, TwoPlayersTakeTurnsAndAHoledBallIsSkipped) {
     play_course(2);
     EXPECT_EQ(game()->play_mode, PLAY_COURSE);
     EXPECT_EQ(round_turn(), 0);
-    stroke(angle_to_hole(0), 20); // in
+    stroke(angle_to_hole(0), kIntoTheCup); // in
     ASSERT_EQ(player(0)->hole_state, BALL_HOLED);
     EXPECT_EQ(round_turn(), 1);
-    stroke(90, 2);
+    stroke(90, kTap);
     EXPECT_EQ(round_turn(), 1) << "player 1 is in: player 2 again";
-    stroke(angle_to_hole(1), 20);
+    stroke(angle_to_hole(1), kIntoTheCup);
     ASSERT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(game()->scores[0][0], 1);
     EXPECT_EQ(game()->scores[1][0], 2);
@@ -276,7 +289,7 @@ TEST_F(PlayTest, FourPlayersStrikeInOrder) {
     std::vector<int> order;
     for (int i = 0; i < 8; ++i) {
         order.push_back(round_turn());
-        stroke(90, 2);
+        stroke(90, kTap);
     }
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3}));
     for (int seat = 0; seat < 4; ++seat) {
@@ -288,9 +301,9 @@ TEST_F(PlayTest, FourPlayersStrikeInOrder) {
 // hole comes through next_level.
 TEST_F(PlayTest, TheScorecardTotalsAreTotalScore) {
     play_course(2);
-    stroke(angle_to_hole(0), 20);
-    stroke(90, 2);
-    stroke(angle_to_hole(1), 20);
+    stroke(angle_to_hole(0), kIntoTheCup);
+    stroke(90, kTap);
+    stroke(angle_to_hole(1), kIntoTheCup);
     ASSERT_EQ(play_screen(), Screen::RESULT);
     press(DIK_RETURN);
     ASSERT_EQ(play_screen(), Screen::SCORECARD);
@@ -300,9 +313,9 @@ TEST_F(PlayTest, TheScorecardTotalsAreTotalScore) {
     ASSERT_EQ(play_screen(), Screen::ROUND);
     EXPECT_EQ(game()->level, 2);
     skip_flyby();
-    stroke(90, 2);
-    stroke(angle_to_hole(1), 20);
-    stroke(angle_to_hole(0), 20);
+    stroke(90, kTap);
+    stroke(angle_to_hole(1), kIntoTheCup);
+    stroke(angle_to_hole(0), kIntoTheCup);
     ASSERT_EQ(play_screen(), Screen::RESULT);
     press(DIK_RETURN);
     EXPECT_EQ(game()->scores[0][1], 2);
@@ -487,7 +500,7 @@ TEST_F(PlayTest, TheReplayIsTheStrokeAsItRolled) {
 TEST_F(PlayTest, AComputerTakesItsTurn) {
     session().seats[1].computer = 3;
     play_course(2);
-    stroke(90, 2); // the person's
+    stroke(90, kTap); // the person's
     ASSERT_EQ(round_turn(), 1);
     EXPECT_TRUE(round_thinking() || round_aiming());
     ASSERT_TRUE(frames_until([] { return play_screen() != Screen::ROUND || round_turn() == 0; }));

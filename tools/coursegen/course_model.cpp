@@ -710,51 +710,6 @@ Wo2Model ball_model(int number) {
     return model;
 }
 
-namespace {
-
-// A flat triangle seen from both sides, in one colour.
-void flat_triangle(Wo2FaceGroup *face, const float (&a)[2], const float (&b)[2],
-                   const float (&c)[2], float height, const uint8_t (&rgb)[3]) {
-    const float(*corners[2][3])[2] = {{&a, &b, &c}, {&a, &c, &b}};
-    for (int side = 0; side < 2; ++side) {
-        for (const float(*corner)[2] : corners[side]) {
-            Wo2Vertex v{};
-            v.position[0] = (*corner)[0], v.position[1] = height, v.position[2] = (*corner)[1];
-            v.normal[1] = side == 0 ? 1.0f : -1.0f;
-            std::copy(rgb, rgb + 3, v.colour);
-            v.colour[3] = 255;
-            face->vertices.push_back(v);
-        }
-    }
-}
-
-} // namespace
-
-Wo2Model aim_model() {
-    // Just over the ground the ball stands on.
-    constexpr float kHeight = -BALL_RADIUS + 0.015f, kHalfWidth = 0.08f;
-    const uint8_t dash[3] = {255, 250, 235}, head[3] = {255, 200, 40};
-    Wo2FaceGroup face;
-    for (int k = 0; k < 8; ++k) {
-        const float near = -0.4f - 0.32f * k, far = near - 0.2f;
-        flat_triangle(&face, {-kHalfWidth, near}, {kHalfWidth, near}, {kHalfWidth, far}, kHeight,
-                      dash);
-        flat_triangle(&face, {-kHalfWidth, near}, {kHalfWidth, far}, {-kHalfWidth, far}, kHeight,
-                      dash);
-    }
-    flat_triangle(&face, {-0.26f, -2.98f}, {0.26f, -2.98f}, {0.0f, -3.5f}, kHeight, head);
-    Wo2Model model;
-    model.materials = {Wo2Material{}};
-    Wo2MaterialGroup group;
-    group.material = 1;
-    group.uvs = false;
-    group.colours = true;
-    group.faces = {face};
-    model.objects = {{"aim", {group}}};
-    model.references = {{0, "aim"}};
-    return model;
-}
-
 Wo2Model pinwheel_model() {
     Builder pole, wheel;
     const int segments = 8;

@@ -38,11 +38,6 @@ Wo2Model ball_model(int number);
 // the reference "Pinwheel", which the game turns about its z axis.
 Wo2Model pinwheel_model();
 
-// The aiming arrow the players' host lays on the fairway before a stroke:
-// dashes and a head along -z from just in front of a ball at the origin,
-// flat a little under the ball's middle.
-Wo2Model aim_model();
-
 // How deep the cup is, and its radius: two and a half balls across and two
 // and a half deep, as a real cup is beside its ball.
 constexpr float CUP_RADIUS = 0.25f;
