@@ -8,6 +8,7 @@
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
+#include <imgui_internal.h> // ClosePopupToLevel: Escape closes the menus, as the desktop's did
 
 #include <SDL_opengl.h>
 #include <climits>
@@ -20,7 +21,8 @@ constexpr float kFontSize = 15.0f;
 struct Bar {
     std::vector<OS_MENU_ITEM> items;
     bool shown = true;
-    bool fonts_stale = true; // the texts changed: the glyphs to have changed too
+    bool fonts_stale = true;  // the texts changed: the glyphs to have changed too
+    bool close_menus = false; // Escape was pressed over an open pop-up
     int height = 0;
     std::map<std::string, ImVec2> places; // where each item was drawn last, by its text
 };
@@ -201,9 +203,11 @@ bool os_menu_process_event(const SDL_Event &event) {
     int y;
     switch (event.type) {
     case SDL_KEYDOWN:
-        // An open menu has the keyboard, as the desktop's menus had.
+        // An open menu has the keyboard, as the desktop's menus had; its
+        // Escape closes them.
         if (menu_open) {
             os_input_hold_back_key(event.key.keysym.scancode);
+            bar.close_menus = bar.close_menus || event.key.keysym.sym == SDLK_ESCAPE;
         }
         return menu_open;
     case SDL_MOUSEMOTION:
@@ -241,6 +245,10 @@ void os_menu_draw(OS_WINDOW window) {
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
+    if (bar.close_menus) {
+        ImGui::ClosePopupToLevel(0, true);
+        bar.close_menus = false;
+    }
     bar.places.clear();
     if (ImGui::BeginMainMenuBar()) {
         bar.height = static_cast<int>(ImGui::GetWindowSize().y);

@@ -62,37 +62,44 @@ class BallsFaces {
 // The ground's height under (x, z), looked for down from above the last
 // height; false where there is none (the edge of the course).
 bool ground_at(float x, float z, float last, float *height) {
-    GAME *g = game();
-    const float from[3] = {x, last + kLookAbove, z};
-    const float to[3] = {x, last - kLookBelow, z};
-    if (!gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map)) {
-        return false;
-    }
-    GEN_COLL_INFO info{};
-    gen_coll_get_last_info(&info);
-    *height = info.point[1];
-    return true;
+    return ground_height(x, z, last + kLookAbove, last - kLookBelow, height);
 }
 
-// The first wall between two places of the ball's centre: where, and the
-// way its face looks.
-bool wall_between(const float from[3], const float to[3], float at[3], float normal[3]) {
+// Every face a ray meets, for the walls behind a rise of the ground.
+GEN_COLL_CONTACT met[GEN_COLL_MOST_CONTACTS];
+
+// The first wall a ray from the ball's centre meets (a face that looks
+// back at it and does not look up): where, and the way its face looks.
+bool first_wall(const float from[3], const float to[3], float at[3], float normal[3]) {
     GAME *g = game();
-    if (!gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map)) {
-        return false;
+    const uint32_t flags = gen_coll_get_flags();
+    gen_coll_set_flags(GEN_COLL_NEAREST | GEN_COLL_LIST);
+    const int count =
+        gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map) ? gen_coll_get_list(met) : 0;
+    gen_coll_set_flags(flags);
+    const float way[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+    const float length = std::sqrt(way[0] * way[0] + way[1] * way[1] + way[2] * way[2]);
+    float nearest = -1.0f;
+    for (int i = 0; i < count; ++i) {
+        const float *plane = met[i].plane;
+        const float facing = plane[0] * way[0] + plane[1] * way[1] + plane[2] * way[2];
+        if (plane[1] >= kWallFacing || facing >= 0.0f ||
+            (nearest >= 0.0f && met[i].distance >= nearest)) {
+            continue; // a rise of the ground, climbed; or a face seen from behind
+        }
+        nearest = met[i].distance;
+        for (int axis = 0; axis < 3; ++axis) {
+            at[axis] = from[axis] + way[axis] / length * nearest;
+            normal[axis] = plane[axis];
+        }
     }
-    GEN_COLL_INFO info{};
-    gen_coll_get_last_info(&info);
-    if (info.normal[1] >= kWallFacing) {
-        return false; // a rise of the ground, climbed
-    }
-    std::memcpy(at, info.point, sizeof info.point);
-    std::memcpy(normal, info.normal, sizeof info.normal);
-    return true;
+    return nearest >= 0.0f;
 }
 
 // The guide's points from start along (dx, dz) for length, into points;
 // true when a wall ends it (its place and facing then in at and normal).
+// The ball's front meets a wall a radius ahead of its centre, so the way
+// is looked along that much further than the next point.
 bool follow_ground(const float start[3], float dx, float dz, float length,
                    std::vector<std::array<float, 3>> *points, float at[3], float normal[3]) {
     float centre[3] = {start[0], start[1], start[2]};
@@ -102,19 +109,19 @@ bool follow_ground(const float start[3], float dx, float dz, float length,
     for (float along = kStep; along <= length + 1e-4f;
          along += along < kShortLength ? kStep : kFarStep) {
         const float x = start[0] + dx * along, z = start[2] + dz * along;
+        const float ahead[3] = {x + dx * BALL_RADIUS, centre[1], z + dz * BALL_RADIUS};
+        if (first_wall(centre, ahead, at, normal)) {
+            return true;
+        }
         if (std::hypot(x - hole[0], z - hole[2]) < kCupRadius + BALL_RADIUS) {
-            continue; // over the cup: its sides are no wall of the guide's
+            continue; // over the cup: the guide passes it by
         }
         float height = 0.0f;
         if (!ground_at(x, z, ground, &height)) {
             return false; // the course ends: the guide with it
         }
-        const float next[3] = {x, height + BALL_RADIUS, z};
-        if (wall_between(centre, next, at, normal)) {
-            return true;
-        }
         ground = height;
-        std::memcpy(centre, next, sizeof centre);
+        centre[0] = x, centre[1] = height + BALL_RADIUS, centre[2] = z;
         points->push_back({x, height + kLift, z});
     }
     return false;
@@ -152,6 +159,23 @@ void bounce_off(const float ball_way[2], AimGuide *guide) {
 }
 
 } // namespace
+
+bool ground_height(float x, float z, float from_y, float to_y, float *height) {
+    GAME *g = game();
+    if (!g->map.inited) {
+        return false;
+    }
+    const float from[3] = {x, from_y, z};
+    const float to[3] = {x, to_y, z};
+    BallsFaces faces;
+    if (!gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map)) {
+        return false;
+    }
+    GEN_COLL_INFO info{};
+    gen_coll_get_last_info(&info);
+    *height = info.point[1];
+    return true;
+}
 
 AimGuide aim_guide(const float ball[3], float angle, bool to_first_bounce) {
     AimGuide guide;

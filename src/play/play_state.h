@@ -168,6 +168,9 @@ struct AimGuide {
 // Eight balls long or to the first wall; to_first_bounce: to the first
 // wall however far, and a little way back off it.
 AimGuide aim_guide(const float ball[3], float angle, bool to_first_bounce);
+// The height of the course's ground (what the balls roll on) under (x, z)
+// between two heights, from above; false when there is none.
+bool ground_height(float x, float z, float from_y, float to_y, float *height);
 void guide_draw(const AimGuide &guide);
 // Where a point of the course shows on the screen through the world's
 // camera, and how many pixels a unit there takes; false behind the camera.

@@ -55,6 +55,7 @@ constexpr float kChaseTurn = 2.5f;       // degrees a step
 constexpr uint32_t kDropMomentMs = 2500;
 constexpr uint32_t kWordAfterMs = 700;
 constexpr int kNoticeSteps = 75;
+constexpr float kCupRimAside = 0.35f; // from the hole's middle: just past a cup's radius
 
 // A person aims and charges; a computer thinks, then shows its aim and
 // charges the meter, and strikes at the step it planned for. A drop holds
@@ -452,6 +453,16 @@ bool drop_pause_over() {
     return true;
 }
 
+// What the camera looks at in the moment: the cup's rim (the hole's place
+// is a ball above its bottom, which the rim hides from a low camera).
+void cup_rim(float out[3]) {
+    hole_position(out);
+    float ground = 0.0f;
+    if (ground_height(out[0] + kCupRimAside, out[2], out[1] + 2.0f, out[1] - 1.0f, &ground)) {
+        out[1] = ground;
+    }
+}
+
 // The camera on the cup: behind it along the way the ball came, as far
 // back and as high as the aiming camera stands behind a ball, or as close
 // and high as it takes to see the cup over what stands between.
@@ -461,7 +472,7 @@ void place_cup_camera() {
         return;
     }
     float cup[3], wanted[3];
-    hole_position(cup);
+    cup_rim(cup);
     chase_camera_place(cup, hole.chase_heading, wanted);
     for (int axis = 0; axis < 3; ++axis) {
         float &at = chase->view.position[axis];

@@ -185,10 +185,14 @@ XV_BITMAP *screen() {
     return app_state()->screen;
 }
 
-void place(Placed::Kind kind, int x, int y, int width, int height, const std::string &what = "") {
+// Notes what is placed while the layout is being checked; true when it is
+// to be drawn (not while it is checked, nor without a screen).
+bool place(Placed::Kind kind, int x, int y, int width, int height, const std::string &what = "") {
     if (placing) {
         placing->push_back({kind, x, y, width, height, what});
+        return false;
     }
+    return screen() != nullptr;
 }
 
 bool pad_pressed(int i) {
@@ -310,8 +314,7 @@ void text(const std::string &text, int x, int y, Align align, bool big) {
     }
     const int width = text_width(text, big);
     const int left = align == CENTRE ? x - width / 2 : align == RIGHT ? x - width : x;
-    place(Placed::TEXT, left, y, width, font->height, text);
-    if (!screen()) {
+    if (!place(Placed::TEXT, left, y, width, font->height, text)) {
         return;
     }
     const XV_RECT area = {static_cast<int16_t>(left), static_cast<int16_t>(y),
@@ -323,8 +326,7 @@ void panel(int x, int y, int width, int height, Colour colour) {
     if (width <= 0 || height <= 0) {
         return;
     }
-    place(Placed::PANEL, x, y, width, height);
-    if (!screen()) {
+    if (!place(Placed::PANEL, x, y, width, height)) {
         return;
     }
     const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
@@ -388,8 +390,7 @@ void banner(const std::string &line, int y, Colour colour, bool big) {
 }
 
 void picture(XV_BITMAP *picture, int x, int y, int width, int height) {
-    place(Placed::PICTURE, x, y, width, height);
-    if (!screen() || !picture || !picture->pixels) {
+    if (!place(Placed::PICTURE, x, y, width, height) || !picture || !picture->pixels) {
         return;
     }
     const XV_RECT to = {static_cast<int16_t>(x), static_cast<int16_t>(y),
@@ -398,8 +399,7 @@ void picture(XV_BITMAP *picture, int x, int y, int width, int height) {
 }
 
 void arrow(float angle, int x, int y, int size, Colour colour) {
-    place(Placed::MARK, x, y, size, size);
-    if (!screen()) {
+    if (!place(Placed::MARK, x, y, size, size)) {
         return;
     }
     int step = static_cast<int>(std::lround(angle / kArrowStep)) % (360 / kArrowStep);
@@ -414,8 +414,7 @@ void dot(int x, int y, int diameter, Colour colour) {
     if (diameter <= 0) {
         return;
     }
-    place(Placed::MARK, x - diameter / 2, y - diameter / 2, diameter, diameter);
-    if (!screen()) {
+    if (!place(Placed::MARK, x - diameter / 2, y - diameter / 2, diameter, diameter)) {
         return;
     }
     const XV_RECT to = {static_cast<int16_t>(x - diameter / 2),

@@ -66,7 +66,8 @@ void arrow(float angle, int x, int y, int size, Colour colour);
 void dot(int x, int y, int diameter, Colour colour);
 
 // Where each panel, text and picture would be drawn, for the layout's
-// checks: while a list is given, drawing adds to it what it places.
+// checks: while a list is given, drawing adds to it what it places and
+// draws nothing.
 struct Placed {
     enum Kind { PANEL, TEXT, PICTURE, MARK } kind;
     int x, y, width, height;

@@ -104,4 +104,52 @@ TEST_F(SlideshowTest, APreviewPictureComesFromItsLevelsSection) {
     free_publisher_pictures();
 }
 
+// The slides, drawn for 640 x 480, fill the screen as far as their
+// proportions allow, in its middle: bars at the sides of a wide screen, at
+// the top and bottom of a tall one.
+TEST_F(SlideshowTest, TheSlidesAreScaledToTheScreenInTheirProportions) {
+    for (int i = 0; i < 16; ++i) {
+        test::write_file(i < 15 ? "gfx/pub_b" + std::to_string(i + 1) + ".png" : "gfx/pubintro.png",
+                         test::slide_picture_png(i));
+    }
+    load_publisher_pictures();
+    uint8_t intro[3];
+    test::slide_colour(15, intro); // slide 0 shows the intro card
+    const auto colour_at = [&](int x, int y) {
+        const uint8_t *pixel = screen.pixels + (y * screen.width + x) * 4;
+        return std::vector<int>{pixel[0], pixel[1], pixel[2]};
+    };
+    const std::vector<int> card = {intro[0], intro[1], intro[2]}, black = {0, 0, 0};
+    struct Case {
+        int width, height;
+        int inside[2][2], outside[2][2];
+    };
+    const Case cases[] = {
+        {800, 600, {{1, 1}, {798, 598}}, {{0, 0}, {0, 0}}},           // fills it: 1.25 times
+        {1000, 600, {{101, 1}, {898, 598}}, {{98, 300}, {902, 300}}}, // 800 wide, 100 each side
+        {640,
+         800,
+         {{1, 161}, {638, 638}},
+         {{320, 158}, {320, 642}}}, // 480 high, 160 over and under
+    };
+    for (const Case &c : cases) {
+        xv_bit_free(&screen);
+        XV_RECT area = {0, 0, static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)};
+        ASSERT_TRUE(xv_bit_alloc(&screen, &area, XV_BIT_BPP32));
+        slideshow_reset();
+        slideshow_step(); // slide 0 comes up
+        slideshow_step(); // and is drawn
+        for (const auto &at : c.inside) {
+            EXPECT_EQ(colour_at(at[0], at[1]), card) << c.width << "x" << c.height;
+        }
+        if (c.outside[0][0] || c.outside[0][1]) {
+            for (const auto &at : c.outside) {
+                EXPECT_EQ(colour_at(at[0], at[1]), black) << c.width << "x" << c.height;
+            }
+        }
+    }
+    free_publisher_pictures();
+    EXPECT_EQ(warnings(), "");
+}
+
 } // namespace

@@ -1,3 +1,4 @@
+#include "os_input.h"
 #include "os_leak_check.h"
 #include "os_menu.h"
 #include "os_text.h"
@@ -304,6 +305,56 @@ TEST(MenuTest, ChoosingAMenuItemPostsItsCommand) {
     EXPECT_EQ(accelerator, "Ctrl+Q");
     os_window_show_menu(window, 0);
     EXPECT_EQ(os_window_menu_height(window), 0);
+    os_window_destroy(window);
+}
+
+// The Escape that closes an open pop-up is the menu's: the window hears no
+// key, and the keyboard reads it as up until it is let go; the next Escape
+// is the window's again.
+TEST(MenuTest, AnEscapeThatClosesAPopUpIsTheMenus) {
+    test::VirtualScreen screen;
+    use_screen(screen);
+    received.clear();
+    OS_WINDOW window = os_window_create("escape test", 0, 0, 400, 300,
+                                        OS_WINDOW_OPENGL | OS_WINDOW_VISIBLE, record);
+    ASSERT_NE(window, nullptr);
+    os_window_set_menu(window, {{"&Display", 0, OS_MENU_POPUP, {{"Default &Size", 50005, 0, {}}}}});
+    auto frames = [&](int count) { test::run_frames(window, count); };
+    std::string id = screen.xdotool("search --name 'escape test'");
+    id = id.substr(0, id.find('\n'));
+    const auto escape_read = [] {
+        uint8_t keys[256];
+        os_input_keyboard(keys);
+        return keys[OS_KEY_ESCAPE] != 0;
+    };
+    frames(5);
+    int x = 0, y = 0;
+    ASSERT_TRUE(os_window_menu_item_place(window, "&Display", &x, &y));
+    screen.xdotool("windowfocus --sync " + id + " mousemove --window " + id + " " +
+                   std::to_string(x) + " " + std::to_string(y));
+    frames(20);
+    screen.xdotool("click 1");
+    frames(20);
+    ASSERT_TRUE(os_window_menu_item_place(window, "Default &Size", &x, &y)) << "the pop-up opened";
+    escape_read(); // what was pressed before goes
+    screen.xdotool("keydown Escape");
+    frames(20);
+    EXPECT_FALSE(escape_read()) << "held, and still the menu's";
+    screen.xdotool("keyup Escape");
+    frames(20);
+    EXPECT_FALSE(os_window_menu_item_place(window, "Default &Size", &x, &y)) << "the pop-up closed";
+    EXPECT_FALSE(escape_read());
+    EXPECT_FALSE(std::any_of(received.begin(), received.end(), [](const OS_MSG &m) {
+        return m.message == WM_KEYDOWN && m.wparam == VK_ESCAPE;
+    })) << "the window heard nothing of it";
+    screen.xdotool("keydown Escape");
+    frames(20);
+    EXPECT_TRUE(escape_read()) << "the next one is the game's";
+    screen.xdotool("keyup Escape");
+    frames(5);
+    EXPECT_TRUE(std::any_of(received.begin(), received.end(), [](const OS_MSG &m) {
+        return m.message == WM_KEYDOWN && m.wparam == VK_ESCAPE;
+    }));
     os_window_destroy(window);
 }
 

@@ -5,6 +5,7 @@
 #include "level_test.h"
 
 #include "fontgen.h"
+#include "mainpc.h"
 #include "play.h"
 #include "play_state.h"
 #include "screens.h"
@@ -49,6 +50,10 @@ class PlayTest : public test::LevelTest {
     }
     void SetUp() override {
         LevelTest::SetUp();
+        // The screen the game draws for, so that the texts lie as a player sees them.
+        xv_bit_free(&screen);
+        XV_RECT area = {0, 0, 800, 600};
+        ASSERT_TRUE(xv_bit_alloc(&screen, &area, XV_BIT_BPP32));
         write_course({});
         write_play_data();
         play_init(0, nullptr);
@@ -561,6 +566,655 @@ TEST_F(PlayTest, AGamePadPlaysAsTheKeysDo) {
     EXPECT_EQ(play_screen(), Screen::PAUSE) << "Start pauses";
     pad(0, 0, 1);
     EXPECT_EQ(play_screen(), Screen::ROUND) << "B goes back";
+}
+
+} // namespace
+
+namespace {
+
+// What the play layer shows on the screen now, as the layout check sees it:
+// every text drawn, joined by " | ".
+std::string texts_shown() {
+    std::vector<ui::Placed> placed;
+    ui::record_placing(&placed);
+    play_draw();
+    ui::record_placing(nullptr);
+    std::string shown;
+    for (const ui::Placed &p : placed) {
+        if (p.kind == ui::Placed::TEXT) {
+            shown += p.text + " | ";
+        }
+    }
+    return shown;
+}
+
+// A ball in the cup is a moment: "It's in!" at once, the word for the
+// score a little later, the camera on the cup, and the game held until
+// the moment is over; then the result.
+TEST_F(PlayTest, ADropIsToldAndHeldAMomentOnTheCup) {
+    play_single_hole();
+    player(0)->aim_angle = angle_to_hole(0);
+    devices.keys[DIK_SPACE] = 0x80;
+    frames(frames_for(kIntoTheCup));
+    devices.keys[DIK_SPACE] = 0;
+    ASSERT_TRUE(frames_until([] { return player(0)->hole_state == BALL_HOLED; }, 300));
+    frame();
+    ASSERT_TRUE(round_dropping()) << "the step after the drop";
+    const uint32_t dropped = clock;
+    EXPECT_EQ(round_notice().text, "It's in!");
+    EXPECT_EQ(round_notice().detail, "") << "the word comes a little later";
+    EXPECT_NE(texts_shown().find("It's in!"), std::string::npos);
+    ASSERT_TRUE(frames_until([] { return !round_notice().detail.empty(); }, 60));
+    EXPECT_EQ(round_notice().detail, "Hole in one!");
+    EXPECT_GE(clock - dropped, 600u);
+    frames(20);
+    // The camera has come round to the cup: it sees it, and looks at it.
+    const XV_3D_CAMERA &view = camera_at(current_camera())->view;
+    const float rim[3] = {kHole[0], 0.0f, kHole[2]};
+    EXPECT_TRUE(camera_sees_ball(view.position, rim));
+    float x, y, scale;
+    ASSERT_TRUE(screen_place(rim, &x, &y, &scale));
+    EXPECT_NEAR(x, ui::screen_width() / 2.0f, ui::screen_width() * 0.1f);
+    EXPECT_NEAR(y, ui::screen_height() / 2.0f, ui::screen_height() * 0.1f);
+    // Held: nothing goes on for two seconds and more.
+    while (clock - dropped < 2000) {
+        ASSERT_EQ(play_screen(), Screen::ROUND);
+        ASSERT_TRUE(round_dropping());
+        frame();
+    }
+    ASSERT_TRUE(frames_until([] { return play_screen() == Screen::RESULT; }, 60));
+    EXPECT_EQ(history().find("round: player 1 holed, stroke 1\n") != std::string::npos, true);
+}
+
+// With two players the next turn waits for the moment; a computer's drop
+// is told as a person's is, with its name.
+TEST_F(PlayTest, TheNextTurnWaitsForTheMomentAndAComputersDropIsTold) {
+    session().seats[1].computer = 3;
+    std::snprintf(session().seats[1].name, sizeof session().seats[1].name, "Robo");
+    play_course(2);
+    player(0)->aim_angle = angle_to_hole(0);
+    devices.keys[DIK_SPACE] = 0x80;
+    frames(frames_for(kIntoTheCup));
+    devices.keys[DIK_SPACE] = 0;
+    ASSERT_TRUE(frames_until([] { return round_dropping(); }, 300));
+    const uint32_t dropped = clock;
+    ASSERT_TRUE(frames_until([] { return round_turn() == 1; }, 300));
+    EXPECT_GE(clock - dropped, 2400u) << "the turn waited for the moment";
+    std::string told;
+    ASSERT_TRUE(frames_until(
+        [&] {
+            if (round_dropping() && !round_notice().detail.empty()) {
+                told = round_notice().text + " " + round_notice().detail;
+            }
+            return play_screen() == Screen::RESULT;
+        },
+        3000));
+    ASSERT_EQ(player(1)->hole_state, BALL_HOLED);
+    EXPECT_EQ(told, "It's in! Robo: " + result_word(player(1)->strokes, 3, true));
+}
+
+} // namespace
+
+namespace {
+
+// The main loop's frames at a frame rate of its own: the rate measured,
+// its steps run (one to three), the fake clock moved on by each frame's
+// length in turn.
+class MeterTest : public PlayTest {
+  protected:
+    void SetUp() override {
+        PlayTest::SetUp();
+        frame_reset();
+    }
+    void TearDown() override {
+        frame_reset();
+        PlayTest::TearDown();
+    }
+    void timed_frame() {
+        time += lengths[next % lengths.size()];
+        ++next;
+        clock = static_cast<uint32_t>(std::lround(time));
+        xv_input_poll();
+        frame_rate_update();
+        float steps[3];
+        const int count = frame_steps(frame_rate(), steps);
+        for (int i = 0; i < count; ++i) {
+            play_step(steps[i]);
+        }
+    }
+    double next_length() const { return lengths[next % lengths.size()]; }
+    // A new single hole, the strike key held for that long (the key seen
+    // down at one frame and up at the frame that long after): the power
+    // struck.
+    float power_of_hold(double hold, bool fine = false) {
+        session().single_hole = true;
+        session().hole = 1;
+        play_start_session();
+        frame();
+        press(DIK_SPACE);
+        EXPECT_TRUE(frames_until([] { return round_aiming(); }, 200));
+        time = clock;
+        player(0)->aim_angle = 90;
+        devices.keys[DIK_LSHIFT] = fine ? 0x80 : 0;
+        devices.keys[DIK_SPACE] = 0x80;
+        timed_frame();
+        const double pressed_at = time;
+        while (time + next_length() < pressed_at + hold - 0.01) {
+            timed_frame();
+        }
+        devices.keys[DIK_SPACE] = 0;
+        timed_frame();
+        devices.keys[DIK_LSHIFT] = 0;
+        EXPECT_NEAR(time - pressed_at, hold, 0.01) << "the frames fall on the hold's ends";
+        EXPECT_FALSE(round_aiming()) << "struck";
+        return round_last_power(0);
+    }
+
+    std::vector<double> lengths = {1000.0 / 30};
+    size_t next = 0;
+    double time = 0;
+};
+
+// The power a person gets for a hold is the same on a fast machine and a
+// slow one, and on one whose frames come unevenly: the meter goes by the
+// clock, not by the frames.
+TEST_F(MeterTest, AHoldGivesTheSamePowerAtAnyFrameRate) {
+    const std::vector<std::pair<const char *, std::vector<double>>> machines = {
+        {"10 a second", {100}},
+        {"30 a second", {1000.0 / 30}},
+        {"120 a second", {1000.0 / 120}},
+        {"busy: 20 ms, then 180", {20, 180}},
+    };
+    for (const double hold : {1000.0, 400.0}) {
+        for (const auto &[name, frame_lengths] : machines) {
+            lengths = frame_lengths;
+            next = 0;
+            EXPECT_NEAR(power_of_hold(hold), meter_power(static_cast<float>(hold)), 0.002)
+                << name << ", held " << hold << " ms";
+        }
+    }
+    EXPECT_NEAR(meter_power(1000), 0.31f, 0.01f) << "a second: a third of a full stroke";
+    // Shift held: the meter's clock runs at a quarter.
+    lengths = {1000.0 / 30};
+    EXPECT_NEAR(power_of_hold(1000, true), meter_power(250), 0.002);
+}
+
+// The meter rises slowly at first, so that a short putt is a hold a person
+// can judge: power 0.04 to 0.06 (a putt of about a unit) is held for a
+// window of 75 ms and more, and of 300 ms and more with Shift. It turns
+// back from the top.
+TEST(MeterPower, AShortPuttIsAHoldAPersonCanJudge) {
+    int window = 0;
+    for (int ms = 0; ms < 1800; ++ms) {
+        const float power = meter_power(static_cast<float>(ms));
+        window += power >= 0.04f && power <= 0.06f;
+    }
+    EXPECT_GE(window, 75);
+    EXPECT_GE(window * 4, 300) << "with Shift the meter's clock runs at a quarter";
+    EXPECT_FLOAT_EQ(meter_power(0), 0.0f);
+    EXPECT_FLOAT_EQ(meter_power(1800), 1.0f);
+    EXPECT_LT(meter_power(900), 0.3f) << "half the time is a quarter of the power";
+    EXPECT_NEAR(meter_power(2700), meter_power(900), 1e-5f) << "and back down";
+}
+
+// The meter shows quarter marks and the last stroke's power.
+TEST_F(PlayTest, TheMeterMarksTheQuartersAndTheLastStroke) {
+    play_single_hole();
+    stroke(90, 0.25f);
+    EXPECT_NEAR(round_last_power(0), 0.25f, 0.03f);
+    std::vector<ui::Placed> placed;
+    ui::record_placing(&placed);
+    play_draw();
+    ui::record_placing(nullptr);
+    // The meter's bar: the widest dark panel at the bottom; its marks are
+    // thin panels inside it.
+    int thin = 0;
+    for (const ui::Placed &p : placed) {
+        thin += p.kind == ui::Placed::PANEL && p.width <= 3 && p.y > ui::screen_height() / 2;
+    }
+    EXPECT_EQ(thin, 4) << "three quarter marks and the last stroke's";
+}
+
+} // namespace
+
+namespace {
+
+// The hint names the keys bound, in the player's language, for the device
+// last used.
+TEST_F(PlayTest, TheHintNamesTheKeysBoundInThePlayersLanguage) {
+    test::write_file("data/language.txt", test::read_file(LANGUAGE_FILE));
+    XV_DSP_LANGUAGES *languages = xv_dsp_load_languages("data\\language.txt");
+    ASSERT_NE(languages, nullptr);
+    app_state()->languages = languages;
+    play_go(Screen::TITLE);
+    press(DIK_DOWN);
+    press(DIK_DOWN);
+    press(DIK_RETURN);
+    ASSERT_EQ(play_screen(), Screen::OPTIONS);
+    for (int line = 0; line < 8; ++line) {
+        press(DIK_DOWN); // to Strike
+    }
+    press(DIK_RETURN);
+    press(DIK_J);
+    EXPECT_EQ(::controls().strike, DIK_J);
+    press(DIK_ESCAPE);
+    ASSERT_EQ(play_screen(), Screen::TITLE);
+    play_single_hole();
+    std::string shown = texts_shown();
+    EXPECT_NE(shown.find("Left/Right: aim · hold J: strike · Shift: finer"), std::string::npos)
+        << shown;
+    EXPECT_EQ(shown.find("Space"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("mouse"), std::string::npos) << "the first-time hint: " << shown;
+
+    ASSERT_TRUE(xv_dsp_select_language(languages, 4)); // Deutsch
+    shown = texts_shown();
+    EXPECT_NE(shown.find("Links/Rechts: zielen · J halten: schlagen · Umschalt: feiner"),
+              std::string::npos)
+        << shown;
+
+    devices.mouse.x = 20; // the mouse taken up
+    frame();
+    devices.mouse.x = 0;
+    frame();
+    shown = texts_shown();
+    EXPECT_NE(shown.find("Maus: bewegen zum Zielen"), std::string::npos) << shown;
+    press(DIK_LEFT);
+    EXPECT_NE(texts_shown().find("J halten"), std::string::npos) << "the keys again";
+
+    devices.keys[DIK_J] = 0x80; // and J strikes
+    frames(15);
+    devices.keys[DIK_J] = 0;
+    frame();
+    EXPECT_EQ(player(0)->strokes, 1);
+    app_state()->languages = nullptr;
+    xv_dsp_free_languages(languages);
+}
+
+// The language chosen in the Options takes at once and is kept: the next
+// start comes back in it.
+TEST_F(PlayTest, TheLanguageChosenInTheOptionsIsKept) {
+    test::write_file("data/language.txt", test::read_file(LANGUAGE_FILE));
+    XV_DSP_LANGUAGES *languages = xv_dsp_load_languages("data\\language.txt");
+    ASSERT_NE(languages, nullptr);
+    app_state()->languages = languages;
+    play_go(Screen::TITLE);
+    EXPECT_EQ(ui::say("NewGame"), "New Game");
+    press(DIK_DOWN);
+    press(DIK_DOWN);
+    press(DIK_RETURN);
+    ASSERT_EQ(play_screen(), Screen::OPTIONS);
+    for (int line = 0; line < 4; ++line) {
+        press(DIK_DOWN); // to Language
+    }
+    EXPECT_NE(texts_shown().find("Language: < English >"), std::string::npos);
+    for (int step = 0; step < 3; ++step) {
+        press(DIK_RIGHT); // French, Spanish, German
+    }
+    EXPECT_STREQ(app_language(), "DE");
+    EXPECT_EQ(ui::say("NewGame"), "Neues Spiel");
+    EXPECT_NE(texts_shown().find("Sprache: < Deutsch >"), std::string::npos);
+    EXPECT_NE(test::read_file("pinwheel.ini").find("Language=4"), std::string::npos)
+        << "kept at once";
+    press(DIK_LEFT);
+    press(DIK_LEFT);
+    press(DIK_LEFT);
+    press(DIK_LEFT); // back past English to Japanese
+    EXPECT_STREQ(app_language(), "JP");
+    EXPECT_NE(texts_shown().find("言語: < 日本語 >"), std::string::npos);
+    press(DIK_RIGHT);
+    press(DIK_RIGHT);
+    press(DIK_RIGHT);
+    press(DIK_RIGHT); // German again
+    app_state()->languages = nullptr;
+    xv_dsp_free_languages(languages);
+
+    languages = xv_dsp_load_languages("data\\language.txt");
+    ASSERT_NE(languages, nullptr);
+    EXPECT_EQ(languages->current, 3) << "the next start is in German";
+    xv_dsp_free_languages(languages);
+}
+
+} // namespace
+
+namespace {
+
+// A hole's record goes to the best score of the hole alone, when it beats
+// the one kept; a tie keeps the older.
+TEST_F(PlayTest, AHolesRecordGoesToItsBestScoreAlone) {
+    play_course(2);
+    stroke(90, kTap);                      // the first player: 3 strokes in all
+    stroke(angle_to_hole(1), kIntoTheCup); // the second: a hole in one
+    ASSERT_EQ(player(1)->hole_state, BALL_HOLED);
+    ASSERT_EQ(player(1)->strokes, 1);
+    stroke(90, kTap);
+    stroke(angle_to_hole(0), kIntoTheCup);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    ASSERT_EQ(player(0)->strokes, 3);
+    const Record best = best_hole(1);
+    EXPECT_EQ(best.strokes, 1);
+    EXPECT_STREQ(best.name.c_str(), session().seats[1].name);
+    const std::string shown = texts_shown();
+    EXPECT_EQ(test::count_occurrences(shown, "New record!"), 1) << shown;
+    EXPECT_NE(shown.find(std::string(session().seats[1].name) + ": Hole in one!  New record!"),
+              std::string::npos)
+        << shown;
+}
+
+TEST_F(PlayTest, ATieWithTheRecordKeepsTheOlderAndEqualsGoToTheFirstIn) {
+    ASSERT_EQ(offer_hole_score(1, 1, "Old"), Offered::KEPT);
+    play_course(2);
+    stroke(angle_to_hole(0), kIntoTheCup);
+    stroke(angle_to_hole(1), kIntoTheCup);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    ASSERT_EQ(player(0)->strokes, 1);
+    ASSERT_EQ(player(1)->strokes, 1);
+    EXPECT_EQ(best_hole(1).name, "Old");
+    EXPECT_EQ(texts_shown().find("New record!"), std::string::npos);
+    // On the next hole, with none kept, the first of the two in the cup.
+    press(DIK_RETURN);
+    press(DIK_RETURN);
+    ASSERT_EQ(play_screen(), Screen::ROUND);
+    skip_flyby();
+    stroke(angle_to_hole(0), kIntoTheCup);
+    stroke(angle_to_hole(1), kIntoTheCup);
+    ASSERT_EQ(play_screen(), Screen::RESULT);
+    EXPECT_STREQ(best_hole(2).name.c_str(), session().seats[0].name);
+}
+
+} // namespace
+
+namespace {
+
+// Every screen of the play layer laid out in every language at 640 x 480,
+// 800 x 600 and 1920 x 1080, measured with the game's own fonts: its
+// panels and texts stand inside the screen and below the window's menu
+// bar, and a text drawn on a panel lies wholly inside one.
+class LayoutTest : public PlayTest {
+  protected:
+    void SetUp() override {
+        PlayTest::SetUp();
+        namespace fs = std::filesystem;
+        for (const char *font : {"menu", "title", "menujp"}) {
+            for (const char *ending : {".fnt", ".png", ".pal"}) {
+                const std::string name = std::string("fonts/") + font + ending;
+                fs::copy_file(fs::path(ARCHIVE_TREE) / name, name,
+                              fs::copy_options::overwrite_existing);
+            }
+        }
+        test::write_file("data/language.txt", test::read_file(LANGUAGE_FILE));
+        languages = xv_dsp_load_languages("data\\language.txt");
+        ASSERT_NE(languages, nullptr);
+        app_state()->languages = languages;
+        write_course(hole_names());
+    }
+    void TearDown() override {
+        app_state()->languages = nullptr;
+        xv_dsp_free_languages(languages);
+        PlayTest::TearDown();
+    }
+    // The course's own names of hole 1 in every language, the longest ones
+    // of the nine.
+    std::vector<std::pair<std::string, std::string>> hole_names() {
+        std::map<std::string, std::string> longest;
+        std::istringstream levels(test::read_file(std::string(ARCHIVE_TREE) + "/data/levels.txt"));
+        for (std::string line; std::getline(levels, line);) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            if (line.rfind("name_", 0) == 0 && line.find('=') != std::string::npos) {
+                const std::string key = line.substr(0, line.find('='));
+                const std::string name = line.substr(line.find('=') + 1);
+                longest[key] = name.size() > longest[key].size() ? name : longest[key];
+            }
+        }
+        return {longest.begin(), longest.end()};
+    }
+
+    void check(const std::string &where) {
+        const int sizes[][2] = {{640, 480}, {800, 600}, {1920, 1080}};
+        for (const auto &size : sizes) {
+            // Only the record's size changes: nothing is drawn while it is checked.
+            screen.width = static_cast<int16_t>(size[0]);
+            screen.height = static_cast<int16_t>(size[1]);
+            std::vector<ui::Placed> placed;
+            ui::record_placing(&placed);
+            play_draw();
+            ui::record_placing(nullptr);
+            const std::string at = std::string(app_language()) + ", " + where + ", " +
+                                   std::to_string(size[0]) + "x" + std::to_string(size[1]);
+            check_placed(placed, size[0], size[1], at);
+        }
+        screen.width = 800;
+        screen.height = 600;
+    }
+    void check_placed(const std::vector<ui::Placed> &placed, int width, int height,
+                      const std::string &at) {
+        const int top = ui::screen_top();
+        EXPECT_FALSE(placed.empty()) << at;
+        const auto inside = [](const ui::Placed &a, const ui::Placed &b) {
+            return a.x >= b.x && a.y >= b.y && a.x + a.width <= b.x + b.width &&
+                   a.y + a.height <= b.y + b.height;
+        };
+        const auto meet = [](const ui::Placed &a, const ui::Placed &b) {
+            return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+                   b.y < a.y + a.height;
+        };
+        for (const ui::Placed &p : placed) {
+            if (p.kind == ui::Placed::MARK) {
+                continue; // the aim guide's dots lie on the course, wherever it is
+            }
+            const std::string what = p.kind == ui::Placed::TEXT ? "\"" + p.text + "\"" : "a panel";
+            EXPECT_TRUE(p.x >= 0 && p.x + p.width <= width && p.y + p.height <= height)
+                << what << " leaves the screen (" << p.x << "," << p.y << " " << p.width << "x"
+                << p.height << ") at " << at;
+            EXPECT_GE(p.y, top) << what << " lies under the menu bar at " << at;
+            if (p.kind != ui::Placed::TEXT) {
+                continue;
+            }
+            bool on_panel = false, in_panel = false;
+            for (const ui::Placed &panel : placed) {
+                if (panel.kind == ui::Placed::PANEL && meet(p, panel)) {
+                    on_panel = true;
+                    in_panel = in_panel || inside(p, panel);
+                }
+            }
+            EXPECT_TRUE(!on_panel || in_panel)
+                << what << " runs past its panel (" << p.x << "," << p.y << " " << p.width << "x"
+                << p.height << ") at " << at;
+        }
+    }
+
+    XV_DSP_LANGUAGES *languages = nullptr;
+};
+
+TEST_F(LayoutTest, EveryScreenFitsInEveryLanguage) {
+    for (int place = 0; place < languages->count; ++place) {
+        ASSERT_NE(languages->languages[place], nullptr);
+        ASSERT_TRUE(xv_dsp_select_language(languages, languages->languages[place]->number));
+        Session &s = session();
+        s.players = 4;
+        const char *const names[MOST_SEATS] = {"Maximilian", "Anne-Sophie", "Jean-Baptiste",
+                                               "Bartholomew"};
+        for (int seat = 0; seat < MOST_SEATS; ++seat) {
+            std::snprintf(s.seats[seat].name, sizeof s.seats[seat].name, "%s", names[seat]);
+            s.seats[seat].computer = seat == 3 ? 3 : 0;
+        }
+        ::controls().taught = false;
+        offer_course_score(31, "Jean-Baptiste");
+        offer_hole_score(1, 2, "Anne-Sophie");
+
+        play_go(Screen::TITLE);
+        check("title");
+        press(DIK_DOWN);
+        press(DIK_DOWN);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::OPTIONS);
+        check("options");
+        for (int line = 0; line < 8; ++line) {
+            press(DIK_DOWN);
+        }
+        press(DIK_RETURN);
+        check("options, a key asked for");
+        press(DIK_ESCAPE);
+        press(DIK_ESCAPE);
+        ASSERT_EQ(play_screen(), Screen::TITLE);
+        press(DIK_DOWN);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::CHOOSER);
+        check("chooser");
+        press(DIK_ESCAPE);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::SETUP);
+        check("setup");
+        for (int line = 0; line < 4; ++line) {
+            press(DIK_UP); // to the first player
+        }
+        press(DIK_RETURN);
+        check("setup, a name typed");
+        press(DIK_ESCAPE);
+        for (int line = 0; line < 4; ++line) {
+            press(DIK_DOWN); // to Start
+        }
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::ROUND);
+        frame();
+        check("fly-by");
+        skip_flyby();
+        check("aiming");
+        press(DIK_ESCAPE);
+        ASSERT_EQ(play_screen(), Screen::PAUSE);
+        check("pause");
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::ROUND);
+        player(0)->aim_angle = angle_to_hole(0);
+        devices.keys[DIK_SPACE] = 0x80;
+        frames(frames_for(kIntoTheCup));
+        devices.keys[DIK_SPACE] = 0;
+        ASSERT_TRUE(frames_until([] { return !round_notice().detail.empty(); }, 300));
+        check("a drop");
+        ASSERT_TRUE(frames_until([] { return round_turn() == 1 && round_aiming(); }, 300));
+        check("the second player aiming, the meter marked");
+        stroke(90, kTap);
+        stroke(90, kTap);
+        ASSERT_TRUE(frames_until([] { return round_thinking(); }, 300));
+        check("a computer thinking");
+        ASSERT_TRUE(frames_until([] { return round_turn() == 1 && round_aiming(); }, 3000));
+        for (int tries = 0; tries < 12 && play_screen() == Screen::ROUND; ++tries) {
+            if (round_aiming() && !computer_level(round_turn())) {
+                stroke(angle_to_hole(round_turn()), kIntoTheCup);
+            } else {
+                frame();
+            }
+        }
+        ASSERT_TRUE(frames_until([] { return play_screen() == Screen::RESULT; }, 3000));
+        check("result");
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::SCORECARD);
+        check("scorecard");
+        press(DIK_R);
+        if (play_screen() == Screen::REPLAY) {
+            check("replay");
+            press(DIK_ESCAPE);
+        }
+        play_go(Screen::FINAL);
+        check("final standings");
+        s.single_hole = true;
+        play_go(Screen::SCORECARD);
+        check("scorecard of a single hole");
+        s.single_hole = false;
+        play_go(Screen::TITLE);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The aim guide lies on the ground along the aim, at least four balls long,
+// and stops at the first wall it meets, which it marks.
+TEST_F(PlayTest, TheAimGuideLiesOnTheGroundAndMarksTheFirstWall) {
+    play_single_hole();
+    const float tee[3] = {-1, BALL_RADIUS, 3};
+    const AimGuide open = aim_guide(tee, 0, false);
+    ASSERT_GE(open.points.size(), 8u) << "four balls long at least";
+    EXPECT_FALSE(open.meets_wall) << "the far wall is eight units away";
+    for (const auto &point : open.points) {
+        EXPECT_NEAR(point[1], 0.0f, 0.02f) << "on the floor";
+        EXPECT_NEAR(point[0], -1.0f, 1e-4f) << "along the aim";
+    }
+    EXPECT_LT(open.points.back()[2], 3.0f - 4 * 2 * BALL_RADIUS);
+
+    const float near_wall[3] = {0, BALL_RADIUS, -4.4f};
+    const AimGuide short_of = aim_guide(near_wall, 0, false);
+    ASSERT_TRUE(short_of.meets_wall);
+    EXPECT_NEAR(short_of.wall[2], -5.0f, 0.05f) << "the north wall's face";
+    EXPECT_NEAR(short_of.wall_normal[2], 1.0f, 0.01f);
+    EXPECT_FALSE(short_of.wall_mark.empty());
+    for (const auto &point : short_of.points) {
+        EXPECT_GT(point[2], -5.0f + BALL_RADIUS - 0.01f) << "nothing past the wall";
+    }
+    EXPECT_TRUE(short_of.bounce.empty()) << "the bounce only when asked for";
+
+    // Asked for, it runs on to the first wall however far, and back off it.
+    const AimGuide to_bounce = aim_guide(tee, 30, true);
+    ASSERT_TRUE(to_bounce.meets_wall);
+    ASSERT_FALSE(to_bounce.bounce.empty());
+    EXPECT_GT(to_bounce.points.size(), open.points.size());
+    EXPECT_NEAR(to_bounce.wall[0], -5.0f, 0.05f) << "aimed at 30 degrees: the west wall";
+    EXPECT_GT(to_bounce.bounce.back()[0], to_bounce.bounce.front()[0]) << "back off it, eastwards";
+    EXPECT_LT(to_bounce.bounce.back()[2], to_bounce.bounce.front()[2]) << "still going north";
+}
+
+// On a slope the guide climbs with the ground.
+TEST_F(PlayTest, TheAimGuideFollowsASlope) {
+    // Rising by 0.2 a unit towards -z; the ball rests on it at z = 3.
+    std::vector<float> heights;
+    for (int row = 0; row <= 10; ++row) {
+        for (int column = 0; column <= 10; ++column) {
+            heights.push_back(0.2f * static_cast<float>(10 - row));
+        }
+    }
+    Wo2FaceGroup slope = wo2_heightfield(heights, 11, 11, 1.0f);
+    test::write_file("gfx/course.wo2",
+                     test::model_of({{"slope", test::shifted(slope, -5, 0, -5)}}));
+    play_single_hole();
+    const auto ground = [](float z) { return 0.2f * (5.0f - z); };
+    const float on_slope[3] = {0, ground(3) + BALL_RADIUS, 3};
+    const AimGuide up = aim_guide(on_slope, 0, false);
+    ASSERT_GE(up.points.size(), 8u);
+    for (const auto &point : up.points) {
+        EXPECT_NEAR(point[1], ground(point[2]), 0.02f) << "at z " << point[2];
+    }
+    EXPECT_GT(up.points.back()[1], up.points.front()[1] + 0.2f);
+    const AimGuide down = aim_guide(on_slope, 180, false);
+    ASSERT_FALSE(down.points.empty());
+    EXPECT_LT(down.points.back()[1], on_slope[1] - 0.2f);
+}
+
+// The guide is drawn over the picture while the player aims, so that the
+// camera sees it wherever it stands; it goes with the stroke.
+TEST_F(PlayTest, TheGuideIsDrawnWhileAiming) {
+    play_single_hole();
+    const auto dots = [] {
+        std::vector<ui::Placed> placed;
+        ui::record_placing(&placed);
+        play_draw();
+        ui::record_placing(nullptr);
+        int count = 0;
+        for (const ui::Placed &p : placed) {
+            count += p.kind == ui::Placed::MARK && p.width == p.height && p.width <= 14;
+        }
+        return count;
+    };
+    ASSERT_NE(round_guide(), nullptr);
+    EXPECT_GE(dots(), 8);
+    player(0)->aim_angle = 0;
+    devices.keys[DIK_SPACE] = 0x80;
+    frames(frames_for(kTap));
+    devices.keys[DIK_SPACE] = 0;
+    frame();
+    EXPECT_EQ(round_guide(), nullptr);
+    EXPECT_EQ(dots(), 0);
 }
 
 } // namespace

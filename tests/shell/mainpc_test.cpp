@@ -1,5 +1,6 @@
 #include "game.h"
 #include "mainpc.h"
+#include "os_menu.h"
 #include "os_time.h"
 #include "resources.h"
 #include "test_support.h"
@@ -113,6 +114,68 @@ TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(test::read_file("Warning.txt"), "") << "no leak, no fault";
     EXPECT_NE(test::read_file("pinwheel.ini").find("NumberAlloc=0"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// The Game menu's Language pop-up, as the game builds it from its language
+// file: the languages offered, and a choice that takes at once and is kept
+// in the settings before the game ends.
+TEST_F(SpineTest, TheGameMenuListsTheLanguagesAndSwitchesAtOnce) {
+    ASSERT_TRUE(test::write_game_data("Languages"));
+    std::string file = "[Languages]\r\nNumLanguages=7\r\nMultiLanguages=1\r\nDefault=1\r\n";
+    const char *const names[7] = {"English",  "Francais",  "Espanol", "Deutsch",
+                                  "Italiano", "Portugues", "Nihongo"};
+    const char *const abbreviations[7] = {"EN", "FR", "ES", "DE", "IT", "PT", "JP"};
+    for (int i = 0; i < 7; ++i) {
+        file += "Included_0" + std::to_string(i + 1) + "=1\r\nLanguage_0" + std::to_string(i + 1) +
+                "=L_" + abbreviations[i] + "\r\n";
+    }
+    for (int i = 0; i < 7; ++i) {
+        file += std::string("[L_") + abbreviations[i] + "]\r\nName=" + names[i] +
+                "\r\nAbbreviation=" + abbreviations[i] + "\r\nNumber=" + std::to_string(i + 1) +
+                "\r\n";
+    }
+    test::write_file("data/language.txt", file);
+    resources_install();
+    AppState state;
+    AppDescriptor descriptor{};
+    strcpy(descriptor.archive_name, "RESOURCE.DAT");
+    descriptor.window_procedure = main_window_proc;
+    descriptor.heap_size = 4 << 20;
+    descriptor.depth = 16;
+    descriptor.draw_3d = 1;
+    descriptor.state = &state;
+    ASSERT_EQ(app_init(&descriptor), 1);
+    game_init();
+    const auto language_popup = [&]() -> const OS_MENU_ITEM * {
+        const std::vector<OS_MENU_ITEM> *bar = os_window_menu(state.window);
+        if (!bar || bar->empty()) {
+            return nullptr;
+        }
+        for (const OS_MENU_ITEM &item : bar->front().items) {
+            if (item.flags & OS_MENU_POPUP) {
+                return &item;
+            }
+        }
+        return nullptr;
+    };
+    const OS_MENU_ITEM *popup = language_popup();
+    ASSERT_NE(popup, nullptr) << "the Game menu has its Language pop-up";
+    ASSERT_EQ(popup->items.size(), 7u);
+    EXPECT_EQ(popup->items[3].text, "Deutsch");
+    EXPECT_TRUE(popup->items[0].flags & OS_MENU_CHECKED);
+    os_send_message(state.window, WM_COMMAND, popup->items[3].id, 0);
+    EXPECT_EQ(state.languages->current, 3);
+    EXPECT_NE(test::read_file("pinwheel.ini").find("Language=4"), std::string::npos)
+        << "kept at once";
+    popup = language_popup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->text, "&Sprache") << "the menu itself in German";
+    EXPECT_TRUE(popup->items[3].flags & OS_MENU_CHECKED);
+    system_deinit();
 }
 
 } // namespace
