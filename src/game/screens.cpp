@@ -79,19 +79,21 @@ void free_publisher_pictures() {
 
 namespace {
 
-// The slides are drawn for 640 x 480; they fill the screen as far as their
-// proportions allow, in its middle, the rest left black.
-XV_RECT slide_place(const XV_BITMAP *screen) {
+// The slides are drawn for 640 x 480; they fill the screen below the
+// window's menu bar as far as their proportions allow, in its middle, the
+// rest left black.
+XV_RECT slide_place(const XV_BITMAP *screen, int top) {
     constexpr int kWidth = 640, kHeight = 480;
-    if (!screen || screen->width <= 0 || screen->height <= 0) {
+    if (!screen || screen->width <= 0 || screen->height - top <= 0) {
         return {0, 0, kWidth, kHeight};
     }
-    const float scale = std::min(static_cast<float>(screen->width) / kWidth,
-                                 static_cast<float>(screen->height) / kHeight);
+    const int room = screen->height - top;
+    const float scale =
+        std::min(static_cast<float>(screen->width) / kWidth, static_cast<float>(room) / kHeight);
     const auto width = static_cast<int16_t>(kWidth * scale);
     const auto height = static_cast<int16_t>(kHeight * scale);
     return {static_cast<int16_t>((screen->width - width) / 2),
-            static_cast<int16_t>((screen->height - height) / 2), width, height};
+            static_cast<int16_t>(top + (room - height) / 2), width, height};
 }
 
 } // namespace
@@ -99,7 +101,7 @@ XV_RECT slide_place(const XV_BITMAP *screen) {
 void slideshow_step() {
     // A picture that did not load was reported then, and shows as nothing.
     if (slide >= 0 && pictures[kSlidePictures[slide]].pixels) {
-        XV_RECT place = slide_place(app_state()->screen);
+        XV_RECT place = slide_place(app_state()->screen, xv_dsp_menu_height());
         xv_bit_copy_at("2d_part", __LINE__, app_state()->screen, &pictures[kSlidePictures[slide]],
                        &place, nullptr, XV_BIT_COPY_SCALE);
     }

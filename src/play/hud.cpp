@@ -209,13 +209,16 @@ int draw_power_meter(int bottom) {
 
 // ---- the notice, in the middle ------------------------------------------------------------
 
+// A drop's notice stands under the middle, where the camera shows the cup;
+// the others a little over it.
 void draw_notice() {
     const RoundNotice &notice = round_notice();
     if (notice.steps_left <= 0) {
         return;
     }
     const bool big = round_dropping();
-    const int y = ui::screen_height() * 2 / 5 - ui::banner_height(notice.text, big) / 2;
+    const int y = big ? ui::screen_height() * 3 / 5
+                      : ui::screen_height() * 2 / 5 - ui::banner_height(notice.text) / 2;
     ui::banner(notice.text, y, big ? kDropBack : kNoticeBack, big);
     if (!notice.detail.empty()) {
         ui::banner(notice.detail, y + ui::banner_height(notice.text, big) + 2, kDropBack);

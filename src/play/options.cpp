@@ -14,6 +14,7 @@
 #include "xv.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace {

@@ -64,7 +64,7 @@ void read_settings() {
     for (int i = 0; i < MOST_SEATS; ++i) {
         Seat &seat = play.session.seats[i];
         std::snprintf(key, sizeof key, "Name%d", i + 1);
-        xv_io_ini_read(kPlayers, key, seat.name, NAME_LENGTH, settings());
+        xv_io_ini_read(kPlayers, key, seat.name, NAME_BYTES, settings());
         std::snprintf(key, sizeof key, "Computer%d", i + 1);
         xv_io_ini_read_int(kPlayers, key, &seat.computer, settings());
         seat.computer = seat.computer < 0 || seat.computer > 3 ? 0 : seat.computer;

@@ -25,11 +25,13 @@ enum class Screen {
     REPLAY, // a stroke shown again, over a hole or its scorecard; the last (play.cpp names them)
 };
 
-enum { MOST_SEATS = 4, NAME_LENGTH = 15 };
+// A name is typed up to NAME_LENGTH characters; a default one in another
+// language ("プレイヤー 1") takes up to four bytes a character.
+enum { MOST_SEATS = 4, NAME_LENGTH = 15, NAME_BYTES = 4 * NAME_LENGTH };
 
 // A player of the session: a name, and a person or the computer.
 struct Seat {
-    char name[NAME_LENGTH + 1];
+    char name[NAME_BYTES + 1];
     int computer; // 0 a person; else the planner's level: 1 easy, 2 medium, 3 hard
 };
 

@@ -18,8 +18,9 @@ namespace {
 constexpr char kTexts[] = "data\\play.txt";
 
 struct Fonts {
-    XV_FONT menu{}, japanese{}, title{};
-    bool menu_loaded = false, japanese_loaded = false, title_loaded = false;
+    XV_FONT menu{}, japanese{}, title{}, japanese_title{};
+    bool menu_loaded = false, japanese_loaded = false, title_loaded = false,
+         japanese_title_loaded = false;
 };
 Fonts fonts;
 
@@ -68,8 +69,13 @@ bool has_japanese(const std::string &text) {
 }
 
 XV_FONT *font_for(bool big, const std::string &text = "") {
-    if ((japanese() || has_japanese(text)) && fonts.japanese_loaded) {
-        return &fonts.japanese;
+    if (japanese() || has_japanese(text)) {
+        if (big && fonts.japanese_title_loaded) {
+            return &fonts.japanese_title;
+        }
+        if (fonts.japanese_loaded) {
+            return &fonts.japanese;
+        }
     }
     if (big && fonts.title_loaded) {
         return &fonts.title;
@@ -229,11 +235,14 @@ bool start() {
                                       XV_FONT_LOAD_PALETTE | XV_FONT_LOAD_PROPORTIONAL) != 0;
     fonts.japanese_loaded = xv_font_load(&fonts.japanese, "fonts\\menujp.fnt",
                                          XV_FONT_LOAD_PALETTE | XV_FONT_LOAD_PROPORTIONAL) != 0;
+    fonts.japanese_title_loaded =
+        xv_font_load(&fonts.japanese_title, "fonts\\titlejp.fnt",
+                     XV_FONT_LOAD_PALETTE | XV_FONT_LOAD_PROPORTIONAL) != 0;
     return fonts.menu_loaded;
 }
 
 void stop() {
-    for (auto *font : {&fonts.menu, &fonts.title, &fonts.japanese}) {
+    for (auto *font : {&fonts.menu, &fonts.title, &fonts.japanese, &fonts.japanese_title}) {
         xv_font_free(font);
     }
     fonts = Fonts{};

@@ -88,7 +88,7 @@ class PlayTest : public test::LevelTest {
         std::stringstream copy;
         copy << texts.rdbuf();
         test::write_file("data/play.txt", copy.str());
-        for (const char *name : {"menu", "title", "menujp"}) {
+        for (const char *name : {"menu", "title", "menujp", "titlejp"}) {
             FontRequest font;
             font.font_file = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
             font.name = name;
@@ -934,7 +934,7 @@ class LayoutTest : public PlayTest {
     void SetUp() override {
         PlayTest::SetUp();
         namespace fs = std::filesystem;
-        for (const char *font : {"menu", "title", "menujp"}) {
+        for (const char *font : {"menu", "title", "menujp", "titlejp"}) {
             for (const char *ending : {".fnt", ".png", ".pal"}) {
                 const std::string name = std::string("fonts/") + font + ending;
                 fs::copy_file(fs::path(ARCHIVE_TREE) / name, name,

@@ -93,7 +93,8 @@ void expect_colour(const std::string &shot, int x, int y, int picture) {
 }
 
 // F9 while slide 2 shows: the snapshot holds its picture (pub_b1) where the
-// slideshow puts it: drawn for 640x480, it fills the 800x600 frame.
+// slideshow puts it: drawn for 640x480, it fills the 800x600 frame under
+// the menu bar (about 21 pixels), in its middle.
 TEST_F(GameWindowTest, F9WritesTheFrameAsASnapshot) {
     ASSERT_TRUE(eventually(
         [&] { return read_file("history.txt").find("slide 2\n") != std::string::npos; }));
@@ -105,8 +106,13 @@ TEST_F(GameWindowTest, F9WritesTheFrameAsASnapshot) {
     EXPECT_EQ(static_cast<uint8_t>(shot[16]), 24);
     expect_colour(shot, 320, 240, 0);
     expect_colour(shot, 600, 460, 0);
-    expect_colour(shot, 2, 2, 0);
-    expect_colour(shot, 797, 597, 0);
+    expect_colour(shot, 30, 30, 0);
+    expect_colour(shot, 770, 597, 0);
+    for (const auto &[x, y] : {std::pair{400, 5}, std::pair{5, 300}, std::pair{795, 300}}) {
+        uint8_t outside[3];
+        snapshot_pixel(shot, x, y, outside);
+        EXPECT_EQ(outside[0] + outside[1] + outside[2], 0) << "the bar and the sides: cleared";
+    }
     key("F9");
     EXPECT_TRUE(eventually([&] { return test::file_exists("Snap0001.tga"); })) << "the next number";
     key("alt+F4");
