@@ -81,18 +81,24 @@ namespace {
 
 // The slides are drawn for 640 x 480; they fill the screen below the
 // window's menu bar as far as their proportions allow, in its middle, the
-// rest left black.
+// rest left black. The screen is the 3D view (the window's client area;
+// the screen's bitmap keeps the design's size while the display draws in
+// 3D), or without one the screen's bitmap.
 XV_RECT slide_place(const XV_BITMAP *screen, int top) {
     constexpr int kWidth = 640, kHeight = 480;
-    if (!screen || screen->width <= 0 || screen->height - top <= 0) {
+    int screen_width = screen ? screen->width : 0, screen_height = screen ? screen->height : 0;
+    if (gen_gl_is_inited()) {
+        gen_gl_viewport(&screen_width, &screen_height);
+    }
+    if (screen_width <= 0 || screen_height - top <= 0) {
         return {0, 0, kWidth, kHeight};
     }
-    const int room = screen->height - top;
+    const int room = screen_height - top;
     const float scale =
-        std::min(static_cast<float>(screen->width) / kWidth, static_cast<float>(room) / kHeight);
+        std::min(static_cast<float>(screen_width) / kWidth, static_cast<float>(room) / kHeight);
     const auto width = static_cast<int16_t>(kWidth * scale);
     const auto height = static_cast<int16_t>(kHeight * scale);
-    return {static_cast<int16_t>((screen->width - width) / 2),
+    return {static_cast<int16_t>((screen_width - width) / 2),
             static_cast<int16_t>(top + (room - height) / 2), width, height};
 }
 

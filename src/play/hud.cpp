@@ -94,8 +94,8 @@ int draw_players_panel() {
 // ---- the hole, top left ----------------------------------------------------------------
 
 // The hole's number and name, and its par; the name goes on a line of its
-// own when the two would not fit beside the players.
-void draw_hole_panel(int room) {
+// own when the two would not fit beside the players. Returns its bottom.
+int draw_hole_panel(int room) {
     const GAME *g = game();
     const std::string number = ui::say("HoleNumber", g->level);
     const std::string name = hole_name(g->level);
@@ -112,6 +112,24 @@ void draw_hole_panel(int room) {
               ui::kPanel);
     for (size_t i = 0; i < lines.size(); ++i) {
         ui::text(lines[i], kMargin + kPad, top() + kPad / 2 + line * static_cast<int>(i));
+    }
+    return top() + line * static_cast<int>(lines.size()) + kPad;
+}
+
+// The first-time hint (the mouse, the pad), under the hole's panel and
+// beside the players: it keeps clear of the ball and the guide, which
+// stand in the middle.
+void draw_first_hint(int y, int room) {
+    const std::vector<std::string> lines = ui::wrap(ui::say("FirstHint"), room - 2 * kPad);
+    int width = 0;
+    for (const std::string &line : lines) {
+        width = std::max(width, ui::text_width(line));
+    }
+    const int line = ui::line_height() + 2;
+    ui::panel(kMargin, y, width + 2 * kPad, line * static_cast<int>(lines.size()) + kPad,
+              ui::kHighlight);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ui::text(lines[i], kMargin + kPad, y + kPad / 2 + line * static_cast<int>(i));
     }
 }
 
@@ -239,7 +257,8 @@ void hud_draw() {
     if (const AimGuide *guide = round_guide()) {
         guide_draw(*guide);
     }
-    draw_hole_panel(measure_players().left - kGap - kMargin);
+    const int left_room = measure_players().left - kGap - kMargin;
+    const int hole_bottom = draw_hole_panel(left_room);
     const int players_bottom = draw_players_panel();
     draw_wind(players_bottom + kGap);
     if (round_thinking()) {
@@ -249,10 +268,9 @@ void hud_draw() {
         if (!computer_level(round_turn())) {
             bottom = draw_hint(aim_hint());
         }
-        bottom = draw_power_meter(bottom - kGap);
+        draw_power_meter(bottom - kGap);
         if (round_first_hint()) {
-            ui::banner(ui::say("FirstHint"),
-                       bottom - kGap - ui::banner_height(ui::say("FirstHint")) + 6, ui::kHighlight);
+            draw_first_hint(hole_bottom + kGap, left_room);
         }
     }
     draw_notice();

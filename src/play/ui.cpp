@@ -2,6 +2,7 @@
 
 #include "app.h"
 
+#include "gen.h"
 #include "xv.h"
 
 #include <algorithm>
@@ -290,12 +291,34 @@ std::string say(const char *key, int value) {
 
 // ---- drawing ------------------------------------------------------------------------------
 
+namespace {
+
+// What the pictures are laid on: the 3D view, which takes the window's
+// whole client area (the screen's bitmap keeps the design's size while the
+// display draws in 3D); without one, the screen's bitmap.
+void drawn_size(int *width, int *height) {
+    if (gen_gl_is_inited()) {
+        gen_gl_viewport(width, height);
+        if (*width > 0 && *height > 0) {
+            return;
+        }
+    }
+    *width = screen() ? screen()->width : 800;
+    *height = screen() ? screen()->height : 600;
+}
+
+} // namespace
+
 int screen_width() {
-    return screen() ? screen()->width : 800;
+    int width, height;
+    drawn_size(&width, &height);
+    return width;
 }
 
 int screen_height() {
-    return screen() ? screen()->height : 600;
+    int width, height;
+    drawn_size(&width, &height);
+    return height;
 }
 
 int screen_top() {
@@ -372,9 +395,20 @@ int banner_pad(bool big) {
     return big ? 10 : 6;
 }
 
+// A banner's lines as even as they come: a text that takes two lines takes
+// two of about half its width, not one full and a word.
 std::vector<std::string> banner_lines(const std::string &text, bool big) {
     const int room = screen_width() - 2 * kMargin - (big ? 48 : 28);
-    return wrap(text, room, big);
+    std::vector<std::string> lines = wrap(text, room, big);
+    const int count = static_cast<int>(lines.size());
+    for (int width = text_width(text, big) / std::max(count, 1); count > 1 && width < room;
+         width += 8) {
+        std::vector<std::string> even = wrap(text, width, big);
+        if (even.size() <= lines.size()) {
+            return even;
+        }
+    }
+    return lines;
 }
 
 } // namespace

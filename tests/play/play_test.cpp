@@ -852,6 +852,7 @@ TEST_F(PlayTest, TheLanguageChosenInTheOptionsIsKept) {
     }
     EXPECT_STREQ(app_language(), "DE");
     EXPECT_EQ(ui::say("NewGame"), "Neues Spiel");
+    EXPECT_STREQ(session().seats[0].name, "Spieler 1") << "a default name follows the language";
     EXPECT_NE(texts_shown().find("Sprache: < Deutsch >"), std::string::npos);
     EXPECT_NE(test::read_file("pinwheel.ini").find("Language=4"), std::string::npos)
         << "kept at once";
