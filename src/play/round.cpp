@@ -565,6 +565,10 @@ void hold_the_moment() {
     }
     hole.notice.steps_left = std::max(hole.notice.steps_left, 1);
     if (since >= kDropMomentMs && drop_pause_over()) {
+        if (const int other = newly_dropped(); other >= 0) {
+            announce_drop(other); // another ball fell meanwhile (a lift carried it): its moment
+            return;
+        }
         hole.notice.steps_left = 0;
         after_stroke();
     }
