@@ -13,6 +13,7 @@
 #include "foresight.h"
 #include "level_test.h"
 #include "planner.h"
+#include "shadow.h"
 
 #include <cmath>
 #include <cstdio>
@@ -114,6 +115,25 @@ TEST_P(CourseTest, EveryStartRestsOnTheFairway) {
         EXPECT_NEAR(at[0], starts[i][0], 0.05f) << "player " << i + 1;
         EXPECT_NEAR(at[2], starts[i][2], 0.05f) << "player " << i + 1;
     }
+}
+
+// Each ball has its shadow on the ground under it, tilted with a slope;
+// a ball in the cup takes its shadow with it.
+TEST_P(CourseTest, EveryBallCastsItsShadowOnTheGround) {
+    load(4);
+    steps(10);
+    for (int seat = 0; seat < 4; ++seat) {
+        const XV_3D_NODE *shadow = node(shadow_node(seat));
+        const float *ball = node(player(seat)->ball_node)->position;
+        ASSERT_NE(shadow, nullptr) << "seat " << seat;
+        EXPECT_FALSE(shadow->flags & XV_3D_NODE_HIDDEN) << "seat " << seat;
+        EXPECT_NEAR(shadow->position[0], ball[0], 0.02f) << "seat " << seat;
+        EXPECT_NEAR(shadow->position[2], ball[2], 0.02f) << "seat " << seat;
+        EXPECT_NEAR(shadow->position[1], ball[1] - BALL_RADIUS, 0.02f) << "seat " << seat;
+    }
+    player(0)->hole_state = BALL_HOLED;
+    steps(1);
+    EXPECT_TRUE(node(shadow_node(0))->flags & XV_3D_NODE_HIDDEN);
 }
 
 // Straight down onto the cup's middle a ray meets its bottom, the cup's depth

@@ -710,6 +710,45 @@ Wo2Model ball_model(int number) {
     return model;
 }
 
+Wo2Model shadow_model() {
+    // Discs a little wider than the ball, one over the other, each a little
+    // smaller and each darkening what is under it: dark in the middle and
+    // soft at the rim, a shadow drawn over the ground it lies on.
+    constexpr int kSegments = 16;
+    constexpr float kRadii[] = {1.5f, 1.2f, 0.9f, 0.6f}; // of the ball's radius
+    constexpr float kLayer = 0.0006f;                    // each over the last, never in it
+    Wo2FaceGroup face;
+    const auto vertex = [](float x, float y, float z) {
+        Wo2Vertex v{};
+        v.position[0] = x, v.position[1] = y, v.position[2] = z;
+        v.normal[1] = 1;
+        v.colour[3] = 255;
+        return v;
+    };
+    for (size_t disc = 0; disc < std::size(kRadii); ++disc) {
+        const float r = kRadii[disc] * BALL_RADIUS, y = kLayer * static_cast<float>(disc);
+        for (int k = 0; k < kSegments; ++k) {
+            const float a0 = 2 * kPi * k / kSegments, a1 = 2 * kPi * (k + 1) / kSegments;
+            face.vertices.push_back(vertex(0, y, 0));
+            face.vertices.push_back(vertex(std::cos(a1) * r, y, std::sin(a1) * r));
+            face.vertices.push_back(vertex(std::cos(a0) * r, y, std::sin(a0) * r));
+        }
+    }
+    Wo2Model model;
+    Wo2Material material;
+    material.red = material.green = material.blue = 0;
+    material.opacity = 45;
+    model.materials = {material};
+    Wo2MaterialGroup group;
+    group.material = 1;
+    group.uvs = false;
+    group.colours = false;
+    group.faces = {face};
+    model.objects = {{"shadow", {group}}};
+    model.references = {{0, "shadow TRANSLUCENT NO_COLLISION"}};
+    return model;
+}
+
 namespace {
 
 // A flat triangle seen from both sides, in one colour.

@@ -38,6 +38,8 @@ Wo2Model ball_model(int number);
 // the reference "Pinwheel", which the game turns about its z axis.
 Wo2Model pinwheel_model();
 
+// The soft shadow the game lays on the ground under each ball.
+Wo2Model shadow_model();
 // The aiming arrow the players' host lays on the fairway before a stroke:
 // dashes and a head along -z from just in front of a ball at the origin,
 // flat a little under the ball's middle.

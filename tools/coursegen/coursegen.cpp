@@ -251,7 +251,8 @@ bool write_shared(const fs::path &root, std::string *error) {
     }
     bool written = write_model(root, kBlades.model, windmill_blades_model(), error) &&
                    write_model(root, "gfx\\wo2\\pinwheel\\pinwheel.wo2", pinwheel_model(), error) &&
-                   write_model(root, "gfx\\wo2\\course\\aim.wo2", aim_model(), error);
+                   write_model(root, "gfx\\wo2\\course\\aim.wo2", aim_model(), error) &&
+                   write_model(root, "gfx\\wo2\\tball\\shadow.wo2", shadow_model(), error);
     for (int ball = 1; ball <= 5 && written; ++ball) {
         written = write_model(root, "gfx\\wo2\\tball\\ball" + std::to_string(ball) + ".wo2",
                               ball_model(ball), error);
