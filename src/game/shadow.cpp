@@ -73,6 +73,12 @@ void place(XV_3D_NODE *shadow, const PLAYER &record, const XV_3D_NODE &ball) {
 
 void shadows_add() {
     shadows_free();
+    // A game folder without the shadow's model plays without shadows: they
+    // are a look, not a rule of the game.
+    if (!xv_io_fexist(kShadowModel, XV_IO_THROUGH_LAYER)) {
+        gen_history("no %s: the balls cast no shadow\n", kShadowModel);
+        return;
+    }
     gen_wo2_load(&shadows.model, kShadowModel);
     if (!shadows.model.in_use) {
         return;

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-// After the level's balls are added: one shadow node each. A missing
-// shadow model was reported by the loader; the balls then go without.
+// After the level's balls are added: one shadow node each. Without the
+// shadow's model the balls go without (a damaged one is reported).
 void shadows_add();
 // Each shadow under its ball, where the ball is now.
 void shadows_place();
