@@ -240,11 +240,15 @@ bool write_shared(const fs::path &root, std::string *error) {
         if (!look.map) {
             continue;
         }
-        const std::vector<uint8_t> rgb = surface_map(look.map);
+        const bool is_sky = std::string(look.map) == "sky.png";
+        float sun_heading = 0, sun_height = 0;
+        sun_in_the_sky(&sun_heading, &sun_height);
+        const std::vector<uint8_t> rgb =
+            is_sky ? sky_map(sun_heading, sun_height) : surface_map(look.map);
         const fs::path path = root / kCourseDirectory / look.map;
         fs::create_directories(path.parent_path());
-        if (rgb.empty() ||
-            !write_png_rgb(path.string(), SURFACE_MAP_SIZE, SURFACE_MAP_SIZE, rgb.data())) {
+        if (rgb.empty() || !write_png_rgb(path.string(), is_sky ? SKY_MAP_WIDTH : SURFACE_MAP_SIZE,
+                                          is_sky ? SKY_MAP_HEIGHT : SURFACE_MAP_SIZE, rgb.data())) {
             *error = std::string("cannot draw ") + look.map;
             return false;
         }
