@@ -5,6 +5,7 @@
 #include "players.h"
 #include "trail.h"
 
+#include "gen.h"
 #include "xv.h"
 
 #include <cstring>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr float kTrailSpeed = 0.009f;   // of the curve parameter an update: ~3.7 s a curve
 constexpr float kApproachSpeed = 0.12f; // units an update along the farthest axis
+constexpr float kLookFrom = 50.0f;      // over and under the middle, the course's height
+constexpr float kLookAbove = 0.3f;
 
 int flyby_camera = -1;
 
@@ -60,18 +63,12 @@ void flyby_start() {
         approach(nullptr);
         return;
     }
-    // It rides the trail looking at the middle of the hole, between the
-    // first ball and the cup.
+    // It rides the trail looking at the middle of the hole.
     CAMERA_CONTROL control{};
     control.flags = CAMERA_TRAIL | CAMERA_LOOK_AT_POINT;
     control.trail_start = game()->trail;
     control.trail_speed = kTrailSpeed;
-    hole_position(control.look_at_point);
-    if (const XV_3D_NODE *ball = player_ball(0)) {
-        for (int axis = 0; axis < 3; ++axis) {
-            control.look_at_point[axis] = (control.look_at_point[axis] + ball->position[axis]) / 2;
-        }
-    }
+    flyby_look_point(control.look_at_point);
     flyby_camera = add_camera("flyby", &control);
     if (flyby_camera < 0) {
         approach(nullptr);
@@ -80,6 +77,33 @@ void flyby_start() {
     CAMERA *camera = camera_at(flyby_camera);
     trail_curve_point(camera->view.position, game()->trail->curve, 0, 0);
     set_current_camera(flyby_camera);
+}
+
+void flyby_look_point(float out[3]) {
+    hole_position(out);
+    if (const XV_3D_NODE *ball = player_ball(0)) {
+        for (int axis = 0; axis < 3; ++axis) {
+            out[axis] = (out[axis] + ball->position[axis]) / 2;
+        }
+    }
+    // Straight down from high over the middle, onto the course's own faces
+    // (collision type 1: not a tree's crown).
+    GAME *g = game();
+    if (!g->map.inited) {
+        return;
+    }
+    const float from[3] = {out[0], out[1] + kLookFrom, out[2]};
+    const float to[3] = {out[0], out[1] - kLookFrom, out[2]};
+    const uint8_t mask = gen_coll_get_type_mask();
+    gen_coll_set_type_mask(1);
+    gen_coll_set_flags(GEN_COLL_NEAREST);
+    if (gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map)) {
+        GEN_COLL_INFO top{};
+        gen_coll_get_last_info(&top);
+        out[1] = top.point[1] + kLookAbove;
+    }
+    gen_coll_set_flags(0);
+    gen_coll_set_type_mask(mask);
 }
 
 bool flyby_running() {

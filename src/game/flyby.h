@@ -10,6 +10,10 @@ void flyby_start();
 bool flyby_running();
 // Cuts straight to the approach's end: camera 0 behind the ball, state 1.
 void flyby_skip();
+// What the fly-by looks at: the middle of the hole, between the first ball
+// and the cup, on top of whatever stands there (the green, a plateau, a
+// windmill's roof), so that the middle of its picture is the course.
+void flyby_look_point(float out[3]);
 
 // Where camera 0 waits behind the ball once the fly-by has ended.
 constexpr float FLYBY_BEHIND = 2.8f;

@@ -6,6 +6,7 @@
 #include "players.h"
 #include "screens.h"
 #include "script.h"
+#include "shadow.h"
 #include "trail.h"
 #include "viewer.h"
 
@@ -428,6 +429,7 @@ void level_init() {
     bool camera_start_read = false;
     add_level_players(section, camera_start, &camera_start_read);
     playable = player_count() > 0;
+    shadows_add();
     load_level_cameras(section);
     if (camera_start_read) {
         apply_camera_start(camera_start);
@@ -448,6 +450,7 @@ void level_deinit() {
     playable = false;
     stop_all_slots();
     unload_level_models();
+    shadows_free();
     trail_free(&g.trail);
     script_unload();
     free_cameras();
@@ -469,6 +472,7 @@ void level_step(float s) {
     for (int i = 0; i < count; ++i) {
         player_step(player(i), s);
     }
+    shadows_place();
     camera_update();
     script_update();
     foresight_record();

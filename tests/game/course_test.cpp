@@ -9,9 +9,11 @@
 #include "course_film.h"
 #include "course_model.h"
 #include "coursegen.h"
+#include "flyby.h"
 #include "foresight.h"
 #include "level_test.h"
 #include "planner.h"
+#include "shadow.h"
 
 #include <cmath>
 #include <cstdio>
@@ -115,6 +117,25 @@ TEST_P(CourseTest, EveryStartRestsOnTheFairway) {
     }
 }
 
+// Each ball has its shadow on the ground under it, tilted with a slope;
+// a ball in the cup takes its shadow with it.
+TEST_P(CourseTest, EveryBallCastsItsShadowOnTheGround) {
+    load(4);
+    steps(10);
+    for (int seat = 0; seat < 4; ++seat) {
+        const XV_3D_NODE *shadow = node(shadow_node(seat));
+        const float *ball = node(player(seat)->ball_node)->position;
+        ASSERT_NE(shadow, nullptr) << "seat " << seat;
+        EXPECT_FALSE(shadow->flags & XV_3D_NODE_HIDDEN) << "seat " << seat;
+        EXPECT_NEAR(shadow->position[0], ball[0], 0.02f) << "seat " << seat;
+        EXPECT_NEAR(shadow->position[2], ball[2], 0.02f) << "seat " << seat;
+        EXPECT_NEAR(shadow->position[1], ball[1] - BALL_RADIUS, 0.02f) << "seat " << seat;
+    }
+    player(0)->hole_state = BALL_HOLED;
+    steps(1);
+    EXPECT_TRUE(node(shadow_node(0))->flags & XV_3D_NODE_HIDDEN);
+}
+
 // Straight down onto the cup's middle a ray meets its bottom, the cup's depth
 // below the fairway round it; beside the cup it meets the fairway.
 TEST_P(CourseTest, TheCupIsAHoleInTheFairway) {
@@ -141,8 +162,9 @@ TEST_P(CourseTest, TheCupIsAHoleInTheFairway) {
         << "where a ball in the cup rests";
 }
 
-// The fly-by starts near the tee or the cup, and no piece of it passes
-// through a wall (a camera-sized ball swept along it meets nothing).
+// The fly-by starts near the tee or the cup, no piece of it passes through
+// a wall or a tree (a camera-sized ball swept along it meets nothing), and
+// nothing hides the hole it looks at.
 TEST_P(CourseTest, TheFlyByStaysClearOfTheCourse) {
     load();
     const TRAIL_CURVE *first = game()->trail->curve;
@@ -151,6 +173,14 @@ TEST_P(CourseTest, TheFlyByStaysClearOfTheCourse) {
     const float start_to_tee =
         std::hypot(first->start.x - hole().tee.x, first->start.z - hole().tee.z);
     EXPECT_LT(std::min(start_to_cup, start_to_tee), 6.0f);
+    // What it looks at: the middle of the hole, between the first ball and
+    // the cup; nothing (a tree, a wall) hides all of the middle, the cup and
+    // the ball from it on its way.
+    float middle[3], cup[3];
+    flyby_look_point(middle);
+    hole_position(cup);
+    cup[1] += CUP_DEPTH; // a ball's place over the cup, on the green
+    const float *ball = node(player(0)->ball_node)->position;
     int pieces = 0;
     for (const TRAIL_NODE *at = game()->trail; at;
          at = at->num_children ? at->children[0] : nullptr) {
@@ -162,6 +192,15 @@ TEST_P(CourseTest, TheFlyByStaysClearOfTheCourse) {
             EXPECT_FALSE(gen_coll_ray_wo2(from, to, 0.1f, &game()->model, &game()->map))
                 << "curve piece " << k << " at " << to[0] << "," << to[1] << "," << to[2];
             gen_coll_set_flags(0);
+            EXPECT_TRUE(camera_sees_ball(to, middle) || camera_sees_ball(to, cup) ||
+                        camera_sees_ball(to, ball))
+                << "the view from " << to[0] << "," << to[1] << "," << to[2];
+            // A building may fill the picture (a windmill is what it shows);
+            // a tree's crown must not.
+            gen_coll_set_type_mask(2);
+            EXPECT_TRUE(camera_sees_ball(to, middle))
+                << "a tree in the view from " << to[0] << "," << to[1] << "," << to[2];
+            gen_coll_set_type_mask(0xFF);
             std::copy_n(to, 3, from);
             ++pieces;
         }

@@ -199,7 +199,46 @@ Colour surface_colour(const std::string &surface) {
     return {84, 160, 68};
 }
 
+// Smooth noise that wraps every period cells across and not down: the
+// sky's clouds, round the horizon.
+float sky_noise(float x, float y, int cell, uint32_t seed) {
+    const int period = SKY_MAP_WIDTH / cell;
+    const float fx = x / cell, fy = y / cell;
+    const int ix = static_cast<int>(std::floor(fx)), iy = static_cast<int>(std::floor(fy));
+    const float tx = fx - ix, ty = fy - iy;
+    const float sx = tx * tx * (3 - 2 * tx), sy = ty * ty * (3 - 2 * ty);
+    const auto at = [&](int cx, int cy) { return hash(cx, cy, period, seed + 977 * cy); };
+    const float a = at(ix, iy), b = at(ix + 1, iy), c = at(ix, iy + 1), d = at(ix + 1, iy + 1);
+    return (a + (b - a) * sx) * (1 - sy) + (c + (d - c) * sx) * sy;
+}
+
 } // namespace
+
+std::vector<uint8_t> sky_map(float sun_heading, float sun_height) {
+    const Colour overhead = {70, 130, 225}, horizon = {200, 225, 245};
+    const Colour cloud = {250, 250, 252}, cloud_shade = {200, 205, 215}, sun = {255, 250, 225};
+    return paint(SKY_MAP_WIDTH, SKY_MAP_HEIGHT, [&](int x, int y) {
+        // Down the picture: from overhead (0) to the horizon (1).
+        const float down = (static_cast<float>(y) + 0.5f) / static_cast<float>(SKY_MAP_HEIGHT);
+        const float height = (1 - down) * kPi / 2;
+        const float heading =
+            (static_cast<float>(x) + 0.5f) / static_cast<float>(SKY_MAP_WIDTH) * 2 * kPi;
+        Colour c = mix(overhead, horizon, std::pow(down, 1.6f));
+        // Puffs of cloud, flatter and thicker towards the horizon.
+        const float fx = static_cast<float>(x), fy = static_cast<float>(y) * 2.2f;
+        const float puff = 0.55f * sky_noise(fx, fy, 32, 5) + 0.3f * sky_noise(fx, fy, 16, 6) +
+                           0.15f * sky_noise(fx, fy, 4, 7);
+        const float cover = std::clamp((puff - 0.62f + 0.18f * down) * 4.0f, 0.0f, 1.0f);
+        c = mix(c, mix(cloud, cloud_shade, sky_noise(fx, fy, 8, 8) * 0.6f), cover * 0.9f);
+        // The sun: a bright disc and its glow, by the angle to its place.
+        const float cosine =
+            std::sin(height) * std::sin(sun_height) +
+            std::cos(height) * std::cos(sun_height) * std::cos(heading - sun_heading);
+        const float apart = std::acos(std::clamp(cosine, -1.0f, 1.0f));
+        const float glow = std::exp(-apart * 9.0f) * 0.7f + (apart < 0.06f ? 1.0f : 0.0f);
+        return mix(c, sun, std::min(1.0f, glow));
+    });
+}
 
 std::vector<uint8_t> surface_map(const std::string &name) {
     const struct {

@@ -10,11 +10,24 @@
 #include <string>
 #include <vector>
 
-enum { SURFACE_MAP_SIZE = 128, MINI_WIDTH = 160, MINI_HEIGHT = 120 };
+enum {
+    SURFACE_MAP_SIZE = 128,
+    MINI_WIDTH = 160,
+    MINI_HEIGHT = 120,
+    SKY_MAP_WIDTH = 512,
+    SKY_MAP_HEIGHT = 128,
+};
 
 // The map of that name (a file name of surface_looks), as RGB rows; empty
 // for a name it does not draw.
 std::vector<uint8_t> surface_map(const std::string &name);
+
+// The sky over the course, SKY_MAP_WIDTH × SKY_MAP_HEIGHT RGB rows: across,
+// once round the horizon (it wraps); down, from straight overhead to the
+// horizon. Blue deepening overhead, clouds thickening towards the horizon,
+// and the sun where the course's light comes from (its heading round the
+// horizon and its height, both in radians).
+std::vector<uint8_t> sky_map(float sun_heading, float sun_height);
 
 // The top view of the hole, MINI_WIDTH × MINI_HEIGHT RGB rows: the tee at
 // the bottom, the cup towards the top.

@@ -473,7 +473,7 @@ void blob(Builder *out, const std::string &object, const std::string &surface, V
     }
 }
 
-void decoration(Builder *out, const Decoration &d) {
+void decoration(Builder *out, const Decoration &d, const std::string &object = "decor") {
     const V3 at = {d.at.x, LAND_HEIGHT, d.at.z};
     if (d.kind == "tree") {
         const int segments = 8;
@@ -481,22 +481,22 @@ void decoration(Builder *out, const Decoration &d) {
             const float a0 = 2 * kPi * k / segments, a1 = 2 * kPi * (k + 1) / segments;
             const V3 d0 = {std::cos(a0), 0, std::sin(a0)}, d1 = {std::cos(a1), 0, std::sin(a1)};
             const float r = 0.12f * d.size, h = 1.2f * d.size;
-            out->quad("decor", "bark", corner(at + d0 * r, d0, 0, 0), corner(at + d1 * r, d1, 1, 0),
+            out->quad(object, "bark", corner(at + d0 * r, d0, 0, 0), corner(at + d1 * r, d1, 1, 0),
                       corner(at + d1 * r + V3{0, h, 0}, d1, 1, 1),
                       corner(at + d0 * r + V3{0, h, 0}, d0, 0, 1), d0 + d1);
         }
-        blob(out, "decor", "leaves", at + V3{0, 1.7f * d.size, 0}, V3{0.8f, 0.9f, 0.8f} * d.size, 5,
+        blob(out, object, "leaves", at + V3{0, 1.7f * d.size, 0}, V3{0.8f, 0.9f, 0.8f} * d.size, 5,
              8);
-        blob(out, "decor", "leaves", at + V3{0.35f, 1.3f, 0.2f} * d.size,
+        blob(out, object, "leaves", at + V3{0.35f, 1.3f, 0.2f} * d.size,
              V3{0.55f, 0.55f, 0.55f} * d.size, 4, 7, 0.9f);
     } else if (d.kind == "rock") {
-        blob(out, "decor", "rock", at + V3{0, 0.1f * d.size, 0}, V3{0.6f, 0.35f, 0.5f} * d.size, 4,
+        blob(out, object, "rock", at + V3{0, 0.1f * d.size, 0}, V3{0.6f, 0.35f, 0.5f} * d.size, 4,
              7);
     } else {
         const char *colours[] = {"petal_red", "petal_yellow", "petal_white"};
         for (int k = 0; k < 9; ++k) {
             const float a = 2.4f * k, r = 0.25f * std::sqrt(static_cast<float>(k)) * d.size;
-            blob(out, "decor", colours[k % 3], at + V3{std::cos(a) * r, 0.12f, std::sin(a) * r},
+            blob(out, object, colours[k % 3], at + V3{std::cos(a) * r, 0.12f, std::sin(a) * r},
                  V3{0.09f, 0.07f, 0.09f} * d.size, 3, 5);
         }
     }
@@ -521,32 +521,69 @@ void land(Builder *out, Point2 middle) {
     }
 }
 
-// The sky inside a great sphere: deep blue overhead, pale at the horizon,
-// and a hazy green-grey below it where the land runs out.
+// The sky inside a great sphere: its upper half the sky's picture (clouds
+// and the sun where the course's light comes from), its lower half a hazy
+// green-grey where the land runs out. The sky is not lit: it is the light.
 void sky(Builder *out, Point2 middle) {
-    const int rings = 12, segments = 16;
-    auto colour_at = [](float height) -> std::array<uint8_t, 4> {
-        if (height < 0) {
-            return {150, 165, 150, 255};
-        }
-        const float t = std::sqrt(height);
-        return {static_cast<uint8_t>(200 - 140 * t), static_cast<uint8_t>(225 - 95 * t), 250, 255};
-    };
-    auto point = [&](int ring, int segment) {
-        const float polar = kPi * ring / rings, a = 2 * kPi * segment / segments;
+    constexpr int kRings = 12, kSegments = 32;
+    const auto point = [&](int ring, int segment) {
+        const float polar = kPi * ring / kRings, a = 2 * kPi * segment / kSegments;
         const V3 d = {std::sin(polar) * std::cos(a), std::cos(polar),
                       std::sin(polar) * std::sin(a)};
-        Corner c{V3{middle.x, 0, middle.z} + d * kSkyRadius, d * -1, 0, 0, colour_at(d.y)};
-        return c;
+        const bool below = 2 * ring > kRings;
+        const std::array<uint8_t, 4> colour = below ? std::array<uint8_t, 4>{150, 165, 150, 255}
+                                                    : std::array<uint8_t, 4>{255, 255, 255, 255};
+        return Corner{V3{middle.x, 0, middle.z} + d * kSkyRadius, d * -1,
+                      static_cast<float>(segment) / kSegments,
+                      std::min(1.0f, 2.0f * static_cast<float>(ring) / kRings), colour};
     };
-    for (int ring = 0; ring < rings; ++ring) {
-        for (int segment = 0; segment < segments; ++segment) {
+    for (int ring = 0; ring < kRings; ++ring) {
+        const char *surface = 2 * ring < kRings ? "sky" : "haze";
+        for (int segment = 0; segment < kSegments; ++segment) {
             const Corner a = point(ring, segment), b = point(ring, segment + 1),
                          c = point(ring + 1, segment), d = point(ring + 1, segment + 1);
             const V3 inward = V3{middle.x, 0, middle.z} - (a.p + d.p) * 0.5f;
-            out->triangle("sky", "sky", a, c, b, inward);
-            out->triangle("sky", "sky", b, c, d, inward);
+            out->triangle("sky", surface, a, c, b, inward);
+            out->triangle("sky", surface, b, c, d, inward);
         }
+    }
+}
+
+// Far round the course, where the land runs out: a ring of low hills and,
+// at their feet, a ring of trees, so that the ground does not run flat to
+// the horizon. Their heights and places are the same on every hole.
+void distant_scenery(Builder *out, Point2 middle) {
+    constexpr int kSegments = 48, kTrees = 28;
+    constexpr float kFoot = 50.0f, kCrest = 60.0f, kBack = 68.0f;
+    const auto crest_height = [](int segment) {
+        const float a = 2 * kPi * static_cast<float>(segment % kSegments) / kSegments;
+        return 4.0f + 2.5f * std::sin(3 * a + 0.7f) + 1.5f * std::sin(7 * a + 2.1f);
+    };
+    const auto at = [&](float radius, int segment, float height) {
+        const float a = 2 * kPi * static_cast<float>(segment) / kSegments;
+        return V3{middle.x + std::cos(a) * radius, LAND_HEIGHT + height,
+                  middle.z + std::sin(a) * radius};
+    };
+    for (int k = 0; k < kSegments; ++k) {
+        const float h0 = crest_height(k), h1 = crest_height(k + 1);
+        const V3 foot0 = at(kFoot, k, 0), foot1 = at(kFoot, k + 1, 0);
+        const V3 top0 = at(kCrest, k, h0), top1 = at(kCrest, k + 1, h1);
+        const V3 back0 = at(kBack, k, 0), back1 = at(kBack, k + 1, 0);
+        const V3 in = unit(cross(top1 - foot0, foot1 - foot0));
+        const V3 out_side = unit(cross(back1 - top0, top1 - top0));
+        const float u0 = static_cast<float>(k) * 2, u1 = u0 + 2;
+        out->quad("land", "land", corner(foot0, in, u0, 0), corner(foot1, in, u1, 0),
+                  corner(top1, in, u1, 2, 0.95f), corner(top0, in, u0, 2, 0.95f), in);
+        out->quad("land", "land", corner(top0, out_side, u0, 2), corner(top1, out_side, u1, 2),
+                  corner(back1, out_side, u1, 4), corner(back0, out_side, u0, 4), out_side);
+    }
+    for (int k = 0; k < kTrees; ++k) {
+        const float a = 2 * kPi * (static_cast<float>(k) + 0.37f * std::sin(5.0f * k)) / kTrees;
+        const float radius = kFoot - 3.0f - 2.0f * std::fabs(std::sin(3.0f * k));
+        const Decoration tree{"tree",
+                              {middle.x + std::cos(a) * radius, middle.z + std::sin(a) * radius},
+                              2.2f + 0.8f * std::fabs(std::sin(7.0f * k))};
+        decoration(out, tree, "far");
     }
 }
 
@@ -576,7 +613,8 @@ const std::vector<SurfaceLook> &surface_looks() {
         {"belt", "belt.png", 255, 255, 255, 1.0f},
         {"roof", "roof.png", 255, 255, 255, 1.0f},
         {"cup", nullptr, 235, 235, 230, 1.0f},
-        {"sky", nullptr, 255, 255, 255, 1.0f},
+        {"sky", "sky.png", 255, 255, 255, 1.0f},
+        {"haze", nullptr, 255, 255, 255, 1.0f},
         {"bark", nullptr, 110, 78, 50, 1.0f},
         {"leaves", nullptr, 60, 130, 55, 1.0f},
         {"rock", nullptr, 140, 138, 130, 1.0f},
@@ -616,6 +654,7 @@ Wo2Model course_model(const HoleSpec &hole, float *cup_bottom) {
     }
     const Point2 middle = middle_of(hole);
     land(&out, middle);
+    distant_scenery(&out, middle);
     sky(&out, middle);
     *cup_bottom = hole.height_at(hole.cup.x, hole.cup.z) - CUP_DEPTH;
     // The decoration stands in the cameras' way and not the balls': its
@@ -623,6 +662,7 @@ Wo2Model course_model(const HoleSpec &hole, float *cup_bottom) {
     std::map<std::string, std::string> flags = {{"tee", "NO_COLLISION"},
                                                 {"decor", "COLLISION_TYPE 2"},
                                                 {"land", "NO_COLLISION"},
+                                                {"far", "NO_COLLISION"},
                                                 {"sky", "NO_COLLISION"}};
     for (const Stream &s : hole.streams) {
         flags[s.name] = "NO_COLLISION";
@@ -707,6 +747,53 @@ Wo2Model ball_model(int number) {
     group.faces = {face};
     model.objects = {{"ball", {group}}};
     model.references = {{0, "ball"}};
+    return model;
+}
+
+void sun_in_the_sky(float *heading, float *height) {
+    *heading = std::atan2(kSun.z, kSun.x);
+    if (*heading < 0) {
+        *heading += 2 * kPi;
+    }
+    *height = std::asin(kSun.y);
+}
+
+Wo2Model shadow_model() {
+    // Discs a little wider than the ball, one over the other, each a little
+    // smaller and each darkening what is under it: dark in the middle and
+    // soft at the rim, a shadow drawn over the ground it lies on.
+    constexpr int kSegments = 16;
+    constexpr float kRadii[] = {1.5f, 1.2f, 0.9f, 0.6f}; // of the ball's radius
+    constexpr float kLayer = 0.0006f;                    // each over the last, never in it
+    Wo2FaceGroup face;
+    const auto vertex = [](float x, float y, float z) {
+        Wo2Vertex v{};
+        v.position[0] = x, v.position[1] = y, v.position[2] = z;
+        v.normal[1] = 1;
+        v.colour[3] = 255;
+        return v;
+    };
+    for (size_t disc = 0; disc < std::size(kRadii); ++disc) {
+        const float r = kRadii[disc] * BALL_RADIUS, y = kLayer * static_cast<float>(disc);
+        for (int k = 0; k < kSegments; ++k) {
+            const float a0 = 2 * kPi * k / kSegments, a1 = 2 * kPi * (k + 1) / kSegments;
+            face.vertices.push_back(vertex(0, y, 0));
+            face.vertices.push_back(vertex(std::cos(a1) * r, y, std::sin(a1) * r));
+            face.vertices.push_back(vertex(std::cos(a0) * r, y, std::sin(a0) * r));
+        }
+    }
+    Wo2Model model;
+    Wo2Material material;
+    material.red = material.green = material.blue = 0;
+    material.opacity = 45;
+    model.materials = {material};
+    Wo2MaterialGroup group;
+    group.material = 1;
+    group.uvs = false;
+    group.colours = false;
+    group.faces = {face};
+    model.objects = {{"shadow", {group}}};
+    model.references = {{0, "shadow TRANSLUCENT NO_COLLISION"}};
     return model;
 }
 

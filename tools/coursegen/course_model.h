@@ -38,6 +38,12 @@ Wo2Model ball_model(int number);
 // the reference "Pinwheel", which the game turns about its z axis.
 Wo2Model pinwheel_model();
 
+// Where the sun stands that lights the course: its heading round the
+// horizon as the sky's picture runs, and its height (radians).
+void sun_in_the_sky(float *heading, float *height);
+// The soft shadow the game lays on the ground under each ball.
+Wo2Model shadow_model();
+
 // How deep the cup is, and its radius: two and a half balls across and two
 // and a half deep, as a real cup is beside its ball.
 constexpr float CUP_RADIUS = 0.25f;

@@ -240,17 +240,22 @@ bool write_shared(const fs::path &root, std::string *error) {
         if (!look.map) {
             continue;
         }
-        const std::vector<uint8_t> rgb = surface_map(look.map);
+        const bool is_sky = std::string(look.map) == "sky.png";
+        float sun_heading = 0, sun_height = 0;
+        sun_in_the_sky(&sun_heading, &sun_height);
+        const std::vector<uint8_t> rgb =
+            is_sky ? sky_map(sun_heading, sun_height) : surface_map(look.map);
         const fs::path path = root / kCourseDirectory / look.map;
         fs::create_directories(path.parent_path());
-        if (rgb.empty() ||
-            !write_png_rgb(path.string(), SURFACE_MAP_SIZE, SURFACE_MAP_SIZE, rgb.data())) {
+        if (rgb.empty() || !write_png_rgb(path.string(), is_sky ? SKY_MAP_WIDTH : SURFACE_MAP_SIZE,
+                                          is_sky ? SKY_MAP_HEIGHT : SURFACE_MAP_SIZE, rgb.data())) {
             *error = std::string("cannot draw ") + look.map;
             return false;
         }
     }
     bool written = write_model(root, kBlades.model, windmill_blades_model(), error) &&
-                   write_model(root, "gfx\\wo2\\pinwheel\\pinwheel.wo2", pinwheel_model(), error);
+                   write_model(root, "gfx\\wo2\\pinwheel\\pinwheel.wo2", pinwheel_model(), error) &&
+                   write_model(root, "gfx\\wo2\\tball\\shadow.wo2", shadow_model(), error);
     for (int ball = 1; ball <= 5 && written; ++ball) {
         written = write_model(root, "gfx\\wo2\\tball\\ball" + std::to_string(ball) + ".wo2",
                               ball_model(ball), error);
