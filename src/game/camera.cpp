@@ -20,6 +20,7 @@ constexpr float kRadiansPerDegree = 0.01745278f;
 constexpr float kNearDistance = 0.005f;
 constexpr float kSightRadius = 0.1f; // of the ray a direct-follow camera keeps clear
 constexpr float kSightAbove = 0.2f;  // the ray ends this far above the followed node
+constexpr float kThinSight = 0.02f;  // a ray that grazes, not a swept ball
 constexpr float kRiseOverCover = 1.0f;
 constexpr float kRisePerUpdate = 0.03f;
 constexpr float kSinkPerUpdate = 0.01f;
@@ -408,20 +409,30 @@ bool equal_to_decimals(float a, float b, int n) {
     return std::trunc(a * scale) == std::trunc(b * scale);
 }
 
-bool camera_sees(const float from[3], const float to[3]) {
+namespace {
+
+bool sight_clear(const float from[3], const float to[3], float radius) {
     GAME *g = game();
     if (!g->map.inited) {
         return true;
     }
     gen_coll_set_flags(GEN_COLL_TWO_SIDED);
-    const bool blocked = gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map) != 0;
+    const bool blocked = gen_coll_ray_wo2(from, to, radius, &g->model, &g->map) != 0;
     gen_coll_set_flags(0);
     return !blocked;
 }
 
+} // namespace
+
+bool camera_sees(const float from[3], const float to[3]) {
+    return sight_clear(from, to, kSightRadius);
+}
+
+// Over the ball and down to its middle: a wall in front may hide no more
+// than its lower half, where the aim guide starts.
 bool camera_sees_ball(const float from[3], const float ball[3]) {
     const float top[3] = {ball[0], ball[1] + kSightAbove, ball[2]};
-    return camera_sees(from, top);
+    return camera_sees(from, top) && sight_clear(from, ball, kThinSight);
 }
 
 void chase_camera_place(const float position[3], float heading, float out[3]) {

@@ -98,7 +98,8 @@ constexpr float CHASE_ABOVE = 1.2f;
 // its walls, blocks, objects and decoration (a tree hides as a wall does).
 // The line is a little thick: the point must stand clear of the ground.
 bool camera_sees(const float from[3], const float to[3]);
-// Whether a camera sees the top of a ball whose centre is at ball.
+// Whether a camera sees a ball whose centre is at ball: over its top and down
+// to its middle.
 bool camera_sees_ball(const float from[3], const float ball[3]);
 // The aiming camera's place behind the ball at position, looking along the
 // heading (degrees, as a player's aim): CHASE_BEHIND behind and CHASE_ABOVE

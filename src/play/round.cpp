@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 namespace {
 
@@ -55,7 +56,9 @@ constexpr float kChaseTurn = 2.5f;       // degrees a step
 constexpr uint32_t kDropMomentMs = 2500;
 constexpr uint32_t kWordAfterMs = 700;
 constexpr int kNoticeSteps = 75;
-constexpr float kCupRimAside = 0.35f; // from the hole's middle: just past a cup's radius
+constexpr float kCupRimAside = 0.35f;   // from the hole's middle: just past a cup's radius
+constexpr float kSightOverBall = 0.15f; // the look for the cup runs this far over the ball's middle
+constexpr float kNearCup = 0.05f;       // closer than this the way to the cup is no way
 
 // A person aims and charges; a computer thinks, then shows its aim and
 // charges the meter, and strikes at the step it planned for. A drop holds
@@ -235,6 +238,39 @@ bool objects_understood() {
            foresight_recorded() - hole.turn_started >= kLongestWatch;
 }
 
+// What the camera looks at in the moment: the cup's rim (the hole's place
+// is a ball above its bottom, which the rim hides from a low camera).
+void cup_rim(float out[3]) {
+    hole_position(out);
+    float ground = 0.0f;
+    if (ground_height(out[0] + kCupRimAside, out[2], out[1] + 2.0f, out[1] - 1.0f, &ground)) {
+        out[1] = ground;
+    }
+}
+
+// A person's later strokes start aimed at the cup when the ball can see it
+// (a look along the ground, over nothing taller than the ball): after a
+// miss the last aim mostly points at a wall. Round a corner the last aim
+// stays, being the better guess.
+void aim_at_cup_in_sight(int seat) {
+    PLAYER *record = player(seat);
+    const XV_3D_NODE *ball = player_ball(seat);
+    if (computer(seat) || record->strokes == 0 || !ball) {
+        return;
+    }
+    float cup[3];
+    cup_rim(cup);
+    const float from[3] = {ball->position[0], ball->position[1] + kSightOverBall,
+                           ball->position[2]};
+    const float to[3] = {cup[0], cup[1] + kSightOverBall + BALL_RADIUS, cup[2]};
+    const float dx = cup[0] - from[0], dz = cup[2] - from[2];
+    if (dx * dx + dz * dz < kNearCup * kNearCup || !camera_sees(from, to)) {
+        return;
+    }
+    const float degrees = std::atan2(-dx, -dz) * 180.0f / std::numbers::pi_v<float>;
+    record->aim_angle = std::fmod(degrees + 360.0f, 360.0f);
+}
+
 void start_turn(int seat) {
     gen_history("round: player %d to play, %d strokes\n", seat + 1, player(seat)->strokes);
     hole.turn = seat;
@@ -243,6 +279,7 @@ void start_turn(int seat) {
     hole.armed = true;
     hole.rest_steps = 0;
     set_current_player(seat);
+    aim_at_cup_in_sight(seat);
     hole.chase_heading = player(seat)->aim_angle;
     watch_current_ball();
     set_camera_trigger_switching(0);
@@ -453,16 +490,6 @@ bool drop_pause_over() {
     return true;
 }
 
-// What the camera looks at in the moment: the cup's rim (the hole's place
-// is a ball above its bottom, which the rim hides from a low camera).
-void cup_rim(float out[3]) {
-    hole_position(out);
-    float ground = 0.0f;
-    if (ground_height(out[0] + kCupRimAside, out[2], out[1] + 2.0f, out[1] - 1.0f, &ground)) {
-        out[1] = ground;
-    }
-}
-
 // The camera on the cup: behind it along the way the ball came, as far
 // back and as high as the aiming camera stands behind a ball, or as close
 // and high as it takes to see the cup over what stands between.
@@ -473,7 +500,8 @@ void place_cup_camera() {
     }
     float cup[3], wanted[3];
     cup_rim(cup);
-    chase_camera_place(cup, hole.chase_heading, wanted);
+    const float ball_on_rim[3] = {cup[0], cup[1] + BALL_RADIUS, cup[2]};
+    chase_camera_place(ball_on_rim, hole.chase_heading, wanted);
     for (int axis = 0; axis < 3; ++axis) {
         float &at = chase->view.position[axis];
         at += (wanted[axis] - at) * kChaseGlide;

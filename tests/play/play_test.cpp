@@ -203,6 +203,8 @@ TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
     stroke(30, 0.13f);
     EXPECT_EQ(player(0)->strokes, 1);
     EXPECT_EQ(play_screen(), Screen::ROUND);
+    const float off_the_cup = std::remainder(player(0)->aim_angle - angle_to_hole(0), 360.0f);
+    EXPECT_NEAR(off_the_cup, 0.0f, 0.1f) << "the next stroke starts aimed at the cup in sight";
     stroke(angle_to_hole(0), kIntoTheCup);
     ASSERT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(player(0)->hole_state, BALL_HOLED);
@@ -611,7 +613,8 @@ TEST_F(PlayTest, ADropIsToldAndHeldAMomentOnTheCup) {
     // The camera has come round to the cup: it sees it, and looks at it.
     const XV_3D_CAMERA &view = camera_at(current_camera())->view;
     const float rim[3] = {kHole[0], 0.0f, kHole[2]};
-    EXPECT_TRUE(camera_sees_ball(view.position, rim));
+    const float ball_on_rim[3] = {kHole[0], BALL_RADIUS, kHole[2]};
+    EXPECT_TRUE(camera_sees_ball(view.position, ball_on_rim));
     float x, y, scale;
     ASSERT_TRUE(screen_place(rim, &x, &y, &scale));
     EXPECT_NEAR(x, ui::screen_width() / 2.0f, ui::screen_width() * 0.1f);
