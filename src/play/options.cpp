@@ -121,21 +121,9 @@ void change_language(int by) {
             break;
         }
     }
-    // A player still named by default ("Player 1") is named in the new
-    // language too.
-    std::string defaults[MOST_SEATS];
-    for (int seat = 0; seat < MOST_SEATS; ++seat) {
-        defaults[seat] = ui::say("Player", seat + 1);
-    }
     if (place == table->current ||
         !xv_dsp_select_language(table, table->languages[place]->number)) {
         return;
-    }
-    for (int seat = 0; seat < MOST_SEATS; ++seat) {
-        Seat &named = session().seats[seat];
-        if (defaults[seat] == named.name) {
-            std::snprintf(named.name, sizeof named.name, "%s", ui::say("Player", seat + 1).c_str());
-        }
     }
     xv_dsp_load_menu();
     xv_dsp_write_language(table);

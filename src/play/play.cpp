@@ -47,6 +47,7 @@ struct Play {
     Screen previous = Screen::TITLE;
     Session session;
     Controls controls{DIK_LEFT, DIK_RIGHT, DIK_SPACE, DIK_B};
+    std::string defaults[MOST_SEATS]; // each seat's default name in the language shown
 };
 Play play;
 
@@ -86,13 +87,34 @@ void read_settings() {
     }
 }
 
+std::string default_name(int seat) {
+    return ui::say("Player", seat + 1);
+}
+
+// An empty name is the seat's default, "Player 1" in the language shown.
 void default_names() {
     for (int i = 0; i < MOST_SEATS; ++i) {
         Seat &seat = play.session.seats[i];
         if (!seat.name[0]) {
-            std::snprintf(seat.name, sizeof seat.name, "%s", ui::say("Player", i + 1).c_str());
+            std::snprintf(seat.name, sizeof seat.name, "%s", default_name(i).c_str());
+        }
+        play.defaults[i] = default_name(i);
+    }
+}
+
+// The language may change in the Options or in the Game menu: a player
+// still named by default is named in the new one.
+void follow_the_language() {
+    if (!play.drawing) {
+        return;
+    }
+    for (int i = 0; i < MOST_SEATS; ++i) {
+        Seat &seat = play.session.seats[i];
+        if (play.defaults[i] == seat.name && play.defaults[i] != default_name(i)) {
+            seat.name[0] = '\0';
         }
     }
+    default_names();
 }
 
 // A section's keys in one rewrite of the settings.
@@ -113,7 +135,9 @@ void write_settings() {
         {"Count", std::to_string(play.session.players)}};
     for (int i = 0; i < MOST_SEATS; ++i) {
         const std::string number = std::to_string(i + 1);
-        players.push_back({"Name" + number, play.session.seats[i].name});
+        // A default name is kept as none, so that it follows the language.
+        const char *name = play.session.seats[i].name;
+        players.push_back({"Name" + number, play.defaults[i] == name ? "" : name});
         players.push_back({"Computer" + number, std::to_string(play.session.seats[i].computer)});
     }
     write_section(kPlayers, players);
@@ -373,6 +397,7 @@ void play_start_session() {
 
 void play_step(float fraction) {
     ui::read_input();
+    follow_the_language();
     switch (play.screen) {
     case Screen::SLIDESHOW:
         break;

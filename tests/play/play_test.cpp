@@ -869,6 +869,12 @@ TEST_F(PlayTest, TheLanguageChosenInTheOptionsIsKept) {
     press(DIK_RIGHT);
     press(DIK_RIGHT);
     press(DIK_RIGHT); // German again
+    EXPECT_STREQ(session().seats[0].name, "Spieler 1");
+    play_quit();
+    const std::string kept = test::read_file("pinwheel.ini");
+    EXPECT_NE(kept.find("Name1="), std::string::npos);
+    EXPECT_EQ(kept.find("Name1=Spieler"), std::string::npos)
+        << "a default name is kept as none, to come back in whatever language is shown";
     app_state()->languages = nullptr;
     xv_dsp_free_languages(languages);
 
