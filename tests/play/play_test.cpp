@@ -273,6 +273,22 @@ TEST_F(PlayTest, ABallOffTheCourseCostsAStrokeAndComesBack) {
     EXPECT_EQ(round_notice().text, "Out of bounds: one stroke");
 }
 
+// A ball struck from a place that cannot hold it (a tee off the fairway)
+// is charged its penalties up to the cap and picked up there: the hole
+// ends, and the score is the cap.
+TEST_F(PlayTest, ABallStruckFromOffTheCourseIsPickedUpAtTheCap) {
+    test::write_file("gfx/course.wo2", open_course());
+    play_single_hole();
+    XV_3D_NODE *ball = node(player(0)->ball_node);
+    ball->position[2] += 40.0f; // beyond the course's end, in the air
+    stroke(0, kTap);
+    EXPECT_EQ(play_screen(), Screen::RESULT);
+    EXPECT_EQ(player(0)->hole_state, BALL_LIFTED);
+    EXPECT_EQ(player(0)->strokes, round_cap());
+    EXPECT_EQ(game()->scores[0][0], round_cap());
+    EXPECT_EQ(errors(), "");
+}
+
 // Two players take turns; one whose ball is in the cup is passed over.
 TEST_F(PlayTest, TwoPlayersTakeTurnsAndAHoledBallIsSkipped) {
     play_course(2);

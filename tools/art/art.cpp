@@ -12,7 +12,9 @@ namespace {
 
 XV_ERROR_CONFIG errors{1};
 XV_LIST_CONFIG lists{1};
-XV_MEM_CONFIG memory{1, 0};
+// The collision maps of a whole hole are built in one go: room for them from
+// the start, so the build says nothing of growing its heap.
+XV_MEM_CONFIG memory{1, 64u << 20};
 XV_STR_CONFIG strings{1};
 XV_IO_CONFIG files{1, nullptr, nullptr};
 XV_FONT_CONFIG fonts{1};

@@ -11,7 +11,7 @@ namespace {
 constexpr float kPi = 3.14159265f;
 constexpr float kCell = 0.25f; // the fairway's grid
 constexpr float kCupSquare = 0.5f;
-constexpr float kWallHalf = 0.12f;
+constexpr float kWallHalf = WALL_HALF_WIDTH;
 constexpr float kWallBase = LAND_HEIGHT - 0.05f;
 constexpr float kLandReach = 70.0f;
 constexpr float kSkyRadius = 150.0f;

@@ -10,6 +10,7 @@
 #include "gen.h"
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -343,7 +344,9 @@ bool coursegen_read(const std::string &directory, std::vector<HoleSpec> *holes,
         HoleSpec hole;
         hole.number = n;
         if (!read_hole(text.str(), &hole, error)) {
-            *error = path.string() + ": " + *error;
+            // FILE:LINE: what is wrong, as compilers say it.
+            const bool of_a_line = std::isdigit(static_cast<unsigned char>((*error)[0]));
+            *error = path.string() + (of_a_line ? ":" : ": ") + *error;
             return false;
         }
         holes->push_back(hole);

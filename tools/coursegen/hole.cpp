@@ -1,5 +1,7 @@
 #include "hole.h"
 
+#include "ball.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -9,8 +11,68 @@ namespace {
 
 const char *const kLanguages[] = {"EN", "FR", "ES", "DE", "IT", "PT", "JP"};
 const char *const kWallKinds[] = {"wood", "stone", "metal", "rubber"};
+// The surfaces a hole may lay (the course's other looks are its own).
+const char *const kSurfaces[] = {"grass", "sand", "wood", "stone", "brick",
+                                 "land",  "tee",  "belt", "roof",  "metal"};
+constexpr int kMostPar = 20;
 
-// The words of one statement, and what went wrong with them.
+// What each statement wants after its first word, to name a value that is
+// missing or wrong.
+struct Usage {
+    const char *verb, *values;
+};
+const Usage kUsages[] = {
+    {"name", "LANGUAGE WORDS"},
+    {"par", "N"},
+    {"music", "SCORE"},
+    {"wall_kind", "KIND"},
+    {"angle", "DEGREES"},
+    {"tee", "X Z"},
+    {"cup", "X Z"},
+    {"area", "X Z X Z X Z"},
+    {"slope", "X0 Z0 X1 Z1 RISE"},
+    {"bump", "X Z RADIUS HEIGHT"},
+    {"bank", "X0 Z0 X1 Z1 WIDTH RISE"},
+    {"wall", "X Z X Z"},
+    {"block", "X0 Z0 X1 Z1 BOTTOM TOP"},
+    {"drop", "X0 Z0 X1 Z1 TOP BOTTOM"},
+    {"windmill", "X Z"},
+    {"gate", "X Z WIDTH TRAVEL SPEED"},
+    {"lift", "X Z WIDTH DEPTH RISE SPEED"},
+    {"stream", "NAME X0 Z0 X1 Z1 HEIGHT"},
+    {"tree", "X Z SIZE"},
+    {"rock", "X Z SIZE"},
+    {"flowers", "X Z SIZE"},
+    {"camera", "NAME X Y Z trigger X Y Z RADIUS"},
+    {"camstart", "X Y Z"},
+    {"trail", "X Y Z X Y Z X Y Z"},
+};
+
+const Usage *usage_of(const std::string &verb) {
+    for (const Usage &usage : kUsages) {
+        if (verb == usage.verb) {
+            return &usage;
+        }
+    }
+    return nullptr;
+}
+
+template <size_t N>
+bool one_of(const char *const (&names)[N], const std::string &word) {
+    return std::find_if(std::begin(names), std::end(names),
+                        [&](const char *name) { return word == name; }) != std::end(names);
+}
+
+template <size_t N>
+std::string listed(const char *const (&names)[N]) {
+    std::string list;
+    for (const char *name : names) {
+        list += (list.empty() ? "" : " ") + std::string(name);
+    }
+    return list;
+}
+
+// The words of one statement, and the first thing wrong with them.
 class Statement {
   public:
     explicit Statement(const std::string &line) {
@@ -18,18 +80,34 @@ class Statement {
         for (std::string word; words >> word;) {
             words_.push_back(word);
         }
+        if (!words_.empty()) {
+            if (const Usage *usage = usage_of(words_[0])) {
+                std::istringstream values(usage->values);
+                for (std::string value; values >> value;) {
+                    values_.push_back(value);
+                }
+            }
+        }
     }
     bool empty() const { return words_.empty(); }
     const std::string &verb() const { return words_[0]; }
     size_t left() const { return words_.size() - at_; }
     bool has(const char *word) const { return at_ < words_.size() && words_[at_] == word; }
-    std::string word() { return at_ < words_.size() ? words_[at_++] : (failed_ = true, ""); }
+    std::string word() {
+        if (at_ < words_.size()) {
+            return words_[at_++];
+        }
+        fail(value_name() + " is missing");
+        return "";
+    }
     float number() {
+        const bool there = at_ < words_.size();
+        const std::string name = value_name();
         const std::string text = word();
         char *end = nullptr;
         const float value = std::strtof(text.c_str(), &end);
-        if (text.empty() || *end || !std::isfinite(value)) {
-            failed_ = true;
+        if (there && (*end || !std::isfinite(value))) {
+            fail(name + " is \"" + text + "\", not a number");
         }
         return value;
     }
@@ -61,21 +139,44 @@ class Statement {
         }
         return false;
     }
-    bool failed() const { return failed_; }
-    void fail() { failed_ = true; }
+    float option_number(const char *name, float otherwise) {
+        std::string text;
+        if (!option(name, &text)) {
+            return otherwise;
+        }
+        char *end = nullptr;
+        const float value = std::strtof(text.c_str(), &end);
+        if (*end || !std::isfinite(value)) {
+            fail(std::string(name) + " is \"" + text + "\", not a number");
+        }
+        return value;
+    }
+    // The first fault found is the one told.
+    void fail(const std::string &problem) {
+        if (problem_.empty()) {
+            problem_ = problem;
+        }
+    }
+    const std::string &problem() const { return problem_; }
 
   private:
-    std::vector<std::string> words_;
-    size_t at_ = 1;
-    bool failed_ = false;
-};
+    // The name of the value about to be read; past the end of what the
+    // statement names, a list of points goes on naming its values in turn
+    // (X Z, or X Y Z for a trail).
+    std::string value_name() const {
+        if (values_.empty()) {
+            return "a value";
+        }
+        const size_t index = at_ - 1;
+        const size_t period = verb() == "trail" ? 3 : 2;
+        return index < values_.size() ? values_[index] : values_[index % period];
+    }
 
-float to_float(const std::string &text, bool *ok) {
-    char *end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    *ok = *ok && !text.empty() && !*end && std::isfinite(value);
-    return value;
-}
+    std::vector<std::string> words_;
+    std::vector<std::string> values_;
+    size_t at_ = 1;
+    std::string problem_;
+};
 
 std::vector<Point2> points(Statement &s) {
     std::vector<Point2> list;
@@ -111,17 +212,44 @@ bool make_convex_clockwise(std::vector<Point2> *corners) {
     return twice_area != 0;
 }
 
-bool read_statement(Statement &s, HoleSpec *hole) {
+bool same_point(Point2 a, Point2 b) {
+    return std::hypot(b.x - a.x, b.z - a.z) < 1e-3f;
+}
+
+void read_surface(Statement &s, std::string *surface) {
+    std::string value;
+    if (s.option("surface", &value)) {
+        if (!one_of(kSurfaces, value)) {
+            s.fail("unknown surface \"" + value + "\" (" + listed(kSurfaces) + ")");
+        }
+        *surface = value;
+    }
+}
+
+void must_be_more_than_nothing(Statement &s, float value, const char *what) {
+    if (!(value > 0)) {
+        s.fail(std::string(what) + " must be more than 0");
+    }
+}
+
+void read_statement(Statement &s, HoleSpec *hole) {
     const std::string &verb = s.verb();
     if (verb == "name") {
         const std::string language = s.word();
-        const bool known = std::find(std::begin(kLanguages), std::end(kLanguages), language) !=
-                           std::end(kLanguages);
-        hole->names[language] = s.rest();
-        return known;
-    }
-    if (verb == "par") {
-        hole->par = static_cast<int>(s.number());
+        if (!language.empty() && !one_of(kLanguages, language)) {
+            s.fail("unknown language \"" + language + "\" (" + listed(kLanguages) + ")");
+        }
+        const std::string name = s.rest();
+        if (!language.empty() && name.empty()) {
+            s.fail("the name in " + language + " is empty");
+        }
+        hole->names[language] = name;
+    } else if (verb == "par") {
+        const float par = s.number();
+        if (par != std::floor(par) || par < 1 || par > kMostPar) {
+            s.fail("par must be a whole number from 1 to " + std::to_string(kMostPar));
+        }
+        hole->par = static_cast<int>(par);
     } else if (verb == "music") {
         hole->music_mp3 = s.has("mp3");
         if (hole->music_mp3) {
@@ -132,7 +260,9 @@ bool read_statement(Statement &s, HoleSpec *hole) {
         const std::string kind = s.word();
         const auto *found = std::find(std::begin(kWallKinds), std::end(kWallKinds), kind);
         hole->wall_kind = static_cast<int>(found - std::begin(kWallKinds));
-        return found != std::end(kWallKinds);
+        if (!kind.empty() && found == std::end(kWallKinds)) {
+            s.fail("unknown wall kind \"" + kind + "\" (" + listed(kWallKinds) + ")");
+        }
     } else if (verb == "angle") {
         hole->angle = s.number();
     } else if (verb == "tee") {
@@ -140,83 +270,92 @@ bool read_statement(Statement &s, HoleSpec *hole) {
     } else if (verb == "cup") {
         hole->cup = s.point();
         // The cup's square sits on the fairway's quarter-unit grid.
-        return std::fmod(std::fabs(hole->cup.x), 0.5f) == 0 &&
-               std::fmod(std::fabs(hole->cup.z), 0.5f) == 0;
+        if (std::fmod(std::fabs(hole->cup.x), 0.5f) != 0 ||
+            std::fmod(std::fabs(hole->cup.z), 0.5f) != 0) {
+            s.fail("the cup stands on the half-unit grid (X and Z in halves)");
+        }
     } else if (verb == "area") {
         Area area;
-        std::string value;
-        if (s.option("surface", &value)) {
-            area.surface = value;
-        }
-        bool ok = true;
-        if (s.option("height", &value)) {
-            area.height = to_float(value, &ok);
-        }
+        read_surface(s, &area.surface);
+        area.height = s.option_number("height", 0);
         area.corners = points(s);
-        ok = ok && make_convex_clockwise(&area.corners);
+        if (s.problem().empty() && !make_convex_clockwise(&area.corners)) {
+            s.fail("an area's corners (three at least) make a convex shape");
+        }
         hole->areas.push_back(area);
-        return ok;
     } else if (verb == "slope") {
         const Point2 a = s.point(), b = s.point();
         hole->features.push_back({Feature::SLOPE, {a.x, a.z, b.x, b.z, s.number(), 0}});
+        if (same_point(a, b)) {
+            s.fail("a slope's two ends are one point");
+        }
     } else if (verb == "bump") {
         const Point2 at = s.point();
         const float radius = s.number();
         hole->features.push_back({Feature::BUMP, {at.x, at.z, radius, s.number(), 0, 0}});
+        must_be_more_than_nothing(s, radius, "RADIUS");
     } else if (verb == "bank") {
         const Point2 a = s.point(), b = s.point();
         const float width = s.number();
         hole->features.push_back({Feature::BANK, {a.x, a.z, b.x, b.z, width, s.number()}});
-        return width > 0;
+        must_be_more_than_nothing(s, width, "WIDTH");
+        if (same_point(a, b)) {
+            s.fail("a bank's two ends are one point");
+        }
     } else if (verb == "wall") {
         WallLine wall;
-        std::string value;
-        bool ok = true;
-        if (s.option("height", &value)) {
-            wall.height = to_float(value, &ok);
-        }
-        if (s.option("surface", &value)) {
-            wall.surface = value;
-        }
+        wall.height = s.option_number("height", wall.height);
+        read_surface(s, &wall.surface);
+        must_be_more_than_nothing(s, wall.height, "a wall's height");
         wall.points = points(s);
         wall.closed = s.has("closed");
         if (wall.closed) {
             s.word();
         }
+        if (wall.points.size() < 2) {
+            s.fail("a wall runs through two points at least");
+        }
         hole->walls.push_back(wall);
-        return ok && wall.points.size() >= 2;
     } else if (verb == "block") {
         Block block;
-        std::string value;
-        if (s.option("surface", &value)) {
-            block.surface = value;
-        }
+        read_surface(s, &block.surface);
         block.a = s.point();
         block.b = s.point();
         block.bottom = s.number();
         block.top = s.number();
+        if (block.a.x == block.b.x || block.a.z == block.b.z || !(block.top > block.bottom)) {
+            s.fail("a block has room inside: its corners apart, TOP over BOTTOM");
+        }
         hole->blocks.push_back(block);
     } else if (verb == "drop") {
         Drop drop;
-        std::string value;
-        if (s.option("surface", &value)) {
-            drop.surface = value;
-        }
+        read_surface(s, &drop.surface);
         drop.a = s.point();
         drop.b = s.point();
         drop.top = s.number();
         drop.bottom = s.number();
+        if (same_point(drop.a, drop.b) || !(drop.top > drop.bottom)) {
+            s.fail("a drop runs between two points, from TOP down to BOTTOM");
+        }
         hole->drops.push_back(drop);
     } else if (verb == "windmill") {
         hole->windmills.push_back({s.point()});
     } else if (verb == "gate") {
         const Point2 at = s.point();
-        const float width = s.number(), travel = s.number();
-        hole->gates.push_back({at, width, travel, s.number()});
+        const float width = s.number(), travel = s.number(), speed = s.number();
+        hole->gates.push_back({at, width, travel, speed});
+        must_be_more_than_nothing(s, width, "WIDTH");
+        must_be_more_than_nothing(s, travel, "TRAVEL");
+        must_be_more_than_nothing(s, speed, "SPEED");
     } else if (verb == "lift") {
         const Point2 at = s.point();
         const float width = s.number(), depth = s.number(), rise = s.number();
-        hole->lifts.push_back({at, width, depth, rise, s.number()});
+        const float speed = s.number();
+        hole->lifts.push_back({at, width, depth, rise, speed});
+        must_be_more_than_nothing(s, width, "WIDTH");
+        must_be_more_than_nothing(s, depth, "DEPTH");
+        must_be_more_than_nothing(s, rise, "RISE");
+        must_be_more_than_nothing(s, speed, "SPEED");
     } else if (verb == "stream") {
         Stream stream;
         stream.name = s.word();
@@ -226,7 +365,9 @@ bool read_statement(Statement &s, HoleSpec *hole) {
         hole->streams.push_back(stream);
     } else if (verb == "tree" || verb == "rock" || verb == "flowers") {
         const Point2 at = s.point();
-        hole->decorations.push_back({verb, at, s.number()});
+        const float size = s.number();
+        hole->decorations.push_back({verb, at, size});
+        must_be_more_than_nothing(s, size, "SIZE");
     } else if (verb == "camera") {
         CameraSpec camera;
         camera.name = s.word();
@@ -236,19 +377,26 @@ bool read_statement(Statement &s, HoleSpec *hole) {
             camera.trigger = true;
             camera.centre = s.triple();
             camera.radius = s.number();
+            must_be_more_than_nothing(s, camera.radius, "RADIUS");
         }
         hole->cameras.push_back(camera);
     } else if (verb == "camstart") {
         hole->camstart = s.triple();
     } else if (verb == "trail") {
-        while (s.left() >= 3) {
+        size_t count = 0;
+        for (; s.left() >= 3; ++count) {
             hole->trail.push_back(s.triple());
         }
-        return hole->trail.size() >= 3 && hole->trail.size() % 2 == 1;
+        if (s.problem().empty() && (count < 3 || count % 2 == 0)) {
+            s.fail("a trail has an odd number of points, three at least");
+        }
     } else {
-        return false;
+        s.fail("unknown word \"" + verb + "\"");
+        return;
     }
-    return true;
+    if (s.problem().empty() && s.left() > 0) {
+        s.fail("more than " + verb + " wants: \"" + s.rest() + "\"");
+    }
 }
 
 float smooth_bump(float distance, float radius) {
@@ -270,9 +418,97 @@ bool inside_convex(const std::vector<Point2> &c, float x, float z, float margin)
     return true;
 }
 
+namespace {
+
+// What a hole must have, whatever line would have said it.
+std::string missing_statement(const HoleSpec &hole) {
+    if (hole.areas.empty()) {
+        return "no area: a hole has fairway";
+    }
+    if (hole.par < 1) {
+        return "no par";
+    }
+    if (hole.music.empty()) {
+        return "no music";
+    }
+    for (const char *language : kLanguages) {
+        if (!hole.names.count(language)) {
+            return std::string("no name in ") + language + " (a name in each of " +
+                   listed(kLanguages) + ")";
+        }
+    }
+    if (hole.cameras.size() < 2) {
+        return "fewer than two cameras";
+    }
+    if (hole.trail.empty()) {
+        return "no trail: the fly-by needs one";
+    }
+    return "";
+}
+
+// The cup's square of grid cells lies wholly on one area, clear of its
+// edges, where the walls stand.
+bool cup_on_the_fairway(const HoleSpec &hole) {
+    const Area *cup_area = hole.area_at(hole.cup.x, hole.cup.z);
+    for (float dx : {-CUP_CLEARANCE, CUP_CLEARANCE}) {
+        for (float dz : {-CUP_CLEARANCE, CUP_CLEARANCE}) {
+            if (!cup_area || !inside_convex(cup_area->corners, hole.cup.x + dx, hole.cup.z + dz)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+float distance_to_segment(Point2 p, Point2 a, Point2 b) {
+    const float dx = b.x - a.x, dz = b.z - a.z, length = dx * dx + dz * dz;
+    const float t =
+        length > 0 ? std::clamp(((p.x - a.x) * dx + (p.z - a.z) * dz) / length, 0.0f, 1.0f) : 0.0f;
+    return std::hypot(a.x + t * dx - p.x, a.z + t * dz - p.z);
+}
+
+// Each of the four starting places holds a ball: on an area, clear of
+// every wall and block.
+std::string start_fault(const HoleSpec &hole) {
+    const auto starts = hole.starts();
+    for (size_t k = 0; k < starts.size(); ++k) {
+        const Point2 p = starts[k];
+        const std::string which = "the tee's start " + std::to_string(k + 1) + " (" +
+                                  std::to_string(p.x).substr(0, 5) + ", " +
+                                  std::to_string(p.z).substr(0, 5) + ")";
+        const bool on_an_area =
+            std::any_of(hole.areas.begin(), hole.areas.end(), [&](const Area &a) {
+                return inside_convex(a.corners, p.x, p.z, -BALL_RADIUS);
+            });
+        if (!on_an_area) {
+            return which + " is off the fairway";
+        }
+        for (const WallLine &wall : hole.walls) {
+            const size_t n = wall.points.size();
+            for (size_t i = 0; i + 1 < n + (wall.closed ? 1 : 0); ++i) {
+                if (distance_to_segment(p, wall.points[i], wall.points[(i + 1) % n]) <
+                    WALL_HALF_WIDTH + BALL_RADIUS) {
+                    return which + " is in a wall";
+                }
+            }
+        }
+        for (const Block &block : hole.blocks) {
+            if (p.x > std::min(block.a.x, block.b.x) - BALL_RADIUS &&
+                p.x < std::max(block.a.x, block.b.x) + BALL_RADIUS &&
+                p.z > std::min(block.a.z, block.b.z) - BALL_RADIUS &&
+                p.z < std::max(block.a.z, block.b.z) + BALL_RADIUS) {
+                return which + " is in a block";
+            }
+        }
+    }
+    return "";
+}
+
+} // namespace
+
 bool read_hole(const std::string &text, HoleSpec *hole, std::string *error) {
     std::istringstream lines(text);
-    int number = 0;
+    int number = 0, tee_line = 0, cup_line = 0;
     for (std::string line; std::getline(lines, line);) {
         ++number;
         if (const size_t hash = line.find('#'); hash != std::string::npos) {
@@ -282,34 +518,31 @@ bool read_hole(const std::string &text, HoleSpec *hole, std::string *error) {
         if (statement.empty()) {
             continue;
         }
-        const bool read = read_statement(statement, hole);
-        if (!read || statement.failed() || (statement.left() > 0 && statement.verb() != "name")) {
-            *error = "line " + std::to_string(number) + ": cannot read \"" + line + "\"";
+        read_statement(statement, hole);
+        if (!statement.problem().empty()) {
+            *error = std::to_string(number) + ": " + statement.problem();
             return false;
         }
+        tee_line = statement.verb() == "tee" ? number : tee_line;
+        cup_line = statement.verb() == "cup" ? number : cup_line;
     }
-    const char *missing = hole->areas.empty()        ? "no area"
-                          : hole->par < 1            ? "no par"
-                          : hole->music.empty()      ? "no music"
-                          : hole->cameras.size() < 2 ? "fewer than two cameras"
-                          : hole->trail.empty()      ? "no trail"
-                          : hole->names.size() < 7 ? "a name missing in one of the seven languages"
-                                                   : nullptr;
-    if (missing) {
+    if (const std::string missing = missing_statement(*hole); !missing.empty()) {
         *error = missing;
         return false;
     }
-    // The cup's square of grid cells lies wholly on one area, clear of its
-    // edges, where the walls stand.
-    const Area *cup_area = hole->area_at(hole->cup.x, hole->cup.z);
-    for (float dx : {-0.65f, 0.65f}) {
-        for (float dz : {-0.65f, 0.65f}) {
-            if (!cup_area ||
-                !inside_convex(cup_area->corners, hole->cup.x + dx, hole->cup.z + dz)) {
-                *error = "the cup lies too near the edge of its area";
-                return false;
-            }
-        }
+    if (!tee_line || !cup_line) {
+        *error = tee_line ? "no cup" : "no tee";
+        return false;
+    }
+    if (!cup_on_the_fairway(*hole)) {
+        *error = std::to_string(cup_line) +
+                 ": the cup is off the fairway or too near its edge (its middle " +
+                 "stands 0.65 inside the area)";
+        return false;
+    }
+    if (const std::string fault = start_fault(*hole); !fault.empty()) {
+        *error = std::to_string(tee_line) + ": " + fault;
+        return false;
     }
     return true;
 }

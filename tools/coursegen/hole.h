@@ -41,6 +41,11 @@
 #include <string>
 #include <vector>
 
+// A wall's half thickness, and how far inside its area the cup's middle
+// must stand (its square of fairway clear of the edges, where walls stand).
+constexpr float WALL_HALF_WIDTH = 0.12f;
+constexpr float CUP_CLEARANCE = 0.65f;
+
 struct Point2 {
     float x, z;
 };
@@ -140,5 +145,8 @@ struct HoleSpec {
     std::array<Point2, 4> starts() const;
 };
 
+// Reads a hole's text. On a fault, error says what is wrong, after the
+// number of its line and a colon when one line is at fault ("12: a slope's
+// two ends are one point"), alone when the hole lacks something ("no par").
 bool read_hole(const std::string &text, HoleSpec *hole, std::string *error);
 bool inside_convex(const std::vector<Point2> &corners, float x, float z, float margin = 1e-4f);
