@@ -103,7 +103,7 @@ bool view_blocked(const float from[3], const XV_3D_NODE &node) {
 }
 
 // The places tried for a camera whose view is blocked, nearest the one
-// wanted first: closer along the line to the ball, then higher.
+// wanted first: higher, then closer along the line to the ball.
 constexpr float kCloser[] = {1.0f, 0.75f, 0.5f, 0.3f};
 constexpr float kHigher[] = {0.0f, 0.6f, 1.2f, 2.0f};
 
@@ -439,8 +439,10 @@ void chase_camera_place(const float position[3], float heading, float out[3]) {
     float x, z;
     aim_direction(heading, &x, &z);
     const float back[3] = {-x * CHASE_BEHIND, CHASE_ABOVE, -z * CHASE_BEHIND};
-    for (float higher : kHigher) {
-        for (float closer : kCloser) {
+    // Higher before closer: a camera close behind the ball sees little
+    // else, one that stands higher still sees the way ahead.
+    for (float closer : kCloser) {
+        for (float higher : kHigher) {
             const float place[3] = {position[0] + back[0] * closer,
                                     position[1] + back[1] * closer + higher,
                                     position[2] + back[2] * closer};

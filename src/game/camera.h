@@ -103,7 +103,7 @@ bool camera_sees(const float from[3], const float to[3]);
 bool camera_sees_ball(const float from[3], const float ball[3]);
 // The aiming camera's place behind the ball at position, looking along the
 // heading (degrees, as a player's aim): CHASE_BEHIND behind and CHASE_ABOVE
-// above, or, when something stands between, as little closer and higher as
+// above, or, when something stands between, as little higher and closer as
 // it takes to see the ball.
 void chase_camera_place(const float position[3], float heading, float out[3]);
 // a and b times 10^n, cut towards zero, are the same whole number.

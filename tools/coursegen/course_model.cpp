@@ -11,6 +11,9 @@ namespace {
 constexpr float kPi = 3.14159265f;
 constexpr float kCell = 0.25f; // the fairway's grid
 constexpr float kCupSquare = 0.5f;
+constexpr float kCupLip = 0.035f;        // the white band round the rim
+constexpr float kLinerTopShade = 0.8f;   // the liner in the light under the lip...
+constexpr float kCupBottomShade = 0.22f; // ...and in the cup's shadow at the bottom
 constexpr float kWallHalf = WALL_HALF_WIDTH;
 constexpr float kWallBase = LAND_HEIGHT - 0.05f;
 constexpr float kLandReach = 70.0f;
@@ -223,9 +226,10 @@ class FairwayMaker {
         }
     }
 
-    // The cup: a ring from the grid's square to the rim, the liner and its
-    // bottom. The square's sixteen grid points each meet the rim at their
-    // own angle.
+    // The cup: a ring of fairway from the grid's square to a white lip, the
+    // lip round the rim, the liner darkening as it goes down into the
+    // cup's shadow, and its bottom. The square's sixteen grid points each
+    // meet the rim at their own angle.
     void cup(const Area &area) {
         std::vector<Point2> square;
         for (int side = 0; side < 4; ++side) {
@@ -239,31 +243,40 @@ class FairwayMaker {
         const float rim_height = hole_.height_in(area, hole_.cup.x, hole_.cup.z);
         const float bottom = rim_height - CUP_DEPTH;
         const Corner centre =
-            corner({hole_.cup.x, bottom, hole_.cup.z}, {0, 1, 0}, 0.5f, 0.5f, 0.6f);
+            corner({hole_.cup.x, bottom, hole_.cup.z}, {0, 1, 0}, 0.5f, 0.5f, kCupBottomShade);
         for (size_t k = 0; k < square.size(); ++k) {
             const size_t next = (k + 1) % square.size();
-            auto rim = [&](size_t i) {
+            auto round_at = [&](size_t i, float radius) {
                 const float a = std::atan2(square[i].z - hole_.cup.z, square[i].x - hole_.cup.x);
-                return Point2{hole_.cup.x + std::cos(a) * CUP_RADIUS,
-                              hole_.cup.z + std::sin(a) * CUP_RADIUS};
+                return Point2{hole_.cup.x + std::cos(a) * radius,
+                              hole_.cup.z + std::sin(a) * radius};
             };
-            const Point2 r0 = rim(k), r1 = rim(next);
+            const Point2 r0 = round_at(k, CUP_RADIUS), r1 = round_at(next, CUP_RADIUS);
+            const Point2 l0 = round_at(k, CUP_RADIUS + kCupLip),
+                         l1 = round_at(next, CUP_RADIUS + kCupLip);
             out_->quad("fairway", area.surface, ground(area, square[k].x, square[k].z),
-                       ground(area, square[next].x, square[next].z), ground(area, r1.x, r1.z),
-                       ground(area, r0.x, r0.z), {0, 1, 0});
-            // The liner faces the cup's axis; deeper is darker.
-            const V3 in0 = unit({hole_.cup.x - r0.x, 0, hole_.cup.z - r0.z});
-            const V3 in1 = unit({hole_.cup.x - r1.x, 0, hole_.cup.z - r1.z});
+                       ground(area, square[next].x, square[next].z), ground(area, l1.x, l1.z),
+                       ground(area, l0.x, l0.z), {0, 1, 0});
             const float h0 = hole_.height_in(area, r0.x, r0.z),
                         h1 = hole_.height_in(area, r1.x, r1.z);
             const float u0 = static_cast<float>(k) / 16, u1 = static_cast<float>(k + 1) / 16;
-            out_->quad("cup", "cup", corner({r0.x, h0, r0.z}, in0, u0, 0),
-                       corner({r1.x, h1, r1.z}, in1, u1, 0),
-                       corner({r1.x, bottom, r1.z}, in1, u1, 1, 0.55f),
-                       corner({r0.x, bottom, r0.z}, in0, u0, 1, 0.55f), (in0 + in1) * 0.5f);
+            out_->quad("cup", "cup",
+                       corner({l0.x, hole_.height_in(area, l0.x, l0.z), l0.z}, {0, 1, 0}, u0, 0),
+                       corner({l1.x, hole_.height_in(area, l1.x, l1.z), l1.z}, {0, 1, 0}, u1, 0),
+                       corner({r1.x, h1, r1.z}, {0, 1, 0}, u1, 0),
+                       corner({r0.x, h0, r0.z}, {0, 1, 0}, u0, 0), {0, 1, 0});
+            // The liner faces the cup's axis.
+            const V3 in0 = unit({hole_.cup.x - r0.x, 0, hole_.cup.z - r0.z});
+            const V3 in1 = unit({hole_.cup.x - r1.x, 0, hole_.cup.z - r1.z});
+            out_->quad("cup", "cup", corner({r0.x, h0, r0.z}, in0, u0, 0, kLinerTopShade),
+                       corner({r1.x, h1, r1.z}, in1, u1, 0, kLinerTopShade),
+                       corner({r1.x, bottom, r1.z}, in1, u1, 1, kCupBottomShade),
+                       corner({r0.x, bottom, r0.z}, in0, u0, 1, kCupBottomShade),
+                       (in0 + in1) * 0.5f);
             out_->triangle("cup", "cup", centre,
-                           corner({r0.x, bottom, r0.z}, {0, 1, 0}, 0, 0, 0.6f),
-                           corner({r1.x, bottom, r1.z}, {0, 1, 0}, 1, 0, 0.6f), {0, 1, 0});
+                           corner({r0.x, bottom, r0.z}, {0, 1, 0}, 0, 0, kCupBottomShade),
+                           corner({r1.x, bottom, r1.z}, {0, 1, 0}, 1, 0, kCupBottomShade),
+                           {0, 1, 0});
         }
     }
 
