@@ -3,6 +3,11 @@
 
 #include "gen.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
 #include <cstring>
 
 namespace {
@@ -68,6 +73,34 @@ TEST_F(TextureTest, ASharedTextureLivesUntilItsLastUserLetsGo) {
     EXPECT_EQ(errors(), "");
     gen_tex_free(number);
     EXPECT_EQ(count_occurrences(errors(), "gen_tex_free: texture number not in use -> 0"), 1);
+}
+
+// A texture from a file is mipmapped and blended between its levels, and
+// filtered along a slanting view (up to four samples) where a hardware
+// renderer offers it.
+TEST_F(TextureTest, ALoadedTextureIsMipmappedAndFilteredAlongASlantingView) {
+    write_file("rock.png", picture(64, 32));
+    const int number = gen_tex_load("rock", "rock.png", nullptr);
+    GEN_TEX_BIND(GL_TEXTURE_2D, number);
+    GLint filter = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    EXPECT_EQ(filter, GL_LINEAR_MIPMAP_LINEAR);
+    GLint smallest = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 6, GL_TEXTURE_WIDTH, &smallest);
+    EXPECT_EQ(smallest, 1) << "every level down to one texel";
+    const auto *extensions = reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
+    const auto *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
+    GLfloat set = 0;
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &set);
+    if (renderer && std::strstr(renderer, "llvmpipe")) {
+        EXPECT_EQ(set, 1.0f) << "a software renderer pays too much for it";
+    } else if (extensions && std::strstr(extensions, "GL_EXT_texture_filter_anisotropic")) {
+        GLfloat offered = 0;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &offered);
+        EXPECT_EQ(set, std::min(offered, 4.0f));
+    }
+    gen_tex_free(number);
+    EXPECT_EQ(errors(), "");
 }
 
 TEST_F(TextureTest, OddSizesAreReportedAndLoadedAndTheTableGrows) {
