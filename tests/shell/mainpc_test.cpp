@@ -84,21 +84,27 @@ namespace {
 std::vector<std::string> steps;
 
 // Start-up and shut-down in process, on the offscreen driver, in order.
-class SpineTest : public test::TempDirTest {};
+class SpineTest : public test::TempDirTest {
+  protected:
+    // The game's own start, as its entry point makes it.
+    bool start_app(AppState *state) {
+        resources_install();
+        AppDescriptor descriptor{};
+        strcpy(descriptor.archive_name, "RESOURCE.DAT");
+        descriptor.window_procedure = main_window_proc;
+        descriptor.heap_size = 4 << 20;
+        descriptor.depth = 16;
+        descriptor.draw_3d = 1;
+        descriptor.state = state;
+        return app_init(&descriptor) == 1;
+    }
+};
 
 TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
     ASSERT_TRUE(test::write_game_data("Spine"));
-    resources_install();
     app_set_trace([](const char *step) { steps.push_back(step); });
     AppState state;
-    AppDescriptor descriptor{};
-    strcpy(descriptor.archive_name, "RESOURCE.DAT");
-    descriptor.window_procedure = main_window_proc;
-    descriptor.heap_size = 4 << 20;
-    descriptor.depth = 16;
-    descriptor.draw_3d = 1;
-    descriptor.state = &state;
-    ASSERT_EQ(app_init(&descriptor), 1);
+    ASSERT_TRUE(start_app(&state));
     EXPECT_EQ(state.display_ready, 1);
     EXPECT_NE(state.window, nullptr);
     game_init();
@@ -139,16 +145,8 @@ TEST_F(SpineTest, TheGameMenuListsTheLanguagesAndSwitchesAtOnce) {
                 "\r\n";
     }
     test::write_file("data/language.txt", file);
-    resources_install();
     AppState state;
-    AppDescriptor descriptor{};
-    strcpy(descriptor.archive_name, "RESOURCE.DAT");
-    descriptor.window_procedure = main_window_proc;
-    descriptor.heap_size = 4 << 20;
-    descriptor.depth = 16;
-    descriptor.draw_3d = 1;
-    descriptor.state = &state;
-    ASSERT_EQ(app_init(&descriptor), 1);
+    ASSERT_TRUE(start_app(&state));
     game_init();
     const auto language_popup = [&]() -> const OS_MENU_ITEM * {
         const std::vector<OS_MENU_ITEM> *bar = os_window_menu(state.window);
