@@ -548,12 +548,11 @@ void gen_wo2_coll_map_build(GEN_WO2 *model, GEN_COLL_MAP *coll_map, uint32_t max
     coll_map->inited = 1;
 }
 
-int gen_wo2_coll_map_save(const GEN_WO2 *model, const GEN_COLL_MAP *coll_map,
-                          const char *file_name) {
-    if (!GEN_CHECK(coll_map, "coll_map!=NULL") ||
-        !GEN_CHECK(coll_map->inited, "coll_map->inited") || !GEN_CHECK(model, "model!=NULL")) {
-        return 0;
-    }
+namespace {
+
+enum class Written { YES, NOT_CREATED, NOT_WRITTEN };
+
+Written write_map_file(const GEN_WO2 *model, const GEN_COLL_MAP *coll_map, const char *file_name) {
     uint64_t triangles = 0;
     for (uint32_t n = 0; n < coll_map->num_nodes; ++n) {
         triangles += coll_map->nodes[n].num_triangles;
@@ -579,22 +578,41 @@ int gen_wo2_coll_map_save(const GEN_WO2 *model, const GEN_COLL_MAP *coll_map,
     }
     XV_FILE *file = xv_io_fopen(file_name, "wb");
     if (!file) {
-        gen_error("gen_wo2_coll_map_save: cant create %s\n", file_name);
-        return 0;
+        return Written::NOT_CREATED;
     }
     const bool written =
         xv_io_fwrite(bytes.data(), 1, bytes.size(), file) == static_cast<long>(bytes.size());
     xv_io_fclose(file);
     if (!written) {
-        gen_error("gen_wo2_coll_map_save: cant write %s\n", file_name);
-        return 0;
+        return Written::NOT_WRITTEN;
     }
     gen_history("%s", kStars);
     gen_history("SAVING COLLISION MAP %s\n", file_name);
     trace_counts(coll_map);
     gen_history("%s", kStars);
     gen_history("total size %i\n", static_cast<int>(size));
-    return 1;
+    return Written::YES;
+}
+
+} // namespace
+
+int gen_wo2_coll_map_save(const GEN_WO2 *model, const GEN_COLL_MAP *coll_map,
+                          const char *file_name) {
+    if (!GEN_CHECK(coll_map, "coll_map!=NULL") ||
+        !GEN_CHECK(coll_map->inited, "coll_map->inited") || !GEN_CHECK(model, "model!=NULL")) {
+        return 0;
+    }
+    switch (write_map_file(model, coll_map, file_name)) {
+    case Written::YES:
+        return 1;
+    case Written::NOT_CREATED:
+        gen_error("gen_wo2_coll_map_save: cant create %s\n", file_name);
+        return 0;
+    case Written::NOT_WRITTEN:
+        gen_error("gen_wo2_coll_map_save: cant write %s\n", file_name);
+        return 0;
+    }
+    return 0;
 }
 
 int gen_wo2_coll_map_load(GEN_COLL_MAP *coll_map, const char *file_name) {
@@ -706,7 +724,12 @@ void gen_wo2_coll_map_create(GEN_WO2 *model, GEN_COLL_MAP *coll_map,
         gen_history("gen_wo2_coll_map_create: %s is in the archive: not saved\n", file_name);
         return;
     }
-    gen_wo2_coll_map_save(model, coll_map, file_name);
+    // The saved map only spares the next start its building: a folder that
+    // cannot keep it (read-only, full) costs that, and nothing else.
+    if (write_map_file(model, coll_map, file_name) != Written::YES) {
+        gen_history("gen_wo2_coll_map_create: %s could not be kept: built again next time\n",
+                    file_name);
+    }
 }
 
 void gen_wo2_coll_map_free(GEN_COLL_MAP *coll_map) {

@@ -291,6 +291,20 @@ TEST_F(CollMapFileTest, CreateLoadsAnUnchangedModelAndRebuildsAChangedOne) {
     EXPECT_EQ(errors(), "");
 }
 
+// A built map that cannot be kept (no such folder, a read-only one) is
+// used all the same and built again next time: no error ends the game. Asked
+// to save, the engine does report it.
+TEST_F(CollMapFileTest, AMapThatCannotBeKeptIsUsedAndBuiltAgainNextTime) {
+    gen_wo2_coll_map_free(&map);
+    gen_wo2_coll_map_create(&model, &map, 20, 20, "no_such_folder/level.col");
+    EXPECT_TRUE(map.inited);
+    EXPECT_EQ(map.num_nodes, 3u);
+    EXPECT_EQ(errors(), "");
+    EXPECT_NE(history().find("no_such_folder/level.col could not be kept"), std::string::npos);
+    EXPECT_EQ(gen_wo2_coll_map_save(&model, &map, "no_such_folder/level.col"), 0);
+    EXPECT_NE(errors().find("cant create no_such_folder/level.col"), std::string::npos);
+}
+
 TEST_F(CollMapFileTest, DamagedFilesAreRefusedWithAReport) {
     const std::string good = saved();
     // Every shorter file.
