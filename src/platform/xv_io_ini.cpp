@@ -591,6 +591,13 @@ int xv_io_ini_write_keys(const char *section, const XV_INI_KEY *keys, int count,
         if (!keys[i].key || !keys[i].value) {
             return 0;
         }
+        // A line end inside a key or value would write lines of its own
+        // (another key, a section) into the file.
+        if (std::strpbrk(keys[i].key, "\r\n=[") || std::strpbrk(keys[i].value, "\r\n")) {
+            report(WRITE_FAILED, xv_str_format("%s: [%s]%s: a line end or '=' in a key or value",
+                                               file_name, section, keys[i].key));
+            return 0;
+        }
     }
     if (xv_io_running() && xv_io_fexist(file_name, XV_IO_THROUGH_LAYER) == 1) {
         for (int i = 0; i < count; ++i) {

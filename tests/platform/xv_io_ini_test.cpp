@@ -209,6 +209,13 @@ TEST_F(IniTest, AWriteThatCannotBeMadeLosesNothing) {
     EXPECT_EQ(xv_io_ini_write("Game", "Level", "1", "no-dir\\new.ini"), 0);
     EXPECT_NE(warnings().find("Could not write to file\n\nno-dir\\new.ini"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists("no-dir"));
+    // A line end in a value (a name typed with one) would write a key of its
+    // own: the write is refused and said, and the file is as it was.
+    write_file("players.ini", "[Players]\r\nName1=Ann\r\n");
+    EXPECT_EQ(xv_io_ini_write("Players", "Name1", "Bob\r\nCount=4", "players.ini"), 0);
+    EXPECT_EQ(xv_io_ini_write("Players", "Name\n2", "Bob", "players.ini"), 0);
+    EXPECT_EQ(read_file("players.ini"), "[Players]\r\nName1=Ann\r\n");
+    EXPECT_NE(warnings().find("a line end or '=' in a key or value"), std::string::npos);
 }
 
 TEST_F(IniTest, LostSettingsComeBackFromTheBackupAndNothingElseIsTouched) {
