@@ -152,27 +152,12 @@ struct Nearby {
 };
 Nearby nearby;
 
-// A ball meets the course's own faces (collision type 1) and rolls past
-// what only the cameras meet: the trees and rocks beside it (type 2).
-class BallsFaces {
-  public:
-    BallsFaces() : saved_(gen_coll_get_type_mask()) { gen_coll_set_type_mask(1); }
-    ~BallsFaces() { gen_coll_set_type_mask(saved_); }
-    BallsFaces(const BallsFaces &) = delete;
-    BallsFaces &operator=(const BallsFaces &) = delete;
-
-  private:
-    uint8_t saved_;
-};
-
 void list_nearby(const float centre[3], float radius, const BALL_COURSE *course) {
-    BallsFaces faces;
-    gen_coll_set_flags(GEN_COLL_NEAREST | GEN_COLL_LIST);
+    BALL_FACES_ONLY faces(GEN_COLL_NEAREST | GEN_COLL_LIST);
     nearby.count =
         gen_coll_sphere_wo2(centre[0], centre[1], centre[2], radius, course->model, course->map)
             ? gen_coll_get_list(nearby.triangles)
             : 0;
-    gen_coll_set_flags(0);
 }
 
 // The deepest touch of the listed triangles at the ball's place now (of
@@ -377,11 +362,11 @@ bool obstacle_contact(const float position[3], float radius, const BALL_OBSTACLE
                              position[2] - obstacle.position[2]};
     float local[3];
     turn(obstacle.rotation, offset, local, true);
-    BallsFaces faces;
-    gen_coll_set_flags(GEN_COLL_NEAREST);
-    const bool hit = gen_coll_sphere_wo2(local[0] / s, local[1] / s, local[2] / s, radius / s,
-                                         obstacle.model, obstacle.map) != 0;
-    gen_coll_set_flags(0);
+    const bool hit = [&] {
+        BALL_FACES_ONLY faces(GEN_COLL_NEAREST);
+        return gen_coll_sphere_wo2(local[0] / s, local[1] / s, local[2] / s, radius / s,
+                                   obstacle.model, obstacle.map) != 0;
+    }();
     if (!hit) {
         return false;
     }
@@ -569,6 +554,40 @@ bool ball_off_course(const float position[3], const BALL_COURSE &course) {
     return position[1] < root.box_min[1] - kSpare || position[0] < root.box_min[0] - kSpare ||
            position[0] > root.box_max[0] + kSpare || position[2] < root.box_min[2] - kSpare ||
            position[2] > root.box_max[2] + kSpare;
+}
+
+BALL_FACES_ONLY::BALL_FACES_ONLY(uint32_t flags)
+    : mask_(gen_coll_get_type_mask()), flags_(gen_coll_get_flags()) {
+    gen_coll_set_type_mask(1);
+    gen_coll_set_flags(flags);
+}
+
+BALL_FACES_ONLY::~BALL_FACES_ONLY() {
+    gen_coll_set_type_mask(mask_);
+    gen_coll_set_flags(flags_);
+}
+
+bool ball_ground_below(const float from[3], float to_y, float point[3], float normal[3]) {
+    GAME *g = game();
+    if (!g->map.inited) {
+        return false;
+    }
+    const float to[3] = {from[0], to_y, from[2]};
+    BALL_FACES_ONLY faces(GEN_COLL_NEAREST);
+    if (!gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map)) {
+        return false;
+    }
+    GEN_COLL_INFO info{};
+    gen_coll_get_last_info(&info);
+    for (int axis = 0; axis < 3; ++axis) {
+        if (point) {
+            point[axis] = info.point[axis];
+        }
+        if (normal) {
+            normal[axis] = info.normal[axis];
+        }
+    }
+    return true;
 }
 
 BALL_COURSE ball_course() {

@@ -126,6 +126,27 @@ bool ball_off_course(const float position[3], const BALL_COURSE &course);
 // BALL_MOST_OBSTACLES of them; a level with more is reported once).
 BALL_COURSE ball_course();
 
+// While one stands, collision queries meet what the balls meet: the
+// course's own faces (collision type 1), not the trees and rocks beside it
+// that only the cameras see; with the query flags given. The type mask and
+// the flags are put back after.
+class BALL_FACES_ONLY {
+  public:
+    explicit BALL_FACES_ONLY(uint32_t flags);
+    ~BALL_FACES_ONLY();
+    BALL_FACES_ONLY(const BALL_FACES_ONLY &) = delete;
+    BALL_FACES_ONLY &operator=(const BALL_FACES_ONLY &) = delete;
+
+  private:
+    uint8_t mask_;
+    uint32_t flags_;
+};
+
+// The ground the balls roll on straight below from, down to the height
+// to_y: the point met and its face's normal (null when not wanted); false
+// where there is none (off the course, or no level).
+bool ball_ground_below(const float from[3], float to_y, float point[3], float normal[3]);
+
 // The game's sub-step: ball_move on the ball of the loaded level, then the
 // sounds of the hole and the wall, and the game state when the ball drops.
 void ball_substep(PLAYER *record, float d);

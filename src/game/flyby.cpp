@@ -1,5 +1,6 @@
 #include "flyby.h"
 
+#include "ball.h"
 #include "camera.h"
 #include "game.h"
 #include "players.h"
@@ -87,23 +88,12 @@ void flyby_look_point(float out[3]) {
         }
     }
     // Straight down from high over the middle, onto the course's own faces
-    // (collision type 1: not a tree's crown).
-    GAME *g = game();
-    if (!g->map.inited) {
-        return;
-    }
+    // (not a tree's crown).
     const float from[3] = {out[0], out[1] + kLookFrom, out[2]};
-    const float to[3] = {out[0], out[1] - kLookFrom, out[2]};
-    const uint8_t mask = gen_coll_get_type_mask();
-    gen_coll_set_type_mask(1);
-    gen_coll_set_flags(GEN_COLL_NEAREST);
-    if (gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map)) {
-        GEN_COLL_INFO top{};
-        gen_coll_get_last_info(&top);
-        out[1] = top.point[1] + kLookAbove;
+    float top[3];
+    if (ball_ground_below(from, out[1] - kLookFrom, top, nullptr)) {
+        out[1] = top[1] + kLookAbove;
     }
-    gen_coll_set_flags(0);
-    gen_coll_set_type_mask(mask);
 }
 
 bool flyby_running() {

@@ -1,5 +1,6 @@
 #include "shadow.h"
 
+#include "ball.h"
 #include "game.h"
 #include "players.h"
 
@@ -23,34 +24,10 @@ struct Shadows {
 };
 Shadows shadows;
 
-// The ground under a point: the course's own faces (collision type 1), not
-// a tree's crown.
-bool ground_below(const float from[3], float point[3], float normal[3]) {
-    GAME *g = game();
-    if (!g->map.inited) {
-        return false;
-    }
-    const float to[3] = {from[0], from[1] - kReach, from[2]};
-    const uint8_t mask = gen_coll_get_type_mask();
-    gen_coll_set_type_mask(1);
-    gen_coll_set_flags(GEN_COLL_NEAREST);
-    const bool hit = gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map) != 0;
-    gen_coll_set_flags(0);
-    gen_coll_set_type_mask(mask);
-    if (hit) {
-        GEN_COLL_INFO info{};
-        gen_coll_get_last_info(&info);
-        for (int axis = 0; axis < 3; ++axis) {
-            point[axis] = info.point[axis];
-            normal[axis] = info.normal[axis];
-        }
-    }
-    return hit;
-}
-
 void place(XV_3D_NODE *shadow, const PLAYER &record, const XV_3D_NODE &ball) {
     float ground[3], normal[3];
-    if (record.hole_state != BALL_IN_PLAY || !ground_below(ball.position, ground, normal)) {
+    if (record.hole_state != BALL_IN_PLAY ||
+        !ball_ground_below(ball.position, ball.position[1] - kReach, ground, normal)) {
         shadow->flags |= XV_3D_NODE_HIDDEN;
         return;
     }

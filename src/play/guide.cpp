@@ -39,26 +39,6 @@ constexpr ui::Colour kGuideColour = {255, 255, 255, 225};
 constexpr ui::Colour kWallColour = {255, 120, 40, 240};
 constexpr ui::Colour kBounceColour = {255, 230, 90, 200};
 
-// The balls' own faces: what they roll on and bounce off (the trees and
-// rocks beside a hole are the cameras' alone).
-class BallsFaces {
-  public:
-    BallsFaces() : mask_(gen_coll_get_type_mask()), flags_(gen_coll_get_flags()) {
-        gen_coll_set_type_mask(1);
-        gen_coll_set_flags(GEN_COLL_NEAREST);
-    }
-    ~BallsFaces() {
-        gen_coll_set_type_mask(mask_);
-        gen_coll_set_flags(flags_);
-    }
-    BallsFaces(const BallsFaces &) = delete;
-    BallsFaces &operator=(const BallsFaces &) = delete;
-
-  private:
-    uint8_t mask_;
-    uint32_t flags_;
-};
-
 // The ground's height under (x, z), looked for down from above the last
 // height; false where there is none (the edge of the course).
 bool ground_at(float x, float z, float last, float *height) {
@@ -72,11 +52,11 @@ GEN_COLL_CONTACT met[GEN_COLL_MOST_CONTACTS];
 // back at it and does not look up): where, and the way its face looks.
 bool first_wall(const float from[3], const float to[3], float at[3], float normal[3]) {
     GAME *g = game();
-    const uint32_t flags = gen_coll_get_flags();
-    gen_coll_set_flags(GEN_COLL_NEAREST | GEN_COLL_LIST);
-    const int count =
-        gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map) ? gen_coll_get_list(met) : 0;
-    gen_coll_set_flags(flags);
+    const int count = [&] {
+        BALL_FACES_ONLY faces(GEN_COLL_NEAREST | GEN_COLL_LIST);
+        return gen_coll_ray_wo2(from, to, kSightRadius, &g->model, &g->map) ? gen_coll_get_list(met)
+                                                                            : 0;
+    }();
     const float way[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
     const float length = std::sqrt(way[0] * way[0] + way[1] * way[1] + way[2] * way[2]);
     float nearest = -1.0f;
@@ -161,19 +141,12 @@ void bounce_off(const float ball_way[2], AimGuide *guide) {
 } // namespace
 
 bool ground_height(float x, float z, float from_y, float to_y, float *height) {
-    GAME *g = game();
-    if (!g->map.inited) {
-        return false;
-    }
     const float from[3] = {x, from_y, z};
-    const float to[3] = {x, to_y, z};
-    BallsFaces faces;
-    if (!gen_coll_ray_wo2(from, to, 0.0f, &g->model, &g->map)) {
+    float point[3];
+    if (!ball_ground_below(from, to_y, point, nullptr)) {
         return false;
     }
-    GEN_COLL_INFO info{};
-    gen_coll_get_last_info(&info);
-    *height = info.point[1];
+    *height = point[1];
     return true;
 }
 
@@ -182,7 +155,7 @@ AimGuide aim_guide(const float ball[3], float angle, bool to_first_bounce) {
     if (!game()->map.inited) {
         return guide;
     }
-    BallsFaces faces;
+    BALL_FACES_ONLY faces(GEN_COLL_NEAREST);
     float dx, dz;
     aim_direction(angle, &dx, &dz);
     const float length = to_first_bounce ? kLongest : kShortLength;
