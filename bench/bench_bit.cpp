@@ -2,6 +2,7 @@
 // files (written by libpng, with its own choice of filters), and the
 // software copies at 640×480 in 32 bits: transparent, and scaled up from
 // 320×240.
+#include "bench_scratch.h"
 #include "xv.h"
 #include "xv_bit_decode.h"
 
@@ -141,4 +142,4 @@ BENCHMARK(transparent_copy_640x480)->Unit(benchmark::kMicrosecond);
 BENCHMARK(scaled_copy_320x240_to_640x480)->Unit(benchmark::kMicrosecond);
 BENCHMARK(scaled_transparent_copy)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()
