@@ -13,7 +13,6 @@ constexpr float kPi = 3.1415927f;
 // Edges this close below the point still count as crossing it, so that a
 // point on an edge shared by two triangles falls in one of them.
 constexpr float kEdgeTolerance = 0.001f;
-constexpr float kShortestSegmentSquared = 0.00001f;
 
 void subtract(float out[3], const float a[3], const float b[3]) {
     for (int i = 0; i < 3; ++i) {
@@ -40,10 +39,6 @@ float wrap_near(float value, float target, float half, float turn) {
 }
 
 } // namespace
-
-float gen_math_dot(const float a[3], const float b[3]) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
 
 void gen_math_cross(float out[3], const float a[3], const float b[3]) {
     const float x = a[1] * b[2] - a[2] * b[1];
@@ -83,10 +78,6 @@ void gen_math_plane_from_point_normal(float plane[4], const float point[3], cons
         plane[i] = normal[i];
     }
     plane[3] = -gen_math_dot(normal, point);
-}
-
-float gen_math_plane_distance(const float plane[4], const float point[3]) {
-    return gen_math_dot(plane, point) + plane[3];
 }
 
 void gen_math_line_from_points(GEN_LINE *line, const float a[3], const float b[3]) {
@@ -194,21 +185,6 @@ float gen_math_fit_float_min_max(float value, float min, float max) {
 float gen_math_fraction(float value) {
     const float fraction = value - std::trunc(value);
     return fraction < 0.0f ? fraction + 1.0f : fraction;
-}
-
-bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
-                                 const float p[3]) {
-    float ab[3], ap[3];
-    subtract(ab, b, a);
-    subtract(ap, p, a);
-    const float length_squared = gen_math_dot(ab, ab);
-    const float t =
-        length_squared < kShortestSegmentSquared ? 0.0f : gen_math_dot(ap, ab) / length_squared;
-    const float *end = t <= 0.0f ? a : t >= 1.0f ? b : nullptr;
-    for (int i = 0; i < 3; ++i) {
-        out[i] = end ? end[i] : a[i] + t * ab[i];
-    }
-    return !end;
 }
 
 bool gen_math_ray_sphere(const float origin[3], const float direction[3], const float centre[3],

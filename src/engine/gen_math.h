@@ -10,7 +10,10 @@ struct GEN_LINE {
     float length;
 };
 
-float gen_math_dot(const float a[3], const float b[3]);
+// The few the collision queries call per triangle live here, to be inlined.
+inline float gen_math_dot(const float a[3], const float b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 void gen_math_cross(float out[3], const float a[3], const float b[3]);
 // A zero vector stays as it is.
 void gen_math_normalize(float v[3]);
@@ -20,7 +23,9 @@ void gen_math_plane_from_points(float plane[4], const float a[3], const float b[
                                 const float c[3]);
 void gen_math_plane_from_point_normal(float plane[4], const float point[3], const float normal[3]);
 // Signed: positive on the side the normal points to.
-float gen_math_plane_distance(const float plane[4], const float point[3]);
+inline float gen_math_plane_distance(const float plane[4], const float point[3]) {
+    return gen_math_dot(plane, point) + plane[3];
+}
 // Origin, unit direction and length of the segment from a to b; the two
 // ends may not be equal.
 void gen_math_line_from_points(GEN_LINE *line, const float a[3], const float b[3]);
@@ -47,8 +52,20 @@ float gen_math_fraction(float value);
 
 // The point of the segment a–b nearest to p; true when it lies strictly
 // between the ends. A segment shorter than about 0.003 is its start.
-bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
-                                 const float p[3]);
+inline bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
+                                        const float p[3]) {
+    constexpr float kShortestSegmentSquared = 0.00001f;
+    const float ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float ap[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
+    const float length_squared = gen_math_dot(ab, ab);
+    const float t =
+        length_squared < kShortestSegmentSquared ? 0.0f : gen_math_dot(ap, ab) / length_squared;
+    const float *end = t <= 0.0f ? a : t >= 1.0f ? b : nullptr;
+    for (int i = 0; i < 3; ++i) {
+        out[i] = end ? end[i] : a[i] + t * ab[i];
+    }
+    return !end;
+}
 // Where the ray from origin along the unit direction meets the sphere: the
 // way out when the origin is inside. False when it misses.
 bool gen_math_ray_sphere(const float origin[3], const float direction[3], const float centre[3],
