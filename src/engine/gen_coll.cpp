@@ -182,11 +182,9 @@ void sphere_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
         query.stop = true;
         return;
     }
+    // The walk has seen the triangle's box meet the sphere's.
     const float *centre = query.start;
     const float r = query.radius;
-    if (!boxes_overlap(triangle.box_min, triangle.box_max, query.sphere_min, query.sphere_max)) {
-        return;
-    }
     const float d = gen_math_plane_distance(triangle.plane, centre);
     const float nearest_side = flags & GEN_COLL_TWO_SIDED ? -r : 0.0f;
     if (d <= nearest_side || d >= r) {

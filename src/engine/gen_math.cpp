@@ -10,9 +10,6 @@ constexpr float kHalfTurnRadians = 3.14f;
 constexpr float kTurnRadians = 6.28f;
 constexpr float kQuarterTurn = 1.57075f;
 constexpr float kPi = 3.1415927f;
-// Edges this close below the point still count as crossing it, so that a
-// point on an edge shared by two triangles falls in one of them.
-constexpr float kEdgeTolerance = 0.001f;
 
 void subtract(float out[3], const float a[3], const float b[3]) {
     for (int i = 0; i < 3; ++i) {
@@ -206,39 +203,7 @@ bool gen_math_ray_sphere(const float origin[3], const float direction[3], const 
     return true;
 }
 
-int gen_math_projection_order(const float normal[3]) {
-    const float x = std::fabs(normal[0]), y = std::fabs(normal[1]), z = std::fabs(normal[2]);
-    if (y > x && y > z) {
-        return 0;
-    }
-    if (x >= y && x > z) {
-        return 2;
-    }
-    return 1;
-}
-
-bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
-                             int order) {
-    static const int kAxes[3][2] = {{0, 2}, {0, 1}, {1, 2}};
-    if (order < 0 || order > 2) {
-        gen_error("gen_point_in_3d_polygon: wrong order");
-        return false;
-    }
-    if (count < 3) {
-        gen_error("gen_point_in_3d_polygon: a polygon cant have less than 3 vertices");
-        return false;
-    }
-    const int u = kAxes[order][0], v = kAxes[order][1];
-    const float pu = point[u], pv = point[v];
-    bool inside = false;
-    for (int i = 0, j = count - 1; i < count; j = i++) {
-        const float *a = vertices[j], *b = vertices[i];
-        if ((a[u] <= pu && pu < b[u]) || (b[u] <= pu && pu < a[u])) {
-            const float crossing = a[v] + (pu - a[u]) * (b[v] - a[v]) / (b[u] - a[u]);
-            if (crossing > pv || pv - crossing < kEdgeTolerance) {
-                inside = !inside;
-            }
-        }
-    }
-    return inside;
+bool gen_math_polygon_refused(const char *why) {
+    gen_error("%s", why);
+    return false;
 }

@@ -4,6 +4,8 @@
 // 1.57075) are the ones the game was tuned with, not π to full precision.
 #pragma once
 
+#include <cmath>
+
 struct GEN_LINE {
     float origin[3];
     float direction[3]; // unit
@@ -73,7 +75,43 @@ bool gen_math_ray_sphere(const float origin[3], const float direction[3], const 
 
 // Which axis a polygon with this normal is seen along: 0 drops y, 1 drops
 // z, 2 drops x.
-int gen_math_projection_order(const float normal[3]);
+inline int gen_math_projection_order(const float normal[3]) {
+    const float x = std::fabs(normal[0]), y = std::fabs(normal[1]), z = std::fabs(normal[2]);
+    if (y > x && y > z) {
+        return 0;
+    }
+    if (x >= y && x > z) {
+        return 2;
+    }
+    return 1;
+}
+// Reports a polygon the test below cannot take; false.
+bool gen_math_polygon_refused(const char *why);
 // Even-odd test of the point against the polygon seen along one axis.
-bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
-                             int order);
+// Edges this close below the point still count as crossing it, so that a
+// point on an edge shared by two triangles falls in one of them.
+inline bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
+                                    int order) {
+    constexpr float kEdgeTolerance = 0.001f;
+    constexpr int kAxes[3][2] = {{0, 2}, {0, 1}, {1, 2}};
+    if (order < 0 || order > 2) {
+        return gen_math_polygon_refused("gen_point_in_3d_polygon: wrong order");
+    }
+    if (count < 3) {
+        return gen_math_polygon_refused(
+            "gen_point_in_3d_polygon: a polygon cant have less than 3 vertices");
+    }
+    const int u = kAxes[order][0], v = kAxes[order][1];
+    const float pu = point[u], pv = point[v];
+    bool inside = false;
+    for (int i = 0, j = count - 1; i < count; j = i++) {
+        const float *a = vertices[j], *b = vertices[i];
+        if ((a[u] <= pu && pu < b[u]) || (b[u] <= pu && pu < a[u])) {
+            const float crossing = a[v] + (pu - a[u]) * (b[v] - a[v]) / (b[u] - a[u]);
+            if (crossing > pv || pv - crossing < kEdgeTolerance) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
