@@ -6,6 +6,14 @@
 #include "gen.h"
 #include "xv.h"
 
+// The engine's trace off for a timed loop's life, on again after it.
+struct BenchQuiet {
+    BenchQuiet() { gen_info_set_trace(0); }
+    ~BenchQuiet() { gen_info_set_trace(1); }
+    BenchQuiet(const BenchQuiet &) = delete;
+    BenchQuiet &operator=(const BenchQuiet &) = delete;
+};
+
 struct BenchPlatform {
     XV_ERROR_CONFIG errors{0};
     XV_LIST_CONFIG lists{0};

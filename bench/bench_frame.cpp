@@ -4,6 +4,8 @@
 // the triangles drawn a frame), a hole's loading from RESOURCE.DAT, and the
 // time from starting the game to its first presented frame. Run it where the game
 // runs (make bench under Xvfb: DISPLAY set, or SDL's offscreen driver).
+#include "bench_engine.h"
+#include "bench_scratch.h"
 #include "flyby.h"
 #include "game.h"
 #include "gen.h"
@@ -16,6 +18,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
@@ -114,7 +117,7 @@ BENCHMARK(BM_FramesWithAPicture)->Unit(benchmark::kMillisecond)->MinTime(3.0)->U
 // grid, in four materials with a texture each, in turn, so that the tiles
 // of one texture are not next to each other in the model.
 std::string scene_file() {
-    const auto directory = std::filesystem::temp_directory_path() / "bench_scene";
+    const auto directory = bench_scratch_path() / "bench_scene";
     std::filesystem::create_directories(directory);
     Wo2Model model;
     std::vector<float> heights(17 * 17);
@@ -203,9 +206,10 @@ BENCHMARK(BM_SceneFrames)
 
 // A copy of the game directory as the build laid it out, to run in.
 struct GameCopy {
-    std::filesystem::path directory = std::filesystem::temp_directory_path() / "pinwheel-holes";
+    std::filesystem::path directory;
     std::filesystem::path previous = std::filesystem::current_path();
-    GameCopy() {
+    explicit GameCopy(const char *name = "pinwheel-holes")
+        : directory(bench_scratch_path() / name) {
         std::filesystem::remove_all(directory);
         std::filesystem::copy(std::filesystem::path(PINWHEEL_EXE).parent_path(), directory,
                               std::filesystem::copy_options::recursive);
@@ -213,8 +217,11 @@ struct GameCopy {
     }
     ~GameCopy() {
         std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
     }
+    GameCopy(const GameCopy &) = delete;
+    GameCopy &operator=(const GameCopy &) = delete;
 };
 
 // A hole loaded from RESOURCE.DAT into the game's world, as the game loads
@@ -269,6 +276,7 @@ void BM_HoleFlyBy(benchmark::State &state) {
     }
     flyby_start();
     long triangles = 0;
+    BenchQuiet quiet;
     for (auto _ : state) {
         if (!flyby_running()) {
             state.PauseTiming();
@@ -292,6 +300,7 @@ void BM_HoleAiming(benchmark::State &state) {
     flyby_start();
     flyby_skip();
     long triangles = 0;
+    BenchQuiet quiet;
     for (auto _ : state) {
         triangles += HoleBench::frame_of_the_game();
     }
@@ -308,6 +317,7 @@ void BM_HoleLoad(benchmark::State &state) {
         state.SkipWithError("no OpenGL window");
         return;
     }
+    BenchQuiet quiet;
     for (auto _ : state) {
         if (!bench.load()) {
             state.SkipWithError("the hole did not load");
@@ -342,32 +352,58 @@ std::string read_all(const std::string &path) {
     return text.str();
 }
 
+// How long a start may take before the benchmark gives up on it.
+constexpr auto kStartLimit = std::chrono::seconds(20);
+
+// Waits for the game's trace of its first presented frame. False, with the
+// reason, when the game ended first (another copy was running, say, and
+// this one stepped aside) or the time ran out.
+bool wait_for_first_frame(pid_t pid, std::chrono::steady_clock::time_point start,
+                          std::string *reason) {
+    while (read_all("history.txt").find("first frame presented") == std::string::npos) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            *reason = "the game ended before its first frame (is another copy running?)";
+            return false;
+        }
+        if (std::chrono::steady_clock::now() - start > kStartLimit) {
+            *reason = "no first frame in 20 s";
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return true;
+}
+
 // From the spawn of the executable to the trace of its first presented frame.
 void BM_StartToFirstFrame(benchmark::State &state) {
     // A copy of the game directory as the build laid it out: the game as it ships.
-    auto directory = std::filesystem::temp_directory_path() / "pinwheel-bench";
-    std::filesystem::remove_all(directory);
-    std::filesystem::copy(std::filesystem::path(PINWHEEL_EXE).parent_path(), directory,
-                          std::filesystem::copy_options::recursive);
-    std::filesystem::current_path(directory);
+    GameCopy copy("pinwheel-bench");
     for (auto _ : state) {
         std::filesystem::remove("history.txt");
         auto start = std::chrono::steady_clock::now();
         pid_t pid = 0;
         char *arguments[] = {const_cast<char *>("./pinwheel"), nullptr};
-        posix_spawn(&pid, "./pinwheel", nullptr, nullptr, arguments, environ);
-        while (read_all("history.txt").find("first frame presented") == std::string::npos) {
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        if (posix_spawn(&pid, "./pinwheel", nullptr, nullptr, arguments, environ) != 0) {
+            state.SkipWithError("the game could not be started");
+            return;
+        }
+        std::string reason;
+        if (!wait_for_first_frame(pid, start, &reason)) {
+            std::fprintf(stderr, "BM_StartToFirstFrame: %s\n", reason.c_str());
+            state.SkipWithError(reason.c_str());
+            return;
         }
         auto elapsed = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
     }
-    std::filesystem::remove_all(directory);
 }
 BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

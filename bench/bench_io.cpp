@@ -2,6 +2,7 @@
 //     with the file kept open against closed between reads.
 // (b) Opening, reading and closing 1,000 small files from a RESOURCE.DAT of
 //     1,000 entries against the same files loose.
+#include "bench_scratch.h"
 #include "respack.h"
 #include "xv.h"
 
@@ -47,8 +48,7 @@ class Platform {
         fs::current_path(directory);
     }
     static fs::path make_data() {
-        fs::path directory =
-            fs::temp_directory_path() / ("pinwheel-bench-" + std::to_string(getpid()));
+        fs::path directory = bench_scratch_path() / "io";
         fs::create_directories(directory / "tree" / "data");
         fs::create_directories(directory / "data");
         std::ofstream strings(directory / "keys.ini", std::ios::binary);
@@ -134,4 +134,4 @@ BENCHMARK(keys_closed_between_reads)->Unit(benchmark::kMillisecond);
 BENCHMARK(files_from_archive)->Unit(benchmark::kMillisecond);
 BENCHMARK(files_loose)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

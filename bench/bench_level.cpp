@@ -8,6 +8,7 @@
 // "share_of_step_%" is the step's mean time against the 1/30 s it stands
 // for: the goal is under 1 %.
 #include "bench_game.h"
+#include "bench_scratch.h"
 #include "camera.h"
 #include "players.h"
 #include "wo2_writer.h"
@@ -144,8 +145,10 @@ void kick(int round) {
 }
 
 void BM_LevelStep(benchmark::State &state) {
-    char directory[] = "/tmp/bench-level-XXXXXX";
-    if (!mkdtemp(directory) || chdir(directory) != 0) {
+    const std::filesystem::path directory = bench_scratch_path() / "level";
+    std::error_code failed;
+    std::filesystem::create_directories(directory, failed);
+    if (failed || chdir(directory.c_str()) != 0) {
         state.SkipWithError("no working directory");
         return;
     }
@@ -159,6 +162,7 @@ void BM_LevelStep(benchmark::State &state) {
         configure_cameras();
         long steps = 0;
         double seconds = 0;
+        BenchQuiet quiet;
         for (auto _ : state) {
             if (steps % 30 == 0) {
                 kick(static_cast<int>(steps / 30));
@@ -175,11 +179,11 @@ void BM_LevelStep(benchmark::State &state) {
         }
         state.counters["share_of_step_%"] = 100.0 * seconds / static_cast<double>(steps) * 30.0;
     }
-    chdir("/tmp");
-    std::filesystem::remove_all(directory);
+    bench_scratch_enter();
+    std::filesystem::remove_all(directory, failed);
 }
 BENCHMARK(BM_LevelStep)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

@@ -5,6 +5,7 @@
 //   (about 42 MB) nearly every free reaches a header that is out of cache;
 // - churn_pairs picks it from the 256 allocated last, a game's usual
 //   pattern: a level's blocks stay while short-lived ones come and go.
+#include "bench_scratch.h"
 #include "xv.h"
 
 #include <benchmark/benchmark.h>
@@ -111,4 +112,4 @@ BENCHMARK(random_pairs<Tracker>)->Arg(1000)->Arg(10000)->Arg(100000);
 BENCHMARK(churn_pairs<SystemAllocator>)->Arg(1000)->Arg(10000)->Arg(100000);
 BENCHMARK(churn_pairs<Tracker>)->Arg(1000)->Arg(10000)->Arg(100000);
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

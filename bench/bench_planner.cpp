@@ -4,6 +4,7 @@
 // 200 ms a stroke at hard). The planner's own count of strokes tried is
 // beside it.
 #include "bench_game.h"
+#include "bench_scratch.h"
 
 #include "coursegen.h"
 #include "foresight.h"
@@ -20,10 +21,12 @@ namespace {
 
 // The course, built once into a directory of its own.
 struct Course {
-    char directory[32] = "/tmp/bench-planner-XXXXXX";
+    std::filesystem::path directory = bench_scratch_path() / "course";
     bool built = false;
     Course() {
-        if (!mkdtemp(directory) || chdir(directory) != 0) {
+        std::error_code failed;
+        std::filesystem::create_directories(directory, failed);
+        if (failed || chdir(directory.c_str()) != 0) {
             return;
         }
         BenchEngine engine;
@@ -34,9 +37,9 @@ struct Course {
                 coursegen_write(holes, ".", &error) && coursegen_build_maps(holes, &error);
     }
     ~Course() {
-        if (chdir("/tmp") == 0) {
-            std::filesystem::remove_all(directory);
-        }
+        bench_scratch_enter();
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
     }
 };
 
@@ -62,6 +65,7 @@ void BM_PlanStroke(benchmark::State &state) {
     XV_3D_NODE *ball = xv_3d_world_get_node_pointer(game_world(), record->ball_node);
     long strokes = 0, tried = 0;
     uint32_t seed = 1;
+    BenchQuiet quiet;
     for (auto _ : state) {
         StrokePlanner planner;
         planner.start(*record, *ball, level, seed++, 0);
@@ -82,4 +86,4 @@ BENCHMARK(BM_PlanStroke)
 
 } // namespace
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

@@ -2,6 +2,7 @@
 // (a) the game's S3M tune through the module player and (b) a 128 kbit/s
 // MP3 through the decoder. "core_percent" is the share of one core that
 // playing it in real time takes; the goal is under 2 % each.
+#include "bench_scratch.h"
 #include "s3mgen.h"
 #include "wavgen.h"
 #include "xv_snd_mp3.h"
@@ -33,7 +34,7 @@ std::vector<unsigned char> game_tune() {
 
 // Ten seconds of the applause at 44100 Hz, encoded by lame at 128 kbit/s.
 std::vector<uint8_t> test_mp3() {
-    const auto directory = std::filesystem::temp_directory_path();
+    const auto directory = bench_scratch_path();
     const std::string wav = (directory / "bench_sound.wav").string();
     const std::string mp3 = (directory / "bench_sound.mp3").string();
     std::vector<int16_t> samples;
@@ -99,4 +100,4 @@ BENCHMARK(BM_Mp3Second)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

@@ -1,6 +1,7 @@
 // Loading a 100,000-triangle WO2 model from disk, against reading the same
 // file with plain fread: "mb_per_second" for both.
 #include "bench_engine.h"
+#include "bench_scratch.h"
 #include "wo2_writer.h"
 
 #include <benchmark/benchmark.h>
@@ -17,7 +18,7 @@ constexpr int kColumns = 224, kRows = 224; // 223 x 223 x 2 = 99,458 triangles, 
 
 std::string model_file() {
     static const std::string path = [] {
-        const auto directory = std::filesystem::temp_directory_path() / "bench_wo2";
+        const auto directory = bench_scratch_path() / "bench_wo2";
         std::filesystem::create_directories(directory);
         std::vector<float> heights(static_cast<size_t>(kColumns) * kRows);
         for (size_t i = 0; i < heights.size(); ++i) {
@@ -40,6 +41,7 @@ void BM_LoadWo2(benchmark::State &state) {
     const std::string file = model_file();
     BenchEngine engine;
     GEN_WO2 model{};
+    BenchQuiet quiet;
     for (auto _ : state) {
         gen_wo2_load(&model, file.c_str());
         gen_wo2_free(&model);
@@ -64,4 +66,4 @@ BENCHMARK(BM_FreadSameFile)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PINWHEEL_BENCHMARK_MAIN()

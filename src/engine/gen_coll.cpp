@@ -28,6 +28,7 @@ struct Query {
     float length = 0;
     float reciprocal[3] = {}; // 1 / (end − start) on each axis
     float box_min[3] = {}, box_max[3] = {};
+    float sphere_min[3] = {}, sphere_max[3] = {}; // the sphere's box
     bool stop = false;
     bool stale_map_reported = false;
 };
@@ -181,13 +182,9 @@ void sphere_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
         query.stop = true;
         return;
     }
+    // The walk has seen the triangle's box meet the sphere's.
     const float *centre = query.start;
     const float r = query.radius;
-    float sphere_lo[3], sphere_hi[3];
-    grow(centre, centre, r, sphere_lo, sphere_hi);
-    if (!boxes_overlap(triangle.box_min, triangle.box_max, sphere_lo, sphere_hi)) {
-        return;
-    }
     const float d = gen_math_plane_distance(triangle.plane, centre);
     const float nearest_side = flags & GEN_COLL_TWO_SIDED ? -r : 0.0f;
     if (d <= nearest_side || d >= r) {
@@ -408,43 +405,94 @@ bool prepare(const GEN_WO2 *model, GEN_COLL_TRIANGLE &triangle) {
     return true;
 }
 
-void with_triangle(const GEN_WO2 *model, GEN_COLL_TRIANGLE &triangle) {
-    if (!(triangle.collision_type & type_mask) || !prepare(model, triangle)) {
-        return;
-    }
-    const Face face{triangle.face_vertices, triangle.vertices};
-    switch (query.kind) {
-    case SPHERE:
+// The test of one triangle, chosen once per query rather than per triangle.
+template <int kKind>
+void test_triangle(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
+    if constexpr (kKind == SPHERE) {
         sphere_face(triangle, face);
-        break;
-    case RAY:
-    case THICK_RAY:
+    } else if constexpr (kKind == RAY || kKind == THICK_RAY) {
         ray_face(triangle, face);
-        break;
-    case BOX:
+    } else {
         box_face(triangle, face);
-        break;
-    default:
-        gen_error("gen_coll_with_wo2: undefined collision type -> %i", query.kind);
-        query.stop = true;
+    }
+}
+
+// What the walk compares boxes with, copied out of the query so that it
+// stays in registers while the tests write the engine-wide records.
+struct Reach {
+    float centre[3];
+    float radius;
+    float box_min[3], box_max[3]; // the sphere's
+};
+
+Reach reach_of_query() {
+    Reach reach;
+    std::memcpy(reach.centre, query.start, sizeof reach.centre);
+    reach.radius = query.radius;
+    std::memcpy(reach.box_min, query.sphere_min, sizeof reach.box_min);
+    std::memcpy(reach.box_max, query.sphere_max, sizeof reach.box_max);
+    return reach;
+}
+
+template <int kKind>
+bool meets_box(const Reach &reach, const float lo[3], const float hi[3]) {
+    if constexpr (kKind == SPHERE) {
+        // The centre inside the box grown by the radius, spelled out.
+        const float *p = reach.centre;
+        const float r = reach.radius;
+        return !(p[0] < lo[0] - r || p[0] > hi[0] + r || p[1] < lo[1] - r || p[1] > hi[1] + r ||
+                 p[2] < lo[2] - r || p[2] > hi[2] + r);
+    } else {
+        return query_meets_box(lo, hi);
+    }
+}
+
+// Whether the triangle's box misses the sphere's: the test that turns
+// away most of a leaf, spelled out.
+bool misses_sphere_box(const Reach &reach, const GEN_COLL_TRIANGLE &triangle) {
+    const float *lo = reach.box_min, *hi = reach.box_max;
+    return triangle.box_max[0] < lo[0] || triangle.box_min[0] > hi[0] ||
+           triangle.box_max[1] < lo[1] || triangle.box_min[1] > hi[1] ||
+           triangle.box_max[2] < lo[2] || triangle.box_min[2] > hi[2];
+}
+
+// The leaf's triangles in order, until a test asks to stop.
+template <int kKind>
+void with_leaf(const GEN_WO2 *model, const Reach &reach, GEN_COLL_NODE &node) {
+    query.stop = false;
+    const uint8_t mask = type_mask;
+    GEN_COLL_TRIANGLE *const end = node.triangles + node.num_triangles;
+    for (GEN_COLL_TRIANGLE *triangle = node.triangles; triangle != end; ++triangle) {
+        if (!(triangle->collision_type & mask) ||
+            (!triangle->cached && !prepare(model, *triangle))) {
+            continue;
+        }
+        if constexpr (kKind == SPHERE) {
+            if (misses_sphere_box(reach, *triangle)) {
+                continue;
+            }
+        }
+        test_triangle<kKind>(*triangle, Face{triangle->face_vertices, triangle->vertices});
+        if (query.stop) {
+            break;
+        }
     }
 }
 
 // Down the tree from node 0, child A before child B; a leaf's loop ends
 // when a test asks to stop, and the walk goes on to the other branches.
-void walk(const GEN_WO2 *model, GEN_COLL_MAP *map) {
+template <int kKind>
+void walk_as(const GEN_WO2 *model, GEN_COLL_MAP *map) {
+    const Reach reach = reach_of_query();
     int waiting = 0;
     pending[waiting++] = 0;
     while (waiting) {
         GEN_COLL_NODE &node = map->nodes[pending[--waiting]];
-        if (!query_meets_box(node.box_min, node.box_max)) {
+        if (!meets_box<kKind>(reach, node.box_min, node.box_max)) {
             continue;
         }
         if (node.num_triangles) {
-            query.stop = false;
-            for (uint32_t t = 0; t < node.num_triangles && !query.stop; ++t) {
-                with_triangle(model, node.triangles[t]);
-            }
+            with_leaf<kKind>(model, reach, node);
             continue;
         }
         if (node.child_b) {
@@ -453,6 +501,27 @@ void walk(const GEN_WO2 *model, GEN_COLL_MAP *map) {
         if (node.child_a) {
             pending[waiting++] = node.child_a;
         }
+    }
+}
+
+void walk(const GEN_WO2 *model, GEN_COLL_MAP *map) {
+    switch (query.kind) {
+    case SPHERE:
+        grow(query.start, query.start, query.radius, query.sphere_min, query.sphere_max);
+        walk_as<SPHERE>(model, map);
+        break;
+    case RAY:
+        walk_as<RAY>(model, map);
+        break;
+    case THICK_RAY:
+        walk_as<THICK_RAY>(model, map);
+        break;
+    case BOX:
+        walk_as<BOX>(model, map);
+        break;
+    default:
+        gen_error("gen_coll_with_wo2_node: undefined collision type -> %i", query.kind);
+        query.stop = true;
     }
 }
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kListGrowth = 100;
 constexpr uint32_t kNodeGrowth = 50;
 // Halving a box more often than this reaches the resolution of its floats.
 constexpr uint32_t kDeepest = 64;
@@ -24,46 +23,44 @@ constexpr char kDashes[] = "----------------------------------------============
 
 // ---- building -----------------------------------------------------------------------
 
-// Triangles on their way into the tree, each with its world-space vertices
-// worked out once: the boxes and the splits read them many times.
-struct BuildList {
-    GEN_COLL_TRIANGLE *triangles = nullptr;
-    uint32_t count = 0;
-    uint32_t capacity = 0;
-    uint16_t depth = 0;
-    float box_min[3] = {}, box_max[3] = {};
-
-    BuildList() = default;
-    BuildList(const BuildList &) = delete;
-    BuildList &operator=(const BuildList &) = delete;
-    ~BuildList() { release(); }
-
-    bool add(const GEN_COLL_TRIANGLE &triangle) {
-        if (count == capacity) {
-            void *grown = xv_mem_realloc(triangles, (capacity + kListGrowth) * sizeof *triangles);
-            if (!grown) {
-                gen_mem_failed(__FILE__, __LINE__, "gen_node_triangles");
-                return false;
-            }
-            triangles = static_cast<GEN_COLL_TRIANGLE *>(grown);
-            xv_mem_set_name(triangles, "gen_node_triangles");
-            capacity += kListGrowth;
-        }
-        triangles[count++] = triangle;
-        return true;
-    }
-    void release() {
-        if (triangles) {
-            xv_mem_free(triangles);
-        }
-        triangles = nullptr;
-        count = capacity = 0;
-    }
+// The build's working set: every collidable triangle once, with its
+// world-space vertices, and beside it what the splits read over and over
+// (its centroid and box), so that a split walks small records. A node is a
+// range of the order array; a split partitions its range stably, so every
+// leaf keeps its triangles in the order the model lists them.
+struct Bounds {
+    float centroid[3];
+    float box_min[3], box_max[3];
 };
 
 struct Builder {
-    GEN_COLL_MAP *map;
+    GEN_COLL_MAP *map = nullptr;
+    GEN_COLL_TRIANGLE *triangles = nullptr;
+    Bounds *bounds = nullptr;
+    uint32_t *order = nullptr;
+    uint32_t *upper = nullptr; // where a split parks its upper half
+    uint32_t count = 0;
     bool failed = false;
+
+    Builder() = default;
+    Builder(const Builder &) = delete;
+    Builder &operator=(const Builder &) = delete;
+    ~Builder() {
+        for (void *block : {static_cast<void *>(triangles), static_cast<void *>(bounds),
+                            static_cast<void *>(order)}) {
+            if (block) {
+                xv_mem_free(block);
+            }
+        }
+    }
+};
+
+// The triangles of one node: order[begin, end), inside the box the splits
+// above it left (not a tight one).
+struct Range {
+    uint32_t begin, end;
+    uint16_t depth;
+    float box_min[3], box_max[3];
 };
 
 void transform(const float m[16], const float in[3], float out[3]) {
@@ -72,17 +69,17 @@ void transform(const float m[16], const float in[3], float out[3]) {
     }
 }
 
-void tight_box(const BuildList &list, float box_min[3], float box_max[3]) {
+void tight_box(const Builder &builder, uint32_t begin, uint32_t end, float box_min[3],
+               float box_max[3]) {
     for (int axis = 0; axis < 3; ++axis) {
         box_min[axis] = kEmptyBoxMin;
         box_max[axis] = -kEmptyBoxMin;
     }
-    for (uint32_t t = 0; t < list.count; ++t) {
-        for (const float *v : list.triangles[t].vertices) {
-            for (int axis = 0; axis < 3; ++axis) {
-                box_min[axis] = std::min(box_min[axis], v[axis]);
-                box_max[axis] = std::max(box_max[axis], v[axis]);
-            }
+    for (uint32_t i = begin; i < end; ++i) {
+        const Bounds &b = builder.bounds[builder.order[i]];
+        for (int axis = 0; axis < 3; ++axis) {
+            box_min[axis] = std::min(box_min[axis], b.box_min[axis]);
+            box_max[axis] = std::max(box_max[axis], b.box_max[axis]);
         }
     }
 }
@@ -123,7 +120,49 @@ bool for_each_collidable_triangle(const GEN_WO2 *model, Visit visit) {
     return true;
 }
 
-bool gather(const GEN_WO2 *model, BuildList &list) {
+template <typename T>
+T *build_block(size_t count) {
+    auto *block = static_cast<T *>(xv_mem_malloc(std::max<size_t>(count, 1) * sizeof(T)));
+    if (!block) {
+        gen_mem_failed(__FILE__, __LINE__, "gen_node_triangles");
+        return nullptr;
+    }
+    xv_mem_set_name(block, "gen_node_triangles");
+    return block;
+}
+
+float centroid(const GEN_COLL_TRIANGLE &triangle, int axis) {
+    return (triangle.vertices[0][axis] + triangle.vertices[1][axis] + triangle.vertices[2][axis]) /
+           3.0f;
+}
+
+Bounds bounds_of(const GEN_COLL_TRIANGLE &triangle) {
+    Bounds b;
+    for (int axis = 0; axis < 3; ++axis) {
+        b.centroid[axis] = centroid(triangle, axis);
+        b.box_min[axis] = b.box_max[axis] = triangle.vertices[0][axis];
+        for (int k = 1; k < 3; ++k) {
+            b.box_min[axis] = std::min(b.box_min[axis], triangle.vertices[k][axis]);
+            b.box_max[axis] = std::max(b.box_max[axis], triangle.vertices[k][axis]);
+        }
+    }
+    return b;
+}
+
+// Counts the triangles first, so that each array is allocated once.
+bool gather(const GEN_WO2 *model, Builder &builder) {
+    uint32_t count = 0;
+    for_each_collidable_triangle(model, [&](const GEN_COLL_TRIANGLE &) {
+        ++count;
+        return true;
+    });
+    builder.triangles = build_block<GEN_COLL_TRIANGLE>(count);
+    builder.bounds = build_block<Bounds>(count);
+    builder.order = build_block<uint32_t>(2 * size_t{count});
+    if (!builder.triangles || !builder.bounds || !builder.order) {
+        return false;
+    }
+    builder.upper = builder.order + count;
     return for_each_collidable_triangle(model, [&](GEN_COLL_TRIANGLE triangle) {
         if (!gen_coll_triangle_vertices(model, &triangle, triangle.vertices)) {
             gen_error("gen_wo2_coll_map_build: reference %i has a triangle outside the vertex "
@@ -131,7 +170,11 @@ bool gather(const GEN_WO2 *model, BuildList &list) {
                       triangle.reference);
             return false;
         }
-        return list.add(triangle);
+        builder.triangles[builder.count] = triangle;
+        builder.bounds[builder.count] = bounds_of(triangle);
+        builder.order[builder.count] = builder.count;
+        ++builder.count;
+        return true;
     });
 }
 
@@ -179,20 +222,16 @@ int longest_axis(const float box_min[3], const float box_max[3]) {
     return axis;
 }
 
-float centroid(const GEN_COLL_TRIANGLE &triangle, int axis) {
-    return (triangle.vertices[0][axis] + triangle.vertices[1][axis] + triangle.vertices[2][axis]) /
-           3.0f;
-}
-
-void make_leaf(Builder &builder, uint32_t index, const BuildList &list) {
+void make_leaf(Builder &builder, uint32_t index, const Range &range) {
     GEN_COLL_NODE &node = builder.map->nodes[index];
-    tight_box(list, node.box_min, node.box_max);
-    node.num_triangles = list.count;
-    if (!list.count) {
+    tight_box(builder, range.begin, range.end, node.box_min, node.box_max);
+    const uint32_t count = range.end - range.begin;
+    node.num_triangles = count;
+    if (!count) {
         return;
     }
     auto *triangles =
-        static_cast<GEN_COLL_TRIANGLE *>(xv_mem_malloc(list.count * sizeof(GEN_COLL_TRIANGLE)));
+        static_cast<GEN_COLL_TRIANGLE *>(xv_mem_malloc(count * sizeof(GEN_COLL_TRIANGLE)));
     node.triangles = triangles;
     if (!GEN_CHECK(triangles, "coll_map->nodes [num_node].triangles!=NULL")) {
         node.num_triangles = 0;
@@ -202,49 +241,57 @@ void make_leaf(Builder &builder, uint32_t index, const BuildList &list) {
     xv_mem_set_name(triangles, "kkkl");
     // The world-space copies were the build's own: a fresh map's caches are
     // empty until the first query fills them.
-    for (uint32_t t = 0; t < list.count; ++t) {
-        triangles[t] = list.triangles[t];
+    for (uint32_t t = 0; t < count; ++t) {
+        triangles[t] = builder.triangles[builder.order[range.begin + t]];
         std::memset(triangles[t].vertices, 0, sizeof triangles[t].vertices);
     }
 }
 
-int32_t build_node(Builder &builder, BuildList &list);
+int32_t build_node(Builder &builder, const Range &range);
 
 // Halves the box across its longest side. A triangle goes to the lower half
 // when its centroid lies below the split value: one on the split goes to
 // the upper half.
-void split_node(Builder &builder, uint32_t index, BuildList &list) {
-    const int axis = longest_axis(list.box_min, list.box_max);
-    const float split = list.box_min[axis] + 0.5f * (list.box_max[axis] - list.box_min[axis]);
-    BuildList halves[2];
-    for (int h = 0; h < 2; ++h) {
-        std::memcpy(halves[h].box_min, list.box_min, sizeof list.box_min);
-        std::memcpy(halves[h].box_max, list.box_max, sizeof list.box_max);
-        halves[h].depth = static_cast<uint16_t>(list.depth + 1);
+void split_node(Builder &builder, uint32_t index, const Range &range) {
+    const int axis = longest_axis(range.box_min, range.box_max);
+    const float split = range.box_min[axis] + 0.5f * (range.box_max[axis] - range.box_min[axis]);
+    uint32_t lower = range.begin, upper = 0;
+    for (uint32_t i = range.begin; i < range.end; ++i) {
+        const uint32_t t = builder.order[i];
+        if (builder.bounds[t].centroid[axis] < split) {
+            builder.order[lower++] = t;
+        } else {
+            builder.upper[upper++] = t;
+        }
     }
+    std::memcpy(builder.order + lower, builder.upper, upper * sizeof *builder.upper);
+    Range halves[2];
+    for (Range &half : halves) {
+        half.depth = static_cast<uint16_t>(range.depth + 1);
+        std::memcpy(half.box_min, range.box_min, sizeof range.box_min);
+        std::memcpy(half.box_max, range.box_max, sizeof range.box_max);
+    }
+    halves[0].begin = range.begin;
+    halves[0].end = halves[1].begin = lower;
+    halves[1].end = range.end;
     halves[0].box_max[axis] = split;
     halves[1].box_min[axis] = split;
-    for (uint32_t t = 0; t < list.count && !builder.failed; ++t) {
-        const int half = centroid(list.triangles[t], axis) < split ? 0 : 1;
-        builder.failed = !halves[half].add(list.triangles[t]);
-    }
     for (int h = 0; h < 2 && !builder.failed; ++h) {
-        if (!halves[h].count) {
+        if (halves[h].begin == halves[h].end) {
             continue;
         }
         const int32_t child = build_node(builder, halves[h]);
-        halves[h].release();
         if (child > 0) {
             (h ? builder.map->nodes[index].child_b : builder.map->nodes[index].child_a) =
                 static_cast<uint16_t>(child);
         }
     }
     GEN_COLL_NODE &node = builder.map->nodes[index];
-    tight_box(list, node.box_min, node.box_max);
+    tight_box(builder, range.begin, range.end, node.box_min, node.box_max);
 }
 
 // Returns the node's number, or -1 when it could not be made.
-int32_t build_node(Builder &builder, BuildList &list) {
+int32_t build_node(Builder &builder, const Range &range) {
     const int32_t index = append_node(builder);
     if (index < 0) {
         return -1;
@@ -253,10 +300,11 @@ int32_t build_node(Builder &builder, BuildList &list) {
     // A leaf also when two more nodes would not fit: its triangles stay
     // together rather than being lost.
     const bool room = map->num_nodes + 2 <= GEN_COLL_MOST_NODES;
-    if (list.count > map->max_triangles_per_node && list.depth < map->max_depth && room) {
-        split_node(builder, static_cast<uint32_t>(index), list);
+    if (range.end - range.begin > map->max_triangles_per_node && range.depth < map->max_depth &&
+        room) {
+        split_node(builder, static_cast<uint32_t>(index), range);
     } else {
-        make_leaf(builder, static_cast<uint32_t>(index), list);
+        make_leaf(builder, static_cast<uint32_t>(index), range);
     }
     return index;
 }
@@ -528,10 +576,11 @@ void gen_wo2_coll_map_build(GEN_WO2 *model, GEN_COLL_MAP *coll_map, uint32_t max
     *coll_map = GEN_COLL_MAP{};
     coll_map->max_triangles_per_node = max_triangles_per_node;
     coll_map->max_depth = max_depth;
-    Builder builder{coll_map};
-    BuildList root;
-    builder.failed = !gather(model, root);
-    tight_box(root, root.box_min, root.box_max);
+    Builder builder;
+    builder.map = coll_map;
+    builder.failed = !gather(model, builder);
+    Range root{0, builder.count, 0, {}, {}};
+    tight_box(builder, root.begin, root.end, root.box_min, root.box_max);
     gen_history("%s", kDashes);
     gen_history("min x %f y %f z %f\n", root.box_min[0], root.box_min[1], root.box_min[2]);
     gen_history("max x %f y %f z %f\n", root.box_max[0], root.box_max[1], root.box_max[2]);
@@ -539,7 +588,6 @@ void gen_wo2_coll_map_build(GEN_WO2 *model, GEN_COLL_MAP *coll_map, uint32_t max
     if (!builder.failed) {
         build_node(builder, root);
     }
-    root.release();
     gen_history("NUM NODES %i\n", static_cast<int>(coll_map->num_nodes));
     if (builder.failed || !coll_map->num_nodes) {
         release_map(coll_map);

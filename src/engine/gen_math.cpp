@@ -10,10 +10,6 @@ constexpr float kHalfTurnRadians = 3.14f;
 constexpr float kTurnRadians = 6.28f;
 constexpr float kQuarterTurn = 1.57075f;
 constexpr float kPi = 3.1415927f;
-// Edges this close below the point still count as crossing it, so that a
-// point on an edge shared by two triangles falls in one of them.
-constexpr float kEdgeTolerance = 0.001f;
-constexpr float kShortestSegmentSquared = 0.00001f;
 
 void subtract(float out[3], const float a[3], const float b[3]) {
     for (int i = 0; i < 3; ++i) {
@@ -40,10 +36,6 @@ float wrap_near(float value, float target, float half, float turn) {
 }
 
 } // namespace
-
-float gen_math_dot(const float a[3], const float b[3]) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
 
 void gen_math_cross(float out[3], const float a[3], const float b[3]) {
     const float x = a[1] * b[2] - a[2] * b[1];
@@ -83,10 +75,6 @@ void gen_math_plane_from_point_normal(float plane[4], const float point[3], cons
         plane[i] = normal[i];
     }
     plane[3] = -gen_math_dot(normal, point);
-}
-
-float gen_math_plane_distance(const float plane[4], const float point[3]) {
-    return gen_math_dot(plane, point) + plane[3];
 }
 
 void gen_math_line_from_points(GEN_LINE *line, const float a[3], const float b[3]) {
@@ -196,21 +184,6 @@ float gen_math_fraction(float value) {
     return fraction < 0.0f ? fraction + 1.0f : fraction;
 }
 
-bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
-                                 const float p[3]) {
-    float ab[3], ap[3];
-    subtract(ab, b, a);
-    subtract(ap, p, a);
-    const float length_squared = gen_math_dot(ab, ab);
-    const float t =
-        length_squared < kShortestSegmentSquared ? 0.0f : gen_math_dot(ap, ab) / length_squared;
-    const float *end = t <= 0.0f ? a : t >= 1.0f ? b : nullptr;
-    for (int i = 0; i < 3; ++i) {
-        out[i] = end ? end[i] : a[i] + t * ab[i];
-    }
-    return !end;
-}
-
 bool gen_math_ray_sphere(const float origin[3], const float direction[3], const float centre[3],
                          float radius, float *distance) {
     float to_centre[3];
@@ -230,39 +203,7 @@ bool gen_math_ray_sphere(const float origin[3], const float direction[3], const 
     return true;
 }
 
-int gen_math_projection_order(const float normal[3]) {
-    const float x = std::fabs(normal[0]), y = std::fabs(normal[1]), z = std::fabs(normal[2]);
-    if (y > x && y > z) {
-        return 0;
-    }
-    if (x >= y && x > z) {
-        return 2;
-    }
-    return 1;
-}
-
-bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
-                             int order) {
-    static const int kAxes[3][2] = {{0, 2}, {0, 1}, {1, 2}};
-    if (order < 0 || order > 2) {
-        gen_error("gen_point_in_3d_polygon: wrong order");
-        return false;
-    }
-    if (count < 3) {
-        gen_error("gen_point_in_3d_polygon: a polygon cant have less than 3 vertices");
-        return false;
-    }
-    const int u = kAxes[order][0], v = kAxes[order][1];
-    const float pu = point[u], pv = point[v];
-    bool inside = false;
-    for (int i = 0, j = count - 1; i < count; j = i++) {
-        const float *a = vertices[j], *b = vertices[i];
-        if ((a[u] <= pu && pu < b[u]) || (b[u] <= pu && pu < a[u])) {
-            const float crossing = a[v] + (pu - a[u]) * (b[v] - a[v]) / (b[u] - a[u]);
-            if (crossing > pv || pv - crossing < kEdgeTolerance) {
-                inside = !inside;
-            }
-        }
-    }
-    return inside;
+bool gen_math_polygon_refused(const char *why) {
+    gen_error("%s", why);
+    return false;
 }

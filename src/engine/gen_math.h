@@ -4,13 +4,18 @@
 // 1.57075) are the ones the game was tuned with, not π to full precision.
 #pragma once
 
+#include <cmath>
+
 struct GEN_LINE {
     float origin[3];
     float direction[3]; // unit
     float length;
 };
 
-float gen_math_dot(const float a[3], const float b[3]);
+// The few the collision queries call per triangle live here, to be inlined.
+inline float gen_math_dot(const float a[3], const float b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 void gen_math_cross(float out[3], const float a[3], const float b[3]);
 // A zero vector stays as it is.
 void gen_math_normalize(float v[3]);
@@ -20,7 +25,9 @@ void gen_math_plane_from_points(float plane[4], const float a[3], const float b[
                                 const float c[3]);
 void gen_math_plane_from_point_normal(float plane[4], const float point[3], const float normal[3]);
 // Signed: positive on the side the normal points to.
-float gen_math_plane_distance(const float plane[4], const float point[3]);
+inline float gen_math_plane_distance(const float plane[4], const float point[3]) {
+    return gen_math_dot(plane, point) + plane[3];
+}
 // Origin, unit direction and length of the segment from a to b; the two
 // ends may not be equal.
 void gen_math_line_from_points(GEN_LINE *line, const float a[3], const float b[3]);
@@ -47,8 +54,20 @@ float gen_math_fraction(float value);
 
 // The point of the segment a–b nearest to p; true when it lies strictly
 // between the ends. A segment shorter than about 0.003 is its start.
-bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
-                                 const float p[3]);
+inline bool gen_math_nearest_on_segment(float out[3], const float a[3], const float b[3],
+                                        const float p[3]) {
+    constexpr float kShortestSegmentSquared = 0.00001f;
+    const float ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float ap[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
+    const float length_squared = gen_math_dot(ab, ab);
+    const float t =
+        length_squared < kShortestSegmentSquared ? 0.0f : gen_math_dot(ap, ab) / length_squared;
+    const float *end = t <= 0.0f ? a : t >= 1.0f ? b : nullptr;
+    for (int i = 0; i < 3; ++i) {
+        out[i] = end ? end[i] : a[i] + t * ab[i];
+    }
+    return !end;
+}
 // Where the ray from origin along the unit direction meets the sphere: the
 // way out when the origin is inside. False when it misses.
 bool gen_math_ray_sphere(const float origin[3], const float direction[3], const float centre[3],
@@ -56,7 +75,43 @@ bool gen_math_ray_sphere(const float origin[3], const float direction[3], const 
 
 // Which axis a polygon with this normal is seen along: 0 drops y, 1 drops
 // z, 2 drops x.
-int gen_math_projection_order(const float normal[3]);
+inline int gen_math_projection_order(const float normal[3]) {
+    const float x = std::fabs(normal[0]), y = std::fabs(normal[1]), z = std::fabs(normal[2]);
+    if (y > x && y > z) {
+        return 0;
+    }
+    if (x >= y && x > z) {
+        return 2;
+    }
+    return 1;
+}
+// Reports a polygon the test below cannot take; false.
+bool gen_math_polygon_refused(const char *why);
 // Even-odd test of the point against the polygon seen along one axis.
-bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
-                             int order);
+// Edges this close below the point still count as crossing it, so that a
+// point on an edge shared by two triangles falls in one of them.
+inline bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
+                                    int order) {
+    constexpr float kEdgeTolerance = 0.001f;
+    constexpr int kAxes[3][2] = {{0, 2}, {0, 1}, {1, 2}};
+    if (order < 0 || order > 2) {
+        return gen_math_polygon_refused("gen_point_in_3d_polygon: wrong order");
+    }
+    if (count < 3) {
+        return gen_math_polygon_refused(
+            "gen_point_in_3d_polygon: a polygon cant have less than 3 vertices");
+    }
+    const int u = kAxes[order][0], v = kAxes[order][1];
+    const float pu = point[u], pv = point[v];
+    bool inside = false;
+    for (int i = 0, j = count - 1; i < count; j = i++) {
+        const float *a = vertices[j], *b = vertices[i];
+        if ((a[u] <= pu && pu < b[u]) || (b[u] <= pu && pu < a[u])) {
+            const float crossing = a[v] + (pu - a[u]) * (b[v] - a[v]) / (b[u] - a[u]);
+            if (crossing > pv || pv - crossing < kEdgeTolerance) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}

@@ -206,6 +206,30 @@ bool reference_drawn(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r) {
     return d >= r.lod_min && d < r.lod_max;
 }
 
+// Mesa's software pipeline, once a draw has a triangle to clip, marks every
+// vertex of the draw afresh each time its small output buffer fills, so
+// that a long draw costs it about the square of its length. Draws of a few
+// hundred vertices keep that linear. The triangles and their order are the
+// same: a batch holds whole triangles, and a strip is cut at an even vertex
+// (two shared with the batch before) so that each triangle keeps its winding.
+constexpr int kBatchVertices = 192;
+static_assert(kBatchVertices % 6 == 0);
+
+void draw_triangles_in_batches(int count) {
+    for (int first = 0; first < count; first += kBatchVertices) {
+        glDrawArrays(GL_TRIANGLES, first, std::min(kBatchVertices, count - first));
+    }
+}
+
+void draw_strip_in_batches(int count) {
+    for (int first = 0;; first += kBatchVertices - 2) {
+        glDrawArrays(GL_TRIANGLE_STRIP, first, std::min(kBatchVertices, count - first));
+        if (first + kBatchVertices >= count) {
+            return;
+        }
+    }
+}
+
 // The world whose lights light the references: set by the world's render.
 XV_3D_WORLD *light_world = nullptr;
 
@@ -285,10 +309,10 @@ void gen_mgr2_draw_face_group(GEN_WO2_FACE_GROUP *face, const GEN_WO2_MATERIAL_G
     }
     if (face->properties & GEN_WO2_STRIP) {
         glDisable(GL_CULL_FACE);
-        glDrawArrays(GL_TRIANGLE_STRIP, 0, face->num_vertices);
+        draw_strip_in_batches(face->num_vertices);
         triangles_drawn += std::max(0, face->num_vertices - 2);
     } else {
-        glDrawArrays(GL_TRIANGLES, 0, face->num_vertices);
+        draw_triangles_in_batches(face->num_vertices);
         triangles_drawn += face->num_vertices / 3;
     }
     glDisableClientState(GL_COLOR_ARRAY);

@@ -12,6 +12,11 @@
 namespace {
 
 XV_BITMAP pictures[PUBLISHER_PICTURES];
+// A picture is read when its slide first comes up: the whole show is 20 MB
+// in memory, and a game started on a hole or a course never shows it.
+// Until the game readies them, the slides show nothing and read nothing.
+bool picture_tried[PUBLISHER_PICTURES];
+bool pictures_ready = false;
 XV_FONT score_font{}; // drawn with, never loaded by this game
 XV_BITMAP mini_screen{};
 uint8_t mini_screen_loaded = 0;
@@ -48,21 +53,33 @@ void render_scene(const char *) {
     xv_3d_world_render(game_world());
 }
 
+// Reads picture i the first time it is asked for; one that is missing is
+// reported then, once.
+void load_publisher_picture(int i) {
+    if (!pictures_ready || picture_tried[i]) {
+        return;
+    }
+    picture_tried[i] = true;
+    char name[32];
+    if (i < 15) {
+        std::snprintf(name, sizeof name, "gfx\\pub_b%d.png", i + 1);
+    } else {
+        std::snprintf(name, sizeof name, "gfx\\pubintro.png");
+    }
+    if (!xv_bit_load_at("2d_part", __LINE__, &pictures[i], name, XV_BIT_WITH_PALETTE)) {
+        xv_warning_at("2d_part", __LINE__, "screen file not found!", nullptr, XV_MB_OK);
+    }
+    xv_bit_convert_at("2d_part", __LINE__, &pictures[i], XV_BIT_BPP32);
+}
+
 } // namespace
 
+// Nothing is read yet: each picture comes when its slide is first shown.
 void load_publisher_pictures() {
-    for (int i = 0; i < PUBLISHER_PICTURES; ++i) {
-        char name[32];
-        if (i < 15) {
-            std::snprintf(name, sizeof name, "gfx\\pub_b%d.png", i + 1);
-        } else {
-            std::snprintf(name, sizeof name, "gfx\\pubintro.png");
-        }
-        if (!xv_bit_load_at("2d_part", __LINE__, &pictures[i], name, XV_BIT_WITH_PALETTE)) {
-            xv_warning_at("2d_part", __LINE__, "screen file not found!", nullptr, XV_MB_OK);
-        }
-        xv_bit_convert_at("2d_part", __LINE__, &pictures[i], XV_BIT_BPP32);
+    for (bool &tried : picture_tried) {
+        tried = false;
     }
+    pictures_ready = true;
 }
 
 // The preview picture goes too, or the last one shown would outlive the game.
@@ -71,6 +88,7 @@ void free_publisher_pictures() {
     for (XV_BITMAP &picture : pictures) {
         xv_bit_free(&picture);
     }
+    pictures_ready = false;
     if (mini_screen_loaded) {
         xv_bit_free(&mini_screen);
         mini_screen_loaded = 0;
@@ -106,6 +124,9 @@ XV_RECT slide_place(const XV_BITMAP *screen, int top) {
 
 void slideshow_step() {
     // A picture that did not load was reported then, and shows as nothing.
+    if (slide >= 0) {
+        load_publisher_picture(kSlidePictures[slide]);
+    }
     if (slide >= 0 && pictures[kSlidePictures[slide]].pixels) {
         XV_RECT place = slide_place(app_state()->screen, xv_dsp_menu_height());
         xv_bit_copy_at("2d_part", __LINE__, app_state()->screen, &pictures[kSlidePictures[slide]],

@@ -8,6 +8,8 @@
 
 enum { PUBLISHER_PICTURES = 16, SLIDES = 19 };
 
+// Readies the publisher pictures: each is read when its slide first comes
+// up, so that a game that never shows the slideshow never reads them.
 void load_publisher_pictures();
 // Also releases the score font.
 void free_publisher_pictures();

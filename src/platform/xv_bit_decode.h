@@ -23,4 +23,6 @@ XV_DECODE xv_bit_decode_png(XV_BITMAP *bitmap, const uint8_t *data, size_t size,
 XV_DECODE xv_bit_decode_jpeg(XV_BITMAP *bitmap, const uint8_t *data, size_t size, int options);
 
 // Allocates the bitmap for a decoder: the size must be one a bitmap can have.
-XV_DECODE xv_bit_decode_alloc(XV_BITMAP *bitmap, long width, long height, int type);
+// A decoder that writes every pixel need not have them cleared.
+XV_DECODE xv_bit_decode_alloc(XV_BITMAP *bitmap, long width, long height, int type,
+                              bool cleared = true);

@@ -267,7 +267,7 @@ const Format *format_of(const char *file_name) {
 
 } // namespace
 
-XV_DECODE xv_bit_decode_alloc(XV_BITMAP *bitmap, long width, long height, int type) {
+XV_DECODE xv_bit_decode_alloc(XV_BITMAP *bitmap, long width, long height, int type, bool cleared) {
     if (width < 1 || height < 1 || width > 32767 || height > 32767) {
         return XV_DECODE::damaged;
     }
@@ -275,7 +275,25 @@ XV_DECODE xv_bit_decode_alloc(XV_BITMAP *bitmap, long width, long height, int ty
         return XV_DECODE::no_memory;
     }
     XV_RECT area = {0, 0, static_cast<int16_t>(width), static_cast<int16_t>(height)};
-    return xv_bit_alloc(bitmap, &area, type) ? XV_DECODE::ok : XV_DECODE::no_memory;
+    if (cleared) {
+        return xv_bit_alloc(bitmap, &area, type) ? XV_DECODE::ok : XV_DECODE::no_memory;
+    }
+    // The decoder writes every pixel: clearing them first would only cost a
+    // pass over the whole picture. The last byte is cleared, for the spare
+    // half of a 4-bit picture of an odd number of pixels.
+    *bitmap = XV_BITMAP{};
+    bitmap->width = area.width;
+    bitmap->height = area.height;
+    bitmap->type = static_cast<uint16_t>(type);
+    const long size = xv_bit_buffer_size(type, area.width, area.height);
+    bitmap->pixels = static_cast<uint8_t *>(xv_mem_malloc(static_cast<size_t>(size)));
+    if (!bitmap->pixels) {
+        *bitmap = XV_BITMAP{};
+        return XV_DECODE::no_memory;
+    }
+    bitmap->pixels[size - 1] = 0;
+    xv_mem_set_name(bitmap->pixels, "XV_DSP bit_alloc bitmap buffer");
+    return XV_DECODE::ok;
 }
 
 XV_DECODE xv_bit_decode_pcx(XV_BITMAP *bitmap, const uint8_t *data, size_t size, int options) {
