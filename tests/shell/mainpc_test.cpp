@@ -86,10 +86,11 @@ std::vector<std::string> steps;
 // Start-up and shut-down in process, on the offscreen driver, in order.
 class SpineTest : public test::TempDirTest {
   protected:
-    // The game's own start, as its entry point makes it.
+    // The game's own start, as its entry point makes it. The application
+    // keeps the descriptor until it stops: it lives as long as the test.
     bool start_app(AppState *state) {
         resources_install();
-        AppDescriptor descriptor{};
+        descriptor = AppDescriptor{};
         strcpy(descriptor.archive_name, "RESOURCE.DAT");
         descriptor.window_procedure = main_window_proc;
         descriptor.heap_size = 4 << 20;
@@ -98,6 +99,7 @@ class SpineTest : public test::TempDirTest {
         descriptor.state = state;
         return app_init(&descriptor) == 1;
     }
+    AppDescriptor descriptor{};
 };
 
 TEST_F(SpineTest, ModulesStartAndStopInTheirOrderAndLeaveNothing) {
