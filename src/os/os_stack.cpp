@@ -56,10 +56,12 @@ static void copy_demangled(char *destination, size_t size, const char *name) {
 }
 
 static void describe_module(Dwfl_Module *module, OS_FRAME *frame) {
+    Dwarf_Addr start = 0;
     const char *path =
-        dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        dwfl_module_info(module, nullptr, &start, nullptr, nullptr, nullptr, nullptr, nullptr);
     const char *slash = path ? strrchr(path, '/') : nullptr;
     copy_text(frame->module, sizeof frame->module, slash ? slash + 1 : path);
+    frame->module_offset = frame->address - start;
 }
 
 bool os_stack_load_symbols() {

@@ -14,13 +14,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char **environ;
+#endif
 
 namespace test {
 
@@ -101,6 +106,7 @@ bool eventually(const std::function<bool()> &condition) {
     return true;
 }
 
+#if !defined(_WIN32)
 pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra) {
     std::vector<std::string> environment(extra);
     for (char **entry = environ; *entry; ++entry) {
@@ -156,6 +162,8 @@ std::string VirtualScreen::xdotool(const std::string &arguments) const {
     }
     return output;
 }
+
+#endif // !_WIN32
 
 std::string glyph_sheet_png(int cells_across, int rows) {
     PngPicture picture;
@@ -227,9 +235,23 @@ std::string TempDirTest::warnings() const {
 
 void TempDirTest::SetUp() {
     previous_ = std::filesystem::current_path();
+#if defined(_WIN32)
+    // No mkdtemp here: a name of this process's own, tried until one is free.
+    std::filesystem::path made;
+    for (int attempt = 0; made.empty() && attempt < 1000; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("pinwheel-" + std::to_string(_getpid()) + "-" + std::to_string(attempt));
+        if (std::filesystem::create_directory(candidate)) {
+            made = candidate;
+        }
+    }
+    ASSERT_FALSE(made.empty());
+    directory_ = made.string();
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "pinwheel-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     directory_ = pattern;
+#endif
     std::filesystem::current_path(directory_);
 }
 

@@ -47,6 +47,7 @@ void run_frames(OS_WINDOW window, int count);
 // Waits until the condition holds, for at most half a minute.
 bool eventually(const std::function<bool()> &condition);
 
+#if !defined(_WIN32) // the POSIX system's processes and X servers
 // Starts a program (found on the path) with extra environment entries,
 // which win over the inherited ones; returns its pid.
 pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra);
@@ -67,6 +68,7 @@ class VirtualScreen {
     pid_t pid_ = 0;
     std::string display_;
 };
+#endif // !_WIN32
 
 // Runs each test in a fresh temporary directory, removed afterwards: the
 // platform writes "Warning.txt" and the engine its logs to the current one.
