@@ -12,9 +12,11 @@ target_link_libraries(picture_writer PRIVATE ZLIB::ZLIB JPEG::JPEG)
 add_library(test_tools STATIC
     ${TOOLS_DIR}/respack/respack.cpp
     ${TOOLS_DIR}/s3mgen/s3mgen.cpp
-    ${TOOLS_DIR}/wavgen/wavgen.cpp)
+    ${TOOLS_DIR}/wavgen/wavgen.cpp
+    ${TOOLS_DIR}/wo2/wo2_writer.cpp
+    ${TOOLS_DIR}/flic/flic_writer.cpp)
 target_include_directories(test_tools PUBLIC ${TOOLS_DIR}/respack ${TOOLS_DIR}/s3mgen
-                                             ${TOOLS_DIR}/wavgen)
+                                             ${TOOLS_DIR}/wavgen ${TOOLS_DIR}/wo2 ${TOOLS_DIR}/flic)
 target_link_libraries(test_tools PUBLIC xv PRIVATE ZLIB::ZLIB)
 
 add_library(test_support STATIC ${TESTS_DIR}/support/test_support.cpp)
@@ -42,7 +44,21 @@ pinwheel_windows_test(xv_heap_test ${TESTS_DIR}/platform/xv_heap_test.cpp)
 pinwheel_windows_test(xv_log_test ${TESTS_DIR}/platform/xv_log_test.cpp)
 pinwheel_windows_test(xv_random_test ${TESTS_DIR}/platform/xv_random_test.cpp)
 pinwheel_windows_test(xv_bit_test ${TESTS_DIR}/platform/xv_bit_test.cpp)
+pinwheel_windows_test(xv_flic_test ${TESTS_DIR}/platform/xv_flic_test.cpp)
+pinwheel_windows_test(xv_demo_test ${TESTS_DIR}/platform/xv_demo_test.cpp)
+pinwheel_windows_test(xv_input_test ${TESTS_DIR}/platform/xv_input_test.cpp)
+pinwheel_windows_test(xv_menu_test ${TESTS_DIR}/platform/xv_menu_test.cpp)
 pinwheel_windows_test(gen_math_test ${TESTS_DIR}/engine/gen_math_test.cpp)
+pinwheel_windows_test(gen_info_test ${TESTS_DIR}/engine/gen_info_test.cpp)
+pinwheel_windows_test(gen_wo2_test ${TESTS_DIR}/engine/gen_wo2_test.cpp)
+pinwheel_windows_test(gen_waf_test ${TESTS_DIR}/engine/gen_waf_test.cpp)
+pinwheel_windows_test(gen_coll_test ${TESTS_DIR}/engine/gen_coll_test.cpp)
+pinwheel_windows_test(gen_coll_map_test ${TESTS_DIR}/engine/gen_coll_map_test.cpp)
+pinwheel_windows_test(xv_kb_test ${TESTS_DIR}/engine/xv_kb_test.cpp)
+pinwheel_windows_test(ball_test ${TESTS_DIR}/game/ball_test.cpp)
+pinwheel_windows_test(trail_test ${TESTS_DIR}/game/trail_test.cpp)
+pinwheel_windows_test(script_test ${TESTS_DIR}/game/script_test.cpp)
+pinwheel_windows_test(camera_test ${TESTS_DIR}/game/camera_test.cpp)
 
 # The list make windows-test runs.
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tests/list.txt

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -183,7 +184,9 @@ bool read_table(XV_FILE *archive) {
         return false;
     }
     long size = xv_io_ftell(archive);
-    if (size < static_cast<long>(XV_ARCHIVE_TRAILER_SIZE) || size > 0xFFFFFFFFL) {
+    // Offsets in the archive are 32-bit; a long is 64 bits on Linux and 32
+    // on Windows, where no size passes the limit.
+    if (size < static_cast<long>(XV_ARCHIVE_TRAILER_SIZE) || !std::in_range<uint32_t>(size)) {
         return false;
     }
     unsigned char trailer[XV_ARCHIVE_TRAILER_SIZE];

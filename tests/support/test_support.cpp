@@ -234,7 +234,7 @@ std::string TempDirTest::warnings() const {
 }
 
 void TempDirTest::SetUp() {
-    previous_ = std::filesystem::current_path();
+    previous_ = std::filesystem::current_path().string();
 #if defined(_WIN32)
     // No mkdtemp here: a name of this process's own, tried until one is free.
     std::filesystem::path made;
