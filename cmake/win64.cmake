@@ -6,8 +6,8 @@ if(NOT PINWHEEL_WIN64_PREFIX)
     message(FATAL_ERROR "PINWHEEL_WIN64_PREFIX: where scripts/win64-deps put the libraries")
 endif()
 
-# localtime_r and friends; libxmp's header without its DLL imports.
-add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS BUILDING_STATIC)
+# localtime_r and friends; libxmp's header without its DLL imports; M_PI.
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS BUILDING_STATIC _USE_MATH_DEFINES)
 # The C++ runtime, the thread library and the compiler's helpers inside the
 # executable, which therefore starts from any folder.
 add_link_options(-static)
