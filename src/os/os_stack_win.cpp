@@ -247,10 +247,24 @@ LONG WINAPI on_exception(EXCEPTION_POINTERS *exception) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// A signal raised by the program itself takes the C runtime's way, not
-// the structured exceptions'.
+// The exception code a fault of this signal ends a process with.
+DWORD exit_code_of(int signal) {
+    switch (signal) {
+    case SIGILL:
+        return EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGFPE:
+        return EXCEPTION_INT_DIVIDE_BY_ZERO;
+    default:
+        return EXCEPTION_ACCESS_VIOLATION;
+    }
+}
+
+// mingw-w64's runtime registers a handler for the program's own code that
+// turns its faults into these signals before any unhandled-exception filter
+// hears of them, so most faults come this way: the process ends as the
+// fault would have ended it.
 void on_signal(int signal) {
-    report_fault(signal, 3);
+    report_fault(signal, exit_code_of(signal));
 }
 
 } // namespace

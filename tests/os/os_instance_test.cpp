@@ -15,25 +15,24 @@
 
 namespace {
 
-constexpr const char *kNameVariable = "OS_INSTANCE_TEST_NAME";
-
 // The other copy is a fresh run of this program (not a fork of it, which
 // would share what this one holds): it runs the test from its start, and
-// finds the name this copy chose in its environment.
+// finds the name this copy chose in its environment, under the test's own
+// variable (a program that runs all its tests has set the others').
 class OsInstanceTest : public ::testing::Test {
   protected:
     void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "threadsafe");
-        const char *inherited = getenv(kNameVariable);
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::string variable = "OS_INSTANCE_TEST_NAME_" + test;
+        const char *inherited = getenv(variable.c_str());
         other_copy = inherited != nullptr;
-        name = other_copy ? inherited
-                          : "os-instance-test-" + std::to_string(getpid()) + "-" +
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        name = other_copy ? inherited : "os-instance-test-" + std::to_string(getpid()) + "-" + test;
         if (!other_copy) {
 #if defined(_WIN32)
-            _putenv_s(kNameVariable, name.c_str());
+            _putenv_s(variable.c_str(), name.c_str());
 #else
-            setenv(kNameVariable, name.c_str(), 1);
+            setenv(variable.c_str(), name.c_str(), 1);
 #endif
         }
     }

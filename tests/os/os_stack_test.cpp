@@ -70,8 +70,10 @@ const auto killed_by_access_violation =
 const auto killed_by_access_violation = ::testing::KilledBySignal(SIGSEGV);
 #endif
 
+// The pointer is read back from memory: a compiler that saw it was null
+// could drop the store, or the whole call, as undefined.
 __attribute__((noinline)) void write_nowhere() {
-    volatile int *nowhere = nullptr;
+    volatile int *volatile nowhere = nullptr;
     *nowhere = 1;
 }
 

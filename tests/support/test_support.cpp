@@ -36,6 +36,20 @@ std::string read_file(const std::string &path) {
     return content.str();
 }
 
+std::string read_text_file(const std::string &path) {
+    std::string content = read_file(path);
+#if defined(_WIN32)
+    std::string lines;
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
+            lines += content[i];
+        }
+    }
+    content = lines;
+#endif
+    return content;
+}
+
 void slide_colour(int picture, uint8_t rgb[3]) {
     rgb[0] = static_cast<uint8_t>(40 + picture * 13);
     rgb[1] = static_cast<uint8_t>(220 - picture * 11);
@@ -233,9 +247,23 @@ std::string TempDirTest::warnings() const {
     return read_file("Warning.txt");
 }
 
+#if defined(_WIN32)
+// A death test's statement runs in a fresh run of the program (there is no
+// fork here), which sets the test up again: it works in the directory of
+// the test that started it, named in the environment it inherits, so that
+// the test finds what the statement wrote.
+constexpr const char *kParentDirectoryVariable = "PINWHEEL_TEST_DIRECTORY";
+#endif
+
 void TempDirTest::SetUp() {
     previous_ = std::filesystem::current_path().string();
 #if defined(_WIN32)
+    if (const char *parent = getenv(kParentDirectoryVariable); parent && *parent) {
+        directory_ = parent;
+        borrowed_ = true;
+        std::filesystem::current_path(directory_);
+        return;
+    }
     // No mkdtemp here: a name of this process's own, tried until one is free.
     std::filesystem::path made;
     for (int attempt = 0; made.empty() && attempt < 1000; ++attempt) {
@@ -247,6 +275,7 @@ void TempDirTest::SetUp() {
     }
     ASSERT_FALSE(made.empty());
     directory_ = made.string();
+    _putenv_s(kParentDirectoryVariable, directory_.c_str());
 #else
     std::string pattern = (std::filesystem::temp_directory_path() / "pinwheel-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -257,6 +286,12 @@ void TempDirTest::SetUp() {
 
 void TempDirTest::TearDown() {
     std::filesystem::current_path(previous_);
+    if (borrowed_) {
+        return; // the test that started this run removes it
+    }
+#if defined(_WIN32)
+    _putenv_s(kParentDirectoryVariable, "");
+#endif
     std::filesystem::remove_all(directory_);
 }
 

@@ -14,6 +14,9 @@ namespace test {
 
 // The whole content of a file, or "" when it does not exist.
 std::string read_file(const std::string &path);
+// A file the program wrote in text mode, its line ends read as "\n" (on
+// Windows such a file ends its lines with "\r\n").
+std::string read_text_file(const std::string &path);
 // Writes content to path, making its directories.
 void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
@@ -83,6 +86,7 @@ class TempDirTest : public ::testing::Test {
   private:
     std::string previous_;
     std::string directory_;
+    bool borrowed_ = false; // a death test's run in its starter's directory
 };
 
 // Error reporting, lists, the memory tracker and strings, all reporting.
