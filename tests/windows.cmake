@@ -19,11 +19,18 @@ target_include_directories(test_tools PUBLIC ${TOOLS_DIR}/respack ${TOOLS_DIR}/s
                                              ${TOOLS_DIR}/wavgen ${TOOLS_DIR}/wo2 ${TOOLS_DIR}/flic)
 target_link_libraries(test_tools PUBLIC xv PRIVATE ZLIB::ZLIB)
 
+# Wine shows the machine's folders as drive Z: the tests read the clone's
+# sources and the Linux build's files there.
+set(WINE_SOURCE_DIR "Z:${CMAKE_SOURCE_DIR}")
+if(NOT PINWHEEL_LINUX_BUILD)
+    set(PINWHEEL_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build) # what make windows-test builds first
+endif()
+set(FOOSBALL_SCORE "${WINE_SOURCE_DIR}/assets/music/foosball.txt")
+
 add_library(test_support STATIC ${TESTS_DIR}/support/test_support.cpp)
 target_include_directories(test_support PUBLIC ${TESTS_DIR}/support)
 target_link_libraries(test_support PUBLIC gen xv os picture_writer test_tools GTest::gtest)
-# Wine's view of the clone: the score is read where the build put it.
-target_compile_definitions(test_support PRIVATE FOOSBALL_SCORE="foosball.txt")
+target_compile_definitions(test_support PRIVATE FOOSBALL_SCORE="${FOOSBALL_SCORE}")
 
 set(PINWHEEL_WINDOWS_TESTS)
 function(pinwheel_windows_test name)
@@ -59,6 +66,29 @@ pinwheel_windows_test(ball_test ${TESTS_DIR}/game/ball_test.cpp)
 pinwheel_windows_test(trail_test ${TESTS_DIR}/game/trail_test.cpp)
 pinwheel_windows_test(script_test ${TESTS_DIR}/game/script_test.cpp)
 pinwheel_windows_test(camera_test ${TESTS_DIR}/game/camera_test.cpp)
+pinwheel_windows_test(xv_error_test ${TESTS_DIR}/platform/xv_error_test.cpp)
+pinwheel_windows_test(xv_snd_test ${TESTS_DIR}/platform/xv_snd_test.cpp)
+target_compile_definitions(xv_snd_test PRIVATE FOOSBALL_SCORE="${FOOSBALL_SCORE}"
+    TEST_MP3="Z:${PINWHEEL_LINUX_BUILD}/test_data/applause.mp3")
+pinwheel_windows_test(os_sound_test ${TESTS_DIR}/os/os_sound_test.cpp)
+pinwheel_windows_test(gen_xv_test ${TESTS_DIR}/engine/gen_xv_test.cpp)
+pinwheel_windows_test(gen_draw_test ${TESTS_DIR}/engine/gen_draw_test.cpp)
+pinwheel_windows_test(gen_light_test ${TESTS_DIR}/engine/gen_light_test.cpp)
+pinwheel_windows_test(gen_tex_test ${TESTS_DIR}/engine/gen_tex_test.cpp)
+pinwheel_windows_test(game_test ${TESTS_DIR}/game/game_test.cpp)
+pinwheel_windows_test(screens_test ${TESTS_DIR}/game/screens_test.cpp)
+pinwheel_windows_test(players_test ${TESTS_DIR}/game/players_test.cpp)
+pinwheel_windows_test(mainpc_test ${TESTS_DIR}/shell/mainpc_test.cpp)
+
+# The archive tool, for the test that runs it as a command (cmd.exe's way:
+# backslashes).
+add_executable(respack ${TOOLS_DIR}/respack/main.cpp)
+target_link_libraries(respack PRIVATE test_tools)
+set_target_properties(respack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+string(REPLACE "/" "\\\\" respack_command "Z:${CMAKE_BINARY_DIR}/tests/respack.exe")
+pinwheel_windows_test(xv_io_test ${TESTS_DIR}/platform/xv_io_test.cpp)
+target_compile_definitions(xv_io_test PRIVATE RESPACK_EXE="${respack_command}")
+add_dependencies(xv_io_test respack)
 
 # The list make windows-test runs.
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tests/list.txt

@@ -50,6 +50,14 @@ std::string read_text_file(const std::string &path) {
     return content;
 }
 
+void set_environment(const char *name, const char *value) {
+#if defined(_WIN32)
+    _putenv_s(name, value ? value : ""); // an empty value removes it
+#else
+    value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+}
+
 void slide_colour(int picture, uint8_t rgb[3]) {
     rgb[0] = static_cast<uint8_t>(40 + picture * 13);
     rgb[1] = static_cast<uint8_t>(220 - picture * 11);

@@ -17,6 +17,8 @@ std::string read_file(const std::string &path);
 // A file the program wrote in text mode, its line ends read as "\n" (on
 // Windows such a file ends its lines with "\r\n").
 std::string read_text_file(const std::string &path);
+// Sets a variable of this process's environment, or removes it (nullptr).
+void set_environment(const char *name, const char *value);
 // Writes content to path, making its directories.
 void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
