@@ -1,7 +1,18 @@
-# The tests built for Windows, run under Wine by make windows-test: the os
-# layer's own suites and the platform's and engine's suites that need no
-# POSIX process of their own. The game's data tools they use are compiled
-# in from their sources; the data itself comes from the Linux build.
+# The tests built for Windows, run under Wine by make windows-test. The game's
+# data tools they use are compiled in from their sources; the data itself
+# comes from the Linux build. Every suite runs here except those that cannot:
+#   xv_dsp_test        its expectations are those of SDL's offscreen display
+#                      (its modes, its full screen); under Wine the display is
+#                      Wine's own on Xvfb, with other modes;
+#   xv_io_ini_test     kills the settings' writer before each of its system
+#                      calls with strace and fork;
+#   xv_font_test, play_test, course_test
+#                      make their fonts and holes with the build tools, which
+#                      write PNG with libpng (not built for Windows);
+#   pinwheel_test, damaged_course_test, window_test, os_window_test
+#                      start the program or Xvfb as POSIX processes and drive
+#                      them with xdotool: scripts/win64-test does that for the
+#                      Windows program from outside.
 set(TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 
