@@ -8,9 +8,14 @@ install(DIRECTORY ${PINWHEEL_GAME_DIR}/data ${PINWHEEL_GAME_DIR}/fonts ${PINWHEE
                   ${PINWHEEL_GAME_DIR}/snd
         DESTINATION ${PINWHEEL_DATA_DESTINATION})
 
-configure_file(${CMAKE_CURRENT_LIST_DIR}/pinwheel.desktop.in ${CMAKE_BINARY_DIR}/pinwheel.desktop
-               @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/pinwheel.desktop DESTINATION share/applications)
+# The menu entry names the program where it is installed: the prefix is
+# the one given at install time (make install PREFIX=...), not the build's.
+install(CODE "set(PINWHEEL_DESKTOP_TEMPLATE \"${CMAKE_CURRENT_LIST_DIR}/pinwheel.desktop.in\")")
+install(CODE [[
+    set(desktop "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/share/applications/pinwheel.desktop")
+    message(STATUS "Installing: ${desktop}")
+    configure_file(${PINWHEEL_DESKTOP_TEMPLATE} ${desktop} @ONLY)
+]])
 foreach(size 48 128 256)
     install(FILES ${CMAKE_BINARY_DIR}/icon/pinwheel-${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME pinwheel.png)
