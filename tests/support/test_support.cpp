@@ -103,7 +103,14 @@ bool write_game_data(const std::string &class_prefix) {
                                      "\r\nINIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
                                      "LNGFile=data\\language.txt\r\n");
     std::string error;
-    return respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error);
+    if (!respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) {
+        return false;
+    }
+    // An empty settings file beside the game keeps the settings there, as a
+    // copy carried around with them does: each test reads its own, and
+    // tests running side by side share none.
+    write_file("pinwheel.ini", "");
+    return true;
 }
 
 void run_frames(OS_WINDOW window, int count) {
