@@ -11,15 +11,26 @@
 #include <unistd.h>
 
 int os_stack_capture(void **frames, int max_frames) {
-    // backtrace() also returns its own caller, this function: drop it.
+    // backtrace() also returns its own caller, this function, and under the
+    // sanitizers the frame of their hook around it: the stack starts where
+    // this function returns to.
     void *buffer[128];
-    int wanted = max_frames + 1 < 128 ? max_frames + 1 : 128;
+    int wanted = max_frames + 2 < 128 ? max_frames + 2 : 128;
     int count = backtrace(buffer, wanted);
-    if (count <= 1) {
+    void *caller = __builtin_return_address(0);
+    int first = 1;
+    for (int i = 0; i < count && i < 3; ++i) {
+        if (buffer[i] == caller) {
+            first = i;
+            break;
+        }
+    }
+    int kept = count - first < max_frames ? count - first : max_frames;
+    if (kept <= 0) {
         return 0;
     }
-    memcpy(frames, buffer + 1, sizeof(void *) * (count - 1));
-    return count - 1;
+    memcpy(frames, buffer + first, sizeof(void *) * kept);
+    return kept;
 }
 
 // One session over the modules of this process, made on first use and kept:

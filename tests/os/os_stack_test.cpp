@@ -70,10 +70,11 @@ const auto killed_by_access_violation =
 const auto killed_by_access_violation = ::testing::KilledBySignal(SIGSEGV);
 #endif
 
-// The pointer is read back from memory: a compiler that saw it was null
-// could drop the store, or the whole call, as undefined.
+// The pointer is read back from memory: a compiler that saw where it
+// points could drop the store, or the whole call, as undefined. Not null:
+// the undefined-behaviour checker would stop a null store first.
 __attribute__((noinline)) void write_nowhere() {
-    volatile int *volatile nowhere = nullptr;
+    volatile int *volatile nowhere = reinterpret_cast<int *>(16);
     *nowhere = 1;
 }
 
