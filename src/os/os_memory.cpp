@@ -19,25 +19,35 @@
 // given back splits the range it came from.
 namespace {
 
-std::mutex roots_lock;
-std::map<char *, size_t> roots; // start -> size
+// Made on first use and never destroyed: a heap may take its ranges
+// before this file's statics are made, and give them back after the rest
+// are gone.
+std::mutex &roots_lock() {
+    static auto *lock = new std::mutex;
+    return *lock;
+}
+
+std::map<char *, size_t> &roots() { // start -> size
+    static auto *ranges = new std::map<char *, size_t>;
+    return *ranges;
+}
 
 void add_root(char *start, size_t size) {
     if (size) {
         __lsan_register_root_region(start, size);
-        roots[start] = size;
+        roots()[start] = size;
     }
 }
 
 void forget_roots_in(void *address, size_t size) {
-    std::lock_guard<std::mutex> hold(roots_lock);
+    std::lock_guard<std::mutex> hold(roots_lock());
     char *from = static_cast<char *>(address);
     char *to = from + size;
-    auto it = roots.upper_bound(from);
-    if (it != roots.begin()) {
+    auto it = roots().upper_bound(from);
+    if (it != roots().begin()) {
         --it;
     }
-    while (it != roots.end() && it->first < to) {
+    while (it != roots().end() && it->first < to) {
         char *start = it->first;
         char *end = start + it->second;
         it = std::next(it);
@@ -45,7 +55,7 @@ void forget_roots_in(void *address, size_t size) {
             continue;
         }
         __lsan_unregister_root_region(start, end - start);
-        roots.erase(start);
+        roots().erase(start);
         add_root(start, start < from ? from - start : 0);
         add_root(to, end > to ? end - to : 0);
     }
@@ -53,7 +63,7 @@ void forget_roots_in(void *address, size_t size) {
 
 void remember_root(void *address, size_t size) {
     forget_roots_in(address, size); // committed twice, registered once
-    std::lock_guard<std::mutex> hold(roots_lock);
+    std::lock_guard<std::mutex> hold(roots_lock());
     add_root(static_cast<char *>(address), size);
 }
 
