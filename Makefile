@@ -7,7 +7,10 @@ FUZZ_BUILD := build-fuzz
 TSAN_BUILD := build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build asan tsan run test bench fuzz format clean
+WIN_BUILD  := build-win64
+PREFIX     ?= /usr/local
+
+.PHONY: all deps build asan tsan run test bench fuzz format clean install windows windows-test
 
 all: build
 
@@ -62,8 +65,28 @@ fuzz:
 	    -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
+# The game for Linux under PREFIX (DESTDIR for a staging folder): the
+# program in PREFIX/games, its data in PREFIX/share/games/pinwheel, a menu
+# entry and its icon.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The game for Windows, cross-built with mingw-w64 from Debian's packages
+# and source packages (the libraries once, cached in ~/.cache/pinwheel/):
+# dist/pinwheel-win64.zip. The data comes from the Linux build.
+windows: build
+	@scripts/install-deps windows
+	scripts/win64-build
+
+# The Windows build checked under Wine: its unit tests, then the program on
+# a virtual screen against the Linux build.
+windows-test: build
+	@scripts/install-deps windows
+	scripts/win64-build tests
+	scripts/win64-test
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD) $(WIN_BUILD) dist

@@ -271,10 +271,13 @@ static bool make_directories(const std::string &path, std::string *why) {
     }
 }
 
-std::string os_user_data_directory(const char *program, std::string *why) {
+// The user's folder named by the variable, or the one under the home
+// folder that stands for it when the variable names none.
+static std::string own_folder(const char *variable, const char *under_home, const char *program,
+                              std::string *why) {
     std::string base;
-    if (const char *data_home = getenv("XDG_DATA_HOME"); data_home && data_home[0] == '/') {
-        base = data_home;
+    if (const char *named = getenv(variable); named && named[0] == '/') {
+        base = named;
     } else {
         const char *home = getenv("HOME");
         if (!home || home[0] != '/') {
@@ -287,7 +290,7 @@ std::string os_user_data_directory(const char *program, std::string *why) {
             }
             return "";
         }
-        base = std::string(home) + "/.local/share";
+        base = std::string(home) + "/" + under_home;
     }
     std::string directory = base + "/" + program;
     if (!make_directories(directory, why)) {
@@ -298,4 +301,27 @@ std::string os_user_data_directory(const char *program, std::string *why) {
         return "";
     }
     return directory + "/";
+}
+
+std::string os_user_data_directory(const char *program, std::string *why) {
+    return own_folder("XDG_DATA_HOME", ".local/share", program, why);
+}
+
+std::string os_user_config_directory(const char *program, std::string *why) {
+    return own_folder("XDG_CONFIG_HOME", ".config", program, why);
+}
+
+std::string os_program_directory() {
+    char buffer[4096];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return "";
+    }
+    std::string path(buffer, static_cast<size_t>(length));
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+bool os_change_directory(const char *directory) {
+    return chdir(directory) == 0;
 }

@@ -44,10 +44,22 @@ bool os_file_replace(const char *path, const char *temporary, const char *backup
 
 // Whether the program may make and replace files in the directory.
 bool os_directory_writable(const char *directory);
-// The user's own folder for the program's files, ending with a separator:
-// $XDG_DATA_HOME/program, or ~/.local/share/program; made when missing.
-// "" when there is none, and why says why.
+// The user's own folder for the program's files (logs, snapshots), ending
+// with a separator: $XDG_DATA_HOME/program, or ~/.local/share/program (on
+// Windows %LOCALAPPDATA%\program); made when missing. "" when there is
+// none, and why says why.
 std::string os_user_data_directory(const char *program, std::string *why);
+// The user's own folder for the program's settings, ending with a
+// separator: $XDG_CONFIG_HOME/program, or ~/.config/program (on Windows
+// %APPDATA%\program); made when missing. "" when there is none, and why
+// says why.
+std::string os_user_config_directory(const char *program, std::string *why);
+
+// The folder the running program's file is in, ending with a separator;
+// "" when the system does not say.
+std::string os_program_directory();
+// Makes the directory the one the process runs in.
+bool os_change_directory(const char *directory);
 
 // Appends the texts, one after the other, to the file, creating it when missing.
 bool os_file_append(const char *path, std::initializer_list<std::string_view> texts);

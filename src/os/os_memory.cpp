@@ -7,7 +7,67 @@
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <sanitizer/lsan_interface.h>
+
+// Blocks of the game's own heap may hold the only pointer to a system
+// allocation: the leak checker must look inside the committed ranges. It
+// forgets a range only as it was registered, whole, while a range may be
+// decommitted or released in part: the ranges are kept here, and a part
+// given back splits the range it came from.
+namespace {
+
+// Made on first use and never destroyed: a heap may take its ranges
+// before this file's statics are made, and give them back after the rest
+// are gone.
+std::mutex &roots_lock() {
+    static auto *lock = new std::mutex;
+    return *lock;
+}
+
+std::map<char *, size_t> &roots() { // start -> size
+    static auto *ranges = new std::map<char *, size_t>;
+    return *ranges;
+}
+
+void add_root(char *start, size_t size) {
+    if (size) {
+        __lsan_register_root_region(start, size);
+        roots()[start] = size;
+    }
+}
+
+void forget_roots_in(void *address, size_t size) {
+    std::lock_guard<std::mutex> hold(roots_lock());
+    char *from = static_cast<char *>(address);
+    char *to = from + size;
+    auto it = roots().upper_bound(from);
+    if (it != roots().begin()) {
+        --it;
+    }
+    while (it != roots().end() && it->first < to) {
+        char *start = it->first;
+        char *end = start + it->second;
+        it = std::next(it);
+        if (end <= from) {
+            continue;
+        }
+        __lsan_unregister_root_region(start, end - start);
+        roots().erase(start);
+        add_root(start, start < from ? from - start : 0);
+        add_root(to, end > to ? end - to : 0);
+    }
+}
+
+void remember_root(void *address, size_t size) {
+    forget_roots_in(address, size); // committed twice, registered once
+    std::lock_guard<std::mutex> hold(roots_lock());
+    add_root(static_cast<char *>(address), size);
+}
+
+} // namespace
 #endif
 
 void *os_memory_reserve(size_t size) {
@@ -17,6 +77,9 @@ void *os_memory_reserve(size_t size) {
 }
 
 void os_memory_release(void *address, size_t size) {
+#if defined(__SANITIZE_ADDRESS__)
+    forget_roots_in(address, size);
+#endif
     munmap(address, size);
 }
 
@@ -25,16 +88,14 @@ bool os_memory_commit(void *address, size_t size) {
         return false;
     }
 #if defined(__SANITIZE_ADDRESS__)
-    // Blocks of the game's own heap may hold the only pointer to a system
-    // allocation: the leak checker must look inside them.
-    __lsan_register_root_region(address, size);
+    remember_root(address, size);
 #endif
     return true;
 }
 
 void os_memory_decommit(void *address, size_t size) {
 #if defined(__SANITIZE_ADDRESS__)
-    __lsan_unregister_root_region(address, size);
+    forget_roots_in(address, size);
 #endif
     // A fresh mapping over the range drops its pages and leaves it reserved.
     mmap(address, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);

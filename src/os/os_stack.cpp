@@ -11,15 +11,26 @@
 #include <unistd.h>
 
 int os_stack_capture(void **frames, int max_frames) {
-    // backtrace() also returns its own caller, this function: drop it.
+    // backtrace() also returns its own caller, this function, and under the
+    // sanitizers the frame of their hook around it: the stack starts where
+    // this function returns to.
     void *buffer[128];
-    int wanted = max_frames + 1 < 128 ? max_frames + 1 : 128;
+    int wanted = max_frames + 2 < 128 ? max_frames + 2 : 128;
     int count = backtrace(buffer, wanted);
-    if (count <= 1) {
+    void *caller = __builtin_return_address(0);
+    int first = 1;
+    for (int i = 0; i < count && i < 3; ++i) {
+        if (buffer[i] == caller) {
+            first = i;
+            break;
+        }
+    }
+    int kept = count - first < max_frames ? count - first : max_frames;
+    if (kept <= 0) {
         return 0;
     }
-    memcpy(frames, buffer + 1, sizeof(void *) * (count - 1));
-    return count - 1;
+    memcpy(frames, buffer + first, sizeof(void *) * kept);
+    return kept;
 }
 
 // One session over the modules of this process, made on first use and kept:
@@ -56,10 +67,12 @@ static void copy_demangled(char *destination, size_t size, const char *name) {
 }
 
 static void describe_module(Dwfl_Module *module, OS_FRAME *frame) {
+    Dwarf_Addr start = 0;
     const char *path =
-        dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        dwfl_module_info(module, nullptr, &start, nullptr, nullptr, nullptr, nullptr, nullptr);
     const char *slash = path ? strrchr(path, '/') : nullptr;
     copy_text(frame->module, sizeof frame->module, slash ? slash + 1 : path);
+    frame->module_offset = frame->address - start;
 }
 
 bool os_stack_load_symbols() {

@@ -8,6 +8,7 @@
 struct OS_FRAME {
     uintptr_t address;
     char module[256];        // file name of the module without its directory; "" when unknown
+    uintptr_t module_offset; // bytes from the start of the module; 0 when unknown
     char symbol[256];        // demangled function name; "" when unknown
     uintptr_t symbol_offset; // bytes from the start of the function
     char source[256];        // source file; "" when the module carries no line table

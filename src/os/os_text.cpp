@@ -3,13 +3,28 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include "os_file.h"
+
+// Windows has neither font among its own: the game ships the two files
+// beside itself.
+static const std::string dejavu_beside_the_game = os_program_directory() + "DejaVuSans.ttf";
+static const std::string ipa_beside_the_game = os_program_directory() + "ipag.ttf";
+const char *const os_text_fonts[] = {
+    dejavu_beside_the_game.c_str(),
+    ipa_beside_the_game.c_str(),
+    nullptr,
+};
+#else
 const char *const os_text_fonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
     "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
     nullptr,
 };
+#endif
 
 namespace {
 

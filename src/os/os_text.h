@@ -7,7 +7,8 @@
 
 // The interface fonts, tried in this order for every character: DejaVu for
 // the Latin scripts, IPA Gothic for Japanese (Debian's fonts-dejavu-core and
-// fonts-ipafont-gothic). The list ends with a null.
+// fonts-ipafont-gothic; on Windows the same files beside the game). The
+// list ends with a null.
 extern const char *const os_text_fonts[];
 
 constexpr int OS_TEXT_PIXELS = 16; // the interface font's height

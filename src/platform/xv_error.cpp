@@ -100,7 +100,13 @@ void append_frame(ReportWriter &report, void *address) {
         report.append("<Unknown Module> ");
     }
     if (!frame.symbol[0]) {
-        report.append("<Unknown Symbol>\n");
+        // Where the module's symbols are out of reach, the offset still
+        // finds the place in a map file or a debugger.
+        if (frame.module[0] && frame.module_offset) {
+            report.append("<Unknown Symbol> at +0x%" PRIXPTR "\n", frame.module_offset);
+        } else {
+            report.append("<Unknown Symbol>\n");
+        }
         return;
     }
     if (frame.symbol_offset) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -101,6 +102,8 @@ struct FileLayer {
 FileLayer layer;
 // Chosen before the layer starts, and kept past its stop: the logs go on.
 std::string write_directory;
+// Chosen with it: where the settings and best scores are kept.
+std::string settings_directory;
 
 bool reporting() {
     return layer.config && layer.config->report;
@@ -181,7 +184,9 @@ bool read_table(XV_FILE *archive) {
         return false;
     }
     long size = xv_io_ftell(archive);
-    if (size < static_cast<long>(XV_ARCHIVE_TRAILER_SIZE) || size > 0xFFFFFFFFL) {
+    // Offsets in the archive are 32-bit; a long is 64 bits on Linux and 32
+    // on Windows, where no size passes the limit.
+    if (size < static_cast<long>(XV_ARCHIVE_TRAILER_SIZE) || !std::in_range<uint32_t>(size)) {
         return false;
     }
     unsigned char trailer[XV_ARCHIVE_TRAILER_SIZE];
@@ -248,6 +253,8 @@ bool is_8_3(const char *name) {
     std::string_view rest = name;
     if (!write_directory.empty() && rest.starts_with(write_directory)) {
         rest.remove_prefix(write_directory.size());
+    } else if (!settings_directory.empty() && rest.starts_with(settings_directory)) {
+        rest.remove_prefix(settings_directory.size());
     } else if (rest.starts_with(layer.start_directory)) {
         rest.remove_prefix(layer.start_directory.size());
     }
@@ -804,12 +811,14 @@ void xv_io_set_settings_file(const char *name) {
     xv_io_ini_settings_named();
 }
 
-int xv_io_choose_write_directory(const char *program) {
-    write_directory.clear();
-    if (os_directory_writable(".")) {
+namespace {
+
+// The logs and snapshots: the folder the game runs in when it may write
+// there, else the user's data folder.
+int choose_log_directory(const char *program, bool here_writable, const std::string &here) {
+    if (here_writable) {
         return 1;
     }
-    std::string here = os_current_directory();
     std::string why;
     std::string own = os_user_data_directory(program, &why);
     if (own.empty()) {
@@ -818,9 +827,50 @@ int xv_io_choose_write_directory(const char *program) {
         return 0;
     }
     write_directory = own;
-    os_debug_output({program, ": cannot write in ", here, "; the settings, scores, logs and ",
-                     "snapshots go to ", own, "\n"});
+    os_debug_output(
+        {program, ": cannot write in ", here, "; the logs and snapshots go to ", own, "\n"});
     return 1;
+}
+
+// The settings and best scores belong to the player, not to the copy of
+// the game: they go to the user's settings folder, unless the game's
+// folder may be written and holds them already (a copy carried around
+// with its settings beside it keeps them there).
+void choose_settings_directory(const char *program, bool here_writable) {
+    const std::string portable = std::string(program) + ".ini";
+    if (here_writable && os_file_exists(os_file_find_path(portable.c_str()).c_str())) {
+        return;
+    }
+    std::string why;
+    std::string own = os_user_config_directory(program, &why);
+    if (own.empty()) {
+        settings_directory = write_directory;
+        os_debug_output({program, ": no settings folder (", why, "); the settings go to ",
+                         here_writable ? "the game's folder" : write_directory, "\n"});
+        return;
+    }
+    settings_directory = own;
+}
+
+} // namespace
+
+int xv_io_choose_write_directory(const char *program) {
+    write_directory.clear();
+    settings_directory.clear();
+    const bool here_writable = os_directory_writable(".");
+    if (!choose_log_directory(program, here_writable, os_current_directory())) {
+        return 0;
+    }
+    choose_settings_directory(program, here_writable);
+    return 1;
+}
+
+const char *xv_io_settings_directory() {
+    return settings_directory.c_str();
+}
+
+const char *xv_io_settings_directory_or_start() {
+    return settings_directory.empty() ? layer.start_directory.c_str() : settings_directory.c_str();
 }
 
 const char *xv_io_write_directory() {

@@ -108,8 +108,8 @@ void xv_io_set_settings_file(const char *name);
 const char *xv_io_start_directory();
 int xv_io_running();
 
-// Where the game writes its own files (the warning and engine logs, the
-// settings, snapshots): the directory it runs in when it may write there,
+// Where the game writes its own files (the warning and engine logs,
+// snapshots): the directory it runs in when it may write there,
 // otherwise the user's own folder for the game. Chosen once at start,
 // before any module, and said on standard error when it is not the
 // directory the game runs in; 0 when there is nowhere to write, which is
@@ -117,6 +117,14 @@ int xv_io_running();
 int xv_io_choose_write_directory(const char *program);
 // "" for the directory the game runs in; else a path ending with a separator.
 const char *xv_io_write_directory();
+// Where the settings and best scores are kept, chosen with the write
+// directory: the directory the game runs in ("") when it may be written
+// and holds the settings already (<program>.ini), else the user's settings
+// folder ($XDG_CONFIG_HOME/program, %APPDATA%\program on Windows), else
+// the write directory.
+const char *xv_io_settings_directory();
+// The settings directory, or the start directory when that is where they are kept.
+const char *xv_io_settings_directory_or_start();
 // The write directory, or the start directory when that is where it writes.
 const char *xv_io_write_directory_or_start();
 // The file's name in the write directory.

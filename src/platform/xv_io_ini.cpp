@@ -471,12 +471,11 @@ void recover_settings() {
     }
 }
 
-// A game folder that cannot be written has the game write in the user's
-// folder (xv_io_write_directory): the first time, the settings and best
-// scores kept beside the game come along.
+// Settings kept in the user's folder (xv_io_settings_directory): the first
+// time, the settings and best scores kept beside the game come along.
 void adopt_settings_beside_the_game() {
     const char *settings = xv_io_ini_path();
-    if (!settings || !xv_io_running() || !*xv_io_write_directory()) {
+    if (!settings || !xv_io_running() || !*xv_io_settings_directory()) {
         return;
     }
     WrittenFile file(settings);
@@ -712,11 +711,11 @@ const char *xv_io_ini_path() {
     if (!settings || !xv_io_running()) {
         // Kept past the layer's stop, for the memory tracker's statistics.
         static std::string unstarted;
-        unstarted = xv_io_write_path(settings ? settings : "");
-        return settings && *xv_io_write_directory() ? unstarted.c_str() : settings;
+        unstarted = std::string(xv_io_settings_directory()) + (settings ? settings : "");
+        return settings && *xv_io_settings_directory() ? unstarted.c_str() : settings;
     }
     if (!state.settings_path) {
-        std::string path = std::string(xv_io_write_directory_or_start()) + settings;
+        std::string path = std::string(xv_io_settings_directory_or_start()) + settings;
         state.settings_path = static_cast<char *>(XV_MALLOC(path.size() + 1));
         if (!state.settings_path) {
             report(NO_MEMORY);

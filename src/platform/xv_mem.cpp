@@ -200,8 +200,10 @@ void *tracked_allocate(size_t size, bool zeroed, int failure_code) {
     void *data = heap->allocate(size, align_mask(), kElementLead, &block);
     if (!data) {
         if (reporting()) {
-            xv_error_raise(tracker.module, failure_code, "Heap Size = %ld, Buffer Size = %lu",
-                           static_cast<long>(tracker.tracked), static_cast<unsigned long>(size));
+            // A long is 32 bits on Windows: the size asked for is printed whole.
+            xv_error_raise(tracker.module, failure_code, "Heap Size = %ld, Buffer Size = %llu",
+                           static_cast<long>(tracker.tracked),
+                           static_cast<unsigned long long>(size));
         }
         return nullptr;
     }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
@@ -51,6 +52,80 @@ TEST_F(PinwheelTest, OpensItsWindowRunsAndStopsInOrderWhenTheSystemAsks) {
     EXPECT_NE(settings.find("NumberAlloc=0"), std::string::npos) << "every block given back";
 }
 
+// ---- where the settings are kept -------------------------------------------
+
+// A game folder with no settings in it is the game's, not the player's:
+// the settings go to the user's settings folder, the logs stay.
+TEST_F(PinwheelTest, WithoutSettingsBesideItTheGameKeepsThemInTheUsersFolder) {
+    std::filesystem::remove("pinwheel.ini");
+    const std::string config = directory() + "/config";
+    pid_t pid = test::spawn({PINWHEEL_EXE}, {"XDG_CONFIG_HOME=" + config});
+    ASSERT_TRUE(wait_for("history.txt", "gl info:"));
+    int status = stop(pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(test::file_exists("pinwheel.ini"));
+    EXPECT_NE(read_file(config + "/pinwheel/pinwheel.ini").find("WindowPosition="),
+              std::string::npos);
+}
+
+// ---- an installed game --------------------------------------------------------
+
+// The program in PREFIX/games, its data in PREFIX/share/games/pinwheel, as
+// make install lays them out, started from another folder.
+class InstalledGameTest : public PinwheelTest {
+  protected:
+    void SetUp() override {
+        PinwheelTest::SetUp();
+        namespace fs = std::filesystem;
+        std::filesystem::remove("pinwheel.ini");
+        const std::string data = "prefix/share/games/pinwheel";
+        fs::create_directories(data);
+        fs::create_directories("prefix/games");
+        fs::create_directories("elsewhere");
+        for (const auto &entry : fs::directory_iterator(".")) {
+            const std::string name = entry.path().filename().string();
+            if (name != "prefix" && name != "elsewhere") {
+                fs::rename(entry.path(), data + "/" + name);
+            }
+        }
+        fs::copy_file(PINWHEEL_EXE, "prefix/games/pinwheel");
+    }
+    pid_t start_elsewhere(const std::vector<std::string> &arguments) {
+        std::filesystem::current_path("elsewhere");
+        pid_t pid = test::spawn(arguments, {"XDG_CONFIG_HOME=" + directory() + "/config"});
+        std::filesystem::current_path(directory());
+        return pid;
+    }
+};
+
+TEST_F(InstalledGameTest, StartedFromAnotherFolderItFindsItsDataAndKeepsItsSettings) {
+    pid_t pid = start_elsewhere({directory() + "/prefix/games/pinwheel"});
+    const std::string data = directory() + "/prefix/share/games/pinwheel/";
+    ASSERT_TRUE(wait_for(data + "history.txt", "gl info:"));
+    int status = stop(pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read_file(data + "Warning.txt"), "");
+    EXPECT_NE(read_file(directory() + "/config/pinwheel/pinwheel.ini").find("WindowPosition="),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty("elsewhere")) << "nothing written where it started";
+}
+
+// What a player types to learn about the program, answered without a window.
+TEST_F(InstalledGameTest, HelpAndVersionAreAnsweredOnStandardOutput) {
+    for (const char *question : {"--help", "--version"}) {
+        const std::string command = directory() + "/prefix/games/pinwheel " + question + " > " +
+                                    directory() + "/answer.txt";
+        EXPECT_EQ(std::system(command.c_str()), 0) << question;
+        const std::string answer = read_file(directory() + "/answer.txt");
+        EXPECT_NE(
+            answer.find(std::string(question) == "--help" ? "Usage: pinwheel" : "Pinwheel Golf "),
+            std::string::npos)
+            << answer;
+    }
+}
+
 // ---- a game folder that cannot be written ---------------------------------
 
 // The game folder made read-only, with the game in it. Root writes
@@ -70,8 +145,9 @@ class ReadOnlyFolderTest : public PinwheelTest {
         chmod(directory().c_str(), 0700);
         PinwheelTest::TearDown();
     }
-    // Starts the game with its data folder ($XDG_DATA_HOME) there, its
-    // standard error into writable/console.txt.
+    // Starts the game with its data folder ($XDG_DATA_HOME) there and its
+    // settings folder ($XDG_CONFIG_HOME) in it, its standard error into
+    // writable/console.txt.
     pid_t start_with_data_home(const std::string &data_home) {
         pid_t pid = fork();
         if (pid == 0) {
@@ -82,6 +158,7 @@ class ReadOnlyFolderTest : public PinwheelTest {
                 _exit(126);
             }
             setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (data_home + "/config").c_str(), 1);
             setenv("HOME", data_home.c_str(), 1);
             execl("./pinwheel", "./pinwheel", nullptr);
             _exit(127);
@@ -91,20 +168,22 @@ class ReadOnlyFolderTest : public PinwheelTest {
     std::string console() const { return read_file("writable/console.txt"); }
 };
 
-// The settings and best scores kept beside the game come along the first time.
+// The logs go to the user's data folder, the settings to the user's
+// settings folder; the settings and best scores kept beside the game come
+// along the first time.
 TEST_F(ReadOnlyFolderTest, TheGameSaysWhereItWritesAndRunsFromTheUsersFolder) {
     const std::string own = directory() + "/writable/pinwheel/";
+    const std::string settings_folder = directory() + "/writable/config/pinwheel/";
     pid_t pid = start_with_data_home(directory() + "/writable");
     ASSERT_TRUE(wait_for(own + "history.txt", "gl info:")) << console();
     int status = stop(pid);
     ASSERT_TRUE(WIFEXITED(status)) << console();
     EXPECT_EQ(WEXITSTATUS(status), 0) << console();
-    EXPECT_EQ(test::count_occurrences(console(), "the settings, scores, logs and snapshots go to " +
-                                                     own + "\n"),
-              1)
+    EXPECT_EQ(test::count_occurrences(console(), "the logs and snapshots go to " + own + "\n"), 1)
         << console();
     EXPECT_EQ(read_file(own + "Warning.txt"), "");
-    const std::string settings = read_file(own + "pinwheel.ini");
+    EXPECT_FALSE(test::file_exists(own + "pinwheel.ini"));
+    const std::string settings = read_file(settings_folder + "pinwheel.ini");
     EXPECT_NE(settings.find("WindowPosition="), std::string::npos);
     EXPECT_NE(settings.find("Hole1=3\r\nHole1Name=Ann\r\n"), std::string::npos)
         << "the best scores kept beside the game came along";

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace {
@@ -32,7 +33,9 @@ TEST_F(ErrorTest, ReportShowsModuleMessageAndDetailThenTheCallStack) {
     EXPECT_NE(
         log.find("ErrorTest_ReportShowsModuleMessageAndDetailThenTheCallStack_Test::TestBody()"),
         std::string::npos);
+#if !defined(_WIN32) // the Windows build's reports name functions, not source lines
     EXPECT_NE(log.find("xv_error_test.cpp, Line "), std::string::npos);
+#endif
     EXPECT_EQ(log.substr(log.size() - 28), "***** Call Stack End *****\r\n");
 
     xv_error("Memory not all freed: 12 bytes left"); // a text of no table
@@ -147,15 +150,16 @@ TEST_F(ErrorTest, StartupCheckFindsVideoAndOpenGL) {
     EXPECT_EQ(xv_dx_check(&result), 1);
     EXPECT_EQ(result.platform, 3);
     EXPECT_GE(result.version, 0x200);
+    xv_dx_release(); // the probe holds the video system, as the game's start wants
 }
 
 TEST_F(ErrorTest, StartupCheckRefusesAMachineWithoutVideo) {
     const char *driver = getenv("SDL_VIDEODRIVER");
     std::string previous = driver ? driver : "";
-    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    test::set_environment("SDL_VIDEODRIVER", "no-such-driver");
     XV_DX_CONFIG result{1, 0, 0};
     int accepted = xv_dx_check(&result);
-    driver ? setenv("SDL_VIDEODRIVER", previous.c_str(), 1) : unsetenv("SDL_VIDEODRIVER");
+    test::set_environment("SDL_VIDEODRIVER", driver ? previous.c_str() : nullptr);
     EXPECT_EQ(accepted, 0);
     EXPECT_EQ(result.platform, 0);
     EXPECT_NE(warnings().find("Error: Sorry, but this program requires Direct/X 5.0 or newer"),
@@ -165,6 +169,22 @@ TEST_F(ErrorTest, StartupCheckRefusesAMachineWithoutVideo) {
 // ---- fatal signals ----------------------------------------------------------
 
 using ErrorDeathTest = ErrorTest;
+
+// How a fault ends the process: by its signal on a POSIX system; on Windows
+// with the exception's code as its status.
+std::function<bool(int)> ended_by(int signal, unsigned windows_code) {
+#if defined(_WIN32)
+    (void)signal;
+    return ::testing::ExitedWithCode(static_cast<int>(windows_code));
+#else
+    (void)windows_code;
+    return ::testing::KilledBySignal(signal);
+#endif
+}
+constexpr unsigned kAccessViolation = 0xC0000005;
+constexpr unsigned kDivisionByZero = 0xC0000094;
+constexpr unsigned kIllegalInstruction = 0xC000001D;
+constexpr unsigned kStackOverflow = 0xC00000FD;
 
 void expect_fault_report(const std::string &log, const char *title) {
     EXPECT_NE(log.find(std::string(title) + ": ***** Call Stack Begin *****"), std::string::npos)
@@ -176,14 +196,15 @@ void expect_fault_report(const std::string &log, const char *title) {
 TEST_F(ErrorDeathTest, EachFatalSignalIsReportedThenEndsTheProcess) {
     const struct {
         int signal;
+        unsigned windows_code;
         const char *title;
     } cases[] = {
-        {SIGSEGV, "Memory Access Violation"},
-        {SIGFPE, "Division by zero"},
-        {SIGILL, "Illegal operation"},
+        {SIGSEGV, kAccessViolation, "Memory Access Violation"},
+        {SIGFPE, kDivisionByZero, "Division by zero"},
+        {SIGILL, kIllegalInstruction, "Illegal operation"},
     };
     for (const auto &fault : cases) {
-        EXPECT_EXIT(raise(fault.signal), ::testing::KilledBySignal(fault.signal), "");
+        EXPECT_EXIT(raise(fault.signal), ended_by(fault.signal, fault.windows_code), "");
         expect_fault_report(warnings(), fault.title);
         std::remove("Warning.txt");
     }
@@ -193,7 +214,7 @@ TEST_F(ErrorDeathTest, EachFatalSignalIsReportedThenEndsTheProcess) {
 volatile int *volatile nowhere = reinterpret_cast<int *>(16);
 
 TEST_F(ErrorDeathTest, RealAccessViolationIsReported) {
-    EXPECT_EXIT(*nowhere = 1, ::testing::KilledBySignal(SIGSEGV), "");
+    EXPECT_EXIT(*nowhere = 1, ended_by(SIGSEGV, kAccessViolation), "");
     expect_fault_report(warnings(), "Memory Access Violation");
 }
 
@@ -206,7 +227,13 @@ int bottomless(int depth) {
 }
 
 TEST_F(ErrorDeathTest, StackOverflowIsReportedFromASpareStack) {
-    EXPECT_EXIT(bottomless(0), ::testing::KilledBySignal(SIGSEGV), "");
+#if defined(_WIN32)
+    // Wine, which runs the Windows build's tests, keeps no reserve for the
+    // handler (SetThreadStackGuarantee does nothing there): the overflow is
+    // dispatched with a couple of kilobytes left and the process hangs.
+    GTEST_SKIP() << "a stack overflow cannot be handled under Wine";
+#endif
+    EXPECT_EXIT(bottomless(0), ended_by(SIGSEGV, kStackOverflow), "");
     expect_fault_report(warnings(), "Memory Access Violation");
 }
 

@@ -4,6 +4,12 @@
 #include <cstring>
 #include <random>
 
+#if defined(_WIN32)
+#define NULL_DEVICE "NUL"
+#else
+#define NULL_DEVICE "/dev/null"
+#endif
+
 namespace {
 
 using test::count_occurrences;
@@ -122,7 +128,7 @@ TEST_F(IoTest, RespackCommandPacksATree) {
     write_file("tree/data/levels.txt", "[level001]\r\n");
     EXPECT_NE(std::system(RESPACK_EXE " RESOURCE.DAT"), 0); // usage
     EXPECT_NE(std::system(RESPACK_EXE " RESOURCE.DAT no-such-tree"), 0);
-    ASSERT_EQ(std::system(RESPACK_EXE " --seed 9 RESOURCE.DAT tree > /dev/null"), 0);
+    ASSERT_EQ(std::system(RESPACK_EXE " --seed 9 RESOURCE.DAT tree > " NULL_DEVICE), 0);
     start("RESOURCE.DAT");
     EXPECT_EQ(read_through_layer("data\\levels.txt"), "[level001]\r\n");
 }

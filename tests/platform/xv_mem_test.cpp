@@ -233,7 +233,7 @@ TEST_F(MemTest, NameDumpListsEveryBlock) {
     void *block = xv_mem_malloc(40);
     xv_mem_set_name(block, "course");
     ASSERT_EQ(xv_mem_name_dump("names.txt"), 1);
-    std::string dump = test::read_file("names.txt");
+    std::string dump = test::read_text_file("names.txt");
     EXPECT_EQ(dump.rfind("\n\n*** xv_mem_name_dump() begin ***\n\n", 0), 0u);
     EXPECT_NE(dump.find("Size =        256, Name = xv_mem_name_buffer\n"), std::string::npos);
     EXPECT_NE(dump.find("Size =         40, Name = course\n"), std::string::npos);

@@ -139,9 +139,9 @@ TEST_F(SoundTest, ADeviceThatTakesNoRateLeavesOneHundredHertz) {
 }
 
 TEST_F(SoundTest, WithoutADeviceEveryCallIsRefusedAndTheVolumesSayUnavailable) {
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    test::set_environment("SDL_AUDIODRIVER", "no-such-driver");
     EXPECT_EQ(start(), 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    test::set_environment("SDL_AUDIODRIVER", "dummy");
     EXPECT_EQ(music_volume, -1);
     EXPECT_EQ(sound_volume, -1);
     EXPECT_NE(warnings().find("Terminating the sound: DirectSoundCreate failed: no sound device "

@@ -6,6 +6,13 @@
 
 namespace {
 
+#if defined(_WIN32)
+// Under Wine the window is Wine's own, on whatever display it was given.
+const bool headless = [] {
+    _putenv_s("SDL_AUDIODRIVER", "dummy");
+    return true;
+}();
+#else
 const bool headless = [] {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -13,5 +20,6 @@ const bool headless = [] {
     unsetenv("WAYLAND_DISPLAY");
     return true;
 }();
+#endif
 
 } // namespace

@@ -14,13 +14,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char **environ;
+#endif
 
 namespace test {
 
@@ -29,6 +34,28 @@ std::string read_file(const std::string &path) {
     std::stringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+std::string read_text_file(const std::string &path) {
+    std::string content = read_file(path);
+#if defined(_WIN32)
+    std::string lines;
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
+            lines += content[i];
+        }
+    }
+    content = lines;
+#endif
+    return content;
+}
+
+void set_environment(const char *name, const char *value) {
+#if defined(_WIN32)
+    _putenv_s(name, value ? value : ""); // an empty value removes it
+#else
+    value ? setenv(name, value, 1) : unsetenv(name);
+#endif
 }
 
 void slide_colour(int picture, uint8_t rgb[3]) {
@@ -76,7 +103,14 @@ bool write_game_data(const std::string &class_prefix) {
                                      "\r\nINIFile=pinwheel.ini\r\nStartSplash=Splash\r\n"
                                      "LNGFile=data\\language.txt\r\n");
     std::string error;
-    return respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error);
+    if (!respack_write(respack_entries("."), "RESOURCE.DAT", 1, &error)) {
+        return false;
+    }
+    // An empty settings file beside the game keeps the settings there, as a
+    // copy carried around with them does: each test reads its own, and
+    // tests running side by side share none.
+    write_file("pinwheel.ini", "");
+    return true;
 }
 
 void run_frames(OS_WINDOW window, int count) {
@@ -101,6 +135,7 @@ bool eventually(const std::function<bool()> &condition) {
     return true;
 }
 
+#if !defined(_WIN32)
 pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra) {
     std::vector<std::string> environment(extra);
     for (char **entry = environ; *entry; ++entry) {
@@ -156,6 +191,8 @@ std::string VirtualScreen::xdotool(const std::string &arguments) const {
     }
     return output;
 }
+
+#endif // !_WIN32
 
 std::string glyph_sheet_png(int cells_across, int rows) {
     PngPicture picture;
@@ -225,16 +262,51 @@ std::string TempDirTest::warnings() const {
     return read_file("Warning.txt");
 }
 
+#if defined(_WIN32)
+// A death test's statement runs in a fresh run of the program (there is no
+// fork here), which sets the test up again: it works in the directory of
+// the test that started it, named in the environment it inherits, so that
+// the test finds what the statement wrote.
+constexpr const char *kParentDirectoryVariable = "PINWHEEL_TEST_DIRECTORY";
+#endif
+
 void TempDirTest::SetUp() {
-    previous_ = std::filesystem::current_path();
+    previous_ = std::filesystem::current_path().string();
+#if defined(_WIN32)
+    if (const char *parent = getenv(kParentDirectoryVariable); parent && *parent) {
+        directory_ = parent;
+        borrowed_ = true;
+        std::filesystem::current_path(directory_);
+        return;
+    }
+    // No mkdtemp here: a name of this process's own, tried until one is free.
+    std::filesystem::path made;
+    for (int attempt = 0; made.empty() && attempt < 1000; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("pinwheel-" + std::to_string(_getpid()) + "-" + std::to_string(attempt));
+        if (std::filesystem::create_directory(candidate)) {
+            made = candidate;
+        }
+    }
+    ASSERT_FALSE(made.empty());
+    directory_ = made.string();
+    _putenv_s(kParentDirectoryVariable, directory_.c_str());
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "pinwheel-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     directory_ = pattern;
+#endif
     std::filesystem::current_path(directory_);
 }
 
 void TempDirTest::TearDown() {
     std::filesystem::current_path(previous_);
+    if (borrowed_) {
+        return; // the test that started this run removes it
+    }
+#if defined(_WIN32)
+    _putenv_s(kParentDirectoryVariable, "");
+#endif
     std::filesystem::remove_all(directory_);
 }
 

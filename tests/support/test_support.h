@@ -14,6 +14,11 @@ namespace test {
 
 // The whole content of a file, or "" when it does not exist.
 std::string read_file(const std::string &path);
+// A file the program wrote in text mode, its line ends read as "\n" (on
+// Windows such a file ends its lines with "\r\n").
+std::string read_text_file(const std::string &path);
+// Sets a variable of this process's environment, or removes it (nullptr).
+void set_environment(const char *name, const char *value);
 // Writes content to path, making its directories.
 void write_file(const std::string &path, const std::string &content);
 bool file_exists(const std::string &path);
@@ -47,6 +52,7 @@ void run_frames(OS_WINDOW window, int count);
 // Waits until the condition holds, for at most half a minute.
 bool eventually(const std::function<bool()> &condition);
 
+#if !defined(_WIN32) // the POSIX system's processes and X servers
 // Starts a program (found on the path) with extra environment entries,
 // which win over the inherited ones; returns its pid.
 pid_t spawn(const std::vector<std::string> &command, const std::vector<std::string> &extra);
@@ -67,6 +73,7 @@ class VirtualScreen {
     pid_t pid_ = 0;
     std::string display_;
 };
+#endif // !_WIN32
 
 // Runs each test in a fresh temporary directory, removed afterwards: the
 // platform writes "Warning.txt" and the engine its logs to the current one.
@@ -81,6 +88,7 @@ class TempDirTest : public ::testing::Test {
   private:
     std::string previous_;
     std::string directory_;
+    bool borrowed_ = false; // a death test's run in its starter's directory
 };
 
 // Error reporting, lists, the memory tracker and strings, all reporting.

@@ -92,6 +92,10 @@ bool write_png_rgb(const std::string &path, int width, int height, const uint8_t
     return write_png(path, width, height, PNG_COLOR_TYPE_RGB, width * 3, rgb, nullptr);
 }
 
+bool write_png_rgba(const std::string &path, int width, int height, const uint8_t *rgba) {
+    return write_png(path, width, height, PNG_COLOR_TYPE_RGBA, width * 4, rgba, nullptr);
+}
+
 bool write_png_indexed(const std::string &path, int width, int height, const uint8_t *indices,
                        const std::vector<uint8_t> &palette) {
     return palette.size() >= 768 &&

@@ -27,5 +27,7 @@ void draw_pinwheel(int centre_x, int centre_y, int radius, double turn,
 // Writes 8-bit rows: RGB triples, or palette indices with the palette's 256
 // RGB triples.
 bool write_png_rgb(const std::string &path, int width, int height, const uint8_t *rgb);
+// RGBA quadruples, for pictures that let what is under them show (icons).
+bool write_png_rgba(const std::string &path, int width, int height, const uint8_t *rgba);
 bool write_png_indexed(const std::string &path, int width, int height, const uint8_t *indices,
                        const std::vector<uint8_t> &palette);
