@@ -32,16 +32,23 @@ float hash(int x, int y, int period, uint32_t seed) {
     return static_cast<float>((h ^ (h >> 16)) & 0xFFFF) / 65535.0f;
 }
 
-// Smooth noise over a lattice of cells pixels square, tiling the map.
-float noise(float x, float y, int cell, uint32_t seed) {
-    const int period = kSize / cell;
+// Smooth noise over a lattice of cells pixels square: the lattice's values
+// (value_at a cell) blended smoothly between its corners.
+template <typename ValueAt>
+float smooth_noise(float x, float y, int cell, ValueAt value_at) {
     const float fx = x / cell, fy = y / cell;
     const int ix = static_cast<int>(std::floor(fx)), iy = static_cast<int>(std::floor(fy));
     const float tx = fx - ix, ty = fy - iy;
     const float sx = tx * tx * (3 - 2 * tx), sy = ty * ty * (3 - 2 * ty);
-    const float a = hash(ix, iy, period, seed), b = hash(ix + 1, iy, period, seed);
-    const float c = hash(ix, iy + 1, period, seed), d = hash(ix + 1, iy + 1, period, seed);
+    const float a = value_at(ix, iy), b = value_at(ix + 1, iy);
+    const float c = value_at(ix, iy + 1), d = value_at(ix + 1, iy + 1);
     return (a + (b - a) * sx) * (1 - sy) + (c + (d - c) * sx) * sy;
+}
+
+// Smooth noise tiling the map.
+float noise(float x, float y, int cell, uint32_t seed) {
+    const int period = kSize / cell;
+    return smooth_noise(x, y, cell, [&](int cx, int cy) { return hash(cx, cy, period, seed); });
 }
 
 float grain(float x, float y, uint32_t seed) {
@@ -203,13 +210,8 @@ Colour surface_colour(const std::string &surface) {
 // sky's clouds, round the horizon.
 float sky_noise(float x, float y, int cell, uint32_t seed) {
     const int period = SKY_MAP_WIDTH / cell;
-    const float fx = x / cell, fy = y / cell;
-    const int ix = static_cast<int>(std::floor(fx)), iy = static_cast<int>(std::floor(fy));
-    const float tx = fx - ix, ty = fy - iy;
-    const float sx = tx * tx * (3 - 2 * tx), sy = ty * ty * (3 - 2 * ty);
-    const auto at = [&](int cx, int cy) { return hash(cx, cy, period, seed + 977 * cy); };
-    const float a = at(ix, iy), b = at(ix + 1, iy), c = at(ix, iy + 1), d = at(ix + 1, iy + 1);
-    return (a + (b - a) * sx) * (1 - sy) + (c + (d - c) * sx) * sy;
+    return smooth_noise(x, y, cell,
+                        [&](int cx, int cy) { return hash(cx, cy, period, seed + 977 * cy); });
 }
 
 } // namespace
