@@ -70,6 +70,9 @@ void read_settings() {
         xv_io_ini_read_int(kPlayers, key, &seat.computer, settings());
         seat.computer = seat.computer < 0 || seat.computer > 3 ? 0 : seat.computer;
     }
+    char course_id[COURSE_ID_LENGTH + 1] = "";
+    xv_io_ini_read(kPlayers, "Course", course_id, COURSE_ID_LENGTH, settings());
+    course_choose(course_id); // a course gone since is none: the first stays
     int count = 0;
     xv_io_ini_read_int(kPlayers, "Count", &count, settings());
     play.session.players = count >= 1 && count <= MOST_SEATS ? count : 1;
@@ -132,7 +135,7 @@ void write_settings() {
         return;
     }
     std::vector<std::pair<std::string, std::string>> players = {
-        {"Count", std::to_string(play.session.players)}};
+        {"Count", std::to_string(play.session.players)}, {"Course", course().id}};
     for (int i = 0; i < MOST_SEATS; ++i) {
         const std::string number = std::to_string(i + 1);
         // A default name is kept as none, so that it follows the language.
@@ -213,13 +216,17 @@ void play_init(int argc, char **argv) {
     play = Play{};
     play.started = true;
     read_settings();
+    if (const char *id = xv_str_option(argc, argv, "--course"); id && !course_choose(id)) {
+        std::fprintf(stderr, "pinwheel: there is no course %s; %s is played\n", id,
+                     course().id.c_str());
+    }
     const int players = number_after(argc, argv, "--play");
     const int hole = number_after(argc, argv, "--hole");
     if (players >= 1 && players <= MOST_SEATS) {
         play.session.players = players;
         play.session.single_hole = false;
         play_start_session();
-    } else if (hole >= 1 && hole <= LAST_HOLE) {
+    } else if (hole >= 1 && hole <= course().hole_count) {
         play.session.players = 1;
         play.session.single_hole = true;
         play.session.hole = hole;
@@ -370,6 +377,10 @@ void play_take_keys() {
     }
 }
 
+void play_keep_settings() {
+    write_settings();
+}
+
 void play_quit() {
     write_settings();
     xv_dsp_request_close();
@@ -380,6 +391,7 @@ void play_start_session() {
     Session &s = play.session;
     std::fill(std::begin(s.totals), std::end(s.totals), 0);
     std::fill(std::begin(s.hole_strokes), std::end(s.hole_strokes), 0);
+    std::fill(&s.card[0][0], &s.card[0][0] + std::size(s.card) * std::size(s.card[0]), 0);
     if (!s.unattended) {
         s.seed = xv_tick_count(); // a game's computers differ from the last one's
     }
@@ -477,9 +489,12 @@ void play_draw() {
     }
 }
 
-void play_start_unattended(int computer_level, uint32_t seed) {
+void play_start_unattended(int computer_level, uint32_t seed, const char *course_id) {
     if (!play.started) {
         play_init(0, nullptr);
+    }
+    if (!course_id || !course_choose(course_id)) {
+        course_choose(course_at(0) ? course_at(0)->id.c_str() : "");
     }
     Session &s = play.session;
     s.players = 1;
@@ -498,7 +513,7 @@ bool play_unattended_over() {
 
 bool play_hole_result(int hole, PLAY_HOLE_RESULT *out) {
     const Session &s = play.session;
-    if (hole < 1 || hole > LAST_HOLE || s.hole_strokes[hole - 1] == 0) {
+    if (hole < 1 || hole > MAX_COURSE_HOLES || s.hole_strokes[hole - 1] == 0) {
         return false;
     }
     *out = {hole, s.hole_strokes[hole - 1], s.hole_pars[hole - 1], s.hole_holed[hole - 1]};

@@ -85,7 +85,7 @@ void result_enter() {
         result.lines.push_back(line);
     }
     session().course_par += g->par;
-    if (g->level >= 1 && g->level <= LAST_HOLE && seats > 0) {
+    if (g->level >= 1 && g->level <= MAX_COURSE_HOLES && seats > 0) {
         Session &s = session();
         s.hole_strokes[g->level - 1] = player(0)->strokes;
         s.hole_pars[g->level - 1] = g->par;

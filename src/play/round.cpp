@@ -557,6 +557,9 @@ void write_scores() {
         if (column >= 0 && column < SCORE_HOLES && seat < SCORE_ROWS) {
             g->scores[seat][column] = strokes;
         }
+        if (column >= 0 && column < MAX_COURSE_HOLES && seat < MOST_SEATS) {
+            session().card[seat][column] = strokes;
+        }
         player(seat)->strokes = strokes;
     }
 }

@@ -228,6 +228,10 @@ std::string level_text(const HoleSpec &hole, float cup_bottom) {
         text << "script_file=" << hole_file("scr", hole.number) << "\r\n";
     }
     text << "music=" << course_music_file(hole) << "\r\nmini_screen=" << mini << "\r\n";
+    if (!hole.streams.empty()) {
+        // The game slides the first stream's water; the others stand.
+        text << "stream=" << hole.streams.front().name << "\r\n";
+    }
     return text.str();
 }
 
@@ -360,7 +364,8 @@ bool coursegen_write(const std::vector<HoleSpec> &holes, const std::string &game
     if (!write_shared(root, error)) {
         return false;
     }
-    std::string levels;
+    // The course's own section first: how many holes it has.
+    std::string levels = "[course]\r\nholes=" + std::to_string(holes.size()) + "\r\n";
     for (const HoleSpec &hole : holes) {
         if (!write_hole(root, hole, &levels, error)) {
             return false;
