@@ -7,6 +7,7 @@
 #include "ui.h"
 
 #include "game.h"
+#include "hole_rules.h"
 #include "players.h"
 
 #include "gen.h"
@@ -197,7 +198,7 @@ bool paused_over(Screen screen) {
 } // namespace
 
 int seats_in_play() {
-    return std::min(game()->player_count, player_count());
+    return hole_seats();
 }
 
 int computer_level(int seat) {
@@ -389,20 +390,15 @@ void play_quit() {
 void play_start_session() {
     write_settings();
     Session &s = play.session;
-    std::fill(std::begin(s.totals), std::end(s.totals), 0);
     std::fill(std::begin(s.hole_strokes), std::end(s.hole_strokes), 0);
-    std::fill(&s.card[0][0], &s.card[0][0] + std::size(s.card) * std::size(s.card[0]), 0);
     if (!s.unattended) {
         s.seed = xv_tick_count(); // a game's computers differ from the last one's
     }
-    s.course_par = 0;
     round_leave();
     if (s.single_hole) {
-        start_single_level(s.hole);
-        level_init();
-        game()->state = GAME_SINGLE_HOLE;
+        hole_start_single(s.hole);
     } else {
-        start_game(s.players);
+        hole_start_course(s.players);
     }
     play_go(Screen::ROUND);
 }
@@ -521,6 +517,5 @@ bool play_hole_result(int hole, PLAY_HOLE_RESULT *out) {
 }
 
 void play_course_result(PLAY_HOLE_RESULT *out) {
-    const Session &s = play.session;
-    *out = {0, s.totals[0], s.course_par, true};
+    *out = {0, hole_total(0), hole_course_par(), true};
 }

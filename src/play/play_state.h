@@ -5,6 +5,7 @@
 
 #include "course.h"
 #include "game.h"
+#include "hole_rules.h"
 
 #include <array>
 #include <cstdint>
@@ -40,12 +41,8 @@ struct Session {
     int players = 1;
     Seat seats[MOST_SEATS] = {};
     bool single_hole = false;
-    int hole = 1;                // the single hole played
-    int totals[MOST_SEATS] = {}; // through the last hole scored
-    int course_par = 0;          // of the holes played
-    uint32_t seed = 1;           // the computers' hands, chosen when the session starts
-    // The card: each seat's strokes hole by hole, as scored (0: not yet).
-    int card[MOST_SEATS][MAX_COURSE_HOLES] = {};
+    int hole = 1;      // the single hole played
+    uint32_t seed = 1; // the computers' hands, chosen when the session starts
     // The first player's hole by hole, as scored: strokes (0: not yet), par,
     // and whether the ball dropped.
     int hole_strokes[MAX_COURSE_HOLES] = {};
@@ -129,8 +126,6 @@ void round_draw();
 void round_leave();  // what the round added to the level goes
 void round_resume(); // back from the pause
 void hud_draw();
-// The most strokes a hole counts: a player who reaches it lifts the ball.
-int round_cap();
 bool round_in_flyby();
 // A player's turn to strike (a person aiming, a computer thinking or aiming).
 bool round_aiming();

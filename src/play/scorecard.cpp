@@ -1,5 +1,5 @@
 // The scorecard between holes: a row a player with the strokes of each
-// hole from the session's card, the par row, and each player's total;
+// hole from the rules' card, the par row, and each player's total;
 // under them the hole's best score, and at the bottom what goes on. A
 // course of more than nine holes shows the nine of the hole just played
 // (the front or the back nine). Enter (or a click, or the pad's A) goes
@@ -12,6 +12,7 @@
 #include "players.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -31,13 +32,13 @@ int last_column() {
                                  : std::min(first_column() + kShownHoles - 1, course_end);
 }
 
-// A seat's strokes through the hole just played.
-int card_total(int seat) {
-    int total = 0;
-    for (int column = 0; column < game()->level && column < MAX_COURSE_HOLES; ++column) {
-        total += session().card[seat][column];
+// A seat's row of the card: its strokes hole by hole.
+std::array<int, MAX_COURSE_HOLES> card_row(int seat) {
+    std::array<int, MAX_COURSE_HOLES> row{};
+    for (int hole = 1; hole <= MAX_COURSE_HOLES; ++hole) {
+        row[hole - 1] = hole_card(seat, hole);
     }
-    return total;
+    return row;
 }
 
 // The card's columns: the names, a hole each, the total.
@@ -111,14 +112,12 @@ void scorecard_step(float fraction) {
     if (!ui::enter() && !ui::mouse_clicked() && !ui::pressed(DIK_SPACE) && !session().unattended) {
         return;
     }
-    GAME *g = game();
     if (session().single_hole) {
         play_go(Screen::CHOOSER); // another hole, perhaps
         return;
     }
     round_leave();
-    next_level();
-    play_go(g->state == GAME_OVER ? Screen::FINAL : Screen::ROUND);
+    play_go(hole_next() ? Screen::ROUND : Screen::FINAL);
 }
 
 void scorecard_draw() {
@@ -153,8 +152,8 @@ void scorecard_draw() {
     draw_row(c, top, "", holes, ui::say("Total"));
     draw_row(c, top + line, ui::say("Par", ""), pars, std::to_string(par_total));
     for (int seat = 0; seat < seats; ++seat) {
-        draw_row(c, top + line * (seat + 2), session().seats[seat].name, session().card[seat],
-                 std::to_string(card_total(seat)));
+        draw_row(c, top + line * (seat + 2), session().seats[seat].name, card_row(seat).data(),
+                 std::to_string(hole_total(seat)));
     }
     if (!best_text.empty()) {
         ui::text(best_text, ui::screen_width() / 2, top + line * (seats + 2), ui::CENTRE);

@@ -63,15 +63,10 @@ void backdrop_show() {
         return; // it is there already
     }
     title.backdrop_course = course().id;
-    level_deinit();
-    g->player_count = 1;
-    g->level = kBackdropHole;
-    g->play_mode = 0;
-    level_init();
+    hole_show_backdrop(kBackdropHole);
     if (!level_loaded()) {
         return; // reported; the menus show over the sky
     }
-    g->state = GAME_HOLE_STARTED; // the level steps: the pinwheel and the scenery move
     play_take_keys();
     set_camera_event_handler(nothing_happens);
     set_camera_trigger_switching(0);

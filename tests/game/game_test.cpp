@@ -1,6 +1,6 @@
 // Course play: levels loaded from the level list and released, the course
-// moving from hole to hole, the level step (the pinwheel, the wind, level
-// 4's stream), the level keys, and a ball dropping into the hole with its
+// moving from hole to hole, the level step (the pinwheel, the wind, the
+// water a hole names), the level keys, and a ball dropping into the hole with its
 // sounds, on the fake clock.
 #include "level_test.h"
 

@@ -212,7 +212,7 @@ TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
     EXPECT_EQ(player(0)->strokes, 2);
     EXPECT_EQ(game()->scores[0][0], 2);
     EXPECT_EQ(total_score(0), 2);
-    EXPECT_EQ(session().totals[0], 2);
+    EXPECT_EQ(hole_total(0), 2);
     press(DIK_RETURN);
     EXPECT_EQ(play_screen(), Screen::SCORECARD);
     press(DIK_RETURN);
@@ -247,7 +247,7 @@ TEST_F(PlayTest, ARecordThatCannotBeWrittenIsSaid) {
 
 TEST_F(PlayTest, TheCapLiftsTheBall) {
     play_single_hole();
-    const int cap = round_cap();
+    const int cap = hole_cap();
     EXPECT_EQ(cap, 6);
     for (int i = 0; i < cap; ++i) {
         ASSERT_EQ(play_screen(), Screen::ROUND) << "stroke " << i;
@@ -285,8 +285,8 @@ TEST_F(PlayTest, ABallStruckFromOffTheCourseIsPickedUpAtTheCap) {
     stroke(0, kTap);
     EXPECT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(player(0)->hole_state, BALL_LIFTED);
-    EXPECT_EQ(player(0)->strokes, round_cap());
-    EXPECT_EQ(game()->scores[0][0], round_cap());
+    EXPECT_EQ(player(0)->strokes, hole_cap());
+    EXPECT_EQ(game()->scores[0][0], hole_cap());
     EXPECT_EQ(errors(), "");
 }
 
@@ -345,7 +345,7 @@ TEST_F(PlayTest, TheScorecardTotalsAreTotalScore) {
     EXPECT_EQ(game()->scores[0][1], 2);
     EXPECT_EQ(game()->scores[1][1], 1);
     for (int seat = 0; seat < 2; ++seat) {
-        EXPECT_EQ(total_score(seat), session().totals[seat]);
+        EXPECT_EQ(total_score(seat), hole_total(seat));
     }
     EXPECT_EQ(total_score(0), 3);
     EXPECT_EQ(total_score(1), 3);
@@ -363,7 +363,7 @@ TEST_F(PlayTest, ACourseIsAsLongAsItsListAndItsCardKeepsEveryHole) {
         ASSERT_EQ(play_screen(), Screen::RESULT);
         press(DIK_RETURN);
         ASSERT_EQ(play_screen(), Screen::SCORECARD);
-        EXPECT_EQ(session().card[0][hole - 1], 1);
+        EXPECT_EQ(hole_card(0, hole), 1);
         press(DIK_RETURN);
         if (hole < 11) {
             ASSERT_EQ(play_screen(), Screen::ROUND);
@@ -371,7 +371,7 @@ TEST_F(PlayTest, ACourseIsAsLongAsItsListAndItsCardKeepsEveryHole) {
         }
     }
     EXPECT_EQ(play_screen(), Screen::FINAL);
-    EXPECT_EQ(session().totals[0], 11);
+    EXPECT_EQ(hole_total(0), 11);
     EXPECT_EQ(game()->scores[0][8], 1);
 }
 
