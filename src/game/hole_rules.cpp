@@ -176,6 +176,16 @@ void hole_aim(int seat, float angle) {
     }
 }
 
+void hole_show_ball(int seat, const float position[3], const float rotation[3], bool shown) {
+    XV_3D_NODE *ball = player_ball(seat);
+    if (!ball) {
+        return;
+    }
+    std::memcpy(ball->position, position, sizeof ball->position);
+    std::memcpy(ball->rotation, rotation, sizeof ball->rotation);
+    ball->flags = shown ? ball->flags & ~XV_3D_NODE_HIDDEN : ball->flags | XV_3D_NODE_HIDDEN;
+}
+
 bool hole_strike(int seat, float angle, float power) {
     if (seat < 0 || seat >= hole_seats() || !in_play(seat)) {
         return false;

@@ -61,6 +61,10 @@ void hole_begin();
 int hole_cap();
 // The seat's aim, as its ball and the guide show it.
 void hole_aim(int seat, float angle);
+// The seat's ball shown at a place and turn of a stroke played again (a
+// replay), or put back where it rests; hidden when not shown. The rules
+// are not told: a replay changes nothing of the hole.
+void hole_show_ball(int seat, const float position[3], const float rotation[3], bool shown);
 // The seat strikes its ball at that angle (degrees; 0 along -z) and power
 // (0 to 1); false when the seat has no ball in play.
 bool hole_strike(int seat, float angle, float power);
