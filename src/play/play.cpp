@@ -1,6 +1,6 @@
 // The play layer's state machine: one screen at a time, each with its own
-// file; this one moves between them, keeps the session and the controls,
-// and is what the shell calls.
+// file and one record in the table of screens below; this one walks the
+// table, keeps the session and the controls, and is what the shell calls.
 #include "play.h"
 
 #include "play_state.h"
@@ -160,21 +160,53 @@ int number_after(int argc, char **argv, const char *option) {
     return word ? std::atoi(word) : 0;
 }
 
+// The screens, each one record of what it does on entering, on leaving,
+// each step (where it reads its input) and when it draws; an empty entry
+// does nothing. The slideshow is the shipped flow's: the play layer only
+// waits for a player's key (play_window_message).
+struct ScreenOps {
+    Screen screen;
+    const char *name;
+    void (*enter)();
+    void (*leave)();
+    void (*step)(float fraction);
+    void (*draw)();
+};
+
+constexpr ScreenOps kScreens[] = {
+    {Screen::SLIDESHOW, "slideshow", nullptr, nullptr, nullptr, nullptr},
+    {Screen::TITLE, "title", title_enter, nullptr, title_step, title_draw},
+    {Screen::SETUP, "setup", setup_enter, nullptr, setup_step, setup_draw},
+    {Screen::CHOOSER, "chooser", chooser_enter, chooser_leave, chooser_step, chooser_draw},
+    {Screen::OPTIONS, "options", options_enter, nullptr, options_step, options_draw},
+    {Screen::ROUND, "round", round_enter, nullptr, round_step, round_draw},
+    {Screen::RESULT, "result", result_enter, result_leave, result_step, result_draw},
+    {Screen::SCORECARD, "scorecard", scorecard_enter, nullptr, scorecard_step, scorecard_draw},
+    {Screen::FINAL, "final", final_enter, nullptr, final_step, final_draw},
+    {Screen::PAUSE, "pause", pause_enter, nullptr, pause_step, pause_draw},
+    {Screen::ATTRACT, "attract", attract_enter, attract_leave, attract_step, attract_draw},
+    {Screen::REPLAY, "replay", replay_enter, nullptr, replay_step, replay_draw},
+};
+
+constexpr bool screens_in_order() {
+    for (size_t i = 0; i < std::size(kScreens); ++i) {
+        if (static_cast<size_t>(kScreens[i].screen) != i) {
+            return false;
+        }
+    }
+    return std::size(kScreens) == static_cast<size_t>(Screen::REPLAY) + 1;
+}
+static_assert(screens_in_order(), "a record for every screen, in the order of Screen");
+
+const ScreenOps &ops(Screen screen) {
+    return kScreens[static_cast<size_t>(screen)];
+}
+
 // What a screen holds goes when another takes its place. A hole's round
 // goes when the screens of the hole are left for the menus.
 void leave(Screen from, Screen to) {
-    switch (from) {
-    case Screen::ATTRACT:
-        attract_leave();
-        break;
-    case Screen::CHOOSER:
-        chooser_leave();
-        break;
-    case Screen::RESULT:
-        result_leave();
-        break;
-    default:
-        break;
+    if (ops(from).leave) {
+        ops(from).leave();
     }
     if (to == Screen::TITLE || to == Screen::SETUP || to == Screen::CHOOSER) {
         round_leave();
@@ -182,12 +214,7 @@ void leave(Screen from, Screen to) {
 }
 
 const char *screen_name(Screen screen) {
-    static const char *const kNames[] = {"slideshow", "title", "setup",   "chooser",
-                                         "options",   "round", "result",  "scorecard",
-                                         "final",     "pause", "attract", "replay"};
-    static_assert(std::size(kNames) == static_cast<size_t>(Screen::REPLAY) + 1,
-                  "a name for every screen");
-    return kNames[static_cast<int>(screen)];
+    return ops(screen).name;
 }
 
 // The screens the pause and the options may be opened over.
@@ -295,42 +322,8 @@ void play_go(Screen screen) {
         play.previous = play.screen;
     }
     play.screen = screen;
-    switch (screen) {
-    case Screen::SLIDESHOW:
-        break;
-    case Screen::TITLE:
-        title_enter();
-        break;
-    case Screen::SETUP:
-        setup_enter();
-        break;
-    case Screen::CHOOSER:
-        chooser_enter();
-        break;
-    case Screen::OPTIONS:
-        options_enter();
-        break;
-    case Screen::ROUND:
-        round_enter();
-        break;
-    case Screen::RESULT:
-        result_enter();
-        break;
-    case Screen::SCORECARD:
-        scorecard_enter();
-        break;
-    case Screen::FINAL:
-        final_enter();
-        break;
-    case Screen::PAUSE:
-        pause_enter();
-        break;
-    case Screen::ATTRACT:
-        attract_enter();
-        break;
-    case Screen::REPLAY:
-        replay_enter();
-        break;
+    if (ops(screen).enter) {
+        ops(screen).enter();
     }
 }
 
@@ -406,82 +399,14 @@ void play_start_session() {
 void play_step(float fraction) {
     ui::read_input();
     follow_the_language();
-    switch (play.screen) {
-    case Screen::SLIDESHOW:
-        break;
-    case Screen::TITLE:
-        title_step(fraction);
-        break;
-    case Screen::SETUP:
-        setup_step(fraction);
-        break;
-    case Screen::CHOOSER:
-        chooser_step(fraction);
-        break;
-    case Screen::OPTIONS:
-        options_step(fraction);
-        break;
-    case Screen::ROUND:
-        round_step(fraction);
-        break;
-    case Screen::RESULT:
-        result_step(fraction);
-        break;
-    case Screen::SCORECARD:
-        scorecard_step(fraction);
-        break;
-    case Screen::FINAL:
-        final_step(fraction);
-        break;
-    case Screen::PAUSE:
-        pause_step(fraction);
-        break;
-    case Screen::ATTRACT:
-        attract_step(fraction);
-        break;
-    case Screen::REPLAY:
-        replay_step(fraction);
-        break;
+    if (ops(play.screen).step) {
+        ops(play.screen).step(fraction);
     }
 }
 
 void play_draw() {
-    switch (play.screen) {
-    case Screen::SLIDESHOW:
-        break;
-    case Screen::TITLE:
-        title_draw();
-        break;
-    case Screen::SETUP:
-        setup_draw();
-        break;
-    case Screen::CHOOSER:
-        chooser_draw();
-        break;
-    case Screen::OPTIONS:
-        options_draw();
-        break;
-    case Screen::ROUND:
-        round_draw();
-        break;
-    case Screen::RESULT:
-        result_draw();
-        break;
-    case Screen::SCORECARD:
-        scorecard_draw();
-        break;
-    case Screen::FINAL:
-        final_draw();
-        break;
-    case Screen::PAUSE:
-        pause_draw();
-        break;
-    case Screen::ATTRACT:
-        attract_draw();
-        break;
-    case Screen::REPLAY:
-        replay_draw();
-        break;
+    if (ops(play.screen).draw) {
+        ops(play.screen).draw();
     }
 }
 
