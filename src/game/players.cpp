@@ -21,6 +21,7 @@ int count = 0;
 int current = 0;
 XV_FONT paddle_font{}; // never loaded: the paddles draw nothing until it is
 int repeat = 0;
+int hosted = 0;                       // a host reads the devices and acts on its own commands
 float level_time = 0.0f;              // thirtieths of a second not yet stepped
 constexpr float kRepeatSteps = 60.0f; // two seconds of steps
 
@@ -160,7 +161,7 @@ void player_step(PLAYER *record, float fraction) {
 // The paddle moves 3 pixels a step; from 0 it stays within 0..300.
 void player_keys(PLAYER *record, float) {
     XV_KB *keys = &record->keys;
-    if (xv_kb_get_key(keys, ACTION_QUIT)) {
+    if (!hosted && xv_kb_get_key(keys, ACTION_QUIT)) {
         quit(0);
         return;
     }
@@ -188,7 +189,7 @@ bool pressed(XV_KB *keys, int action, uint8_t *latch) {
 
 void player_level_keys(PLAYER *record, float fraction) {
     XV_KB *keys = &record->keys;
-    if (pressed(keys, ACTION_NEXT_CAMERA, &record->camera_latch) && camera_count() > 0) {
+    if (pressed(keys, ACTION_NEXT_CAMERA, &record->camera_latch) && camera_count() > 0 && !hosted) {
         set_current_camera((current_camera() + 1) % camera_count());
     }
     if (pressed(keys, ACTION_NEXT_PLAYER, &record->player_latch)) {
@@ -201,7 +202,7 @@ void player_level_keys(PLAYER *record, float fraction) {
         repeat = 1;
         record->repeat_timer = kRepeatSteps;
     }
-    if (xv_kb_get_key(keys, ACTION_NEXT_HOLE) && xv_input_get_key(DIK_RCONTROL) &&
+    if (!hosted && xv_kb_get_key(keys, ACTION_NEXT_HOLE) && xv_input_get_key(DIK_RCONTROL) &&
         xv_input_get_key(DIK_RSHIFT)) {
         next_level();
     }
@@ -222,6 +223,10 @@ void player_strike(PLAYER *record, float power) {
     record->velocity_x = record->previous_velocity_x = x * power * BALL_MAX_SPEED;
     record->velocity_z = record->previous_velocity_z = z * power * BALL_MAX_SPEED;
     record->strokes++;
+}
+
+void players_hosted(int on) {
+    hosted = on;
 }
 
 int repeat_flag() {

@@ -80,6 +80,10 @@ void player_keys(PLAYER *record, float fraction);
 // action 15 sets the repeat flag at most once every 60 steps; Right Control
 // and Right Shift with L move on to the next hole.
 void player_level_keys(PLAYER *record, float fraction);
+// A host that reads the devices itself (the play layer) turns its commands
+// into its own actions: while hosted, the key maps end nothing (Escape),
+// move to no camera and skip no hole. The paddles and the rest stay.
+void players_hosted(int on);
 // A stroke: the ball goes off along the aiming angle (degrees; 0 along -z,
 // 90 along -x) at power (0 to 1) times the full stroke's speed, and the
 // stroke is counted.

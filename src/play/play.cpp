@@ -271,6 +271,7 @@ void play_deinit() {
     if (play.drawing) {
         ui::stop();
     }
+    players_hosted(0);
     play = Play{};
 }
 
@@ -322,6 +323,10 @@ void play_go(Screen screen) {
         play.previous = play.screen;
     }
     play.screen = screen;
+    // Once a player has taken the game its commands are the play layer's:
+    // Escape pauses, the camera key is the one chosen. The slideshow keeps
+    // the shipped flow's keys.
+    players_hosted(screen != Screen::SLIDESHOW);
     if (ops(screen).enter) {
         ops(screen).enter();
     }
@@ -338,9 +343,7 @@ void play_return() {
     }
     play.screen = play.previous;
     gen_history("play: back to %s\n", screen_name(play.screen));
-    if (play.screen == Screen::ROUND) {
-        round_resume();
-    } else if (play.screen == Screen::TITLE) {
+    if (play.screen == Screen::TITLE) {
         title_enter();
     }
 }
@@ -351,24 +354,6 @@ Screen play_screen() {
 
 Screen play_previous() {
     return play.previous;
-}
-
-// The players' keys for the host: Escape pauses instead of ending the
-// program at once, the developers' next-hole chord is off, and the chosen
-// controls replace the defaults.
-void play_take_keys() {
-    const Controls &keys = play.controls;
-    for (int i = 0; i < player_count(); ++i) {
-        XV_KB *map = &player(i)->keys;
-        xv_kb_remove_key(map, ACTION_QUIT);
-        xv_kb_remove_key(map, ACTION_NEXT_HOLE);
-        xv_kb_set_key(map, ACTION_AIM_LEFT, keys.aim_left, nullptr);
-        xv_kb_set_key(map, ACTION_AIM_RIGHT, keys.aim_right, nullptr);
-        xv_kb_set_key(map, ACTION_SPACE, keys.strike, nullptr);
-        if (i == 0) {
-            xv_kb_set_key(map, ACTION_NEXT_CAMERA, keys.camera, nullptr);
-        }
-    }
 }
 
 void play_keep_settings() {

@@ -85,9 +85,6 @@ void play_return();
 Screen play_screen();
 // The screen the pause and options screens return to.
 Screen play_previous();
-// The level's players' key maps as the host wants them, after every load:
-// Escape is the host's, the controls chosen in the options are bound.
-void play_take_keys();
 // Ends the program in order (the shut-down sequence).
 void play_quit();
 // Writes the players, the controls and the course chosen to the settings.
@@ -123,8 +120,7 @@ void backdrop_step(float fraction);
 void round_enter();
 void round_step(float fraction);
 void round_draw();
-void round_leave();  // what the round added to the level goes
-void round_resume(); // back from the pause
+void round_leave(); // what the round added to the level goes
 void hud_draw();
 bool round_in_flyby();
 // A player's turn to strike (a person aiming, a computer thinking or aiming).

@@ -311,10 +311,10 @@ void aim(float fraction) {
     const bool fine = ui::held(DIK_LSHIFT) || ui::held(DIK_RSHIFT);
     const float step = (fine ? kFineAimStep : kAimStep) * fraction;
     float turn = 0.0f;
-    if (xv_kb_get_key(&record->keys, ACTION_AIM_LEFT)) {
+    if (ui::held(controls().aim_left)) {
         turn += step;
     }
-    if (xv_kb_get_key(&record->keys, ACTION_AIM_RIGHT)) {
+    if (ui::held(controls().aim_right)) {
         turn -= step;
     }
     if (!ui::mouse_button()) {
@@ -333,7 +333,7 @@ void aim(float fraction) {
 // skipping the fly-by starts nothing until let go.
 void charge() {
     PLAYER *record = player(hole.turn);
-    const bool key_held = xv_kb_get_key(&record->keys, ACTION_SPACE) || ui::pad_held(0);
+    const bool key_held = ui::held(controls().strike) || ui::pad_held(0);
     const uint32_t now = xv_tick_count();
     if (hole.phase == Phase::AIM) {
         hole.armed = hole.armed || !key_held;
@@ -596,7 +596,6 @@ const AimGuide *round_guide() {
 
 void round_enter() {
     round_leave();
-    play_take_keys();
     add_chase_camera();
     replay_clear();
     hole.putt = xv_snd_load_effect(kPuttSound);
@@ -612,16 +611,15 @@ void round_leave() {
     hole = Hole{};
 }
 
-void round_resume() {
-    play_take_keys(); // the options may have changed them
-}
-
 void round_step(float fraction) {
     if (ui::pause_pressed()) {
         play_go(Screen::PAUSE);
         return;
     }
     game_step(fraction);
+    if (ui::pressed(controls().camera) && camera_count() > 0) {
+        set_current_camera((current_camera() + 1) % camera_count());
+    }
     if (hole.notice.steps_left > 0) {
         hole.notice.steps_left--;
     }

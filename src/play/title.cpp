@@ -67,7 +67,6 @@ void backdrop_show() {
     if (!level_loaded()) {
         return; // reported; the menus show over the sky
     }
-    play_take_keys();
     set_camera_event_handler(nothing_happens);
     set_camera_trigger_switching(0);
     CAMERA_CONTROL control{};
