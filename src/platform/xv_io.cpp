@@ -8,6 +8,7 @@
 #include "xv_mem.h"
 #include "xv_str.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -97,6 +98,9 @@ struct FileLayer {
     std::vector<FILE *> idle_streams;
     bool report_open_failures = true;
     long bytes_read = 0;
+    // Folders read after the archive and the game's own (the courses built
+    // from folders of text), each ending with a separator.
+    std::vector<std::string> read_folders;
 };
 
 FileLayer layer;
@@ -299,7 +303,16 @@ FILE *open_on_disk(const char *name, const char *mode) {
             return stream;
         }
     }
-    return fopen(os_file_find_path(name).c_str(), mode);
+    if (FILE *stream = fopen(os_file_find_path(name).c_str(), mode); stream || !reading_only) {
+        return stream;
+    }
+    for (const std::string &folder : layer.read_folders) {
+        const std::string path = folder + name;
+        if (FILE *stream = fopen(os_file_find_path(path.c_str()).c_str(), mode)) {
+            return stream;
+        }
+    }
+    return nullptr;
 }
 
 // The first entry in table order that bears the name, from index from on.
@@ -464,6 +477,7 @@ int xv_io_deinit() {
         fclose(stream);
     }
     layer.idle_streams.clear();
+    layer.read_folders.clear();
     free_table();
     layer.open_files = nullptr;
     layer.running = false;
@@ -680,6 +694,20 @@ int xv_io_is_open(XV_FILE *file) {
         return 0;
     }
     return file->open;
+}
+
+void xv_io_add_read_folder(const char *folder) {
+    std::string path = folder ? folder : "";
+    if (path.empty()) {
+        return;
+    }
+    if (path.back() != '/' && path.back() != '\\') {
+        path += '/';
+    }
+    if (std::find(layer.read_folders.begin(), layer.read_folders.end(), path) ==
+        layer.read_folders.end()) {
+        layer.read_folders.push_back(path);
+    }
 }
 
 int xv_io_fexist(const char *name, int how) {

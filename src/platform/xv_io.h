@@ -73,6 +73,12 @@ int xv_io_is_open(XV_FILE *file);
 XV_FILE *xv_io_file_init();
 int xv_io_file_deinit(XV_FILE *file);
 
+// A folder (a path of this system) whose files are read, by the game's
+// names, after the archive's and the game folder's: where a course built
+// from a folder of text keeps what the game reads. Writes never go there.
+// The folders are forgotten when the layer stops.
+void xv_io_add_read_folder(const char *folder);
+
 // Where the name is found: 1 in the archive, 2 on the disk.
 int xv_io_fexist(const char *name, int how);
 // The file's size in bytes as xv_io_fopen finds it, archive first; -1,

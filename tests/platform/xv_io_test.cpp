@@ -59,6 +59,28 @@ class IoTest : public test::PlatformTest {
     XV_IO_CONFIG config{};
 };
 
+// A read folder (a course built elsewhere) is read after the game's own
+// files, by the game's names in any case; writes stay in the game's folder,
+// and the folder is forgotten with the layer.
+TEST_F(IoTest, AReadFolderIsReadAfterTheGamesFilesAndNeverWritten) {
+    write_file("data/shared.txt", "game");
+    write_file("built/data/shared.txt", "built");
+    write_file("built/data/evening/levels.txt", "[course]\n");
+    start();
+    const std::string folder = directory() + "/built";
+    xv_io_add_read_folder(folder.c_str());
+    xv_io_add_read_folder(folder.c_str()); // once is enough
+    EXPECT_EQ(read_through_layer("data\\shared.txt"), "game");
+    EXPECT_EQ(read_through_layer("DATA\\Evening\\levels.txt"), "[course]\n");
+    EXPECT_EQ(xv_io_fexist("data\\evening\\levels.txt", XV_IO_THROUGH_LAYER), 2);
+    XV_FILE *file = xv_io_fopen("data\\evening\\new.txt", "wb");
+    EXPECT_EQ(file, nullptr) << "the game's folder has no data/evening to write in";
+    xv_io_deinit();
+    start();
+    EXPECT_EQ(read_through_layer("data\\evening\\levels.txt"), "(not opened)");
+    EXPECT_EQ(warnings().find("built"), std::string::npos) << warnings();
+}
+
 TEST_F(IoTest, LooseFilesOpenWithEitherSeparatorInAnyCase) {
     write_file("data/levels.txt", "[level001]\n");
     start();
