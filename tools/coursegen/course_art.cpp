@@ -304,6 +304,11 @@ std::vector<uint8_t> top_view(const HoleSpec &hole, int width, int height) {
                 c = {60, 130, 200};
             }
         }
+        for (const Water &w : hole.waters) {
+            if (!on_fairway && inside(w.corners, wx, wz)) {
+                c = {60, 130, 200};
+            }
+        }
         for (const WallLine &wall : hole.walls) {
             std::vector<Point2> p = wall.points;
             if (wall.closed) {
