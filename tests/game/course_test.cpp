@@ -17,6 +17,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <queue>
 #include <set>
 
 namespace {
@@ -35,11 +37,6 @@ std::vector<Course> all_courses() {
     std::string error;
     EXPECT_TRUE(coursegen_read_all(course_folders(), &courses, &error)) << error;
     return courses;
-}
-
-std::vector<HoleSpec> course_holes() {
-    const std::vector<Course> courses = all_courses();
-    return courses.empty() ? std::vector<HoleSpec>{} : courses.front().holes;
 }
 
 // A course of its own for one course's holes: written alone it takes the
@@ -95,9 +92,115 @@ class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<
     float distance_to_cup(const float position[3]) const {
         return std::hypot(position[0] - hole().cup.x, position[2] - hole().cup.z);
     }
+    // How far a ball has to go round the walls and blocks to the cup: a
+    // U-turn's far lane is near the cup as the crow flies and far for a
+    // ball. Over the grid of the hole's box, a quarter unit a cell: the
+    // fairway costs its length, a gap (water, a jump) three times it.
+    float way_to_cup(const float position[3]) {
+        if (way_.empty()) {
+            map_the_way();
+        }
+        const int i = static_cast<int>(std::floor((position[0] - way_x0_) / kWayCell));
+        const int k = static_cast<int>(std::floor((position[2] - way_z0_) / kWayCell));
+        const float d = i >= 0 && k >= 0 && i < way_w_ && k < way_h_ ? way_[k * way_w_ + i] : 1e9f;
+        return d < 1e8f ? d : 1000 + distance_to_cup(position);
+    }
 
     std::vector<Course> course;
+
+  private:
+    static constexpr float kWayCell = 0.25f;
+    bool blocked(float x, float z) const {
+        const Point2 p{x, z};
+        const float reach = WALL_HALF_WIDTH + BALL_RADIUS;
+        for (const WallLine &wall : hole().walls) {
+            const size_t n = wall.points.size();
+            for (size_t i = 0; i + 1 < n + (wall.closed ? 1 : 0); ++i) {
+                const Point2 a = wall.points[i], b = wall.points[(i + 1) % n];
+                const float dx = b.x - a.x, dz = b.z - a.z, length = dx * dx + dz * dz;
+                const float t =
+                    length > 0
+                        ? std::clamp(((p.x - a.x) * dx + (p.z - a.z) * dz) / length, 0.0f, 1.0f)
+                        : 0.0f;
+                if (std::hypot(a.x + t * dx - p.x, a.z + t * dz - p.z) < reach) {
+                    return true;
+                }
+            }
+        }
+        for (const Block &b : hole().blocks) {
+            if (x > std::min(b.a.x, b.b.x) - BALL_RADIUS &&
+                x < std::max(b.a.x, b.b.x) + BALL_RADIUS &&
+                z > std::min(b.a.z, b.b.z) - BALL_RADIUS &&
+                z < std::max(b.a.z, b.b.z) + BALL_RADIUS) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void map_the_way() {
+        float x1 = hole().cup.x, z1 = hole().cup.z;
+        way_x0_ = x1, way_z0_ = z1;
+        for (const Area &area : hole().areas) {
+            for (const Point2 &c : area.corners) {
+                way_x0_ = std::min(way_x0_, c.x), x1 = std::max(x1, c.x);
+                way_z0_ = std::min(way_z0_, c.z), z1 = std::max(z1, c.z);
+            }
+        }
+        way_x0_ -= 1, way_z0_ -= 1;
+        way_w_ = static_cast<int>((x1 + 1 - way_x0_) / kWayCell) + 1;
+        way_h_ = static_cast<int>((z1 + 1 - way_z0_) / kWayCell) + 1;
+        std::vector<float> cost(static_cast<size_t>(way_w_ * way_h_));
+        for (int k = 0; k < way_h_; ++k) {
+            for (int i = 0; i < way_w_; ++i) {
+                const float x = way_x0_ + (i + 0.5f) * kWayCell,
+                            z = way_z0_ + (k + 0.5f) * kWayCell;
+                const bool fairway =
+                    std::any_of(hole().areas.begin(), hole().areas.end(),
+                                [&](const Area &a) { return inside_convex(a.corners, x, z); });
+                cost[static_cast<size_t>(k * way_w_ + i)] =
+                    blocked(x, z) ? -1.0f : (fairway ? 1.0f : 3.0f);
+            }
+        }
+        way_.assign(cost.size(), 1e9f);
+        using Entry = std::pair<float, int>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+        const int start = static_cast<int>((hole().cup.z - way_z0_) / kWayCell) * way_w_ +
+                          static_cast<int>((hole().cup.x - way_x0_) / kWayCell);
+        way_[static_cast<size_t>(start)] = 0;
+        open.push({0.0f, start});
+        while (!open.empty()) {
+            const auto [d, at] = open.top();
+            open.pop();
+            if (d > way_[static_cast<size_t>(at)]) {
+                continue;
+            }
+            for (int dk = -1; dk <= 1; ++dk) {
+                for (int di = -1; di <= 1; ++di) {
+                    const int i = at % way_w_ + di, k = at / way_w_ + dk;
+                    if ((!di && !dk) || i < 0 || k < 0 || i >= way_w_ || k >= way_h_) {
+                        continue;
+                    }
+                    const size_t next = static_cast<size_t>(k * way_w_ + i);
+                    if (cost[next] < 0) {
+                        continue;
+                    }
+                    const float step = kWayCell * (di && dk ? 1.4142f : 1.0f) * cost[next];
+                    if (d + step < way_[next]) {
+                        way_[next] = d + step;
+                        open.push({d + step, static_cast<int>(next)});
+                    }
+                }
+            }
+        }
+    }
+    std::vector<float> way_;
+    float way_x0_ = 0, way_z0_ = 0;
+    int way_w_ = 0, way_h_ = 0;
 };
+
+void PrintTo(const CourseHole &hole, std::ostream *out) {
+    *out << hole.id << " hole " << hole.hole;
+}
 
 TEST_P(CourseTest, LoadsWithoutAReportAndLeavesNothing) {
     load(4);
@@ -273,7 +376,7 @@ TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
         waits = {0, period / 3, period * 2 / 3};
     }
     std::vector<Place> beam = {{{start.position[0], start.position[1], start.position[2]},
-                                distance_to_cup(start.position),
+                                way_to_cup(start.position),
                                 0,
                                 ""}};
     int best = 0;
@@ -311,7 +414,7 @@ TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
                             how = from.strokes + move;
                         } else if (!shot.left) {
                             next.push_back({{shot.position[0], shot.position[1], shot.position[2]},
-                                            distance_to_cup(shot.position),
+                                            way_to_cup(shot.position),
                                             struck + shot.substeps / 8,
                                             from.strokes + move});
                         }
