@@ -88,6 +88,7 @@ pinwheel_windows_test(gen_light_test ${TESTS_DIR}/engine/gen_light_test.cpp)
 pinwheel_windows_test(gen_tex_test ${TESTS_DIR}/engine/gen_tex_test.cpp)
 pinwheel_windows_test(game_test ${TESTS_DIR}/game/game_test.cpp)
 pinwheel_windows_test(screens_test ${TESTS_DIR}/game/screens_test.cpp)
+pinwheel_windows_test(course_list_test ${TESTS_DIR}/game/course_list_test.cpp)
 pinwheel_windows_test(players_test ${TESTS_DIR}/game/players_test.cpp)
 pinwheel_windows_test(mainpc_test ${TESTS_DIR}/shell/mainpc_test.cpp)
 

@@ -2,6 +2,7 @@
 
 #include "ball.h"
 #include "camera.h"
+#include "course.h"
 #include "foresight.h"
 #include "players.h"
 #include "screens.h"
@@ -20,15 +21,12 @@
 
 namespace {
 
-constexpr char kLevels[] = "data\\levels.txt";
 constexpr int kLongestValue = 500;
 constexpr float kPinwheelSpeed = 6.3f; // degrees a step unit, over the slowest
 constexpr float kPinwheelSlowest = 2.4f;
 constexpr float kPinwheelPhaseStep = 0.01f;
 constexpr uint32_t kWindLongest = 15000; // ms between changes, over the shortest
 constexpr uint32_t kWindShortest = 2000;
-constexpr int kStreamLevel = 4;
-constexpr char kStream[] = "box07";
 constexpr float kStreamSpeed = 0.015f;
 constexpr uint8_t kTextureMatrix = 0x80;
 constexpr int kSecondTranslation = 5; // of the texture matrix 11, 12, 21, 22, 31, 32
@@ -67,7 +65,7 @@ std::string level_section(int level) {
 bool read_string(const std::string &section, const char *key, char *value) {
     value[0] = '\0';
     XV_INI_QUIET quiet;
-    return xv_io_ini_read(section.c_str(), key, value, kLongestValue, kLevels) > 0;
+    return xv_io_ini_read(section.c_str(), key, value, kLongestValue, course_level_list()) > 0;
 }
 
 XV_3D_NODE *node_at(int32_t index) {
@@ -128,12 +126,12 @@ bool load_object_models() {
 // reader and plays as 0.
 bool read_par(const std::string &section) {
     GAME &g = the_game;
-    if (xv_io_ini_read_int(section.c_str(), "par", &g.par, kLevels) == 0 ||
+    if (xv_io_ini_read_int(section.c_str(), "par", &g.par, course_level_list()) == 0 ||
         (g.par >= kLowestPar && g.par <= kHighestPar)) {
         return true;
     }
-    gen_error("par %d of [%s] in %s is out of range (%d to %d)", g.par, section.c_str(), kLevels,
-              kLowestPar, kHighestPar);
+    gen_error("par %d of [%s] in %s is out of range (%d to %d)", g.par, section.c_str(),
+              course_level_list(), kLowestPar, kHighestPar);
     g.par = 0;
     return false;
 }
@@ -152,8 +150,9 @@ void add_level_players(const std::string &section, float camera_start[3], bool *
         PLAYER *record = player(player_count() - 1);
         record->radius = BALL_RADIUS;
         record->gravity = BALL_GRAVITY;
-        read_player_start(record, kLevels, section.c_str());
-        *camera_start_read = read_vector(section.c_str(), "camstart", camera_start, kLevels) == 3;
+        read_player_start(record, course_level_list(), section.c_str());
+        *camera_start_read =
+            read_vector(section.c_str(), "camstart", camera_start, course_level_list()) == 3;
     }
 }
 
@@ -172,7 +171,7 @@ void apply_camera_start(const float position[3]) {
 void load_level_cameras(const std::string &section) {
     char file[kLongestValue + 1];
     if (!read_string(section, "cam_file", file)) {
-        gen_error("cam_file not found ([%s] of %s)", section.c_str(), kLevels);
+        gen_error("cam_file not found ([%s] of %s)", section.c_str(), course_level_list());
     }
     set_camera_event_handler(camera_event);
     load_cameras(file);
@@ -182,25 +181,25 @@ void load_level_cameras(const std::string &section) {
 // reports are off while they are looked for, and on while they load.
 void load_trail_and_scripts(const std::string &section) {
     char file[kLongestValue + 1];
-    xv_io_ini_set_mode(kLevels, KEY_ERRORS_OFF);
+    xv_io_ini_set_mode(course_level_list(), KEY_ERRORS_OFF);
     if (read_string(section, "intro", file)) {
-        xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+        xv_io_ini_set_mode(course_level_list(), KEY_ERRORS_ON);
         the_game.trail = trail_load(file);
     }
-    xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
-    xv_io_ini_set_mode(kLevels, KEY_ERRORS_OFF);
+    xv_io_ini_set_mode(course_level_list(), KEY_ERRORS_ON);
+    xv_io_ini_set_mode(course_level_list(), KEY_ERRORS_OFF);
     if (read_string(section, "script_file", file)) {
-        xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+        xv_io_ini_set_mode(course_level_list(), KEY_ERRORS_ON);
         script_set_event_hook(script_trace_hook);
         script_load(file);
     }
-    xv_io_ini_set_mode(kLevels, KEY_ERRORS_ON);
+    xv_io_ini_set_mode(course_level_list(), KEY_ERRORS_ON);
 }
 
 void play_level_music(const std::string &section) {
     char file[kLongestValue + 1];
     if (!read_string(section, "music", file)) {
-        gen_error("Music not found ([%s] of %s)", section.c_str(), kLevels);
+        gen_error("Music not found ([%s] of %s)", section.c_str(), course_level_list());
         return;
     }
     stop_game_music(); // the tune before it, the game's or the last hole's
@@ -235,10 +234,11 @@ void change_wind() {
     g.wind_direction = static_cast<int32_t>(xv_random() % 360);
 }
 
-// Level 4's "box07" is a stream: its textures slide along it.
-void slide_stream(float s) {
+// Running water: the textures of the model part the hole names slide
+// along it.
+void slide_stream(const std::string &part, float s) {
     GAME &g = the_game;
-    const int32_t reference = gen_wo2_find_reference(&g.model, kStream);
+    const int32_t reference = gen_wo2_find_reference(&g.model, part.c_str());
     if (reference < 0) {
         return;
     }
@@ -361,7 +361,7 @@ void next_level() {
     GAME &g = the_game;
     g.level++;
     g.holes_played++;
-    if (g.level <= LAST_HOLE && g.play_mode != PLAY_SINGLE_HOLE) {
+    if (g.level <= course().hole_count && g.play_mode != PLAY_SINGLE_HOLE) {
         gen_history("-- deinit the game\n");
         level_deinit();
         gen_history("-- reload the new level\n");
@@ -403,12 +403,12 @@ void level_init() {
     const std::string section = level_section(g.level);
     char value[kLongestValue + 1];
     if (!read_string(section, "screen", value)) {
-        gen_error("screen not found ([%s] of %s)", section.c_str(), kLevels);
+        gen_error("screen not found ([%s] of %s)", section.c_str(), course_level_list());
         return;
     }
     char world_file[kLongestValue + 1];
     if (!read_string(section, "world_file", world_file)) {
-        gen_error("Level_file not found ([%s] of %s)", section.c_str(), kLevels);
+        gen_error("Level_file not found ([%s] of %s)", section.c_str(), course_level_list());
         return;
     }
     if (!load_course_model(world_file) || !load_object_models()) {
@@ -419,12 +419,12 @@ void level_init() {
                                            XV_3D_NODE_TRANSLUCENT_PASS | XV_3D_NODE_HIDDEN);
     g.pinwheel_node = xv_3d_world_add_node(&world, &g.objects[OBJECT_PINWHEEL], nullptr);
     if (XV_3D_NODE *pinwheel = node_at(g.pinwheel_node)) {
-        read_vector(section.c_str(), "hole", pinwheel->position, kLevels);
+        read_vector(section.c_str(), "hole", pinwheel->position, course_level_list());
     }
     if (!read_par(section)) {
         return;
     }
-    xv_io_ini_read_int(section.c_str(), "kind_wall", &g.wall_kind, kLevels);
+    xv_io_ini_read_int(section.c_str(), "kind_wall", &g.wall_kind, course_level_list());
     float camera_start[3] = {};
     bool camera_start_read = false;
     add_level_players(section, camera_start, &camera_start_read);
@@ -478,8 +478,8 @@ void level_step(float s) {
     foresight_record();
     if (level_loaded()) {
         turn_pinwheel(s);
-        if (g.level == kStreamLevel) {
-            slide_stream(s);
+        if (const COURSE_HOLE *hole = course_hole(g.level); hole && !hole->stream.empty()) {
+            slide_stream(hole->stream, s);
         }
     }
     change_wind();

@@ -1,10 +1,10 @@
 // The game's start and stop, and course play: a level is one hole of the
-// course, loaded from the level list "data\levels.txt" (section level001
-// for hole 1): the course model with its collision map, a pinwheel standing
-// over the hole, one ball per player, the cameras, an optional trail and
-// optional scripted objects, and the hole's music. A course runs holes 1
-// to 9; a host (a menu, the play layer) starts it and reads how it goes
-// from the record below.
+// course chosen (see course.h), loaded from its level list (section
+// level001 for hole 1): the course model with its collision map, a
+// pinwheel standing over the hole, one ball per player, the cameras, an
+// optional trail and optional scripted objects, and the hole's music. A
+// course runs its holes from the first; a host (a menu, the play layer)
+// starts it and reads how it goes from the record below.
 #pragma once
 
 #include "gen_coll_map.h"
@@ -16,12 +16,13 @@ struct XV_3D_WORLD;
 struct TRAIL_NODE;
 
 enum {
-    LAST_HOLE = 9,
     // The collision maps of a level's models: at most 50 triangles a leaf,
     // 20 levels deep.
     COURSE_MAP_LEAF_TRIANGLES = 50,
     COURSE_MAP_DEPTH = 20,
     MAX_LEVEL_PLAYERS = 4, // there are four player ball models
+    // The score table the host writes: a row a player, a column for each of
+    // the first nine holes (a longer course keeps its own card).
     SCORE_ROWS = 8,
     SCORE_HOLES = 9,
 };

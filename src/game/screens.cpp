@@ -1,6 +1,7 @@
 #include "screens.h"
 
 #include "app.h"
+#include "course.h"
 #include "game.h"
 #include "gen.h"
 #include "players.h"
@@ -163,14 +164,13 @@ void load_mini_screen(int level) {
         xv_bit_free(&mini_screen);
     }
     mini_screen_loaded = 1;
-    char section[16];
-    std::snprintf(section, sizeof section, "level%03d", level);
-    char name[501] = "";
-    if (!xv_io_ini_read(section, "mini_screen", name, 500, "data\\levels.txt")) {
+    const COURSE_HOLE *hole = course_hole(level);
+    if (!hole || hole->mini_screen.empty()) {
         gen_error("mini_screen field not found");
         return;
     }
-    if (!xv_bit_load_at("2d_part", __LINE__, &mini_screen, name, XV_BIT_WITH_PALETTE)) {
+    if (!xv_bit_load_at("2d_part", __LINE__, &mini_screen, hole->mini_screen.c_str(),
+                        XV_BIT_WITH_PALETTE)) {
         xv_warning_at("2d_part", __LINE__, "Screenxx's images not found !", nullptr, XV_MB_OK);
     }
     xv_bit_convert_at("2d_part", __LINE__, &mini_screen, XV_BIT_BPP32);

@@ -27,7 +27,7 @@ void final_enter() {
     standings = Final{};
     const Session &s = session();
     for (int seat = 0; seat < s.players; ++seat) {
-        standings.order.push_back({seat, s.totals[seat]});
+        standings.order.push_back({seat, hole_total(seat)});
     }
     std::stable_sort(standings.order.begin(), standings.order.end(),
                      [](const Standing &a, const Standing &b) { return a.total < b.total; });
@@ -66,7 +66,7 @@ void final_draw() {
     for (size_t place = 0; place < standings.order.size(); ++place) {
         const Standing &standing = standings.order[place];
         const int y = top + line * static_cast<int>(place);
-        const int over = standing.total - s.course_par;
+        const int over = standing.total - hole_course_par();
         const std::string against = over == 0 ? "E" : (over > 0 ? "+" : "") + std::to_string(over);
         ui::text(std::to_string(place + 1) + ".  " + s.seats[standing.seat].name,
                  centre - width / 2 + 20, y);

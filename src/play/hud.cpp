@@ -84,7 +84,7 @@ int draw_players_panel() {
         const PLAYER *record = player(seat);
         ui::panel(p.left + kPad, row + line / 2 - 9, 14, 14, ball_colour(seat));
         ui::text(session().seats[seat].name, p.left + kPad + 22, row);
-        const int total = session().totals[seat] + record->strokes;
+        const int total = hole_total(seat);
         ui::text(std::to_string(record->strokes), right - p.column_width, row, ui::RIGHT);
         ui::text(std::to_string(total), right, row, ui::RIGHT);
     }

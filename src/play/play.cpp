@@ -1,12 +1,13 @@
 // The play layer's state machine: one screen at a time, each with its own
-// file; this one moves between them, keeps the session and the controls,
-// and is what the shell calls.
+// file and one record in the table of screens below; this one walks the
+// table, keeps the session and the controls, and is what the shell calls.
 #include "play.h"
 
 #include "play_state.h"
 #include "ui.h"
 
 #include "game.h"
+#include "hole_rules.h"
 #include "players.h"
 
 #include "gen.h"
@@ -70,6 +71,9 @@ void read_settings() {
         xv_io_ini_read_int(kPlayers, key, &seat.computer, settings());
         seat.computer = seat.computer < 0 || seat.computer > 3 ? 0 : seat.computer;
     }
+    char course_id[COURSE_ID_LENGTH + 1] = "";
+    xv_io_ini_read(kPlayers, "Course", course_id, COURSE_ID_LENGTH, settings());
+    course_choose(course_id); // a course gone since is none: the first stays
     int count = 0;
     xv_io_ini_read_int(kPlayers, "Count", &count, settings());
     play.session.players = count >= 1 && count <= MOST_SEATS ? count : 1;
@@ -132,7 +136,7 @@ void write_settings() {
         return;
     }
     std::vector<std::pair<std::string, std::string>> players = {
-        {"Count", std::to_string(play.session.players)}};
+        {"Count", std::to_string(play.session.players)}, {"Course", course().id}};
     for (int i = 0; i < MOST_SEATS; ++i) {
         const std::string number = std::to_string(i + 1);
         // A default name is kept as none, so that it follows the language.
@@ -156,21 +160,53 @@ int number_after(int argc, char **argv, const char *option) {
     return word ? std::atoi(word) : 0;
 }
 
+// The screens, each one record of what it does on entering, on leaving,
+// each step (where it reads its input) and when it draws; an empty entry
+// does nothing. The slideshow is the shipped flow's: the play layer only
+// waits for a player's key (play_window_message).
+struct ScreenOps {
+    Screen screen;
+    const char *name;
+    void (*enter)();
+    void (*leave)();
+    void (*step)(float fraction);
+    void (*draw)();
+};
+
+constexpr ScreenOps kScreens[] = {
+    {Screen::SLIDESHOW, "slideshow", nullptr, nullptr, nullptr, nullptr},
+    {Screen::TITLE, "title", title_enter, nullptr, title_step, title_draw},
+    {Screen::SETUP, "setup", setup_enter, nullptr, setup_step, setup_draw},
+    {Screen::CHOOSER, "chooser", chooser_enter, chooser_leave, chooser_step, chooser_draw},
+    {Screen::OPTIONS, "options", options_enter, nullptr, options_step, options_draw},
+    {Screen::ROUND, "round", round_enter, nullptr, round_step, round_draw},
+    {Screen::RESULT, "result", result_enter, result_leave, result_step, result_draw},
+    {Screen::SCORECARD, "scorecard", scorecard_enter, nullptr, scorecard_step, scorecard_draw},
+    {Screen::FINAL, "final", final_enter, nullptr, final_step, final_draw},
+    {Screen::PAUSE, "pause", pause_enter, nullptr, pause_step, pause_draw},
+    {Screen::ATTRACT, "attract", attract_enter, attract_leave, attract_step, attract_draw},
+    {Screen::REPLAY, "replay", replay_enter, nullptr, replay_step, replay_draw},
+};
+
+constexpr bool screens_in_order() {
+    for (size_t i = 0; i < std::size(kScreens); ++i) {
+        if (static_cast<size_t>(kScreens[i].screen) != i) {
+            return false;
+        }
+    }
+    return std::size(kScreens) == static_cast<size_t>(Screen::REPLAY) + 1;
+}
+static_assert(screens_in_order(), "a record for every screen, in the order of Screen");
+
+const ScreenOps &ops(Screen screen) {
+    return kScreens[static_cast<size_t>(screen)];
+}
+
 // What a screen holds goes when another takes its place. A hole's round
 // goes when the screens of the hole are left for the menus.
 void leave(Screen from, Screen to) {
-    switch (from) {
-    case Screen::ATTRACT:
-        attract_leave();
-        break;
-    case Screen::CHOOSER:
-        chooser_leave();
-        break;
-    case Screen::RESULT:
-        result_leave();
-        break;
-    default:
-        break;
+    if (ops(from).leave) {
+        ops(from).leave();
     }
     if (to == Screen::TITLE || to == Screen::SETUP || to == Screen::CHOOSER) {
         round_leave();
@@ -178,12 +214,7 @@ void leave(Screen from, Screen to) {
 }
 
 const char *screen_name(Screen screen) {
-    static const char *const kNames[] = {"slideshow", "title", "setup",   "chooser",
-                                         "options",   "round", "result",  "scorecard",
-                                         "final",     "pause", "attract", "replay"};
-    static_assert(std::size(kNames) == static_cast<size_t>(Screen::REPLAY) + 1,
-                  "a name for every screen");
-    return kNames[static_cast<int>(screen)];
+    return ops(screen).name;
 }
 
 // The screens the pause and the options may be opened over.
@@ -194,7 +225,7 @@ bool paused_over(Screen screen) {
 } // namespace
 
 int seats_in_play() {
-    return std::min(game()->player_count, player_count());
+    return hole_seats();
 }
 
 int computer_level(int seat) {
@@ -213,13 +244,17 @@ void play_init(int argc, char **argv) {
     play = Play{};
     play.started = true;
     read_settings();
+    if (const char *id = xv_str_option(argc, argv, "--course"); id && !course_choose(id)) {
+        std::fprintf(stderr, "pinwheel: there is no course %s; %s is played\n", id,
+                     course().id.c_str());
+    }
     const int players = number_after(argc, argv, "--play");
     const int hole = number_after(argc, argv, "--hole");
     if (players >= 1 && players <= MOST_SEATS) {
         play.session.players = players;
         play.session.single_hole = false;
         play_start_session();
-    } else if (hole >= 1 && hole <= LAST_HOLE) {
+    } else if (hole >= 1 && hole <= course().hole_count) {
         play.session.players = 1;
         play.session.single_hole = true;
         play.session.hole = hole;
@@ -287,42 +322,8 @@ void play_go(Screen screen) {
         play.previous = play.screen;
     }
     play.screen = screen;
-    switch (screen) {
-    case Screen::SLIDESHOW:
-        break;
-    case Screen::TITLE:
-        title_enter();
-        break;
-    case Screen::SETUP:
-        setup_enter();
-        break;
-    case Screen::CHOOSER:
-        chooser_enter();
-        break;
-    case Screen::OPTIONS:
-        options_enter();
-        break;
-    case Screen::ROUND:
-        round_enter();
-        break;
-    case Screen::RESULT:
-        result_enter();
-        break;
-    case Screen::SCORECARD:
-        scorecard_enter();
-        break;
-    case Screen::FINAL:
-        final_enter();
-        break;
-    case Screen::PAUSE:
-        pause_enter();
-        break;
-    case Screen::ATTRACT:
-        attract_enter();
-        break;
-    case Screen::REPLAY:
-        replay_enter();
-        break;
+    if (ops(screen).enter) {
+        ops(screen).enter();
     }
 }
 
@@ -370,6 +371,10 @@ void play_take_keys() {
     }
 }
 
+void play_keep_settings() {
+    write_settings();
+}
+
 void play_quit() {
     write_settings();
     xv_dsp_request_close();
@@ -378,19 +383,15 @@ void play_quit() {
 void play_start_session() {
     write_settings();
     Session &s = play.session;
-    std::fill(std::begin(s.totals), std::end(s.totals), 0);
     std::fill(std::begin(s.hole_strokes), std::end(s.hole_strokes), 0);
     if (!s.unattended) {
         s.seed = xv_tick_count(); // a game's computers differ from the last one's
     }
-    s.course_par = 0;
     round_leave();
     if (s.single_hole) {
-        start_single_level(s.hole);
-        level_init();
-        game()->state = GAME_SINGLE_HOLE;
+        hole_start_single(s.hole);
     } else {
-        start_game(s.players);
+        hole_start_course(s.players);
     }
     play_go(Screen::ROUND);
 }
@@ -398,88 +399,23 @@ void play_start_session() {
 void play_step(float fraction) {
     ui::read_input();
     follow_the_language();
-    switch (play.screen) {
-    case Screen::SLIDESHOW:
-        break;
-    case Screen::TITLE:
-        title_step(fraction);
-        break;
-    case Screen::SETUP:
-        setup_step(fraction);
-        break;
-    case Screen::CHOOSER:
-        chooser_step(fraction);
-        break;
-    case Screen::OPTIONS:
-        options_step(fraction);
-        break;
-    case Screen::ROUND:
-        round_step(fraction);
-        break;
-    case Screen::RESULT:
-        result_step(fraction);
-        break;
-    case Screen::SCORECARD:
-        scorecard_step(fraction);
-        break;
-    case Screen::FINAL:
-        final_step(fraction);
-        break;
-    case Screen::PAUSE:
-        pause_step(fraction);
-        break;
-    case Screen::ATTRACT:
-        attract_step(fraction);
-        break;
-    case Screen::REPLAY:
-        replay_step(fraction);
-        break;
+    if (ops(play.screen).step) {
+        ops(play.screen).step(fraction);
     }
 }
 
 void play_draw() {
-    switch (play.screen) {
-    case Screen::SLIDESHOW:
-        break;
-    case Screen::TITLE:
-        title_draw();
-        break;
-    case Screen::SETUP:
-        setup_draw();
-        break;
-    case Screen::CHOOSER:
-        chooser_draw();
-        break;
-    case Screen::OPTIONS:
-        options_draw();
-        break;
-    case Screen::ROUND:
-        round_draw();
-        break;
-    case Screen::RESULT:
-        result_draw();
-        break;
-    case Screen::SCORECARD:
-        scorecard_draw();
-        break;
-    case Screen::FINAL:
-        final_draw();
-        break;
-    case Screen::PAUSE:
-        pause_draw();
-        break;
-    case Screen::ATTRACT:
-        attract_draw();
-        break;
-    case Screen::REPLAY:
-        replay_draw();
-        break;
+    if (ops(play.screen).draw) {
+        ops(play.screen).draw();
     }
 }
 
-void play_start_unattended(int computer_level, uint32_t seed) {
+void play_start_unattended(int computer_level, uint32_t seed, const char *course_id) {
     if (!play.started) {
         play_init(0, nullptr);
+    }
+    if (!course_id || !course_choose(course_id)) {
+        course_choose(course_at(0) ? course_at(0)->id.c_str() : "");
     }
     Session &s = play.session;
     s.players = 1;
@@ -498,7 +434,7 @@ bool play_unattended_over() {
 
 bool play_hole_result(int hole, PLAY_HOLE_RESULT *out) {
     const Session &s = play.session;
-    if (hole < 1 || hole > LAST_HOLE || s.hole_strokes[hole - 1] == 0) {
+    if (hole < 1 || hole > MAX_COURSE_HOLES || s.hole_strokes[hole - 1] == 0) {
         return false;
     }
     *out = {hole, s.hole_strokes[hole - 1], s.hole_pars[hole - 1], s.hole_holed[hole - 1]};
@@ -506,6 +442,5 @@ bool play_hole_result(int hole, PLAY_HOLE_RESULT *out) {
 }
 
 void play_course_result(PLAY_HOLE_RESULT *out) {
-    const Session &s = play.session;
-    *out = {0, s.totals[0], s.course_par, true};
+    *out = {0, hole_total(0), hole_course_par(), true};
 }

@@ -31,10 +31,12 @@ void play_step(float fraction);
 // Draws the play layer's screen over the world just rendered.
 void play_draw();
 
-// Nobody watching (pinwheel --bot-course): the course for one computer
-// player at that level (1 easy to 3 hard), no fly-by and no waits between
-// holes; the host steps it with play_step.
-void play_start_unattended(int computer_level, uint32_t seed = 1);
+// Nobody watching (pinwheel --bot-course): the course of that id (the
+// first course for null or one there is not) for one computer player at
+// that level (1 easy to 3 hard), no fly-by and no waits between holes; the
+// host steps it with play_step. Whatever course the settings keep, the
+// same id plays the same course.
+void play_start_unattended(int computer_level, uint32_t seed = 1, const char *course_id = nullptr);
 // The final standings are reached.
 bool play_unattended_over();
 // The first player's result on a hole once it is scored (false before),

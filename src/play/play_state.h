@@ -3,7 +3,9 @@
 // step, a drawing). The state machine in play.cpp moves between them.
 #pragma once
 
+#include "course.h"
 #include "game.h"
+#include "hole_rules.h"
 
 #include <array>
 #include <cstdint>
@@ -39,22 +41,22 @@ struct Session {
     int players = 1;
     Seat seats[MOST_SEATS] = {};
     bool single_hole = false;
-    int hole = 1;                // the single hole played
-    int totals[MOST_SEATS] = {}; // through the last hole scored
-    int course_par = 0;          // of the holes played
-    uint32_t seed = 1;           // the computers' hands, chosen when the session starts
+    int hole = 1;      // the single hole played
+    uint32_t seed = 1; // the computers' hands, chosen when the session starts
     // The first player's hole by hole, as scored: strokes (0: not yet), par,
     // and whether the ball dropped.
-    int hole_strokes[LAST_HOLE] = {};
-    int hole_pars[LAST_HOLE] = {};
-    bool hole_holed[LAST_HOLE] = {};
+    int hole_strokes[MAX_COURSE_HOLES] = {};
+    int hole_pars[MAX_COURSE_HOLES] = {};
+    bool hole_holed[MAX_COURSE_HOLES] = {};
     bool unattended = false; // nobody watches (--bot-course): no fly-by, no waits between holes
 };
 
-// The name of the hole in the current language, and its par, from the
-// level list.
+// The name of the hole of the course played in the current language, and
+// its par.
 std::string hole_name(int hole);
 int hole_par(int hole);
+// The course played's name in the current language.
+std::string played_course_name();
 // The result of a hole in words: "Birdie!", "Par", ...
 std::string result_word(int strokes, int par, bool holed);
 
@@ -88,6 +90,8 @@ Screen play_previous();
 void play_take_keys();
 // Ends the program in order (the shut-down sequence).
 void play_quit();
+// Writes the players, the controls and the course chosen to the settings.
+void play_keep_settings();
 
 // Starts the session's course, or its single hole.
 void play_start_session();
@@ -122,8 +126,6 @@ void round_draw();
 void round_leave();  // what the round added to the level goes
 void round_resume(); // back from the pause
 void hud_draw();
-// The most strokes a hole counts: a player who reaches it lifts the ball.
-int round_cap();
 bool round_in_flyby();
 // A player's turn to strike (a person aiming, a computer thinking or aiming).
 bool round_aiming();

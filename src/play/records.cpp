@@ -1,9 +1,12 @@
 // What the play layer knows of the course besides the game: each hole's
-// name (in the current language) and par from the level list, the results
-// in words, and the best scores, kept in the settings file's "Scores"
-// section: per hole "Hole3", "Hole3Name", "Hole3Date", per course "Course",
-// "CourseName", "CourseDate". A record is beaten by fewer strokes; a new
-// one that cannot be written is said to the player.
+// name (in the current language) and par from the course's card, the
+// results in words, and the best scores, kept in the settings file's
+// "Scores" section: per hole "Hole3", "Hole3Name", "Hole3Date", per course
+// "Course", "CourseName", "CourseDate" for the first course, and the same
+// keys after the course's id and a dot for every other ("evening.Hole3"),
+// so that the first course's records of earlier games stand. A record is
+// beaten by fewer strokes; a new one that cannot be written is said to the
+// player.
 #include "play_state.h"
 #include "ui.h"
 
@@ -11,18 +14,16 @@
 
 #include "xv.h"
 
-#include <cstdio>
 #include <ctime>
 
 namespace {
 
-constexpr char kLevels[] = "data\\levels.txt";
 constexpr char kScores[] = "Scores";
 
-std::string level_section(int hole) {
-    char section[16];
-    std::snprintf(section, sizeof section, "level%03d", hole);
-    return section;
+// A record's key for the course played.
+std::string record_key(const std::string &key) {
+    const COURSE *first = course_at(0);
+    return !first || course().id == first->id ? key : course().id + "." + key;
 }
 
 std::string read_text(const char *section, const std::string &key, const char *file) {
@@ -93,19 +94,16 @@ Offered offer(const std::string &key, int strokes, const char *name) {
 } // namespace
 
 std::string hole_name(int hole) {
-    std::string name =
-        read_text(level_section(hole).c_str(), std::string("name_") + app_language(), kLevels);
-    if (name.empty()) {
-        name = read_text(level_section(hole).c_str(), "name_EN", kLevels);
-    }
-    return name;
+    return course_hole_name(hole, app_language());
 }
 
 int hole_par(int hole) {
-    int par = 0;
-    XV_INI_QUIET quiet;
-    xv_io_ini_read_int(level_section(hole).c_str(), "par", &par, kLevels);
-    return par;
+    const COURSE_HOLE *card = course_hole(hole);
+    return card ? card->par : 0;
+}
+
+std::string played_course_name() {
+    return course_name(course(), app_language());
 }
 
 std::string result_word(int strokes, int par, bool holed) {
@@ -128,19 +126,19 @@ std::string result_word(int strokes, int par, bool holed) {
 }
 
 Record best_hole(int hole) {
-    return read_record("Hole" + std::to_string(hole));
+    return read_record(record_key("Hole" + std::to_string(hole)));
 }
 
 Record best_course() {
-    return read_record("Course");
+    return read_record(record_key("Course"));
 }
 
 Offered offer_hole_score(int hole, int strokes, const char *name) {
-    return offer("Hole" + std::to_string(hole), strokes, name);
+    return offer(record_key("Hole" + std::to_string(hole)), strokes, name);
 }
 
 Offered offer_course_score(int strokes, const char *name) {
-    return offer("Course", strokes, name);
+    return offer(record_key("Course"), strokes, name);
 }
 
 std::string offered_text(Offered offered) {

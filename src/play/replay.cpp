@@ -132,11 +132,10 @@ void play_replay(int seat) {
 void replay_enter() {
     replay.at = 0.0f;
     replay.slow = false;
-    XV_3D_NODE *ball = player_ball(replay.seat);
-    if (ball) {
+    if (const XV_3D_NODE *ball = player_ball(replay.seat)) {
         std::memcpy(replay.kept, ball->position, sizeof replay.kept);
         std::memcpy(replay.kept_turn, ball->rotation, sizeof replay.kept_turn);
-        ball->flags &= ~XV_3D_NODE_HIDDEN;
+        hole_show_ball(replay.seat, replay.kept, replay.kept_turn, true);
     }
     replay.previous_camera = current_camera();
     const ReplayFrame &first = replay.recordings[replay.seat].frames[0];
@@ -148,12 +147,9 @@ void replay_enter() {
 
 // The ball goes back to where it rests, as it was.
 void replay_leave() {
-    if (XV_3D_NODE *ball = player_ball(replay.seat)) {
-        std::memcpy(ball->position, replay.kept, sizeof replay.kept);
-        std::memcpy(ball->rotation, replay.kept_turn, sizeof replay.kept_turn);
-        if (player(replay.seat)->hole_state == BALL_LIFTED) {
-            ball->flags |= XV_3D_NODE_HIDDEN;
-        }
+    if (player_ball(replay.seat)) {
+        hole_show_ball(replay.seat, replay.kept, replay.kept_turn,
+                       player(replay.seat)->hole_state != BALL_LIFTED);
     }
     set_current_camera(replay.previous_camera);
 }
@@ -171,10 +167,7 @@ void replay_step(float fraction) {
     ReplayFrame frame, ahead;
     frame_at(replay.at, &frame);
     frame_at(replay.at + 3.0f, &ahead);
-    if (XV_3D_NODE *ball = player_ball(replay.seat)) {
-        std::memcpy(ball->position, frame.position, sizeof frame.position);
-        std::memcpy(ball->rotation, frame.rotation, sizeof frame.rotation);
-    }
+    hole_show_ball(replay.seat, frame.position, frame.rotation, true);
     follow(frame, ahead);
     replay.at += (replay.slow ? kSlowMotion : 1.0f) * fraction;
 }

@@ -68,7 +68,6 @@ void result_enter() {
         const bool holed = record->hole_state == BALL_HOLED;
         const int strokes = record->strokes;
         Session &s = session();
-        s.totals[seat] += strokes;
         std::string line = result_word(strokes, g->par, holed);
         if (seats > 1) {
             line = std::string(s.seats[seat].name) + ": " + line;
@@ -84,8 +83,7 @@ void result_enter() {
         applause = applause || (holed && strokes < g->par);
         result.lines.push_back(line);
     }
-    session().course_par += g->par;
-    if (g->level >= 1 && g->level <= LAST_HOLE && seats > 0) {
+    if (g->level >= 1 && g->level <= MAX_COURSE_HOLES && seats > 0) {
         Session &s = session();
         s.hole_strokes[g->level - 1] = player(0)->strokes;
         s.hole_pars[g->level - 1] = g->par;

@@ -1,12 +1,11 @@
-// A hole in play: the fly-by, then the players' turns. A turn is aiming
-// (keys, mouse, the pad) along the aim guide, the power meter (hold the
-// strike key, or drag the mouse back) and the stroke through
-// player_strike; then every ball rolls until all rest. A ball that drops
-// is a moment: the notice, the cup's sound, the camera on the cup, then the
-// next turn. A ball that leaves the course costs a stroke and goes back to
-// where it was struck; a player who reaches the cap lifts the ball. When no
-// ball is left in play the strokes go into the score table and the result
-// is shown.
+// A hole in play, as the players see it: the fly-by, then the turns the
+// hole's rules pass. A turn is aiming (keys, mouse, the pad) along the aim
+// guide, the power meter (hold the strike key, or drag the mouse back) and
+// the stroke, struck through the rules; then the camera follows the balls
+// until the rules say they have settled. A ball that drops is a moment:
+// the notice, the cup's sound, the camera on the cup, then the next turn.
+// What the rules tell (out of bounds, picked up at the cap) is said; when
+// they say the hole is over the result is shown.
 #include "play_state.h"
 #include "ui.h"
 
@@ -15,6 +14,7 @@
 #include "flyby.h"
 #include "foresight.h"
 #include "game.h"
+#include "hole_rules.h"
 #include "planner.h"
 #include "players.h"
 
@@ -29,7 +29,6 @@
 namespace {
 
 constexpr char kPuttSound[] = "snd\\putt.wav";
-constexpr int kOverPar = 3; // the cap is par + 3
 
 constexpr float kAimStep = 1.5f;     // degrees a step with a key held
 constexpr float kFineAimStep = 0.2f; // with Shift
@@ -43,8 +42,6 @@ constexpr float kFineClock = 0.25f;
 constexpr float kStepMs = 1000.0f / 30.0f; // a level step
 constexpr float kMouseFullDrag = 250.0f;
 constexpr float kLeastPower = 0.01f; // a release below this is no stroke
-constexpr int kRestSteps = 10;       // every ball still for a third of a second
-constexpr int kMostRollSteps = 30 * 30;
 
 constexpr float kChaseGlide = 0.08f;     // of the way to its place, a step
 constexpr float kLookAhead = 1.5f;       // the camera looks past the ball while aiming
@@ -84,9 +81,6 @@ struct Hole {
     float last_power[MOST_SEATS] = {};
     bool charged_by_mouse = false;
     float mouse_drag = 0.0f;
-    float struck_from[MOST_SEATS][3] = {};
-    int rest_steps = 0;
-    int rolling_steps = 0; // since the stroke
     long flyby_steps = 0;
     int chase_camera = -1;
     float chase_heading = 0.0f; // the aim the chase camera stands behind
@@ -95,7 +89,8 @@ struct Hole {
     float guide_from[5] = {-1.0f}; // the ball's place, the aim and the length it was laid for
     XV_SND_EFFECT *putt = nullptr;
     RoundNotice notice{};
-    bool announced[MOST_SEATS] = {}; // the drop was told
+    int drops_to_tell[MOST_SEATS] = {}; // seats whose drop the rules told, not yet shown
+    int drops_waiting = 0;
     int holed_order[MOST_SEATS] = {};
     int holed_count = 0;
     uint32_t dropped_at = 0;
@@ -109,17 +104,6 @@ struct Hole {
     int last_struck = -1;    // the seat whose stroke R replays
 };
 Hole hole;
-
-// The game state a hole goes back to after the fly-by and after a drop: a
-// single hole has its wind, a course holes without.
-uint8_t playing_state() {
-    return game()->play_mode == PLAY_SINGLE_HOLE ? GAME_SINGLE_HOLE : GAME_HOLE_STARTED;
-}
-
-bool in_play(int seat) {
-    const PLAYER *record = player(seat);
-    return record && record->hole_state == 0;
-}
 
 void say_notice(const std::string &text) {
     hole.notice.text = text;
@@ -268,7 +252,7 @@ void aim_at_cup_in_sight(int seat) {
         return;
     }
     const float degrees = std::atan2(-dx, -dz) * 180.0f / std::numbers::pi_v<float>;
-    record->aim_angle = std::fmod(degrees + 360.0f, 360.0f);
+    hole_aim(seat, std::fmod(degrees + 360.0f, 360.0f));
 }
 
 void start_turn(int seat) {
@@ -277,7 +261,6 @@ void start_turn(int seat) {
     hole.phase = Phase::AIM;
     hole.power = 0.0f;
     hole.armed = true;
-    hole.rest_steps = 0;
     set_current_player(seat);
     aim_at_cup_in_sight(seat);
     hole.chase_heading = player(seat)->aim_angle;
@@ -293,21 +276,9 @@ void start_turn(int seat) {
     }
 }
 
-// The next seat after `after` whose ball is still in play, or -1.
-int next_in_play(int after) {
-    const int count = seats_in_play();
-    for (int k = 1; k <= count; ++k) {
-        const int seat = (after + k) % count;
-        if (in_play(seat)) {
-            return seat;
-        }
-    }
-    return -1;
-}
-
 // The chase camera takes over from where the approach ended.
 void end_flyby() {
-    game()->state = playing_state();
+    hole_begin();
     CAMERA *chase = camera_at(hole.chase_camera);
     if (const CAMERA *first = camera_at(0); first && chase) {
         chase->view = first->view;
@@ -316,23 +287,19 @@ void end_flyby() {
     hole.armed = false; // the key that skipped the fly-by may still be down
 }
 
-void strike(float power) {
-    PLAYER *record = player(hole.turn);
-    if (const XV_3D_NODE *ball = player_ball(hole.turn)) {
-        std::memcpy(hole.struck_from[hole.turn], ball->position, sizeof hole.struck_from[0]);
+void strike(float angle, float power) {
+    if (!hole_strike(hole.turn, angle, power)) {
+        return;
     }
-    player_strike(record, power);
     hole.last_power[hole.turn] = power;
     gen_history("round: player %d strikes at %.3f, stroke %d\n", hole.turn + 1, power,
-                record->strokes);
+                player(hole.turn)->strokes);
     replay_begin(hole.turn);
     hole.last_struck = hole.turn;
     if (hole.putt) {
         xv_snd_play_effect_at(hole.putt, 0, 0, static_cast<int>(60 + 40 * power));
     }
     hole.phase = Phase::ROLLING;
-    hole.rest_steps = 0;
-    hole.rolling_steps = 0;
     show_guide(false);
     set_camera_trigger_switching(1);
 }
@@ -354,7 +321,7 @@ void aim(float fraction) {
         turn -= ui::mouse_dx() * kMouseAim * (fine ? 0.25f : 1.0f);
     }
     turn -= ui::pad_x() * kPadAim * (fine ? 0.25f : 1.0f) * fraction;
-    record->aim_angle = std::fmod(record->aim_angle + turn + 360.0f, 360.0f);
+    hole_aim(hole.turn, std::fmod(record->aim_angle + turn + 360.0f, 360.0f));
     hole.chase_heading = record->aim_angle;
 }
 
@@ -388,7 +355,8 @@ void charge() {
         hole.mouse_drag = std::max(0.0f, hole.mouse_drag + static_cast<float>(ui::mouse_dy()));
         hole.power = std::min(1.0f, hole.mouse_drag / kMouseFullDrag);
         if (!ui::mouse_button()) {
-            hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
+            hole.power >= kLeastPower ? strike(record->aim_angle, hole.power)
+                                      : void(hole.phase = Phase::AIM);
         }
         return;
     }
@@ -397,7 +365,8 @@ void charge() {
     hole.meter_tick = now;
     hole.power = meter_power(hole.meter_ms);
     if (!key_held) {
-        hole.power >= kLeastPower ? strike(hole.power) : void(hole.phase = Phase::AIM);
+        hole.power >= kLeastPower ? strike(record->aim_angle, hole.power)
+                                  : void(hole.phase = Phase::AIM);
     }
 }
 
@@ -431,12 +400,12 @@ void think() {
 // reaches the planned power at the planned step, and the stroke is struck
 // as a person's is.
 void show_computer_stroke() {
-    PLAYER *record = player(hole.turn);
     const long elapsed = foresight_recorded() - hole.planned_at - kThinkSteps;
     const float turned = std::clamp(static_cast<float>(elapsed) / kComputerAimSteps, 0.0f, 1.0f);
-    record->aim_angle =
+    const float shown =
         hole.shown_from + std::remainder(hole.planned.angle - hole.shown_from, 360.0f) * turned;
-    hole.chase_heading = record->aim_angle;
+    hole_aim(hole.turn, shown);
+    hole.chase_heading = shown;
     const long strike_at = std::max<long>(hole.planned.wait, kThinkSteps + kComputerAimSteps);
     const long charging =
         std::lround(std::sqrt(hole.planned.power) * kFullHoldMs / kStepMs); // as a person holds
@@ -444,50 +413,8 @@ void show_computer_stroke() {
     const float held = static_cast<float>(now - (strike_at - charging)) * kStepMs;
     hole.power = held <= 0.0f ? 0.0f : std::min(meter_power(held), hole.planned.power);
     if (now >= strike_at) {
-        record->aim_angle = hole.planned.angle;
-        strike(hole.planned.power);
+        strike(hole.planned.angle, hole.planned.power);
     }
-}
-
-// A ball off the course goes back to where it was struck, a stroke dearer.
-void return_strays() {
-    const BALL_COURSE course = ball_course();
-    for (int seat = 0; seat < seats_in_play(); ++seat) {
-        XV_3D_NODE *ball = player_ball(seat);
-        PLAYER *record = player(seat);
-        if (!ball || record->hole_state != 0 || !ball_off_course(ball->position, course)) {
-            continue;
-        }
-        std::memcpy(ball->position, hole.struck_from[seat], sizeof ball->position);
-        ball_stop(record);
-        record->strokes++;
-        say_notice(ui::say("OutOfBounds"));
-        hole.rest_steps = 0;
-    }
-}
-
-bool every_ball_rests() {
-    for (int seat = 0; seat < seats_in_play(); ++seat) {
-        const PLAYER *record = player(seat);
-        if (record->hole_state == 0 && !ball_at_rest(record)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The game holds a dropped ball's state until its deadline (the cup's
-// sound plays meanwhile).
-bool drop_pause_over() {
-    GAME *g = game();
-    if (g->state != GAME_HOLED) {
-        return true;
-    }
-    if (static_cast<int32_t>(xv_tick_count() - g->state_deadline) < 0) {
-        return false;
-    }
-    g->state = playing_state();
-    return true;
 }
 
 // The camera on the cup: behind it along the way the ball came, as far
@@ -517,7 +444,6 @@ void place_cup_camera() {
 // The ball is in: said at once, the word for the score a moment later.
 void announce_drop(int seat) {
     const PLAYER *record = player(seat);
-    hole.announced[seat] = true;
     hole.holed_order[seat] = ++hole.holed_count;
     hole.dropped_at = xv_tick_count();
     hole.score_word = result_word(record->strokes, game()->par, true);
@@ -530,55 +456,54 @@ void announce_drop(int seat) {
     gen_history("round: player %d holed, stroke %d\n", seat + 1, record->strokes);
 }
 
-// A ball that has dropped since the last step, or -1.
-int newly_dropped() {
-    for (int seat = 0; seat < seats_in_play(); ++seat) {
-        if (player(seat)->hole_state == BALL_HOLED && !hole.announced[seat]) {
-            return seat;
+// What the rules tell while the balls roll: a ball out of bounds is said,
+// a drop waits for its moment. True when a drop is waiting.
+bool take(const HOLE_EVENTS &events) {
+    for (int i = 0; i < events.count; ++i) {
+        const HOLE_EVENT &event = events.list[i];
+        if (event.kind == HOLE_OUT_OF_BOUNDS) {
+            say_notice(ui::say("OutOfBounds"));
+        } else if (event.kind == HOLE_DROPPED && hole.drops_waiting < MOST_SEATS) {
+            hole.drops_to_tell[hole.drops_waiting++] = event.seat;
         }
     }
-    return -1;
+    return hole.drops_waiting > 0;
 }
 
-void lift(int seat) {
-    PLAYER *record = player(seat);
-    record->hole_state = BALL_LIFTED;
-    if (XV_3D_NODE *ball = player_ball(seat)) {
-        ball->flags |= XV_3D_NODE_HIDDEN;
-    }
-    say_notice(ui::say("PickedUp"));
+// The first drop waiting has its moment.
+void announce_next_drop() {
+    const int seat = hole.drops_to_tell[0];
+    std::copy(hole.drops_to_tell + 1, hole.drops_to_tell + hole.drops_waiting, hole.drops_to_tell);
+    hole.drops_waiting--;
+    announce_drop(seat);
 }
 
-void write_scores() {
-    GAME *g = game();
-    const int column = g->level - 1;
-    for (int seat = 0; seat < seats_in_play(); ++seat) {
-        const int strokes = std::min(player(seat)->strokes, round_cap());
-        if (column >= 0 && column < SCORE_HOLES && seat < SCORE_ROWS) {
-            g->scores[seat][column] = strokes;
-        }
-        player(seat)->strokes = strokes;
-    }
-}
-
+// The stroke is over for the rules: a ball at the cap is picked up, then
+// the next turn, or the hole's result.
 void after_stroke() {
-    PLAYER *record = player(hole.turn);
-    if (record->hole_state == 0 && record->strokes >= round_cap()) {
-        lift(hole.turn);
+    const HOLE_EVENTS events = hole_end_stroke(hole.turn);
+    for (int i = 0; i < events.count; ++i) {
+        const HOLE_EVENT &event = events.list[i];
+        switch (event.kind) {
+        case HOLE_PICKED_UP:
+            say_notice(ui::say("PickedUp"));
+            break;
+        case HOLE_TURN:
+            start_turn(event.seat);
+            return;
+        case HOLE_OVER:
+            hole.phase = Phase::DONE;
+            show_guide(false);
+            // A person has played a hole: the first-time hint has been read.
+            for (int seat = 0; seat < seats_in_play(); ++seat) {
+                controls().taught = controls().taught || !computer(seat);
+            }
+            play_go(Screen::RESULT);
+            return;
+        default:
+            break;
+        }
     }
-    const int next = next_in_play(hole.turn);
-    if (next >= 0) {
-        start_turn(next);
-        return;
-    }
-    hole.phase = Phase::DONE;
-    show_guide(false);
-    write_scores();
-    // A person has played a hole: the first-time hint has been read.
-    for (int seat = 0; seat < seats_in_play(); ++seat) {
-        controls().taught = controls().taught || !computer(seat);
-    }
-    play_go(Screen::RESULT);
 }
 
 // The moment after a drop: the word comes, the camera looks at the cup,
@@ -592,9 +517,9 @@ void hold_the_moment() {
         hole.notice.detail = hole.score_word;
     }
     hole.notice.steps_left = std::max(hole.notice.steps_left, 1);
-    if (since >= kDropMomentMs && drop_pause_over()) {
-        if (const int other = newly_dropped(); other >= 0) {
-            announce_drop(other); // another ball fell meanwhile (a lift carried it): its moment
+    if (since >= kDropMomentMs && hole_cup_pause_over()) {
+        if (take(hole_roll())) {
+            announce_next_drop(); // another ball fell meanwhile (a lift carried it): its moment
             return;
         }
         hole.notice.steps_left = 0;
@@ -606,24 +531,17 @@ void hold_the_moment() {
 // ends its stroke where it is after half a minute.
 void roll() {
     replay_record(hole.turn);
-    if (const int seat = newly_dropped(); seat >= 0) {
-        announce_drop(seat);
+    const HOLE_EVENTS events = hole_roll();
+    if (take(events)) {
+        announce_next_drop();
         return;
     }
-    return_strays();
-    hole.rest_steps = every_ball_rests() ? hole.rest_steps + 1 : 0;
-    hole.rolling_steps++;
-    const bool settled = hole.rest_steps >= kRestSteps || hole.rolling_steps >= kMostRollSteps;
-    if (settled && drop_pause_over()) {
+    if (events.settled) {
         after_stroke();
     }
 }
 
 } // namespace
-
-int round_cap() {
-    return game()->par + kOverPar;
-}
 
 bool round_aiming() {
     return hole.phase == Phase::AIM || hole.phase == Phase::CHARGE || hole.phase == Phase::THINK ||
@@ -682,11 +600,6 @@ void round_enter() {
     add_chase_camera();
     replay_clear();
     hole.putt = xv_snd_load_effect(kPuttSound);
-    for (int seat = 0; seat < player_count(); ++seat) {
-        if (const XV_3D_NODE *ball = player_ball(seat)) {
-            std::memcpy(hole.struck_from[seat], ball->position, sizeof hole.struck_from[0]);
-        }
-    }
     flyby_start();
     hole.phase = Phase::FLYBY;
 }

@@ -1,9 +1,10 @@
 // The scorecard between holes: a row a player with the strokes of each
-// hole from the score table, the par row, and each player's total through
-// total_score; under them the hole's best score, and at the bottom what
-// goes on. Enter (or a click, or the pad's A) goes on: the next hole
-// through next_level, after the ninth the final standings, after a single
-// hole back to the holes to choose from.
+// hole from the rules' card, the par row, and each player's total;
+// under them the hole's best score, and at the bottom what goes on. A
+// course of more than nine holes shows the nine of the hole just played
+// (the front or the back nine). Enter (or a click, or the pad's A) goes
+// on: the next hole through next_level, after the last the final
+// standings, after a single hole back to the holes to choose from.
 #include "play_state.h"
 #include "ui.h"
 
@@ -11,18 +12,33 @@
 #include "players.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 constexpr int kHoleWidth = 42; // at most; narrower on a small screen
+constexpr int kShownHoles = 9;
 
-// The columns shown: the course's nine, or the one hole played.
+// The columns shown: the course's nine holes of the one just played, or
+// that one alone on a single hole.
 int first_column() {
-    return session().single_hole ? game()->level - 1 : 0;
+    const int played = std::max(game()->level - 1, 0);
+    return session().single_hole ? played : played / kShownHoles * kShownHoles;
 }
 
 int last_column() {
-    return session().single_hole ? game()->level - 1 : LAST_HOLE - 1;
+    const int course_end = std::max(course().hole_count - 1, first_column());
+    return session().single_hole ? first_column()
+                                 : std::min(first_column() + kShownHoles - 1, course_end);
+}
+
+// A seat's row of the card: its strokes hole by hole.
+std::array<int, MAX_COURSE_HOLES> card_row(int seat) {
+    std::array<int, MAX_COURSE_HOLES> row{};
+    for (int hole = 1; hole <= MAX_COURSE_HOLES; ++hole) {
+        row[hole - 1] = hole_card(seat, hole);
+    }
+    return row;
 }
 
 // The card's columns: the names, a hole each, the total.
@@ -96,14 +112,12 @@ void scorecard_step(float fraction) {
     if (!ui::enter() && !ui::mouse_clicked() && !ui::pressed(DIK_SPACE) && !session().unattended) {
         return;
     }
-    GAME *g = game();
     if (session().single_hole) {
         play_go(Screen::CHOOSER); // another hole, perhaps
         return;
     }
     round_leave();
-    next_level();
-    play_go(g->state == GAME_OVER ? Screen::FINAL : Screen::ROUND);
+    play_go(hole_next() ? Screen::ROUND : Screen::FINAL);
 }
 
 void scorecard_draw() {
@@ -125,19 +139,21 @@ void scorecard_draw() {
     const int width = std::max(c.width(), ui::text_width(best_text));
     ui::panel(ui::screen_width() / 2 - width / 2 - 16, top - 10, width + 32, line * rows + 12,
               ui::kPanel);
-    int holes[SCORE_HOLES] = {};
-    int pars[SCORE_HOLES] = {};
-    int par_total = 0;
+    int holes[MAX_COURSE_HOLES] = {};
+    int pars[MAX_COURSE_HOLES] = {};
     for (int column = first_column(); column <= last_column(); ++column) {
         holes[column] = column + 1;
         pars[column] = hole_par(column + 1);
-        par_total += column < g->level ? pars[column] : 0;
+    }
+    int par_total = 0; // of the holes played, the front nine's too
+    for (int hole = session().single_hole ? g->level : 1; hole <= g->level; ++hole) {
+        par_total += hole_par(hole);
     }
     draw_row(c, top, "", holes, ui::say("Total"));
     draw_row(c, top + line, ui::say("Par", ""), pars, std::to_string(par_total));
     for (int seat = 0; seat < seats; ++seat) {
-        draw_row(c, top + line * (seat + 2), session().seats[seat].name, g->scores[seat],
-                 std::to_string(total_score(seat)));
+        draw_row(c, top + line * (seat + 2), session().seats[seat].name, card_row(seat).data(),
+                 std::to_string(hole_total(seat)));
     }
     if (!best_text.empty()) {
         ui::text(best_text, ui::screen_width() / 2, top + line * (seats + 2), ui::CENTRE);

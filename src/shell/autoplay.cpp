@@ -1,5 +1,6 @@
 #include "autoplay.h"
 
+#include "course.h"
 #include "game.h"
 #include "gen.h"
 #include "os_input.h"
@@ -114,9 +115,9 @@ struct Round {
     bool stopped = false;
 };
 
-Round play_round(Headless *headless, int level, uint32_t seed, bool quiet) {
+Round play_round(Headless *headless, int level, uint32_t seed, const char *course_id, bool quiet) {
     Round round;
-    play_start_unattended(level, seed);
+    play_start_unattended(level, seed, course_id);
     int shown = 0; // holes finished
     const char *stopped = nullptr;
     long step = 0;
@@ -151,17 +152,18 @@ Round play_round(Headless *headless, int level, uint32_t seed, bool quiet) {
         std::fprintf(stderr, "pinwheel --bot-course: stopped on hole %d: %s\n", shown + 1, stopped);
     }
     round.stopped = stopped != nullptr;
-    round.finished = round.finished && !stopped && shown == LAST_HOLE && play_unattended_over();
+    round.finished =
+        round.finished && !stopped && shown == course().hole_count && play_unattended_over();
     return round;
 }
 
 // Many rounds, seeded 1, 2, 3...: a line a round, then how the computer's
 // totals spread (what its level's name promises is checked against these).
-bool play_rounds(Headless *headless, int level, int rounds) {
+bool play_rounds(Headless *headless, int level, int rounds, const char *course_id) {
     std::vector<int> totals;
     bool finished = true;
     for (int r = 1; r <= rounds; ++r) {
-        const Round round = play_round(headless, level, static_cast<uint32_t>(r), true);
+        const Round round = play_round(headless, level, static_cast<uint32_t>(r), course_id, true);
         std::printf("round %d: %d strokes (par %d)%s\n", r, round.strokes, round.par,
                     round.finished ? "" : ", not all holed");
         finished = finished && round.finished;
@@ -183,7 +185,7 @@ bool play_rounds(Headless *headless, int level, int rounds) {
 
 } // namespace
 
-int autoplay_course(const char *level_name, int rounds) {
+int autoplay_course(const char *level_name, int rounds, const char *course_id) {
     const int level = level_of(level_name);
     if (!level || rounds < 1) {
         std::fprintf(stderr, "pinwheel --bot-course: the level is easy, medium or hard, and "
@@ -194,8 +196,12 @@ int autoplay_course(const char *level_name, int rounds) {
     os_process_catch_termination();
     {
         Headless headless;
-        finished = rounds == 1 ? play_round(&headless, level, 1, false).finished
-                               : play_rounds(&headless, level, rounds);
+        if (course_id && !course_choose(course_id)) {
+            std::fprintf(stderr, "pinwheel --bot-course: there is no course %s\n", course_id);
+            return 2;
+        }
+        finished = rounds == 1 ? play_round(&headless, level, 1, course_id, false).finished
+                               : play_rounds(&headless, level, rounds, course_id);
         play_deinit();
     }
     std::fflush(stdout);

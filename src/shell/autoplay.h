@@ -1,4 +1,4 @@
-// `pinwheel --bot-course LEVEL`: the course played through by one computer
+// `pinwheel --bot-course LEVEL [--course ID]`: the course played through by one computer
 // player (easy, medium or hard) with no window, as fast as the machine
 // goes: the platform's files and memory, the engine's models and collision
 // maps, the game and the play layer's own turns, on a clock of its own. It
@@ -11,5 +11,6 @@
 // level's computer is.
 #pragma once
 
-// Plays the course; the process's exit status.
-int autoplay_course(const char *level, int rounds = 1);
+// Plays the course of that id (null: the first course); the process's exit
+// status.
+int autoplay_course(const char *level, int rounds = 1, const char *course_id = nullptr);

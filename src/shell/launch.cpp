@@ -14,9 +14,11 @@ namespace {
 
 const char kUsage[] =
     "Usage: pinwheel [OPTION]...\n"
-    "Pinwheel Golf, a mini-golf game of nine holes.\n"
+    "Pinwheel Golf, a mini-golf game.\n"
     "\n"
-    "  --hole N             play hole N (1 to 9) at once\n"
+    "  --course ID          play the course of that id (the first course when not\n"
+    "                       given; \"evening\" is the second)\n"
+    "  --hole N             play hole N of the course at once\n"
     "  --play N             play the whole course for N players (1 to 4)\n"
     "  --bot-course LEVEL   the computer (easy, medium or hard) plays the course\n"
     "                       with no window and prints its strokes\n"

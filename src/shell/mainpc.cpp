@@ -323,7 +323,8 @@ int pinwheel_main(int argc, char **argv) {
     xv_io_choose_write_directory("pinwheel");
     if (const char *level = xv_str_option(argc, argv, "--bot-course")) {
         const char *rounds = xv_str_option(argc, argv, "--rounds");
-        return autoplay_course(level, rounds ? std::atoi(rounds) : 1);
+        return autoplay_course(level, rounds ? std::atoi(rounds) : 1,
+                               xv_str_option(argc, argv, "--course"));
     }
     clock_state.start_tick = os_tick_count();
     resources_install();

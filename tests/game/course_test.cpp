@@ -6,6 +6,7 @@
 // the fly-by stays clear of the walls, and a search over strokes with the
 // real physics and collision map finds the way into the cup within par + 3.
 #include "camera.h"
+#include "course.h"
 #include "course_film.h"
 #include "course_model.h"
 #include "coursegen.h"
@@ -39,13 +40,6 @@ std::vector<Course> all_courses() {
     return courses;
 }
 
-// A course of its own for one course's holes: written alone it takes the
-// game's first places, where the game's level list is read.
-Course alone(Course course) {
-    course.first = true;
-    return course;
-}
-
 // A hole of a course: the course's place in the list and the hole's number.
 struct CourseHole {
     size_t course;
@@ -70,13 +64,18 @@ class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<
     void SetUp() override {
         LevelTest::SetUp();
         gen_wo2_set_load_maps(0); // no OpenGL here: the shapes are what the tests need
-        const std::vector<Course> courses = all_courses();
+        courses = all_courses();
         ASSERT_LT(GetParam().course, courses.size());
-        course = {alone(courses[GetParam().course])};
         std::string error;
-        ASSERT_TRUE(coursegen_write(course, ".", &error)) << error;
-        ASSERT_TRUE(coursegen_build_maps(course, &error)) << error;
+        ASSERT_TRUE(coursegen_write(courses, ".", &error)) << error;
+        // The maps of the course played are what its holes need.
+        ASSERT_TRUE(coursegen_build_maps({courses[GetParam().course]}, &error)) << error;
         ASSERT_EQ(test::read_file("error.txt"), "");
+        // The game reads the list of the courses written here, and plays
+        // the one of the hole, as a player who chose it.
+        courses_forget();
+        ASSERT_TRUE(course_choose(GetParam().id.c_str())) << GetParam().id;
+        ASSERT_EQ(course().hole_count, static_cast<int>(hole_count()));
     }
     // The hole loaded for that many players, its balls at their starts.
     void load(int players = 1) {
@@ -87,8 +86,9 @@ class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<
         game()->state = GAME_HOLE_STARTED; // the level steps (without wind)
     }
     const HoleSpec &hole() const {
-        return course.front().holes[static_cast<size_t>(GetParam().hole - 1)];
+        return courses[GetParam().course].holes[static_cast<size_t>(GetParam().hole - 1)];
     }
+    size_t hole_count() const { return courses[GetParam().course].holes.size(); }
     float distance_to_cup(const float position[3]) const {
         return std::hypot(position[0] - hole().cup.x, position[2] - hole().cup.z);
     }
@@ -106,7 +106,7 @@ class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<
         return d < 1e8f ? d : 1000 + distance_to_cup(position);
     }
 
-    std::vector<Course> course;
+    std::vector<Course> courses;
 
   private:
     static constexpr float kWayCell = 0.25f;
@@ -526,6 +526,7 @@ class ComputerTest : public test::LevelTest {
         std::string error;
         ASSERT_TRUE(coursegen_write(first, ".", &error)) << error;
         ASSERT_TRUE(coursegen_build_maps(first, &error)) << error;
+        courses_forget(); // read again from what was written here
     }
     struct Play {
         int strokes;
@@ -613,6 +614,7 @@ TEST_F(ComputerTest, TheComputerPlaysAHoleWhoseOnlyWayIsALift) {
     lift_course.front().holes = {lifted};
     ASSERT_TRUE(coursegen_write(lift_course, ".", &error)) << error;
     ASSERT_TRUE(coursegen_build_maps(lift_course, &error)) << error;
+    courses_forget();
     int holed = 0;
     for (uint32_t seed = 1; seed <= 3; ++seed) {
         const Play result = play(1, PLANNER_HARD, seed);

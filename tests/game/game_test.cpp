@@ -1,6 +1,6 @@
 // Course play: levels loaded from the level list and released, the course
-// moving from hole to hole, the level step (the pinwheel, the wind, level
-// 4's stream), the level keys, and a ball dropping into the hole with its
+// moving from hole to hole, the level step (the pinwheel, the wind, the
+// water a hole names), the level keys, and a ball dropping into the hole with its
 // sounds, on the fake clock.
 #include "level_test.h"
 
@@ -262,7 +262,9 @@ TEST_F(GameTest, TheWindTurnsOnlyWhileASingleHoleIsPlayed) {
     EXPECT_NE(game()->next_wind_change, next);
 }
 
-TEST_F(GameTest, LevelFourSlidesItsStream) {
+// Running water is the part the hole names: hole 4's box07 slides, the
+// same part on hole 3, which names none, stands.
+TEST_F(GameTest, TheWaterAHoleNamesSlides) {
     Wo2Model course;
     course.materials.push_back(Wo2Material{});
     Wo2Object floor = test::object("floor", {test::floor_grid(5, 0, 4)});
@@ -271,8 +273,12 @@ TEST_F(GameTest, LevelFourSlidesItsStream) {
     course.objects = {floor, stream};
     course.references = {{0, "floor"}, {1, "box07"}};
     write_file("gfx/stream.wo2", wo2_write(course));
-    write_levels(
-        {{3, test::level_keys("gfx\\stream.wo2")}, {4, test::level_keys("gfx\\stream.wo2")}});
+    auto with_stream = test::level_keys("gfx\\stream.wo2");
+    with_stream.push_back({"stream", "box07"});
+    write_levels({{1, test::level_keys("gfx\\stream.wo2")},
+                  {2, test::level_keys("gfx\\stream.wo2")},
+                  {3, test::level_keys("gfx\\stream.wo2")},
+                  {4, with_stream}});
     for (int level : {3, 4}) {
         start_single_level(level);
         level_init();

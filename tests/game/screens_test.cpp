@@ -1,5 +1,6 @@
 // The publisher slideshow on the fake clock, one frame a millisecond.
 #include "app.h"
+#include "course.h"
 #include "gen_info.h"
 #include "os_time.h"
 #include "screens.h"
@@ -39,6 +40,7 @@ class SlideshowTest : public test::FileLayerTest {
         slideshow_set_end(nullptr);
         os_tick_fake(nullptr);
         gen_info_deinit();
+        courses_forget();
         FileLayerTest::TearDown();
     }
     XV_BITMAP screen{};
@@ -93,12 +95,14 @@ TEST_F(SlideshowTest, DemosComeFromTheFileTheTextsName) {
 }
 
 TEST_F(SlideshowTest, APreviewPictureComesFromItsLevelsSection) {
-    test::write_file("data/levels.txt", "[level003]\r\nmini_screen=gfx\\mini3.png\r\n");
+    test::write_file("data/levels.txt", "[course]\r\nholes=4\r\n"
+                                        "[level003]\r\nmini_screen=gfx\\mini3.png\r\n"
+                                        "[level004]\r\nmini_screen=gfx\\none.png\r\n");
+    courses_forget();
     test::write_file("gfx/mini3.png", test::slide_picture_png(2));
     load_mini_screen(3);
     EXPECT_EQ(warnings(), "");
     load_mini_screen(3); // the one before is freed first
-    test::write_file("data/levels.txt", "[level004]\r\nmini_screen=gfx\\none.png\r\n");
     load_mini_screen(4);
     EXPECT_NE(warnings().find("Screenxx's images not found !"), std::string::npos);
     free_publisher_pictures();

@@ -63,11 +63,12 @@ class PlayTest : public test::LevelTest {
         LevelTest::TearDown();
     }
 
-    // Nine holes of the flat course aimed at the hole; `changes` replaces
-    // keys of every level.
-    void write_course(const std::vector<std::pair<std::string, std::string>> &changes) {
+    // Holes of the flat course (nine unless said) aimed at the hole;
+    // `changes` replaces keys of every level.
+    void write_course(const std::vector<std::pair<std::string, std::string>> &changes,
+                      int holes = 9) {
         std::map<int, std::vector<std::pair<std::string, std::string>>> levels;
-        for (int hole = 1; hole <= LAST_HOLE; ++hole) {
+        for (int hole = 1; hole <= holes; ++hole) {
             auto keys = test::level_keys("gfx\\course.wo2");
             keys.push_back({"name_EN", "Flat " + std::to_string(hole)});
             for (auto &[key, value] : keys) {
@@ -211,7 +212,7 @@ TEST_F(PlayTest, ASingleHolePlayedWithFixedStrokesEndsInTheCup) {
     EXPECT_EQ(player(0)->strokes, 2);
     EXPECT_EQ(game()->scores[0][0], 2);
     EXPECT_EQ(total_score(0), 2);
-    EXPECT_EQ(session().totals[0], 2);
+    EXPECT_EQ(hole_total(0), 2);
     press(DIK_RETURN);
     EXPECT_EQ(play_screen(), Screen::SCORECARD);
     press(DIK_RETURN);
@@ -246,7 +247,7 @@ TEST_F(PlayTest, ARecordThatCannotBeWrittenIsSaid) {
 
 TEST_F(PlayTest, TheCapLiftsTheBall) {
     play_single_hole();
-    const int cap = round_cap();
+    const int cap = hole_cap();
     EXPECT_EQ(cap, 6);
     for (int i = 0; i < cap; ++i) {
         ASSERT_EQ(play_screen(), Screen::ROUND) << "stroke " << i;
@@ -284,8 +285,8 @@ TEST_F(PlayTest, ABallStruckFromOffTheCourseIsPickedUpAtTheCap) {
     stroke(0, kTap);
     EXPECT_EQ(play_screen(), Screen::RESULT);
     EXPECT_EQ(player(0)->hole_state, BALL_LIFTED);
-    EXPECT_EQ(player(0)->strokes, round_cap());
-    EXPECT_EQ(game()->scores[0][0], round_cap());
+    EXPECT_EQ(player(0)->strokes, hole_cap());
+    EXPECT_EQ(game()->scores[0][0], hole_cap());
     EXPECT_EQ(errors(), "");
 }
 
@@ -344,10 +345,65 @@ TEST_F(PlayTest, TheScorecardTotalsAreTotalScore) {
     EXPECT_EQ(game()->scores[0][1], 2);
     EXPECT_EQ(game()->scores[1][1], 1);
     for (int seat = 0; seat < 2; ++seat) {
-        EXPECT_EQ(total_score(seat), session().totals[seat]);
+        EXPECT_EQ(total_score(seat), hole_total(seat));
     }
     EXPECT_EQ(total_score(0), 3);
     EXPECT_EQ(total_score(1), 3);
+}
+
+// A course is as long as its level list: eleven holes are played through
+// to the standings, each on the session's card, the back holes' too (the
+// game's own table keeps the first nine).
+TEST_F(PlayTest, ACourseIsAsLongAsItsListAndItsCardKeepsEveryHole) {
+    write_course({}, 11);
+    play_course(1);
+    for (int hole = 1; hole <= 11; ++hole) {
+        ASSERT_EQ(game()->level, hole);
+        stroke(angle_to_hole(0), kIntoTheCup);
+        ASSERT_EQ(play_screen(), Screen::RESULT);
+        press(DIK_RETURN);
+        ASSERT_EQ(play_screen(), Screen::SCORECARD);
+        EXPECT_EQ(hole_card(0, hole), 1);
+        press(DIK_RETURN);
+        if (hole < 11) {
+            ASSERT_EQ(play_screen(), Screen::ROUND);
+            skip_flyby();
+        }
+    }
+    EXPECT_EQ(play_screen(), Screen::FINAL);
+    EXPECT_EQ(hole_total(0), 11);
+    EXPECT_EQ(game()->scores[0][8], 1);
+}
+
+// With a second course the title has a line for it: the arrows change the
+// course played, the backdrop is its first hole, and the choice is kept;
+// its records are its own.
+TEST_F(PlayTest, TheTitleChoosesTheCourseAndKeepsTheChoice) {
+    test::write_file("data/courses.txt", "[courses]\r\ncount=2\r\ncourse1=data\\levels.txt\r\n"
+                                         "course2=data\\two.txt\r\n");
+    test::write_file("data/two.txt", "[course]\r\nid=two\r\nname_EN=Second\r\nholes=2\r\n" +
+                                         test::read_file("data/levels.txt"));
+    courses_forget();
+    play_go(Screen::TITLE);
+    press(DIK_DOWN);
+    press(DIK_DOWN);
+    press(DIK_RIGHT);
+    EXPECT_EQ(course().id, "two");
+    EXPECT_EQ(course().hole_count, 2);
+    EXPECT_EQ(game()->level, 1);
+    EXPECT_TRUE(level_loaded());
+    EXPECT_NE(test::read_file("pinwheel.ini").find("Course=two"), std::string::npos);
+    press(DIK_UP);
+    press(DIK_RETURN); // Single Hole, on the second course
+    ASSERT_EQ(play_screen(), Screen::CHOOSER);
+    press(DIK_RETURN);
+    ASSERT_EQ(play_screen(), Screen::ROUND);
+    skip_flyby();
+    stroke(angle_to_hole(0), kIntoTheCup);
+    EXPECT_NE(test::read_file("pinwheel.ini").find("two.Hole1=1"), std::string::npos);
+    EXPECT_EQ(best_hole(1).strokes, 1);
+    ASSERT_TRUE(course_choose("course"));
+    EXPECT_EQ(best_hole(1).strokes, 0) << "the first course's records are apart";
 }
 
 // Escape pauses: the course stands still; Continue goes back to the same

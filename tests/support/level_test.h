@@ -10,6 +10,7 @@
 #include "app.h"
 #include "ball.h"
 #include "camera.h"
+#include "course.h"
 #include "game.h"
 #include "os_input.h"
 #include "os_time.h"
@@ -134,6 +135,7 @@ class LevelTest : public FileLayerTest {
         write_file("data/cams.txt", camera_file());
     }
     void TearDown() override {
+        courses_forget();
         level_deinit();
         game()->level = 0;
         reset_players();
@@ -159,6 +161,7 @@ class LevelTest : public FileLayerTest {
             sections.push_back({name, keys});
         }
         write_file("data/levels.txt", ini_text(sections));
+        courses_forget(); // the course's card is read again from this list
     }
     // Level n of the flat course with every key.
     void write_flat_levels(std::initializer_list<int> numbers) {

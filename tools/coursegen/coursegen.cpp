@@ -256,8 +256,8 @@ std::string level_text(const Places &places, const HoleSpec &hole, float cup_bot
         text << "script_file=" << hole_file(places, "scr", hole.number) << "\r\n";
     }
     text << "music=" << course_music_file(hole) << "\r\nmini_screen=" << mini << "\r\n";
-    // The part of the model whose water the game runs.
     if (!hole.streams.empty()) {
+        // The game slides the first stream's water; the others stand.
         text << "stream=" << hole.streams.front().name << "\r\n";
     }
     return text.str();
