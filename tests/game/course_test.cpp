@@ -1,11 +1,12 @@
 
 
-// The course as the build makes it: every hole of assets/course written by
-// the course builder into the test's directory, loaded as the game loads
-// it, and played: the starts rest on the fairway, the cup is a hole in it,
+// The courses as the build makes them: every hole of every course of
+// assets/courses written by the course builder into the test's directory,
+// loaded as the game loads it, and played: the starts rest on the fairway, the cup is a hole in it,
 // the fly-by stays clear of the walls, and a search over strokes with the
 // real physics and collision map finds the way into the cup within par + 3.
 #include "camera.h"
+#include "course.h"
 #include "course_film.h"
 #include "course_model.h"
 #include "coursegen.h"
@@ -17,6 +18,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <queue>
 #include <set>
 
 namespace {
@@ -24,40 +27,180 @@ namespace {
 constexpr int kSecondsOfSteps = 30 * 30;
 constexpr int kMostSubsteps = 8 * 30 * 8; // eight seconds of a stroke
 
-std::vector<HoleSpec> course_holes() {
-    std::vector<HoleSpec> holes;
+const std::vector<std::string> &course_folders() {
+    static const std::vector<std::string> folders = {std::string(COURSE_SOURCES) + "/meadow",
+                                                     std::string(COURSE_SOURCES) + "/evening"};
+    return folders;
+}
+
+std::vector<Course> all_courses() {
+    std::vector<Course> courses;
     std::string error;
-    EXPECT_TRUE(coursegen_read(COURSE_SOURCES, &holes, &error)) << error;
+    EXPECT_TRUE(coursegen_read_all(course_folders(), &courses, &error)) << error;
+    return courses;
+}
+
+// A hole of a course: the course's place in the list and the hole's number.
+struct CourseHole {
+    size_t course;
+    int hole;
+    std::string id;
+};
+
+std::vector<CourseHole> every_hole() {
+    std::vector<CourseHole> holes;
+    const std::vector<Course> courses = all_courses();
+    for (size_t c = 0; c < courses.size(); ++c) {
+        for (size_t h = 0; h < courses[c].holes.size(); ++h) {
+            holes.push_back({c, static_cast<int>(h) + 1, courses[c].text.id});
+        }
+    }
     return holes;
 }
 
-class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<int> {
+class CourseTest : public test::LevelTest, public ::testing::WithParamInterface<CourseHole> {
   protected:
     CourseTest() { mem_config.heap_size = 64 * 1024 * 1024; } // as the game has it
     void SetUp() override {
         LevelTest::SetUp();
         gen_wo2_set_load_maps(0); // no OpenGL here: the shapes are what the tests need
-        holes = course_holes();
+        courses = all_courses();
+        ASSERT_LT(GetParam().course, courses.size());
         std::string error;
-        ASSERT_TRUE(coursegen_write(holes, ".", &error)) << error;
-        ASSERT_TRUE(coursegen_build_maps(holes, &error)) << error;
+        ASSERT_TRUE(coursegen_write(courses, ".", &error)) << error;
+        // The maps of the course played are what its holes need.
+        ASSERT_TRUE(coursegen_build_maps({courses[GetParam().course]}, &error)) << error;
         ASSERT_EQ(test::read_file("error.txt"), "");
+        // The game reads the list of the courses written here, and plays
+        // the one of the hole, as a player who chose it.
+        courses_forget();
+        ASSERT_TRUE(course_choose(GetParam().id.c_str())) << GetParam().id;
+        ASSERT_EQ(course().hole_count, static_cast<int>(hole_count()));
     }
     // The hole loaded for that many players, its balls at their starts.
     void load(int players = 1) {
         game()->player_count = players;
-        game()->level = GetParam();
+        game()->level = GetParam().hole;
         game()->play_mode = PLAY_SINGLE_HOLE;
         level_init();
         game()->state = GAME_HOLE_STARTED; // the level steps (without wind)
     }
-    const HoleSpec &hole() const { return holes[static_cast<size_t>(GetParam() - 1)]; }
+    const HoleSpec &hole() const {
+        return courses[GetParam().course].holes[static_cast<size_t>(GetParam().hole - 1)];
+    }
+    size_t hole_count() const { return courses[GetParam().course].holes.size(); }
     float distance_to_cup(const float position[3]) const {
         return std::hypot(position[0] - hole().cup.x, position[2] - hole().cup.z);
     }
+    // How far a ball has to go round the walls and blocks to the cup: a
+    // U-turn's far lane is near the cup as the crow flies and far for a
+    // ball. Over the grid of the hole's box, a quarter unit a cell: the
+    // fairway costs its length, a gap (water, a jump) three times it.
+    float way_to_cup(const float position[3]) {
+        if (way_.empty()) {
+            map_the_way();
+        }
+        const int i = static_cast<int>(std::floor((position[0] - way_x0_) / kWayCell));
+        const int k = static_cast<int>(std::floor((position[2] - way_z0_) / kWayCell));
+        const float d = i >= 0 && k >= 0 && i < way_w_ && k < way_h_ ? way_[k * way_w_ + i] : 1e9f;
+        return d < 1e8f ? d : 1000 + distance_to_cup(position);
+    }
 
-    std::vector<HoleSpec> holes;
+    std::vector<Course> courses;
+
+  private:
+    static constexpr float kWayCell = 0.25f;
+    bool blocked(float x, float z) const {
+        const Point2 p{x, z};
+        const float reach = WALL_HALF_WIDTH + BALL_RADIUS;
+        for (const WallLine &wall : hole().walls) {
+            const size_t n = wall.points.size();
+            for (size_t i = 0; i + 1 < n + (wall.closed ? 1 : 0); ++i) {
+                const Point2 a = wall.points[i], b = wall.points[(i + 1) % n];
+                const float dx = b.x - a.x, dz = b.z - a.z, length = dx * dx + dz * dz;
+                const float t =
+                    length > 0
+                        ? std::clamp(((p.x - a.x) * dx + (p.z - a.z) * dz) / length, 0.0f, 1.0f)
+                        : 0.0f;
+                if (std::hypot(a.x + t * dx - p.x, a.z + t * dz - p.z) < reach) {
+                    return true;
+                }
+            }
+        }
+        for (const Block &b : hole().blocks) {
+            if (x > std::min(b.a.x, b.b.x) - BALL_RADIUS &&
+                x < std::max(b.a.x, b.b.x) + BALL_RADIUS &&
+                z > std::min(b.a.z, b.b.z) - BALL_RADIUS &&
+                z < std::max(b.a.z, b.b.z) + BALL_RADIUS) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void map_the_way() {
+        float x1 = hole().cup.x, z1 = hole().cup.z;
+        way_x0_ = x1, way_z0_ = z1;
+        for (const Area &area : hole().areas) {
+            for (const Point2 &c : area.corners) {
+                way_x0_ = std::min(way_x0_, c.x), x1 = std::max(x1, c.x);
+                way_z0_ = std::min(way_z0_, c.z), z1 = std::max(z1, c.z);
+            }
+        }
+        way_x0_ -= 1, way_z0_ -= 1;
+        way_w_ = static_cast<int>((x1 + 1 - way_x0_) / kWayCell) + 1;
+        way_h_ = static_cast<int>((z1 + 1 - way_z0_) / kWayCell) + 1;
+        std::vector<float> cost(static_cast<size_t>(way_w_ * way_h_));
+        for (int k = 0; k < way_h_; ++k) {
+            for (int i = 0; i < way_w_; ++i) {
+                const float x = way_x0_ + (i + 0.5f) * kWayCell,
+                            z = way_z0_ + (k + 0.5f) * kWayCell;
+                const bool fairway =
+                    std::any_of(hole().areas.begin(), hole().areas.end(),
+                                [&](const Area &a) { return inside_convex(a.corners, x, z); });
+                cost[static_cast<size_t>(k * way_w_ + i)] =
+                    blocked(x, z) ? -1.0f : (fairway ? 1.0f : 3.0f);
+            }
+        }
+        way_.assign(cost.size(), 1e9f);
+        using Entry = std::pair<float, int>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+        const int start = static_cast<int>((hole().cup.z - way_z0_) / kWayCell) * way_w_ +
+                          static_cast<int>((hole().cup.x - way_x0_) / kWayCell);
+        way_[static_cast<size_t>(start)] = 0;
+        open.push({0.0f, start});
+        while (!open.empty()) {
+            const auto [d, at] = open.top();
+            open.pop();
+            if (d > way_[static_cast<size_t>(at)]) {
+                continue;
+            }
+            for (int dk = -1; dk <= 1; ++dk) {
+                for (int di = -1; di <= 1; ++di) {
+                    const int i = at % way_w_ + di, k = at / way_w_ + dk;
+                    if ((!di && !dk) || i < 0 || k < 0 || i >= way_w_ || k >= way_h_) {
+                        continue;
+                    }
+                    const size_t next = static_cast<size_t>(k * way_w_ + i);
+                    if (cost[next] < 0) {
+                        continue;
+                    }
+                    const float step = kWayCell * (di && dk ? 1.4142f : 1.0f) * cost[next];
+                    if (d + step < way_[next]) {
+                        way_[next] = d + step;
+                        open.push({d + step, static_cast<int>(next)});
+                    }
+                }
+            }
+        }
+    }
+    std::vector<float> way_;
+    float way_x0_ = 0, way_z0_ = 0;
+    int way_w_ = 0, way_h_ = 0;
 };
+
+void PrintTo(const CourseHole &hole, std::ostream *out) {
+    *out << hole.id << " hole " << hole.hole;
+}
 
 TEST_P(CourseTest, LoadsWithoutAReportAndLeavesNothing) {
     load(4);
@@ -73,8 +216,8 @@ TEST_P(CourseTest, LoadsWithoutAReportAndLeavesNothing) {
     ASSERT_NE(game()->trail, nullptr);
     EXPECT_GE(game()->par, 2);
     EXPECT_EQ(player_count(), 4);
-    if (GetParam() == 4) {
-        EXPECT_GE(gen_wo2_find_reference(&game()->model, "box07"), 0) << "level 4's stream";
+    for (const Stream &stream : hole().streams) {
+        EXPECT_GE(gen_wo2_find_reference(&game()->model, stream.name.c_str()), 0) << stream.name;
     }
     steps(30);
     level_deinit();
@@ -233,7 +376,7 @@ TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
         waits = {0, period / 3, period * 2 / 3};
     }
     std::vector<Place> beam = {{{start.position[0], start.position[1], start.position[2]},
-                                distance_to_cup(start.position),
+                                way_to_cup(start.position),
                                 0,
                                 ""}};
     int best = 0;
@@ -271,7 +414,7 @@ TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
                             how = from.strokes + move;
                         } else if (!shot.left) {
                             next.push_back({{shot.position[0], shot.position[1], shot.position[2]},
-                                            distance_to_cup(shot.position),
+                                            way_to_cup(shot.position),
                                             struck + shot.substeps / 8,
                                             from.strokes + move});
                         }
@@ -292,8 +435,8 @@ TEST_P(CourseTest, TheHoleCanBeCompletedWithinParAndThree) {
             }
         }
     }
-    std::printf("hole %d (par %d): into the cup in %d stroke%s:%s\n", GetParam(), game()->par, best,
-                best == 1 ? "" : "s", how.c_str());
+    std::printf("%s hole %d (par %d): into the cup in %d stroke%s:%s\n", GetParam().id.c_str(),
+                GetParam().hole, game()->par, best, best == 1 ? "" : "s", how.c_str());
     ASSERT_GT(best, 0) << "no way into the cup within par + 3";
     EXPECT_LE(best, game()->par) << "par is set from what the search finds";
     EXPECT_GE(best, game()->par - 2) << "par is set from what the search finds";
@@ -354,15 +497,17 @@ TEST_P(CourseTest, TheWindmillLetsAStrokePassInTwoFifthsOfItsLoop) {
             best_share = share, best_power = p / 10.0f;
         }
     }
-    std::printf("hole %d: the windmill lets %.0f %% of its loop through at power %.1f\n",
-                GetParam(), 100 * best_share, best_power);
+    std::printf("%s hole %d: the windmill lets %.0f %% of its loop through at power %.1f\n",
+                GetParam().id.c_str(), GetParam().hole, 100 * best_share, best_power);
     EXPECT_GE(best_share, 0.4f);
     EXPECT_LT(best_share, 0.9f) << "the blades are in the way sometimes";
 }
 
-INSTANTIATE_TEST_SUITE_P(Holes, CourseTest, ::testing::Range(1, COURSE_HOLES + 1),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                             return "Hole" + std::to_string(info.param);
+INSTANTIATE_TEST_SUITE_P(Holes, CourseTest, ::testing::ValuesIn(every_hole()),
+                         [](const ::testing::TestParamInfo<CourseHole> &info) {
+                             std::string id = info.param.id;
+                             std::replace(id.begin(), id.end(), '-', '_');
+                             return id + "_Hole" + std::to_string(info.param.hole);
                          });
 
 // The computer on the course: each stroke planned with the hole as it is,
@@ -374,10 +519,14 @@ class ComputerTest : public test::LevelTest {
     void SetUp() override {
         LevelTest::SetUp();
         gen_wo2_set_load_maps(0);
-        holes = course_holes();
+        const std::vector<Course> courses = all_courses();
+        ASSERT_FALSE(courses.empty());
+        first = {courses.front()};
+        holes = first.front().holes;
         std::string error;
-        ASSERT_TRUE(coursegen_write(holes, ".", &error)) << error;
-        ASSERT_TRUE(coursegen_build_maps(holes, &error)) << error;
+        ASSERT_TRUE(coursegen_write(first, ".", &error)) << error;
+        ASSERT_TRUE(coursegen_build_maps(first, &error)) << error;
+        courses_forget(); // read again from what was written here
     }
     struct Play {
         int strokes;
@@ -430,13 +579,15 @@ class ComputerTest : public test::LevelTest {
         result.holed = record->hole_state == BALL_HOLED;
         return result;
     }
+    std::vector<Course> first;
     std::vector<HoleSpec> holes;
 };
 
 // The hard computer plays the nine holes within par + 1 on average.
 TEST_F(ComputerTest, HardPlaysTheCourseWithinParAndOneOnAverage) {
     int strokes = 0, par = 0;
-    for (int level = 1; level <= COURSE_HOLES; ++level) {
+    const int count = static_cast<int>(holes.size());
+    for (int level = 1; level <= count; ++level) {
         const Play result = play(level, PLANNER_HARD, 7);
         std::printf("hole %d: %d strokes (par %d), %d strokes tried\n", level, result.strokes,
                     game()->par, result.tried);
@@ -445,7 +596,7 @@ TEST_F(ComputerTest, HardPlaysTheCourseWithinParAndOneOnAverage) {
         par += game()->par;
     }
     std::printf("total: %d strokes (par %d)\n", strokes, par);
-    EXPECT_LE(strokes, par + COURSE_HOLES);
+    EXPECT_LE(strokes, par + count);
     EXPECT_EQ(errors(), "");
 }
 
@@ -453,14 +604,17 @@ TEST_F(ComputerTest, HardPlaysTheCourseWithinParAndOneOnAverage) {
 // it and strikes from the deck where the deck will be when it strikes.
 TEST_F(ComputerTest, TheComputerPlaysAHoleWhoseOnlyWayIsALift) {
     HoleSpec lifted;
-    std::string text = test::read_file(std::string(COURSE_SOURCES) + "/hole7.txt");
+    std::string text = test::read_file(course_folders().front() + "/hole7.txt");
     // The ramp beside the lift shaft is walled off at its foot.
     text += "\nwall surface stone -2 8  0 8\n";
     std::string error;
     ASSERT_TRUE(read_hole(text, &lifted, &error)) << error;
     lifted.number = 1;
-    ASSERT_TRUE(coursegen_write({lifted}, ".", &error)) << error;
-    ASSERT_TRUE(coursegen_build_maps({lifted}, &error)) << error;
+    std::vector<Course> lift_course = first;
+    lift_course.front().holes = {lifted};
+    ASSERT_TRUE(coursegen_write(lift_course, ".", &error)) << error;
+    ASSERT_TRUE(coursegen_build_maps(lift_course, &error)) << error;
+    courses_forget();
     int holed = 0;
     for (uint32_t seed = 1; seed <= 3; ++seed) {
         const Play result = play(1, PLANNER_HARD, seed);
@@ -505,18 +659,51 @@ TEST_F(ComputerTest, TheAttractFilmShowsTheOpenerPlayedIntoTheCup) {
     EXPECT_EQ(warnings(), "");
 }
 
+// Each course plays four pieces at least, one of them an MP3; every hole
+// and every course is named in the seven languages.
 TEST(CourseMusicTest, FourPiecesAtLeastAndOneMp3) {
-    const std::vector<HoleSpec> holes = course_holes();
-    std::set<std::string> pieces;
-    int mp3 = 0;
-    for (const HoleSpec &hole : holes) {
-        pieces.insert(hole.music);
-        mp3 += hole.music_mp3 ? 1 : 0;
-        EXPECT_EQ(hole.names.size(), 7u) << "hole " << hole.number;
+    const std::vector<Course> courses = all_courses();
+    ASSERT_EQ(courses.size(), 2u);
+    for (const Course &course : courses) {
+        std::set<std::string> pieces;
+        int mp3 = 0;
+        for (const HoleSpec &hole : course.holes) {
+            pieces.insert(hole.music);
+            mp3 += hole.music_mp3 ? 1 : 0;
+            EXPECT_EQ(hole.names.size(), 7u) << course.text.id << " hole " << hole.number;
+        }
+        EXPECT_EQ(course.text.names.size(), 7u) << course.text.id;
+        EXPECT_GE(pieces.size(), 4u) << course.text.id;
+        EXPECT_GE(mp3, 1) << course.text.id;
+        EXPECT_EQ(course.holes[0].par, 2) << "an easy opener on " << course.text.id;
     }
-    EXPECT_GE(pieces.size(), 4u);
-    EXPECT_GE(mp3, 1);
-    EXPECT_EQ(holes[0].par, 2) << "a straight opener";
+}
+
+// The evening course's holes are built round what the first course lacks:
+// two at most are straight lanes (one area, nothing in the way), and its
+// pieces of music include one of its own.
+TEST(CourseMusicTest, TheEveningCourseIsNoRowOfLanes) {
+    const std::vector<Course> courses = all_courses();
+    ASSERT_EQ(courses.size(), 2u);
+    const Course &evening = courses[1];
+    EXPECT_EQ(evening.text.id, "evening");
+    EXPECT_STREQ(evening.light->name, "evening");
+    int lanes = 0;
+    std::set<std::string> first_pieces, own_pieces;
+    for (const HoleSpec &hole : courses[0].holes) {
+        first_pieces.insert(hole.music);
+    }
+    for (const HoleSpec &hole : evening.holes) {
+        lanes += hole.areas.size() == 1 && hole.blocks.empty() && hole.windmills.empty() &&
+                         hole.gates.empty() && hole.waters.empty()
+                     ? 1
+                     : 0;
+        if (!first_pieces.count(hole.music)) {
+            own_pieces.insert(hole.music);
+        }
+    }
+    EXPECT_LE(lanes, 2);
+    EXPECT_GE(own_pieces.size(), 1u);
 }
 
 } // namespace

@@ -216,9 +216,14 @@ float sky_noise(float x, float y, int cell, uint32_t seed) {
 
 } // namespace
 
-std::vector<uint8_t> sky_map(float sun_heading, float sun_height) {
-    const Colour overhead = {70, 130, 225}, horizon = {200, 225, 245};
-    const Colour cloud = {250, 250, 252}, cloud_shade = {200, 205, 215}, sun = {255, 250, 225};
+std::vector<uint8_t> sky_map(float sun_heading, float sun_height, const SkyLook &look) {
+    const auto colour = [](const uint8_t rgb[3]) {
+        return Colour{static_cast<float>(rgb[0]), static_cast<float>(rgb[1]),
+                      static_cast<float>(rgb[2])};
+    };
+    const Colour overhead = colour(look.overhead), horizon = colour(look.horizon);
+    const Colour cloud = colour(look.cloud), cloud_shade = colour(look.cloud_shade),
+                 sun = colour(look.sun);
     return paint(SKY_MAP_WIDTH, SKY_MAP_HEIGHT, [&](int x, int y) {
         // Down the picture: from overhead (0) to the horizon (1).
         const float down = (static_cast<float>(y) + 0.5f) / static_cast<float>(SKY_MAP_HEIGHT);
@@ -296,6 +301,11 @@ std::vector<uint8_t> top_view(const HoleSpec &hole, int width, int height) {
         for (const Stream &s : hole.streams) {
             if (!on_fairway && wx >= std::min(s.a.x, s.b.x) && wx <= std::max(s.a.x, s.b.x) &&
                 wz >= std::min(s.a.z, s.b.z) && wz <= std::max(s.a.z, s.b.z)) {
+                c = {60, 130, 200};
+            }
+        }
+        for (const Water &w : hole.waters) {
+            if (!on_fairway && inside(w.corners, wx, wz)) {
                 c = {60, 130, 200};
             }
         }

@@ -27,7 +27,12 @@ std::vector<uint8_t> surface_map(const std::string &name);
 // horizon. Blue deepening overhead, clouds thickening towards the horizon,
 // and the sun where the course's light comes from (its heading round the
 // horizon and its height, both in radians).
-std::vector<uint8_t> sky_map(float sun_heading, float sun_height);
+// The colours of a sky: blue overhead and pale at the horizon by day,
+// deep blue and glowing orange in the evening.
+struct SkyLook {
+    uint8_t overhead[3], horizon[3], cloud[3], cloud_shade[3], sun[3];
+};
+std::vector<uint8_t> sky_map(float sun_heading, float sun_height, const SkyLook &look);
 
 // The top view of the hole, MINI_WIDTH × MINI_HEIGHT RGB rows: the tee at
 // the bottom, the cup towards the top.

@@ -145,8 +145,7 @@ void disc(std::vector<uint8_t> *pixels, float cx, float cy, float radius, uint8_
 } // namespace
 
 bool coursegen_film(const HoleSpec &hole, const std::string &game_directory, std::string *error) {
-    float cup_bottom = 0;
-    course_model(hole, &cup_bottom);
+    const float cup_bottom = hole.height_at(hole.cup.x, hole.cup.z) - CUP_DEPTH;
     const std::string model_file = "gfx\\wo2\\course\\hole" + std::to_string(hole.number) + ".wo2";
     GEN_WO2 model{};
     GEN_COLL_MAP map{};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -42,25 +43,36 @@ V3 unit(V3 a) {
     return length > 0 ? a * (1 / length) : a;
 }
 
-// The sun, from the south-west and high; the sky lights every face a little.
-const V3 kSun = unit({-0.45f, 0.8f, 0.4f});
-
-std::array<uint8_t, 4> lit(V3 normal, float shade = 1.0f) {
-    const float light = (0.58f + 0.5f * std::max(0.0f, dot(unit(normal), kSun))) * shade;
-    const auto level = static_cast<uint8_t>(std::clamp(light, 0.0f, 1.0f) * 255);
-    return {level, level, level, 255};
+V3 sun_of(const CourseLight &light) {
+    return {light.sun[0], light.sun[1], light.sun[2]};
 }
 
-// A vertex with its normal, map position and light.
+// The sky lights every face a little, the sun those turned to it, unless
+// something stands in its way.
+std::array<uint8_t, 4> lit(const CourseLight &light, V3 normal, float shade, bool in_sun) {
+    const float facing = in_sun ? std::max(0.0f, dot(unit(normal), sun_of(light))) : 0.0f;
+    std::array<uint8_t, 4> colour{0, 0, 0, 255};
+    for (int k = 0; k < 3; ++k) {
+        const float level = (light.ambient[k] + light.direct[k] * facing) * shade;
+        colour[static_cast<size_t>(k)] = static_cast<uint8_t>(std::clamp(level, 0.0f, 1.0f) * 255);
+    }
+    return colour;
+}
+
+// A vertex with its normal, map position and how much of the light falls
+// on it (the cup's liner darkens as it goes down); the sky's corners carry
+// their colour, fixed, instead.
 struct Corner {
     V3 p;
     V3 n;
     float u, v;
-    std::array<uint8_t, 4> colour;
+    float shade = 1.0f;
+    bool fixed = false;
+    std::array<uint8_t, 4> colour{};
 };
 
 Corner corner(V3 p, V3 n, float u, float v, float shade = 1.0f) {
-    return {p, n, u, v, lit(n, shade)};
+    return {p, n, u, v, shade};
 }
 
 Wo2Vertex vertex(const Corner &c) {
@@ -70,6 +82,82 @@ Wo2Vertex vertex(const Corner &c) {
     v.uv[0] = c.u, v.uv[1] = c.v;
     std::copy(c.colour.begin(), c.colour.end(), v.colour);
     return v;
+}
+
+// What stands between a point and a low sun: the triangles of the objects
+// that cast shadows, each filed in the cells of a one-unit grid over which
+// its shadow may fall (the triangle and where the sun throws it down to the
+// lowest ground), so that a point asks only those of its cell.
+class SunShadows {
+  public:
+    SunShadows(V3 sun, std::vector<std::array<V3, 3>> triangles)
+        : sun_(sun), triangles_(std::move(triangles)) {
+        for (size_t i = 0; i < triangles_.size(); ++i) {
+            float x0 = 1e9f, x1 = -1e9f, z0 = 1e9f, z1 = -1e9f;
+            for (const V3 &p : triangles_[i]) {
+                const V3 down = p - sun_ * ((p.y - kLowest) / sun_.y);
+                for (const V3 &q : {p, down}) {
+                    x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
+                    z0 = std::min(z0, q.z), z1 = std::max(z1, q.z);
+                }
+            }
+            for (int cx = cell(x0); cx <= cell(x1); ++cx) {
+                for (int cz = cell(z0); cz <= cell(z1); ++cz) {
+                    cells_[{cx, cz}].push_back(i);
+                }
+            }
+        }
+    }
+    // Whether the sun is hidden from the point (on a face with that normal).
+    bool shaded(V3 p, V3 n) const {
+        const auto found = cells_.find({cell(p.x), cell(p.z)});
+        if (found == cells_.end()) {
+            return false;
+        }
+        const V3 from = p + unit(n) * 0.01f;
+        for (size_t i : found->second) {
+            if (meets(from, triangles_[i])) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    static constexpr float kLowest = -0.6f; // below every floor a shadow falls on
+    static int cell(float x) { return static_cast<int>(std::floor(x)); }
+    // Möller and Trumbore's ray and triangle, from either side.
+    bool meets(V3 from, const std::array<V3, 3> &t) const {
+        const V3 e1 = t[1] - t[0], e2 = t[2] - t[0];
+        const V3 q = cross(sun_, e2);
+        const float det = dot(e1, q);
+        if (std::fabs(det) < 1e-9f) {
+            return false;
+        }
+        const V3 s = from - t[0];
+        const float a = dot(s, q) / det;
+        if (a < 0 || a > 1) {
+            return false;
+        }
+        const V3 r = cross(s, e1);
+        const float b = dot(sun_, r) / det;
+        return b >= 0 && a + b <= 1 && dot(e2, r) / det > 1e-3f;
+    }
+
+    V3 sun_;
+    std::vector<std::array<V3, 3>> triangles_;
+    std::map<std::pair<int, int>, std::vector<size_t>> cells_;
+};
+
+// The objects whose shadows a low sun lays, and those it lays them on (the
+// land is too coarse to show one; the sky and the far hills are out of it).
+bool casts_shadow(const std::string &object) {
+    return object == "walls" || object == "blocks" || object == "drops" || object == "windmill" ||
+           object == "decor";
+}
+bool takes_shadow(const std::string &object) {
+    return object == "fairway" || object == "walls" || object == "blocks" || object == "drops" ||
+           object == "windmill" || object == "tee" || object == "water";
 }
 
 int material_of(const std::string &surface) {
@@ -84,26 +172,18 @@ int material_of(const std::string &surface) {
 
 // The triangles of a model, by object and by surface; every triangle is
 // wound to face the way it is meant to (the engine's planes take the normal
-// (a - b) x (c - a)).
+// (a - b) x (c - a)). The corners are lit when the model is made, when
+// everything that may cast a shadow is there.
 class Builder {
   public:
-    // A plain surface's colour goes into its corners' light: with colours
-    // per corner the material's own colour is not drawn.
+    explicit Builder(const CourseLight &light) : light_(light) {}
     void triangle(const std::string &object, const std::string &surface, Corner a, Corner b,
                   Corner c, V3 facing) {
         if (dot(cross(a.p - b.p, c.p - a.p), facing) < 0) {
             std::swap(b, c);
         }
-        const int material = material_of(surface);
-        const SurfaceLook &look = surface_looks()[material - 1];
-        for (Corner *corner : {&a, &b, &c}) {
-            const uint8_t tint[3] = {look.red, look.green, look.blue};
-            for (int k = 0; k < 3; ++k) {
-                corner->colour[k] = static_cast<uint8_t>(corner->colour[k] * tint[k] / 255);
-            }
-        }
-        auto &face = objects_[object][material];
-        face.vertices.insert(face.vertices.end(), {vertex(a), vertex(b), vertex(c)});
+        auto &corners = objects_[object][material_of(surface)];
+        corners.insert(corners.end(), {a, b, c});
     }
     void quad(const std::string &object, const std::string &surface, Corner a, Corner b, Corner c,
               Corner d, V3 facing) {
@@ -116,8 +196,8 @@ class Builder {
         Wo2Model model;
         std::map<int, uint16_t> numbers; // surface -> material number
         for (const auto &[name, groups] : objects_) {
-            for (const auto &[surface, face] : groups) {
-                (void)face;
+            for (const auto &[surface, corners] : groups) {
+                (void)corners;
                 if (numbers.emplace(surface, 0).second) {
                     const SurfaceLook &look = surface_looks()[surface - 1];
                     Wo2Material material;
@@ -130,13 +210,15 @@ class Builder {
                 }
             }
         }
+        const std::unique_ptr<SunShadows> shadows = shadow_casters();
         for (const auto &[name, groups] : objects_) {
             Wo2Object object{name, {}};
-            for (const auto &[surface, face] : groups) {
+            for (const auto &[surface, corners] : groups) {
                 Wo2MaterialGroup group;
                 group.material = numbers.at(surface);
                 group.colours = true;
-                group.faces = {face};
+                group.faces = {
+                    lit_face(corners, surface, takes_shadow(name) ? shadows.get() : nullptr)};
                 object.groups.push_back(group);
             }
             model.objects.push_back(object);
@@ -148,7 +230,44 @@ class Builder {
     }
 
   private:
-    std::map<std::string, std::map<int, Wo2FaceGroup>> objects_;
+    std::unique_ptr<SunShadows> shadow_casters() const {
+        if (!light_.shadows) {
+            return nullptr;
+        }
+        std::vector<std::array<V3, 3>> triangles;
+        for (const auto &[name, groups] : objects_) {
+            for (const auto &[surface, corners] : groups) {
+                (void)surface;
+                for (size_t i = 0; casts_shadow(name) && i + 2 < corners.size(); i += 3) {
+                    triangles.push_back({corners[i].p, corners[i + 1].p, corners[i + 2].p});
+                }
+            }
+        }
+        return std::make_unique<SunShadows>(sun_of(light_), std::move(triangles));
+    }
+    // A plain surface's colour goes into its corners' light: with colours
+    // per corner the material's own colour is not drawn.
+    Wo2FaceGroup lit_face(const std::vector<Corner> &corners, int surface,
+                          const SunShadows *shadows) const {
+        const SurfaceLook &look = surface_looks()[surface - 1];
+        const uint8_t tint[3] = {look.red, look.green, look.blue};
+        Wo2FaceGroup face;
+        for (Corner c : corners) {
+            if (!c.fixed) {
+                const bool in_sun =
+                    !shadows || dot(c.n, sun_of(light_)) <= 0 || !shadows->shaded(c.p, c.n);
+                c.colour = lit(light_, c.n, c.shade, in_sun);
+            }
+            for (int k = 0; k < 3; ++k) {
+                c.colour[k] = static_cast<uint8_t>(c.colour[k] * tint[k] / 255);
+            }
+            face.vertices.push_back(vertex(c));
+        }
+        return face;
+    }
+
+    const CourseLight &light_;
+    std::map<std::string, std::map<int, std::vector<Corner>>> objects_;
 };
 
 // ---- the fairway --------------------------------------------------------------------
@@ -464,6 +583,17 @@ void stream(Builder *out, const Stream &s) {
               corner({x0, s.height, z1}, {0, 1, 0}, z1 / 2, x0 / 2), {0, 1, 0});
 }
 
+// Still water over its convex shape: a pond the fairway's edge stands in.
+void still_water(Builder *out, const Water &w) {
+    const auto at = [&](const Point2 &c) {
+        return corner({c.x, w.height, c.z}, {0, 1, 0}, c.x / 2, c.z / 2);
+    };
+    for (size_t i = 1; i + 1 < w.corners.size(); ++i) {
+        out->triangle("water", "stream", at(w.corners[0]), at(w.corners[i]), at(w.corners[i + 1]),
+                      {0, 1, 0});
+    }
+}
+
 // A sphere of triangles, squashed or not, with a colour.
 void blob(Builder *out, const std::string &object, const std::string &surface, V3 centre, V3 radii,
           int rings, int segments, float shade = 1.0f) {
@@ -537,18 +667,23 @@ void land(Builder *out, Point2 middle) {
 // The sky inside a great sphere: its upper half the sky's picture (clouds
 // and the sun where the course's light comes from), its lower half a hazy
 // green-grey where the land runs out. The sky is not lit: it is the light.
-void sky(Builder *out, Point2 middle) {
+void sky(Builder *out, Point2 middle, const uint8_t haze[3]) {
     constexpr int kRings = 12, kSegments = 32;
     const auto point = [&](int ring, int segment) {
         const float polar = kPi * ring / kRings, a = 2 * kPi * segment / kSegments;
         const V3 d = {std::sin(polar) * std::cos(a), std::cos(polar),
                       std::sin(polar) * std::sin(a)};
         const bool below = 2 * ring > kRings;
-        const std::array<uint8_t, 4> colour = below ? std::array<uint8_t, 4>{150, 165, 150, 255}
-                                                    : std::array<uint8_t, 4>{255, 255, 255, 255};
-        return Corner{V3{middle.x, 0, middle.z} + d * kSkyRadius, d * -1,
+        const std::array<uint8_t, 4> colour =
+            below ? std::array<uint8_t, 4>{haze[0], haze[1], haze[2], 255}
+                  : std::array<uint8_t, 4>{255, 255, 255, 255};
+        return Corner{V3{middle.x, 0, middle.z} + d * kSkyRadius,
+                      d * -1,
                       static_cast<float>(segment) / kSegments,
-                      std::min(1.0f, 2.0f * static_cast<float>(ring) / kRings), colour};
+                      std::min(1.0f, 2.0f * static_cast<float>(ring) / kRings),
+                      1.0f,
+                      true,
+                      colour};
     };
     for (int ring = 0; ring < kRings; ++ring) {
         const char *surface = 2 * ring < kRings ? "sky" : "haze";
@@ -641,8 +776,8 @@ const std::vector<SurfaceLook> &surface_looks() {
     return looks;
 }
 
-Wo2Model course_model(const HoleSpec &hole, float *cup_bottom) {
-    Builder out;
+Wo2Model course_model(const HoleSpec &hole, const CourseLight &light, float *cup_bottom) {
+    Builder out(light);
     FairwayMaker(hole, &out).make();
     WallMaker walls(hole, &out);
     for (const WallLine &wall : hole.walls) {
@@ -662,29 +797,30 @@ Wo2Model course_model(const HoleSpec &hole, float *cup_bottom) {
     for (const Stream &s : hole.streams) {
         stream(&out, s);
     }
+    for (const Water &w : hole.waters) {
+        still_water(&out, w);
+    }
     for (const Decoration &d : hole.decorations) {
         decoration(&out, d);
     }
     const Point2 middle = middle_of(hole);
     land(&out, middle);
     distant_scenery(&out, middle);
-    sky(&out, middle);
+    sky(&out, middle, light.haze);
     *cup_bottom = hole.height_at(hole.cup.x, hole.cup.z) - CUP_DEPTH;
     // The decoration stands in the cameras' way and not the balls': its
     // collision type is one the cameras meet and the balls pass over.
-    std::map<std::string, std::string> flags = {{"tee", "NO_COLLISION"},
-                                                {"decor", "COLLISION_TYPE 2"},
-                                                {"land", "NO_COLLISION"},
-                                                {"far", "NO_COLLISION"},
-                                                {"sky", "NO_COLLISION"}};
+    std::map<std::string, std::string> flags = {
+        {"tee", "NO_COLLISION"},  {"water", "NO_COLLISION"}, {"decor", "COLLISION_TYPE 2"},
+        {"land", "NO_COLLISION"}, {"far", "NO_COLLISION"},   {"sky", "NO_COLLISION"}};
     for (const Stream &s : hole.streams) {
         flags[s.name] = "NO_COLLISION";
     }
     return out.model(flags);
 }
 
-Wo2Model windmill_blades_model() {
-    Builder out;
+Wo2Model windmill_blades_model(const CourseLight &light) {
+    Builder out(light);
     for (int blade = 0; blade < 4; ++blade) {
         const float a = kPi / 2 * blade;
         const V3 along = {std::cos(a), std::sin(a), 0}, across = {-std::sin(a), std::cos(a), 0};
@@ -708,16 +844,16 @@ Wo2Model windmill_blades_model() {
     return out.model({});
 }
 
-Wo2Model gate_model(float width) {
-    Builder out;
+Wo2Model gate_model(float width, const CourseLight &light) {
+    Builder out(light);
     box(&out, "gate", "paint_red", {-width / 2, 0, -0.12f}, {width / 2, 0.55f, 0.12f}, true);
     box(&out, "gate", "paint_white", {-width / 2 + 0.1f, 0.2f, -0.13f},
         {width / 2 - 0.1f, 0.35f, 0.13f}, true);
     return out.model({});
 }
 
-Wo2Model lift_model(float width, float depth) {
-    Builder out;
+Wo2Model lift_model(float width, float depth, const CourseLight &light) {
+    Builder out(light);
     box(&out, "lift", "metal", {-width / 2, -0.2f, -depth / 2}, {width / 2, 0, depth / 2}, true);
     // A painted sill at the deck's far edge, low enough for a ball to roll
     // over onto the upper green.
@@ -763,12 +899,49 @@ Wo2Model ball_model(int number) {
     return model;
 }
 
-void sun_in_the_sky(float *heading, float *height) {
-    *heading = std::atan2(kSun.z, kSun.x);
+void sun_in_the_sky(const CourseLight &light, float *heading, float *height) {
+    const V3 sun = sun_of(light);
+    *heading = std::atan2(sun.z, sun.x);
     if (*heading < 0) {
         *heading += 2 * kPi;
     }
-    *height = std::asin(kSun.y);
+    *height = std::asin(sun.y);
+}
+
+const CourseLight *course_light(const std::string &name) {
+    static const std::vector<CourseLight> lights = [] {
+        const V3 day = unit({-0.45f, 0.8f, 0.4f});
+        // Low in the west, a little north: 14 degrees over the horizon, so
+        // that a wall half a unit high throws its shadow two units long.
+        const V3 evening = unit({-0.86f, 0.25f, -0.42f});
+        return std::vector<CourseLight>{
+            {"day",
+             {day.x, day.y, day.z},
+             {0.58f, 0.58f, 0.58f},
+             {0.5f, 0.5f, 0.5f},
+             false,
+             {150, 165, 150},
+             {{70, 130, 225}, {200, 225, 245}, {250, 250, 252}, {200, 205, 215}, {255, 250, 225}}},
+            // Warm where the sun falls, cool blue in the shadows.
+            {"evening",
+             {evening.x, evening.y, evening.z},
+             {0.5f, 0.48f, 0.56f},
+             {1.3f, 0.95f, 0.6f},
+             true,
+             {128, 108, 112},
+             {{62, 78, 150}, {250, 168, 110}, {255, 205, 175}, {175, 125, 140}, {255, 236, 180}}},
+        };
+    }();
+    for (const CourseLight &light : lights) {
+        if (name == light.name) {
+            return &light;
+        }
+    }
+    return nullptr;
+}
+
+std::string course_light_names() {
+    return "day evening";
 }
 
 Wo2Model shadow_model() {
@@ -811,7 +984,9 @@ Wo2Model shadow_model() {
 }
 
 Wo2Model pinwheel_model() {
-    Builder pole, wheel;
+    // It stands on every course alike, in the day's light.
+    const CourseLight &day = *course_light("day");
+    Builder pole(day), wheel(day);
     const int segments = 8;
     for (int k = 0; k < segments; ++k) {
         const float a0 = 2 * kPi * k / segments, a1 = 2 * kPi * (k + 1) / segments;

@@ -21,14 +21,25 @@ namespace fs = std::filesystem;
 namespace {
 
 const char *const kLanguages[] = {"EN", "FR", "ES", "DE", "IT", "PT", "JP"};
-constexpr char kCourseDirectory[] = "gfx/wo2/course";
 
-// The moving objects, their models and collision files (game names).
-struct MovingObject {
-    const char *model;
-    const char *collision;
+// Where a course's files go, as the game names them: the first course in
+// the game's first places, every other in folders named by its id.
+struct Places {
+    std::string data, gfx, models;
 };
-constexpr MovingObject kBlades = {"gfx\\wo2\\course\\blades.wo2", "gfx\\wo2\\course\\blades.col"};
+
+Places places_of(const Course &course) {
+    if (course.first) {
+        return {"data\\", "gfx\\", "gfx\\wo2\\course\\"};
+    }
+    const std::string &id = course.text.id;
+    return {"data\\" + id + "\\", "gfx\\" + id + "\\", "gfx\\wo2\\" + id + "\\"};
+}
+
+std::string blades_file(const Places &places) {
+    return places.models + "blades.wo2";
+}
+
 constexpr float kWindmillHub = 1.9f;
 constexpr int kLiftStay = 30; // steps
 
@@ -56,16 +67,20 @@ std::string vector_text(float x, float y, float z) {
     return text;
 }
 
-std::string hole_file(const char *kind, int hole) {
-    return "data\\hole" + std::to_string(hole) + kind + ".txt";
+std::string hole_file(const Places &places, const char *kind, int hole) {
+    return places.data + "hole" + std::to_string(hole) + kind + ".txt";
 }
 
-std::string gate_model_file(int hole, int index) {
-    return "gfx\\wo2\\course\\gate" + std::to_string(hole) + std::to_string(index) + ".wo2";
+std::string gate_model_file(const Places &places, int hole, int index) {
+    return places.models + "gate" + std::to_string(hole) + std::to_string(index) + ".wo2";
 }
 
-std::string lift_model_file(int hole, int index) {
-    return "gfx\\wo2\\course\\lift" + std::to_string(hole) + std::to_string(index) + ".wo2";
+std::string lift_model_file(const Places &places, int hole, int index) {
+    return places.models + "lift" + std::to_string(hole) + std::to_string(index) + ".wo2";
+}
+
+std::string mini_file(const Places &places, int hole) {
+    return places.gfx + "mini" + std::to_string(hole) + ".png";
 }
 
 std::string collision_name(const std::string &model) {
@@ -141,14 +156,14 @@ ScriptedNode there_and_back(const std::string &model, const std::array<float, 3>
     return node;
 }
 
-std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
+std::vector<ScriptedNode> scripted_nodes(const Places &places, const HoleSpec &hole) {
     std::vector<ScriptedNode> nodes;
     for (const Windmill &w : hole.windmills) {
         // The hub is as high over the ground as the sails are long, less a
         // ball's height: each sail sweeps the tunnel's mouth down to the
         // ground in its turn.
-        nodes.push_back({kBlades.model,
-                         kBlades.collision,
+        nodes.push_back({blades_file(places),
+                         collision_name(blades_file(places)),
                          {{4, "0,0,90,2"}},
                          w.at.x,
                          hole.height_at(w.at.x, w.at.z) + kWindmillHub,
@@ -156,7 +171,7 @@ std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
     }
     for (size_t i = 0; i < hole.gates.size(); ++i) {
         const Gate &g = hole.gates[i];
-        nodes.push_back(there_and_back(gate_model_file(hole.number, static_cast<int>(i)),
+        nodes.push_back(there_and_back(gate_model_file(places, hole.number, static_cast<int>(i)),
                                        {g.travel, 0, 0}, g.speed,
                                        {g.at.x, hole.height_at(g.at.x, g.at.z), g.at.z}));
     }
@@ -167,7 +182,7 @@ std::vector<ScriptedNode> scripted_nodes(const HoleSpec &hole) {
         const float rest = hole.height_at(l.at.x, l.at.z + l.depth / 2 + 0.3f);
         // It stays a second at each floor, as a lift does, for a ball to
         // roll on or off.
-        nodes.push_back(there_and_back(lift_model_file(hole.number, static_cast<int>(i)),
+        nodes.push_back(there_and_back(lift_model_file(places, hole.number, static_cast<int>(i)),
                                        {0, l.rise, 0}, l.speed, {l.at.x, rest, l.at.z}, kLiftStay));
     }
     return nodes;
@@ -201,16 +216,29 @@ std::string script_text(const std::vector<ScriptedNode> &nodes) {
     return text.str();
 }
 
-std::string level_text(const HoleSpec &hole, float cup_bottom) {
+// The level list opens with the course: its id, its names and how many
+// holes it has.
+std::string course_section(const Course &course) {
+    std::ostringstream text;
+    text << "[course]\r\nid=" << course.text.id << "\r\n";
+    for (const char *language : kLanguages) {
+        text << "name_" << language << "=" << course.text.names.at(language) << "\r\n";
+    }
+    text << "holes=" << course.holes.size() << "\r\n";
+    return text.str();
+}
+
+std::string level_text(const Places &places, const HoleSpec &hole, float cup_bottom) {
     std::ostringstream text;
     char section[32];
     std::snprintf(section, sizeof section, "level%03d", hole.number);
-    const std::string mini = "gfx\\mini" + std::to_string(hole.number) + ".png";
+    const std::string mini = mini_file(places, hole.number);
     text << "[" << section << "]\r\n";
     for (const char *language : kLanguages) {
         text << "name_" << language << "=" << hole.names.at(language) << "\r\n";
     }
-    text << "screen=" << mini << "\r\nworld_file=" << course_model_file(hole.number)
+    text << "screen=" << mini << "\r\nworld_file=" << places.models << "hole" << hole.number
+         << ".wo2"
          << "\r\nhole=" << vector_text(hole.cup.x, cup_bottom + BALL_RADIUS, hole.cup.z)
          << "\r\npar=" << hole.par << "\r\nkind_wall=" << hole.wall_kind << "\r\n";
     const auto starts = hole.starts();
@@ -222,10 +250,10 @@ std::string level_text(const HoleSpec &hole, float cup_bottom) {
     }
     text << "angle=" << hole.angle
          << "\r\ncamstart=" << vector_text(hole.camstart[0], hole.camstart[1], hole.camstart[2])
-         << "\r\ncam_file=" << hole_file("cam", hole.number)
-         << "\r\nintro=" << hole_file("fly", hole.number) << "\r\n";
-    if (!scripted_nodes(hole).empty()) {
-        text << "script_file=" << hole_file("scr", hole.number) << "\r\n";
+         << "\r\ncam_file=" << hole_file(places, "cam", hole.number)
+         << "\r\nintro=" << hole_file(places, "fly", hole.number) << "\r\n";
+    if (!scripted_nodes(places, hole).empty()) {
+        text << "script_file=" << hole_file(places, "scr", hole.number) << "\r\n";
     }
     text << "music=" << course_music_file(hole) << "\r\nmini_screen=" << mini << "\r\n";
     if (!hole.streams.empty()) {
@@ -240,26 +268,9 @@ bool write_model(const fs::path &root, const std::string &name, const Wo2Model &
     return write_file(root / disk_name(name), wo2_write(model), error);
 }
 
+// The balls, the pinwheel and the ball's shadow, the same on every course.
 bool write_shared(const fs::path &root, std::string *error) {
-    for (const SurfaceLook &look : surface_looks()) {
-        if (!look.map) {
-            continue;
-        }
-        const bool is_sky = std::string(look.map) == "sky.png";
-        float sun_heading = 0, sun_height = 0;
-        sun_in_the_sky(&sun_heading, &sun_height);
-        const std::vector<uint8_t> rgb =
-            is_sky ? sky_map(sun_heading, sun_height) : surface_map(look.map);
-        const fs::path path = root / kCourseDirectory / look.map;
-        fs::create_directories(path.parent_path());
-        if (rgb.empty() || !write_png_rgb(path.string(), is_sky ? SKY_MAP_WIDTH : SURFACE_MAP_SIZE,
-                                          is_sky ? SKY_MAP_HEIGHT : SURFACE_MAP_SIZE, rgb.data())) {
-            *error = std::string("cannot draw ") + look.map;
-            return false;
-        }
-    }
-    bool written = write_model(root, kBlades.model, windmill_blades_model(), error) &&
-                   write_model(root, "gfx\\wo2\\pinwheel\\pinwheel.wo2", pinwheel_model(), error) &&
+    bool written = write_model(root, "gfx\\wo2\\pinwheel\\pinwheel.wo2", pinwheel_model(), error) &&
                    write_model(root, "gfx\\wo2\\tball\\shadow.wo2", shadow_model(), error);
     for (int ball = 1; ball <= 5 && written; ++ball) {
         written = write_model(root, "gfx\\wo2\\tball\\ball" + std::to_string(ball) + ".wo2",
@@ -268,40 +279,68 @@ bool write_shared(const fs::path &root, std::string *error) {
     return written;
 }
 
-bool write_hole(const fs::path &root, const HoleSpec &hole, std::string *levels,
-                std::string *error) {
+// A course's maps, beside its models (the sky with its own sun), and its
+// windmill's blades in its light.
+bool write_course_shared(const fs::path &root, const Course &course, std::string *error) {
+    const Places places = places_of(course);
+    for (const SurfaceLook &look : surface_looks()) {
+        if (!look.map) {
+            continue;
+        }
+        const bool is_sky = std::string(look.map) == "sky.png";
+        float sun_heading = 0, sun_height = 0;
+        sun_in_the_sky(*course.light, &sun_heading, &sun_height);
+        const std::vector<uint8_t> rgb =
+            is_sky ? sky_map(sun_heading, sun_height, course.light->sky) : surface_map(look.map);
+        const fs::path path = root / disk_name(places.models + look.map);
+        fs::create_directories(path.parent_path());
+        if (rgb.empty() || !write_png_rgb(path.string(), is_sky ? SKY_MAP_WIDTH : SURFACE_MAP_SIZE,
+                                          is_sky ? SKY_MAP_HEIGHT : SURFACE_MAP_SIZE, rgb.data())) {
+            *error = std::string("cannot draw ") + look.map;
+            return false;
+        }
+    }
+    return write_model(root, blades_file(places), windmill_blades_model(*course.light), error);
+}
+
+bool write_hole(const fs::path &root, const Course &course, const HoleSpec &hole,
+                std::string *levels, std::string *error) {
+    const Places places = places_of(course);
     float cup_bottom = 0;
-    if (!write_model(root, course_model_file(hole.number), course_model(hole, &cup_bottom),
-                     error)) {
+    if (!write_model(root, course_model_file(course, hole.number),
+                     course_model(hole, *course.light, &cup_bottom), error)) {
         return false;
     }
     for (size_t i = 0; i < hole.gates.size(); ++i) {
-        if (!write_model(root, gate_model_file(hole.number, static_cast<int>(i)),
-                         gate_model(hole.gates[i].width), error)) {
+        if (!write_model(root, gate_model_file(places, hole.number, static_cast<int>(i)),
+                         gate_model(hole.gates[i].width, *course.light), error)) {
             return false;
         }
     }
     for (size_t i = 0; i < hole.lifts.size(); ++i) {
-        if (!write_model(root, lift_model_file(hole.number, static_cast<int>(i)),
-                         lift_model(hole.lifts[i].width, hole.lifts[i].depth), error)) {
+        if (!write_model(root, lift_model_file(places, hole.number, static_cast<int>(i)),
+                         lift_model(hole.lifts[i].width, hole.lifts[i].depth, *course.light),
+                         error)) {
             return false;
         }
     }
     const std::vector<uint8_t> mini = mini_screen(hole);
-    const fs::path mini_path = root / ("gfx/mini" + std::to_string(hole.number) + ".png");
+    const fs::path mini_path = root / disk_name(mini_file(places, hole.number));
     fs::create_directories(mini_path.parent_path());
     if (!write_png_rgb(mini_path.string(), MINI_WIDTH, MINI_HEIGHT, mini.data())) {
         *error = "cannot write " + mini_path.string();
         return false;
     }
-    const std::vector<ScriptedNode> nodes = scripted_nodes(hole);
-    if (!nodes.empty() &&
-        !write_file(root / disk_name(hole_file("scr", hole.number)), script_text(nodes), error)) {
+    const std::vector<ScriptedNode> nodes = scripted_nodes(places, hole);
+    if (!nodes.empty() && !write_file(root / disk_name(hole_file(places, "scr", hole.number)),
+                                      script_text(nodes), error)) {
         return false;
     }
-    *levels += level_text(hole, cup_bottom);
-    return write_file(root / disk_name(hole_file("cam", hole.number)), camera_text(hole), error) &&
-           write_file(root / disk_name(hole_file("fly", hole.number)), trail_text(hole), error);
+    *levels += level_text(places, hole, cup_bottom);
+    return write_file(root / disk_name(hole_file(places, "cam", hole.number)), camera_text(hole),
+                      error) &&
+           write_file(root / disk_name(hole_file(places, "fly", hole.number)), trail_text(hole),
+                      error);
 }
 
 bool build_map(const std::string &model_file, std::string *error) {
@@ -324,72 +363,136 @@ bool build_map(const std::string &model_file, std::string *error) {
     return true;
 }
 
+bool read_text(const fs::path &path, std::string *text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    *text = content.str();
+    return true;
+}
+
+// FILE:LINE: what is wrong, as compilers say it; FILE: what, when the text
+// lacks something.
+std::string fault_in(const fs::path &path, const std::string &error) {
+    const bool of_a_line = !error.empty() && std::isdigit(static_cast<unsigned char>(error[0]));
+    return path.string() + (of_a_line ? ":" : ": ") + error;
+}
+
 } // namespace
 
-std::string course_model_file(int hole) {
-    return "gfx\\wo2\\course\\hole" + std::to_string(hole) + ".wo2";
+std::string course_levels_file(const Course &course) {
+    return places_of(course).data + "levels.txt";
+}
+
+std::string course_model_file(const Course &course, int hole) {
+    return places_of(course).models + "hole" + std::to_string(hole) + ".wo2";
 }
 
 std::string course_music_file(const HoleSpec &hole) {
     return "snd\\" + hole.music + (hole.music_mp3 ? ".mp3" : ".s3m");
 }
 
-bool coursegen_read(const std::string &directory, std::vector<HoleSpec> *holes,
-                    std::string *error) {
-    for (int n = 1; n <= COURSE_HOLES; ++n) {
-        const fs::path path = fs::path(directory) / ("hole" + std::to_string(n) + ".txt");
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            *error = "cannot read " + path.string();
+bool coursegen_read(const std::string &folder, Course *course, std::string *error) {
+    course->folder = folder;
+    const fs::path path = fs::path(folder) / "course.txt";
+    std::string text;
+    if (!read_text(path, &text)) {
+        *error = "cannot read " + path.string();
+        return false;
+    }
+    if (!read_course(text, &course->text, error)) {
+        *error = fault_in(path, *error);
+        return false;
+    }
+    course->light = course_light(course->text.light);
+    for (size_t i = 0; i < course->text.holes.size(); ++i) {
+        const fs::path hole_path = fs::path(folder) / course->text.holes[i];
+        std::string hole_text;
+        if (!read_text(hole_path, &hole_text)) {
+            *error = fault_in(path, std::to_string(course->text.hole_lines[i]) +
+                                        ": cannot read the hole " + hole_path.string());
             return false;
         }
-        std::stringstream text;
-        text << in.rdbuf();
         HoleSpec hole;
-        hole.number = n;
-        if (!read_hole(text.str(), &hole, error)) {
-            // FILE:LINE: what is wrong, as compilers say it.
-            const bool of_a_line = std::isdigit(static_cast<unsigned char>((*error)[0]));
-            *error = path.string() + (of_a_line ? ":" : ": ") + *error;
+        hole.number = static_cast<int>(i) + 1;
+        if (!read_hole(hole_text, &hole, error)) {
+            *error = fault_in(hole_path, *error);
             return false;
         }
-        holes->push_back(hole);
+        course->holes.push_back(hole);
     }
     return true;
 }
 
-bool coursegen_write(const std::vector<HoleSpec> &holes, const std::string &game_directory,
+bool coursegen_read_all(const std::vector<std::string> &folders, std::vector<Course> *courses,
+                        std::string *error) {
+    for (const std::string &folder : folders) {
+        Course course;
+        if (!coursegen_read(folder, &course, error)) {
+            return false;
+        }
+        for (const Course &other : *courses) {
+            if (other.text.id == course.text.id) {
+                *error = fault_in(fs::path(folder) / "course.txt",
+                                  std::to_string(course.text.id_line) + ": the id \"" +
+                                      course.text.id + "\" is " + other.folder + "'s already");
+                return false;
+            }
+        }
+        course.first = courses->empty();
+        courses->push_back(course);
+    }
+    return true;
+}
+
+bool coursegen_write(const std::vector<Course> &courses, const std::string &game_directory,
                      std::string *error) {
     const fs::path root = game_directory;
     if (!write_shared(root, error)) {
         return false;
     }
-    // The course's own section first: how many holes it has.
-    std::string levels = "[course]\r\nholes=" + std::to_string(holes.size()) + "\r\n";
-    for (const HoleSpec &hole : holes) {
-        if (!write_hole(root, hole, &levels, error)) {
+    std::string list = "[courses]\r\ncount=" + std::to_string(courses.size()) + "\r\n";
+    for (size_t i = 0; i < courses.size(); ++i) {
+        const Course &course = courses[i];
+        if (!write_course_shared(root, course, error)) {
             return false;
         }
-    }
-    return write_file(root / "data/levels.txt", levels, error);
-}
-
-bool coursegen_build_maps(const std::vector<HoleSpec> &holes, std::string *error) {
-    if (!build_map(kBlades.model, error)) {
-        return false;
-    }
-    for (const HoleSpec &hole : holes) {
-        if (!build_map(course_model_file(hole.number), error)) {
-            return false;
-        }
-        for (size_t i = 0; i < hole.gates.size(); ++i) {
-            if (!build_map(gate_model_file(hole.number, static_cast<int>(i)), error)) {
+        std::string levels = course_section(course);
+        for (const HoleSpec &hole : course.holes) {
+            if (!write_hole(root, course, hole, &levels, error)) {
                 return false;
             }
         }
-        for (size_t i = 0; i < hole.lifts.size(); ++i) {
-            if (!build_map(lift_model_file(hole.number, static_cast<int>(i)), error)) {
+        if (!write_file(root / disk_name(course_levels_file(course)), levels, error)) {
+            return false;
+        }
+        list += "course" + std::to_string(i + 1) + "=" + course_levels_file(course) + "\r\n";
+    }
+    return write_file(root / "data/courses.txt", list, error);
+}
+
+bool coursegen_build_maps(const std::vector<Course> &courses, std::string *error) {
+    for (const Course &course : courses) {
+        const Places places = places_of(course);
+        if (!build_map(blades_file(places), error)) {
+            return false;
+        }
+        for (const HoleSpec &hole : course.holes) {
+            if (!build_map(course_model_file(course, hole.number), error)) {
                 return false;
+            }
+            for (size_t i = 0; i < hole.gates.size(); ++i) {
+                if (!build_map(gate_model_file(places, hole.number, static_cast<int>(i)), error)) {
+                    return false;
+                }
+            }
+            for (size_t i = 0; i < hole.lifts.size(); ++i) {
+                if (!build_map(lift_model_file(places, hole.number, static_cast<int>(i)), error)) {
+                    return false;
+                }
             }
         }
     }

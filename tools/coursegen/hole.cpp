@@ -1,6 +1,7 @@
 #include "hole.h"
 
 #include "ball.h"
+#include "course_model.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,11 @@ const Usage kUsages[] = {
     {"slope", "X0 Z0 X1 Z1 RISE"},
     {"bump", "X Z RADIUS HEIGHT"},
     {"bank", "X0 Z0 X1 Z1 WIDTH RISE"},
+    {"hill", "X Z TOP FOOT HEIGHT"},
+    {"bend", "X Z INNER OUTER FROM TO"},
+    {"camber", "X Z RADIUS FROM TO WIDTH RISE"},
+    {"water", "X Z X Z X Z"},
+    {"arc", "X Z RADIUS FROM TO"},
     {"wall", "X Z X Z"},
     {"block", "X0 Z0 X1 Z1 BOTTOM TOP"},
     {"drop", "X0 Z0 X1 Z1 TOP BOTTOM"},
@@ -46,6 +52,10 @@ const Usage kUsages[] = {
     {"camera", "NAME X Y Z trigger X Y Z RADIUS"},
     {"camstart", "X Y Z"},
     {"trail", "X Y Z X Y Z X Y Z"},
+    // course.txt's own
+    {"id", "WORD"},
+    {"light", "NAME"},
+    {"hole", "FILE"},
 };
 
 const Usage *usage_of(const std::string &verb) {
@@ -232,6 +242,45 @@ void must_be_more_than_nothing(Statement &s, float value, const char *what) {
     }
 }
 
+// An arc turns some way, and not round more than once.
+void turn_is_an_arc(Statement &s, float from, float to) {
+    if (s.problem().empty() && (from == to || std::fabs(to - from) > 360)) {
+        s.fail("an arc turns from FROM to TO, a full turn at most");
+    }
+}
+
+// A bend's fairway, as convex pieces of the ring between its radii: one
+// area a piece, each turning 15 degrees at most.
+void read_bend(Statement &s, HoleSpec *hole) {
+    Area look;
+    read_surface(s, &look.surface);
+    look.height = s.option_number("height", 0);
+    const Point2 at = s.point();
+    const float inner = s.number(), outer = s.number(), from = s.number(), to = s.number();
+    if (s.problem().empty() && !(inner >= 0 && outer > inner)) {
+        s.fail("a bend's INNER radius is 0 or more and its OUTER larger");
+    }
+    turn_is_an_arc(s, from, to);
+    if (!s.problem().empty()) {
+        return;
+    }
+    const int pieces = arc_pieces(from, to);
+    for (int k = 0; k < pieces; ++k) {
+        const float a0 = from + (to - from) * k / pieces,
+                    a1 = from + (to - from) * (k + 1) / pieces;
+        Area piece = look;
+        piece.corners = {arc_point(at, outer, a0), arc_point(at, outer, a1)};
+        if (inner > 0) {
+            piece.corners.push_back(arc_point(at, inner, a1));
+            piece.corners.push_back(arc_point(at, inner, a0));
+        } else {
+            piece.corners.push_back(at);
+        }
+        make_convex_clockwise(&piece.corners);
+        hole->areas.push_back(piece);
+    }
+}
+
 void read_statement(Statement &s, HoleSpec *hole) {
     const std::string &verb = s.verb();
     if (verb == "name") {
@@ -302,6 +351,47 @@ void read_statement(Statement &s, HoleSpec *hole) {
         if (same_point(a, b)) {
             s.fail("a bank's two ends are one point");
         }
+    } else if (verb == "hill") {
+        const Point2 at = s.point();
+        const float top = s.number(), foot = s.number();
+        hole->features.push_back({Feature::HILL, {at.x, at.z, top, foot, s.number(), 0, 0}});
+        if (s.problem().empty() && !(top >= 0 && foot > top)) {
+            s.fail("a hill's TOP is 0 or more and its FOOT farther out");
+        }
+    } else if (verb == "bend") {
+        read_bend(s, hole);
+    } else if (verb == "camber") {
+        const Point2 at = s.point();
+        const float radius = s.number(), from = s.number(), to = s.number();
+        const float width = s.number();
+        hole->features.push_back(
+            {Feature::CAMBER, {at.x, at.z, radius, from, to, width, s.number()}});
+        must_be_more_than_nothing(s, radius, "RADIUS");
+        must_be_more_than_nothing(s, width, "WIDTH");
+        turn_is_an_arc(s, from, to);
+    } else if (verb == "water") {
+        Water water;
+        water.height = s.option_number("height", water.height);
+        water.corners = points(s);
+        if (s.problem().empty() && !make_convex_clockwise(&water.corners)) {
+            s.fail("water's corners (three at least) make a convex shape");
+        }
+        hole->waters.push_back(water);
+    } else if (verb == "arc") {
+        WallLine wall;
+        wall.height = s.option_number("height", wall.height);
+        read_surface(s, &wall.surface);
+        must_be_more_than_nothing(s, wall.height, "a wall's height");
+        const Point2 at = s.point();
+        const float radius = s.number(), from = s.number(), to = s.number();
+        must_be_more_than_nothing(s, radius, "RADIUS");
+        turn_is_an_arc(s, from, to);
+        if (s.problem().empty()) {
+            for (int k = 0, n = arc_pieces(from, to); k <= n; ++k) {
+                wall.points.push_back(arc_point(at, radius, from + (to - from) * k / n));
+            }
+        }
+        hole->walls.push_back(wall);
     } else if (verb == "wall") {
         WallLine wall;
         wall.height = s.option_number("height", wall.height);
@@ -401,6 +491,21 @@ void read_statement(Statement &s, HoleSpec *hole) {
 
 float smooth_bump(float distance, float radius) {
     return distance >= radius ? 0.0f : (std::cos(3.14159265f * distance / radius) + 1) / 2;
+}
+
+// How far a point is from the arc of v[2] round (v[0], v[1]) from the
+// heading v[3] to v[4]: from the circle when the point is within the
+// arc's turn, from the nearer end when it is not (as a bank's line ends).
+float distance_to_arc(const float *v, float x, float z) {
+    const Point2 centre = {v[0], v[1]};
+    const float low = std::min(v[3], v[4]), turn = std::fabs(v[4] - v[3]);
+    float heading = std::atan2(z - v[1], x - v[0]) * 57.2957795f - low;
+    heading -= 360 * std::floor(heading / 360);
+    if (heading <= turn) {
+        return std::fabs(std::hypot(x - v[0], z - v[1]) - v[2]);
+    }
+    const Point2 a = arc_point(centre, v[2], v[3]), b = arc_point(centre, v[2], v[4]);
+    return std::min(std::hypot(x - a.x, z - a.z), std::hypot(x - b.x, z - b.z));
 }
 
 } // namespace
@@ -592,6 +697,16 @@ float HoleSpec::height_in(const Area &area, float x, float z) const {
             height += v[5] * near * near;
             break;
         }
+        case Feature::HILL: {
+            const float d = std::hypot(x - v[0], z - v[1]);
+            height += d <= v[2] ? v[4] : v[4] * smooth_bump(d - v[2], v[3] - v[2]);
+            break;
+        }
+        case Feature::CAMBER: {
+            const float near = std::max(0.0f, 1 - distance_to_arc(v, x, z) / v[5]);
+            height += v[6] * near * near;
+            break;
+        }
         }
     }
     return height;
@@ -607,4 +722,101 @@ std::array<Point2, 4> HoleSpec::starts() const {
              {tee.x + 0.6f, tee.z},
              {tee.x - 0.6f, tee.z + 0.6f},
              {tee.x + 0.6f, tee.z + 0.6f}}};
+}
+
+Point2 arc_point(Point2 centre, float radius, float degrees) {
+    const float a = degrees / 57.2957795f;
+    return {centre.x + radius * std::cos(a), centre.z + radius * std::sin(a)};
+}
+
+int arc_pieces(float from, float to) {
+    return std::max(1, static_cast<int>(std::ceil(std::fabs(to - from) / 15.0f - 1e-4f)));
+}
+
+namespace {
+
+// A course's id names its folders in the game directory.
+bool good_id(const std::string &id) {
+    return !id.empty() && id.size() <= COURSE_LONGEST_ID &&
+           std::all_of(id.begin(), id.end(), [](char c) {
+               return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+           });
+}
+
+void read_course_statement(Statement &s, CourseText *course, int line) {
+    const std::string &verb = s.verb();
+    if (verb == "id") {
+        course->id = s.word();
+        course->id_line = line;
+        if (s.problem().empty() && !good_id(course->id)) {
+            s.fail("an id is lowercase letters, digits and '-', " +
+                   std::to_string(COURSE_LONGEST_ID) + " at most: \"" + course->id + "\"");
+        }
+    } else if (verb == "name") {
+        const std::string language = s.word();
+        if (!language.empty() && !one_of(kLanguages, language)) {
+            s.fail("unknown language \"" + language + "\" (" + listed(kLanguages) + ")");
+        }
+        const std::string name = s.rest();
+        if (!language.empty() && name.empty()) {
+            s.fail("the name in " + language + " is empty");
+        }
+        course->names[language] = name;
+    } else if (verb == "light") {
+        course->light = s.word();
+        if (s.problem().empty() && !course_light(course->light)) {
+            s.fail("unknown light \"" + course->light + "\" (" + course_light_names() + ")");
+        }
+    } else if (verb == "hole") {
+        const std::string file = s.word();
+        if (s.problem().empty() && course->holes.size() == COURSE_MOST_HOLES) {
+            s.fail("a course has " + std::to_string(COURSE_MOST_HOLES) + " holes at most");
+        }
+        course->holes.push_back(file);
+        course->hole_lines.push_back(line);
+    } else {
+        s.fail("unknown word \"" + verb + "\"");
+        return;
+    }
+    if (s.problem().empty() && s.left() > 0) {
+        s.fail("more than " + verb + " wants: \"" + s.rest() + "\"");
+    }
+}
+
+} // namespace
+
+bool read_course(const std::string &text, CourseText *course, std::string *error) {
+    std::istringstream lines(text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        if (const size_t hash = line.find('#'); hash != std::string::npos) {
+            line.erase(hash);
+        }
+        Statement statement(line);
+        if (statement.empty()) {
+            continue;
+        }
+        read_course_statement(statement, course, number);
+        if (!statement.problem().empty()) {
+            *error = std::to_string(number) + ": " + statement.problem();
+            return false;
+        }
+    }
+    if (course->id.empty()) {
+        *error = "no id";
+        return false;
+    }
+    for (const char *language : kLanguages) {
+        if (!course->names.count(language)) {
+            *error = std::string("no name in ") + language + " (a name in each of " +
+                     listed(kLanguages) + ")";
+            return false;
+        }
+    }
+    if (course->holes.empty()) {
+        *error = "no hole: a course has 1 to " + std::to_string(COURSE_MOST_HOLES);
+        return false;
+    }
+    return true;
 }

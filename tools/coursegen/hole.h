@@ -17,7 +17,18 @@
 //   bank X0 Z0 X1 Z1 WIDTH RISE the ground rises towards the line from
 //                               (X0, Z0) to (X1, Z1), by RISE at the line, from
 //                               nothing WIDTH away: a banked wall
+//   hill X Z TOP FOOT HEIGHT    a hill with a flat top TOP across (radius)
+//                               and its foot FOOT from the middle
+//   bend X Z INNER OUTER FROM TO [surface S] [height H]
+//                               fairway round (X, Z) between the two radii,
+//                               from the heading FROM to TO (degrees: 0
+//                               along +x, 90 along +z)
+//   camber X Z RADIUS FROM TO WIDTH RISE   a bank along the arc of RADIUS
+//                               round (X, Z) from FROM to TO: a curve to ride
+//   water X Z X Z X Z ... [height H]   still water over a convex shape,
+//                               at H (-0.2 unless said): out of bounds
 //   wall [height H] [surface S] X Z X Z ... [closed]
+//   arc [height H] [surface S] X Z RADIUS FROM TO   a curved wall
 //   block X0 Z0 X1 Z1 BOTTOM TOP [surface S]   a box over the fairway
 //   drop X0 Z0 X1 Z1 TOP BOTTOM [surface S]    the upright side of a level
 //   windmill X Z                a tower with a tunnel along z and its blades
@@ -57,8 +68,8 @@ struct Area {
 };
 
 struct Feature {
-    enum Kind { SLOPE, BUMP, BANK } kind;
-    float v[6];
+    enum Kind { SLOPE, BUMP, BANK, HILL, CAMBER } kind;
+    float v[7];
 };
 
 struct WallLine {
@@ -100,6 +111,11 @@ struct Stream {
     float height;
 };
 
+struct Water {
+    std::vector<Point2> corners;
+    float height = -0.2f;
+};
+
 struct Decoration {
     std::string kind;
     Point2 at;
@@ -132,6 +148,7 @@ struct HoleSpec {
     std::vector<Gate> gates;
     std::vector<Lift> lifts;
     std::vector<Stream> streams;
+    std::vector<Water> waters;
     std::vector<Decoration> decorations;
     std::vector<CameraSpec> cameras;
     std::array<float, 3> camstart{};
@@ -150,3 +167,31 @@ struct HoleSpec {
 // two ends are one point"), alone when the hole lacks something ("no par").
 bool read_hole(const std::string &text, HoleSpec *hole, std::string *error);
 bool inside_convex(const std::vector<Point2> &corners, float x, float z, float margin = 1e-4f);
+
+// The point of the circle of that radius round the centre at the heading
+// (degrees, 0 along +x and 90 along +z), and how many pieces an arc from
+// one heading to the other is cut into: a bend's fairway and the arc of
+// its wall share their corners.
+Point2 arc_point(Point2 centre, float radius, float degrees);
+int arc_pieces(float from, float to);
+
+// A course as its course.txt describes it, in the same line language:
+//
+//   id WORD                     lowercase letters, digits and '-', 31 at most
+//   name LANG words...          the course's name in each of the seven languages
+//   light day|evening           where the sun stands over it
+//   hole FILE                   the holes in order, beside course.txt, 1 to 18
+constexpr int COURSE_MOST_HOLES = 18;
+constexpr size_t COURSE_LONGEST_ID = 31;
+
+struct CourseText {
+    std::string id;
+    std::map<std::string, std::string> names;
+    std::string light = "day";
+    std::vector<std::string> holes; // file names
+    std::vector<int> hole_lines;    // where each is named
+    int id_line = 0;
+};
+
+// Reads a course's text; faults are told as read_hole tells them.
+bool read_course(const std::string &text, CourseText *course, std::string *error);

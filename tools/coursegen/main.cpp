@@ -1,8 +1,9 @@
-// coursegen COURSE_DIRECTORY GAME_DIRECTORY
-// Makes the course of COURSE_DIRECTORY (hole1.txt to hole9.txt) into the
-// game directory: models and their collision maps, maps, cameras, trails,
-// scripts, mini screens, the level list, and the attract mode's film of the
-// first hole being played.
+// coursegen GAME_DIRECTORY COURSE_FOLDER [COURSE_FOLDER...]
+// Makes the courses of the folders (each a course.txt and its holes' texts;
+// the first folder's is the game's first course) into the game directory:
+// models and their collision maps, maps, cameras, trails, scripts, mini
+// screens, the level lists and the list of the courses, and the attract
+// mode's film of the first course's first hole being played.
 #include "art.h"
 #include "course_film.h"
 #include "coursegen.h"
@@ -13,25 +14,29 @@
 #include <filesystem>
 
 int main(int argc, char **argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: coursegen COURSE_DIRECTORY GAME_DIRECTORY\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: coursegen GAME_DIRECTORY COURSE_FOLDER [COURSE_FOLDER...]\n");
         return 2;
     }
-    const std::string course = std::filesystem::absolute(argv[1]).string();
-    std::vector<HoleSpec> holes;
+    std::vector<std::string> folders;
+    for (int i = 2; i < argc; ++i) {
+        folders.push_back(std::filesystem::absolute(argv[i]).string());
+    }
+    std::vector<Course> courses;
     std::string error;
-    if (!coursegen_read(course, &holes, &error) || !coursegen_write(holes, argv[2], &error)) {
+    if (!coursegen_read_all(folders, &courses, &error) ||
+        !coursegen_write(courses, argv[1], &error)) {
         std::fprintf(stderr, "coursegen: %s\n", error.c_str());
         return 1;
     }
-    ToolPlatform platform(argv[2]);
+    ToolPlatform platform(argv[1]);
     gen_wo2_set_load_maps(0); // the maps need the shapes alone, and there is no OpenGL here
     gen_info_init();
     gen_tex_init();
     gen_wo2_init();
     // The attract mode films the first hole.
-    const bool built =
-        coursegen_build_maps(holes, &error) && coursegen_film(holes.front(), ".", &error);
+    const bool built = coursegen_build_maps(courses, &error) &&
+                       coursegen_film(courses.front().holes.front(), ".", &error);
     gen_wo2_deinit();
     gen_tex_deinit();
     gen_info_deinit();
