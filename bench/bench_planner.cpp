@@ -19,11 +19,11 @@
 
 namespace {
 
-// The course, built once into a directory of its own.
-struct Course {
+// The first course, built once into a directory of its own.
+struct BuiltCourse {
     std::filesystem::path directory = bench_scratch_path() / "course";
     bool built = false;
-    Course() {
+    BuiltCourse() {
         std::error_code failed;
         std::filesystem::create_directories(directory, failed);
         if (failed || chdir(directory.c_str()) != 0) {
@@ -31,12 +31,12 @@ struct Course {
         }
         BenchEngine engine;
         gen_wo2_set_load_maps(0);
-        std::vector<HoleSpec> holes;
+        std::vector<Course> courses;
         std::string error;
-        built = coursegen_read(COURSE_SOURCES, &holes, &error) &&
-                coursegen_write(holes, ".", &error) && coursegen_build_maps(holes, &error);
+        built = coursegen_read_all({COURSE_SOURCES}, &courses, &error) &&
+                coursegen_write(courses, ".", &error) && coursegen_build_maps(courses, &error);
     }
-    ~Course() {
+    ~BuiltCourse() {
         bench_scratch_enter();
         std::error_code ignored;
         std::filesystem::remove_all(directory, ignored);
@@ -44,7 +44,7 @@ struct Course {
 };
 
 void BM_PlanStroke(benchmark::State &state) {
-    static Course course;
+    static BuiltCourse course;
     if (!course.built) {
         state.SkipWithError("the course was not built");
         return;

@@ -1,4 +1,5 @@
-// A hole as its text describes it (assets/course/holeN.txt). One statement
+// A hole as its text describes it (a file of a course folder,
+// assets/courses/ID/NAME.txt). One statement
 // a line, words apart, '#' starts a comment:
 //
 //   name LANG words...          the hole's name in one of the seven languages
