@@ -22,6 +22,7 @@ struct Courses {
     int chosen = 0;
 };
 Courses courses;
+std::vector<COURSE> to_build; // added by the host; listed after the game's own
 
 // A value of the file; empty when it has none (the quiet reader says
 // nothing, the course reports what it misses in its own words).
@@ -178,6 +179,30 @@ std::vector<std::string> listed_files() {
     return files;
 }
 
+// A course from a folder is made into its level list, which is read as the
+// game's own are; what it says of itself must be what its folder said.
+bool build_course(COURSE *course) {
+    std::string level_list;
+    if (!course->build(course->id.c_str(), &level_list)) {
+        return false; // the builder said why
+    }
+    COURSE built;
+    if (!read_course(level_list.c_str(), false, &built)) {
+        return false;
+    }
+    if (built.id != course->id) {
+        return leave_out(level_list.c_str(),
+                         ("it calls itself " + built.id + ", not " + course->id).c_str());
+    }
+    *course = built;
+    for (COURSE &added : to_build) {
+        if (added.id == built.id) {
+            added = built; // a second load of the lists finds it built
+        }
+    }
+    return true;
+}
+
 void load_if_needed() {
     if (!courses.loaded) {
         courses_load();
@@ -193,11 +218,40 @@ bool courses_load() {
     for (size_t i = 0; i < files.size(); ++i) {
         add_course(files[i].c_str(), i == 0);
     }
+    for (const COURSE &added : to_build) {
+        if (courses.list.size() < MAX_COURSES && !id_taken(added.id)) {
+            courses.list.push_back(added);
+        }
+    }
     return !courses.list.empty();
 }
 
 void courses_forget() {
     courses = Courses{};
+    to_build.clear();
+}
+
+bool course_add_to_build(const COURSE &card, COURSE_BUILDER build) {
+    load_if_needed();
+    const char *why = nullptr;
+    if (!valid_id(card.id)) {
+        why = "its id is not 1 to 31 lowercase letters, digits or '-'";
+    } else if (id_taken(card.id)) {
+        why = "another course has its id";
+    } else if (courses.list.size() >= MAX_COURSES) {
+        why = "the game has as many courses as it can list";
+    } else if (!build) {
+        why = "nothing can build it";
+    }
+    if (why) {
+        return leave_out(card.id.c_str(), why);
+    }
+    COURSE added = card;
+    added.build = build;
+    added.hole_count = 0;
+    to_build.push_back(added);
+    courses.list.push_back(added);
+    return true;
 }
 
 int course_count() {
@@ -214,6 +268,9 @@ bool course_choose(const char *id) {
     load_if_needed();
     for (int index = 0; index < course_count(); ++index) {
         if (courses.list[index].id == id) {
+            if (courses.list[index].build && !build_course(&courses.list[index])) {
+                return false;
+            }
             courses.chosen = index;
             return true;
         }

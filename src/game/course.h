@@ -32,27 +32,37 @@ struct COURSE_HOLE {
     std::string stream;                  // the model part whose texture runs as water, or empty
 };
 
+// Makes the level list of a course that is not built yet (one from a
+// folder of text) and names it; false when it cannot, having said why.
+using COURSE_BUILDER = bool (*)(const char *id, std::string *level_list);
+
 struct COURSE {
     std::string id;         // lowercase letters, digits and '-'
     std::string level_list; // the file, as the file layer names it
     std::string names[COURSE_LANGUAGES];
-    int hole_count = 0; // 1 to MAX_COURSE_HOLES
+    int hole_count = 0; // 1 to MAX_COURSE_HOLES; 0 until a course to build is built
     COURSE_HOLE holes[MAX_COURSE_HOLES];
+    COURSE_BUILDER build = nullptr; // set until it is built
 };
 
 // Reads the course list and every course's card, once; again after
 // courses_forget. A course whose list is damaged is reported (naming its
 // file) and left out; false when no course is left.
 bool courses_load();
-// Lets go of what was read: the next use reads the files again (a test
-// that writes other files, a host that changed the game folder).
+// Lets go of what was read, and of the courses added: the next use reads
+// the files again (a test that writes other files, a host that changed the
+// game folder).
 void courses_forget();
+// A course to build when it is first chosen (one from a folder of text),
+// after the game's own: its card is its id and names until then. False,
+// and said, when its id is not one or is taken, or the list is full.
+bool course_add_to_build(const COURSE &card, COURSE_BUILDER build);
 
 int course_count();
 // The course at index 0 to course_count() - 1, or null.
 const COURSE *course_at(int index);
-// The course of that id becomes the one played; false (and the choice
-// kept) when there is none.
+// The course of that id becomes the one played, built first when it must
+// be; false (and the choice kept) when there is none or it cannot be built.
 bool course_choose(const char *id);
 // The course played: the first one until another is chosen. With no course
 // at all, an empty one of no holes whose level list is "data\levels.txt",

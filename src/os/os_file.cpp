@@ -311,6 +311,10 @@ std::string os_user_config_directory(const char *program, std::string *why) {
     return own_folder("XDG_CONFIG_HOME", ".config", program, why);
 }
 
+std::string os_user_cache_directory(const char *program, std::string *why) {
+    return own_folder("XDG_CACHE_HOME", ".cache", program, why);
+}
+
 std::string os_program_directory() {
     char buffer[4096];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -54,6 +54,12 @@ std::string os_user_data_directory(const char *program, std::string *why);
 // %APPDATA%\program); made when missing. "" when there is none, and why
 // says why.
 std::string os_user_config_directory(const char *program, std::string *why);
+// The user's own folder for what the program can make again (courses
+// built from folders of text), ending with a separator:
+// $XDG_CACHE_HOME/program, or ~/.cache/program (on Windows
+// %LOCALAPPDATA%\program\cache); made when missing. "" when there is none,
+// and why says why.
+std::string os_user_cache_directory(const char *program, std::string *why);
 
 // The folder the running program's file is in, ending with a separator;
 // "" when the system does not say.

@@ -306,6 +306,10 @@ std::string os_user_config_directory(const char *program, std::string *why) {
     return own_folder("APPDATA", program, why);
 }
 
+std::string os_user_cache_directory(const char *program, std::string *why) {
+    return own_folder("LOCALAPPDATA", (std::string(program) + "\\cache").c_str(), why);
+}
+
 std::string os_program_directory() {
     char buffer[MAX_PATH + 1];
     DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);

@@ -252,10 +252,16 @@ const ArchiveEntry *entry_of(const XV_FILE *file) {
 // ---- opening --------------------------------------------------------------------
 
 // A base of at most 8 characters and an extension of at most 3 in every
-// component below the start directory.
+// component below the start directory (or the folders the game writes in,
+// or a read folder: a course built there keeps its maps beside its models).
 bool is_8_3(const char *name) {
     std::string_view rest = name;
-    if (!write_directory.empty() && rest.starts_with(write_directory)) {
+    const auto read_folder =
+        std::find_if(layer.read_folders.begin(), layer.read_folders.end(),
+                     [&](const std::string &folder) { return rest.starts_with(folder); });
+    if (read_folder != layer.read_folders.end()) {
+        rest.remove_prefix(read_folder->size());
+    } else if (!write_directory.empty() && rest.starts_with(write_directory)) {
         rest.remove_prefix(write_directory.size());
     } else if (!settings_directory.empty() && rest.starts_with(settings_directory)) {
         rest.remove_prefix(settings_directory.size());
@@ -704,10 +710,10 @@ void xv_io_add_read_folder(const char *folder) {
     if (path.back() != '/' && path.back() != '\\') {
         path += '/';
     }
-    if (std::find(layer.read_folders.begin(), layer.read_folders.end(), path) ==
-        layer.read_folders.end()) {
-        layer.read_folders.push_back(path);
-    }
+    // The folder given last is read first: a course built again from
+    // changed texts stands before its earlier build.
+    std::erase(layer.read_folders, path);
+    layer.read_folders.insert(layer.read_folders.begin(), path);
 }
 
 int xv_io_fexist(const char *name, int how) {

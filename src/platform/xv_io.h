@@ -74,9 +74,10 @@ XV_FILE *xv_io_file_init();
 int xv_io_file_deinit(XV_FILE *file);
 
 // A folder (a path of this system) whose files are read, by the game's
-// names, after the archive's and the game folder's: where a course built
-// from a folder of text keeps what the game reads. Writes never go there.
-// The folders are forgotten when the layer stops.
+// names, after the archive's and the game folder's, the folder given last
+// first: where a course built from a folder of text keeps what the game
+// reads. A game name is never written there (a write by the folder's own
+// path is). The folders are forgotten when the layer stops.
 void xv_io_add_read_folder(const char *folder);
 
 // Where the name is found: 1 in the archive, 2 on the disk.

@@ -2,6 +2,7 @@
 
 #include "os_file.h"
 #include "xv_io.h"
+#include "xv_str.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,16 +11,6 @@ namespace {
 
 // Room kept below the limit for the last two notes: a count and the cut.
 constexpr size_t kNotesRoom = 192;
-
-uint64_t fingerprint(std::initializer_list<std::string_view> texts) {
-    uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (std::string_view text : texts) {
-        for (char c : text) {
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        }
-    }
-    return hash ? hash : 1; // 0 stands for no entry
-}
 
 size_t size_of(std::initializer_list<std::string_view> texts) {
     size_t size = 0;
@@ -82,7 +73,7 @@ void cut(XV_LOG *log) {
 } // namespace
 
 bool xv_log_repeats(XV_LOG *log, std::initializer_list<std::string_view> key) {
-    const uint64_t entry = key.size() ? fingerprint(key) : 0;
+    const uint64_t entry = key.size() ? xv_str_fingerprint(key) : 0;
     if (entry && entry == log->last) {
         ++log->repeats;
         return true;

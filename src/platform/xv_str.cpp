@@ -147,3 +147,13 @@ const char *xv_str_option(int argc, char **argv, const char *option) {
     }
     return nullptr;
 }
+
+uint64_t xv_str_fingerprint(std::initializer_list<std::string_view> texts) {
+    uint64_t hash = 14695981039346656037ull;
+    for (std::string_view text : texts) {
+        for (char c : text) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+    }
+    return hash ? hash : 1;
+}

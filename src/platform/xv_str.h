@@ -1,7 +1,10 @@
 // Heap strings: a block of capacity + 1 bytes owned by whoever created it.
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 struct XV_STR_CONFIG {
     int report; // non-zero: failures are reported
@@ -29,3 +32,6 @@ std::string xv_str_format(const char *format, ...) __attribute__((format(printf,
 // The word that follows option on a command line ("--hole 3" gives "3"), or
 // null when the option is not there or ends the line.
 const char *xv_str_option(int argc, char **argv, const char *option);
+// A 64-bit fingerprint of the texts one after the other (FNV-1a), never 0:
+// to know a text again, not to keep a secret.
+uint64_t xv_str_fingerprint(std::initializer_list<std::string_view> texts);

@@ -240,12 +240,12 @@ Controls &controls() {
     return play.controls;
 }
 
-void play_init(int argc, char **argv) {
+void play_init(int argc, char **argv, const char *course_id) {
     play = Play{};
     play.started = true;
     read_settings();
-    if (const char *id = xv_str_option(argc, argv, "--course"); id && !course_choose(id)) {
-        std::fprintf(stderr, "pinwheel: there is no course %s; %s is played\n", id,
+    if (course_id && *course_id && !course_choose(course_id)) {
+        std::fprintf(stderr, "pinwheel: there is no course %s; %s is played\n", course_id,
                      course().id.c_str());
     }
     const int players = number_after(argc, argv, "--play");

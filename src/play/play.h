@@ -13,9 +13,11 @@
 
 #include <cstdint>
 
-// After game_init: reads the command line (--play N starts a course for N
-// players, --hole K a single hole) and the settings.
-void play_init(int argc, char **argv);
+// After game_init: reads the settings and the command line (--play N
+// starts a course for N players, --hole K a single hole), on the course of
+// that id when one is given (--course, as the shell found it), else the
+// one the settings keep.
+void play_init(int argc, char **argv, const char *course_id = nullptr);
 void play_deinit();
 // Whether the play layer has the screen (else the shipped flow runs).
 bool play_active();

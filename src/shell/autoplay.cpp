@@ -1,6 +1,7 @@
 #include "autoplay.h"
 
 #include "course.h"
+#include "course_folders.h"
 #include "game.h"
 #include "gen.h"
 #include "os_input.h"
@@ -196,12 +197,14 @@ int autoplay_course(const char *level_name, int rounds, const char *course_id) {
     os_process_catch_termination();
     {
         Headless headless;
-        if (course_id && !course_choose(course_id)) {
+        const std::string id = course_folders_add(course_id);
+        if (course_id && !course_choose(id.c_str())) {
             std::fprintf(stderr, "pinwheel --bot-course: there is no course %s\n", course_id);
             return 2;
         }
-        finished = rounds == 1 ? play_round(&headless, level, 1, course_id, false).finished
-                               : play_rounds(&headless, level, rounds, course_id);
+        const char *chosen = course_id ? id.c_str() : nullptr;
+        finished = rounds == 1 ? play_round(&headless, level, 1, chosen, false).finished
+                               : play_rounds(&headless, level, rounds, chosen);
         play_deinit();
     }
     std::fflush(stdout);

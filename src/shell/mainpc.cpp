@@ -5,6 +5,7 @@
 
 #include "app.h"
 #include "autoplay.h"
+#include "course_folders.h"
 #include "game.h"
 #include "gen.h"
 #include "os_menu.h"
@@ -349,7 +350,8 @@ int pinwheel_main(int argc, char **argv) {
     if (const char *model = xv_str_option(argc, argv, "--view"); model && !viewer_init(model)) {
         xv_dsp_request_close(); // the model's fault is in error.txt
     }
-    play_init(argc, argv);
+    const std::string course_id = course_folders_add(xv_str_option(argc, argv, "--course"));
+    play_init(argc, argv, course_id.c_str());
     app_ready();
     const int status = run_main_loop();
     if (gen_error_reported()) {

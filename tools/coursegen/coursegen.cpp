@@ -343,7 +343,7 @@ bool write_hole(const fs::path &root, const Course &course, const HoleSpec &hole
                       error);
 }
 
-bool build_map(const std::string &model_file, std::string *error) {
+bool build_map(const std::string &model_file, const std::string &map_root, std::string *error) {
     GEN_WO2 model{};
     GEN_COLL_MAP map{};
     gen_wo2_load(&model, model_file.c_str());
@@ -352,7 +352,7 @@ bool build_map(const std::string &model_file, std::string *error) {
     // model's header happens to be the same would otherwise be taken for it.
     if (loaded) {
         gen_wo2_coll_map_build(&model, &map, COURSE_MAP_LEAF_TRIANGLES, COURSE_MAP_DEPTH);
-        gen_wo2_coll_map_save(&model, &map, collision_name(model_file).c_str());
+        gen_wo2_coll_map_save(&model, &map, (map_root + collision_name(model_file)).c_str());
         gen_wo2_coll_map_free(&map);
     }
     gen_wo2_free(&model);
@@ -448,6 +448,23 @@ bool coursegen_read_all(const std::vector<std::string> &folders, std::vector<Cou
     return true;
 }
 
+namespace {
+
+bool write_course(const fs::path &root, const Course &course, std::string *error) {
+    if (!write_course_shared(root, course, error)) {
+        return false;
+    }
+    std::string levels = course_section(course);
+    for (const HoleSpec &hole : course.holes) {
+        if (!write_hole(root, course, hole, &levels, error)) {
+            return false;
+        }
+    }
+    return write_file(root / disk_name(course_levels_file(course)), levels, error);
+}
+
+} // namespace
+
 bool coursegen_write(const std::vector<Course> &courses, const std::string &game_directory,
                      std::string *error) {
     const fs::path root = game_directory;
@@ -456,41 +473,39 @@ bool coursegen_write(const std::vector<Course> &courses, const std::string &game
     }
     std::string list = "[courses]\r\ncount=" + std::to_string(courses.size()) + "\r\n";
     for (size_t i = 0; i < courses.size(); ++i) {
-        const Course &course = courses[i];
-        if (!write_course_shared(root, course, error)) {
+        if (!write_course(root, courses[i], error)) {
             return false;
         }
-        std::string levels = course_section(course);
-        for (const HoleSpec &hole : course.holes) {
-            if (!write_hole(root, course, hole, &levels, error)) {
-                return false;
-            }
-        }
-        if (!write_file(root / disk_name(course_levels_file(course)), levels, error)) {
-            return false;
-        }
-        list += "course" + std::to_string(i + 1) + "=" + course_levels_file(course) + "\r\n";
+        list += "course" + std::to_string(i + 1) + "=" + course_levels_file(courses[i]) + "\r\n";
     }
     return write_file(root / "data/courses.txt", list, error);
 }
 
-bool coursegen_build_maps(const std::vector<Course> &courses, std::string *error) {
+bool coursegen_write_alone(const Course &course, const std::string &folder, std::string *error) {
+    const fs::path root = folder;
+    return write_shared(root, error) && write_course(root, course, error);
+}
+
+bool coursegen_build_maps(const std::vector<Course> &courses, std::string *error,
+                          const std::string &map_root) {
     for (const Course &course : courses) {
         const Places places = places_of(course);
-        if (!build_map(blades_file(places), error)) {
+        if (!build_map(blades_file(places), map_root, error)) {
             return false;
         }
         for (const HoleSpec &hole : course.holes) {
-            if (!build_map(course_model_file(course, hole.number), error)) {
+            if (!build_map(course_model_file(course, hole.number), map_root, error)) {
                 return false;
             }
             for (size_t i = 0; i < hole.gates.size(); ++i) {
-                if (!build_map(gate_model_file(places, hole.number, static_cast<int>(i)), error)) {
+                if (!build_map(gate_model_file(places, hole.number, static_cast<int>(i)), map_root,
+                               error)) {
                     return false;
                 }
             }
             for (size_t i = 0; i < hole.lifts.size(); ++i) {
-                if (!build_map(lift_model_file(places, hole.number, static_cast<int>(i)), error)) {
+                if (!build_map(lift_model_file(places, hole.number, static_cast<int>(i)), map_root,
+                               error)) {
                     return false;
                 }
             }

@@ -40,10 +40,18 @@ bool coursegen_read_all(const std::vector<std::string> &folders, std::vector<Cou
 bool coursegen_write(const std::vector<Course> &courses, const std::string &game_directory,
                      std::string *error);
 
+// One course written under a folder of its own with what it needs of the
+// shared files, and no list of the courses: a player's course, which the
+// game reads after its own folder's files.
+bool coursegen_write_alone(const Course &course, const std::string &folder, std::string *error);
+
 // Builds and saves each hole's collision map (and the moving objects').
-// The engine's model system must be running with the file layer in the
-// game directory: the maps are made from the models as the game loads them.
-bool coursegen_build_maps(const std::vector<Course> &courses, std::string *error);
+// The engine's model system must be running with the file layer finding the
+// models by their game names: the maps are made from the models as the game
+// loads them. They are saved beside the models' names, under map_root (a
+// folder of this system ending with a separator) when one is given.
+bool coursegen_build_maps(const std::vector<Course> &courses, std::string *error,
+                          const std::string &map_root = "");
 
 // The game's names of a course's files: its level list, and hole n's model
 // (1-based).
