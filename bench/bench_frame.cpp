@@ -1,11 +1,12 @@
 // The main loop's cost: frames per second drawing a 640×480 32-bit picture
 // through the bitmap draw list every frame at 800×600, a textured scene,
-// each hole of the course during its fly-by and in the aiming view (with
+// each hole of both courses during its fly-by and in the aiming view (with
 // the triangles drawn a frame), a hole's loading from RESOURCE.DAT, and the
 // time from starting the game to its first presented frame. Run it where the game
 // runs (make bench under Xvfb: DISPLAY set, or SDL's offscreen driver).
 #include "bench_engine.h"
 #include "bench_scratch.h"
+#include "course.h"
 #include "flyby.h"
 #include "game.h"
 #include "gen.h"
@@ -224,8 +225,9 @@ struct GameCopy {
     GameCopy &operator=(const GameCopy &) = delete;
 };
 
-// A hole loaded from RESOURCE.DAT into the game's world, as the game loads
-// it, with its players' controls on a stand-in keyboard.
+// A hole of a course (0 the first) loaded from RESOURCE.DAT into the
+// game's world, as the game loads it, with its players' controls on a
+// stand-in keyboard.
 struct HoleBench {
     GameCopy copy;
     FrameBench frame{"RESOURCE.DAT"};
@@ -233,13 +235,16 @@ struct HoleBench {
     XV_INPUT_CONFIG input{0, 1};
     XV_PLAY_CONFIG controls{0};
     int hole;
+    bool chosen = false;
 
-    explicit HoleBench(int number) : hole(number) {
+    HoleBench(int course, int number) : hole(number) {
         os_input_fake(&devices);
         xv_input_init(&input);
         xv_play_init(&controls);
         gen_info_init();
         xv_3d_world_init(game_world());
+        courses_forget();
+        chosen = course_at(course) && course_choose(course_at(course)->id.c_str());
     }
     ~HoleBench() {
         level_deinit();
@@ -249,6 +254,9 @@ struct HoleBench {
         os_input_fake(nullptr);
     }
     bool load() {
+        if (!chosen) {
+            return false;
+        }
         start_single_level(hole);
         level_init();
         game()->state = GAME_SINGLE_HOLE;
@@ -269,7 +277,7 @@ struct HoleBench {
 // Frames while the fly-by runs, from the trail's start to the approach's
 // end, again and again.
 void BM_HoleFlyBy(benchmark::State &state) {
-    HoleBench bench(static_cast<int>(state.range(0)));
+    HoleBench bench(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     if (!bench.frame.window || !bench.load()) {
         state.SkipWithError("the hole did not load");
         return;
@@ -292,7 +300,7 @@ void BM_HoleFlyBy(benchmark::State &state) {
 
 // Frames of the aiming view: the camera behind the first ball at the tee.
 void BM_HoleAiming(benchmark::State &state) {
-    HoleBench bench(static_cast<int>(state.range(0)));
+    HoleBench bench(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     if (!bench.frame.window || !bench.load()) {
         state.SkipWithError("the hole did not load");
         return;
@@ -312,7 +320,7 @@ void BM_HoleAiming(benchmark::State &state) {
 // balls, the pinwheel, the cameras, the trail, the scripts and their
 // objects, and the textures they draw with.
 void BM_HoleLoad(benchmark::State &state) {
-    HoleBench bench(static_cast<int>(state.range(0)));
+    HoleBench bench(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     if (!bench.frame.window) {
         state.SkipWithError("no OpenGL window");
         return;
@@ -330,17 +338,20 @@ void BM_HoleLoad(benchmark::State &state) {
 }
 
 BENCHMARK(BM_HoleFlyBy)
-    ->DenseRange(1, 9)
+    ->ArgsProduct({{0, 1}, benchmark::CreateDenseRange(1, 9, 1)})
+    ->ArgNames({"course", "hole"})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0)
     ->UseRealTime();
 BENCHMARK(BM_HoleAiming)
-    ->DenseRange(1, 9)
+    ->ArgsProduct({{0, 1}, benchmark::CreateDenseRange(1, 9, 1)})
+    ->ArgNames({"course", "hole"})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0)
     ->UseRealTime();
 BENCHMARK(BM_HoleLoad)
-    ->DenseRange(1, 9)
+    ->ArgsProduct({{0, 1}, benchmark::CreateDenseRange(1, 9, 1)})
+    ->ArgNames({"course", "hole"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10)
     ->UseRealTime();
