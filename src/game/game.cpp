@@ -10,6 +10,7 @@
 #include "shadow.h"
 #include "trail.h"
 #include "viewer.h"
+#include "way.h"
 
 #include "gen.h"
 #include "xv.h"
@@ -455,6 +456,7 @@ void level_deinit() {
     script_unload();
     free_cameras();
     reset_players();
+    way_forget();
     stop_game_music();
     gen_history("-------- END LEVEL DEINIT ---------");
 }

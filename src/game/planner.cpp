@@ -1,6 +1,7 @@
 #include "planner.h"
 
 #include "foresight.h"
+#include "way.h"
 
 #include "xv.h"
 
@@ -207,7 +208,7 @@ StrokePlanner::Outcome StrokePlanner::play_out(const Candidate &candidate) const
     } else if (shot.left) {
         outcome.score = kLeftCourse + horizontal_distance(node_.position, course_.hole);
     } else {
-        outcome.score = outcome.distance;
+        outcome.score = way_to_cup(shot.position); // round the walls, not through them
     }
     return outcome;
 }
