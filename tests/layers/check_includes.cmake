@@ -8,33 +8,9 @@ cmake_minimum_required(VERSION 3.25)
 
 set(faults "")
 
-# Every include of a header of LAYER (a directory of src) from the sources
-# of the directories BELOW is a fault.
-function(check_layer layer)
-    set(below ${ARGN})
-    file(GLOB headers RELATIVE ${SOURCE_DIR}/src/${layer} ${SOURCE_DIR}/src/${layer}/*.h)
-    set(sources "")
-    foreach(directory ${below})
-        file(GLOB_RECURSE found ${SOURCE_DIR}/src/${directory}/*.[ch]*)
-        list(APPEND sources ${found})
-    endforeach()
-    foreach(source ${sources})
-        file(STRINGS ${source} includes REGEX "^#include \"")
-        foreach(line ${includes})
-            foreach(header ${headers})
-                if(line MATCHES "\"${header}\"")
-                    file(RELATIVE_PATH relative ${SOURCE_DIR} ${source})
-                    list(APPEND faults "${relative} includes the ${layer} layer's ${header}")
-                endif()
-            endforeach()
-        endforeach()
-    endforeach()
-    set(faults ${faults} PARENT_SCOPE)
-endfunction()
-
 # Every include by the sources of FROM (a directory of src) of a header of
-# LAYER that is not one of the ALLOWED is a fault.
-function(check_seam from layer)
+# LAYER that is not one of the ALLOWED is a fault, said as WHAT.
+function(check_includes from layer what)
     set(allowed ${ARGN})
     file(GLOB headers RELATIVE ${SOURCE_DIR}/src/${layer} ${SOURCE_DIR}/src/${layer}/*.h)
     file(GLOB_RECURSE sources ${SOURCE_DIR}/src/${from}/*.[ch]*)
@@ -44,11 +20,25 @@ function(check_seam from layer)
             foreach(header ${headers})
                 if(line MATCHES "\"${header}\"" AND NOT header IN_LIST allowed)
                     file(RELATIVE_PATH relative ${SOURCE_DIR} ${source})
-                    list(APPEND faults "${relative} includes ${header}, not of the ${layer}'s seam")
+                    list(APPEND faults "${relative} includes ${header}, ${what}")
                 endif()
             endforeach()
         endforeach()
     endforeach()
+    set(faults ${faults} PARENT_SCOPE)
+endfunction()
+
+# Nothing of the directories BELOW includes a header of LAYER.
+function(check_layer layer)
+    foreach(below ${ARGN})
+        check_includes(${below} ${layer} "a header of the ${layer} layer above it")
+    endforeach()
+    set(faults ${faults} PARENT_SCOPE)
+endfunction()
+
+# The sources of FROM include only the ALLOWED headers of LAYER.
+function(check_seam from layer)
+    check_includes(${from} ${layer} "not of the ${layer}'s seam" ${ARGN})
     set(faults ${faults} PARENT_SCOPE)
 endfunction()
 

@@ -281,18 +281,23 @@ void read_bend(Statement &s, HoleSpec *hole) {
     }
 }
 
+// "name LANG words...": a hole's or a course's name in one language.
+void read_name(Statement &s, std::map<std::string, std::string> *names) {
+    const std::string language = s.word();
+    if (!language.empty() && !one_of(kLanguages, language)) {
+        s.fail("unknown language \"" + language + "\" (" + listed(kLanguages) + ")");
+    }
+    const std::string name = s.rest();
+    if (!language.empty() && name.empty()) {
+        s.fail("the name in " + language + " is empty");
+    }
+    (*names)[language] = name;
+}
+
 void read_statement(Statement &s, HoleSpec *hole) {
     const std::string &verb = s.verb();
     if (verb == "name") {
-        const std::string language = s.word();
-        if (!language.empty() && !one_of(kLanguages, language)) {
-            s.fail("unknown language \"" + language + "\" (" + listed(kLanguages) + ")");
-        }
-        const std::string name = s.rest();
-        if (!language.empty() && name.empty()) {
-            s.fail("the name in " + language + " is empty");
-        }
-        hole->names[language] = name;
+        read_name(s, &hole->names);
     } else if (verb == "par") {
         const float par = s.number();
         if (par != std::floor(par) || par < 1 || par > kMostPar) {
@@ -753,15 +758,7 @@ void read_course_statement(Statement &s, CourseText *course, int line) {
                    std::to_string(COURSE_LONGEST_ID) + " at most: \"" + course->id + "\"");
         }
     } else if (verb == "name") {
-        const std::string language = s.word();
-        if (!language.empty() && !one_of(kLanguages, language)) {
-            s.fail("unknown language \"" + language + "\" (" + listed(kLanguages) + ")");
-        }
-        const std::string name = s.rest();
-        if (!language.empty() && name.empty()) {
-            s.fail("the name in " + language + " is empty");
-        }
-        course->names[language] = name;
+        read_name(s, &course->names);
     } else if (verb == "light") {
         course->light = s.word();
         if (s.problem().empty() && !course_light(course->light)) {
