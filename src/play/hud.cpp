@@ -26,6 +26,9 @@ constexpr ui::Colour kMeterEmpty = {20, 20, 20, 190};
 constexpr ui::Colour kMeterMark = {235, 235, 235, 150};
 constexpr ui::Colour kLastStroke = {255, 255, 255, 255};
 constexpr ui::Colour kNoticeBack = {120, 30, 20, 190};
+// The first-time hint stands out from the other panels and keeps white text
+// readable over a sunlit lane (a light panel did not).
+constexpr ui::Colour kFirstHintBack = {95, 62, 8, 205};
 constexpr ui::Colour kDropBack = {20, 90, 40, 210};
 constexpr ui::Colour kWindColour = {200, 235, 255, 235};
 
@@ -127,7 +130,7 @@ void draw_first_hint(int y, int room) {
     }
     const int line = ui::line_height() + 2;
     ui::panel(kMargin, y, width + 2 * kPad, line * static_cast<int>(lines.size()) + kPad,
-              ui::kHighlight);
+              kFirstHintBack);
     for (size_t i = 0; i < lines.size(); ++i) {
         ui::text(lines[i], kMargin + kPad, y + kPad / 2 + line * static_cast<int>(i));
     }
