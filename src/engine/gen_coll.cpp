@@ -175,7 +175,56 @@ bool point_in_face(const Face &face, const float plane[4], const float point[3])
                                    gen_math_projection_order(plane));
 }
 
-void sphere_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
+// What an index knows of a triangle settles some of the tests below
+// without their arithmetic, and only where their answer is certain.
+using Known = GEN_COLL_INDEX::Entry;
+
+// Whether the point may be in the face: seen along the face's axis, the
+// even-odd test crosses no edge, or two, of a point off to one side along u
+// or far below or above along v; inside these bounds only the test tells.
+bool maybe_in_face(const Known &known, const GEN_COLL_TRIANGLE &triangle, const float point[3]) {
+    const float pu = point[known.u], pv = point[known.v];
+    return pu >= triangle.box_min[known.u] && pu < triangle.box_max[known.u] &&
+           pv >= known.face_v_low && pv <= known.face_v_high;
+}
+
+// How far the point lies beyond the box along one axis; 0 within it.
+[[gnu::always_inline]] inline float gap_along(float lo, float hi, float p) {
+    const float below = lo - p, above = p - hi;
+    const float gap = below > above ? below : above;
+    return gap > 0.0f ? gap : 0.0f;
+}
+
+// The squared distance from the point to the box.
+[[gnu::always_inline]] inline float squared_gap(const float lo[3], const float hi[3],
+                                                const float p[3]) {
+    const float x = gap_along(lo[0], hi[0], p[0]), y = gap_along(lo[1], hi[1], p[1]),
+                z = gap_along(lo[2], hi[2], p[2]);
+    return x * x + y * y + z * z;
+}
+
+// A little more than the rounding of a sum of three squares.
+constexpr float kSquaresSpare = 1.00001f;
+
+// Whether a box surely lies at least the radius from the centre (rr is
+// r * r, as the edge test squares it): then no point in it is met.
+bool out_of_reach(const float lo[3], const float hi[3], const float centre[3], float rr) {
+    return squared_gap(lo, hi, centre) > rr * kSquaresSpare;
+}
+
+// The squared distance beyond which the face test's projected point is
+// surely out of reach: the projection (the centre less the plane's normal
+// times its distance, both rounded) can land a little farther from the
+// centre than that distance, by the rounding of the centre's coordinates.
+float face_reach_squared(const float centre[3], float r) {
+    const float largest =
+        std::max({std::fabs(centre[0]), std::fabs(centre[1]), std::fabs(centre[2])});
+    const float reach = r + 1e-6f * (1.0f + 2.0f * largest);
+    return reach * reach * kSquaresSpare;
+}
+
+void sphere_face(const GEN_COLL_TRIANGLE &triangle, const Face &face,
+                 const Known *known = nullptr) {
     constexpr char kFull[] = "gen_coll_sphere_face: collision list is way too big";
     if (face.num_vertices != 3) {
         gen_error("gen_coll_sphere_face: only faces with 3 vertices implemented");
@@ -192,11 +241,15 @@ void sphere_face(const GEN_COLL_TRIANGLE &triangle, const Face &face) {
     }
     float projected[3];
     add_scaled(projected, centre, triangle.plane, -d);
-    if (point_in_face(face, triangle.plane, projected)) {
+    if ((!known || maybe_in_face(*known, triangle, projected)) &&
+        point_in_face(face, triangle.plane, projected)) {
         contact(triangle, d, projected, kFull);
         return;
     }
     for (int e = 0; e < 3 && !query.stop; ++e) {
+        if (known && out_of_reach(known->edge_min[e], known->edge_max[e], centre, r * r)) {
+            continue;
+        }
         float nearest[3];
         gen_math_nearest_on_segment(nearest, face.vertices[e], face.vertices[(e + 1) % 3], centre);
         const float squared = distance_squared(nearest, centre);
@@ -525,18 +578,290 @@ void walk(const GEN_WO2 *model, GEN_COLL_MAP *map) {
     }
 }
 
-uint8_t run(GEN_WO2 *model, GEN_COLL_MAP *map) {
+bool walkable(const GEN_WO2 *model, const GEN_COLL_MAP *map) {
+    return GEN_CHECK(model, "gen_coll_wo2_model!=NULL") &&
+           GEN_CHECK(model->in_use, "gen_coll_wo2_model->in_use") &&
+           GEN_CHECK(map && map->inited && map->num_nodes, "gen_coll_map->inited");
+}
+
+// A query starts with nothing met, on a model and map that can be walked.
+bool begin(const GEN_WO2 *model, const GEN_COLL_MAP *map) {
     last.hit = 0;
     num_contacts = 0;
-    if (!GEN_CHECK(model, "gen_coll_wo2_model!=NULL") ||
-        !GEN_CHECK(model->in_use, "gen_coll_wo2_model->in_use") ||
-        !GEN_CHECK(map && map->inited && map->num_nodes, "gen_coll_map->inited")) {
-        return 0;
+    if (!walkable(model, map)) {
+        return false;
     }
     query.stop = false;
     query.stale_map_reported = false;
+    return true;
+}
+
+uint8_t run(GEN_WO2 *model, GEN_COLL_MAP *map) {
+    if (!begin(model, map)) {
+        return 0;
+    }
     walk(model, map);
     return last.hit;
+}
+
+// ---- the index -------------------------------------------------------------------
+
+// Room for the rounding of a point worked out from coordinates this large
+// (a nearest point on an edge, an edge's crossing in the even-odd test, a
+// centre less the radius): some thirty times what a few operations can be
+// off by.
+float rounding_room(float a, float b, float c) {
+    return 1e-5f * (1.0f + std::max({std::fabs(a), std::fabs(b), std::fabs(c)}));
+}
+
+// The bounds of the face seen along its axis, the edges' boxes, and the
+// triangle's box with room for what the face test takes in: a point within
+// its tolerance below an edge seen along the axis, which may lie that much
+// (times the plane's slope, at most 1) outside the box along the third.
+void know_ahead(const GEN_COLL_TRIANGLE &triangle, Known *entry) {
+    const float(*v)[3] = triangle.vertices;
+    const int order = gen_math_projection_order(triangle.plane);
+    const int u = GEN_PROJECTION_AXES[order][0], w = GEN_PROJECTION_AXES[order][1];
+    entry->u = static_cast<uint8_t>(u);
+    entry->v = static_cast<uint8_t>(w);
+    const float room = rounding_room(v[0][w], v[1][w], v[2][w]);
+    entry->face_v_low = triangle.box_min[w] - room;
+    entry->face_v_high = triangle.box_max[w] + GEN_POLYGON_EDGE_TOLERANCE + room;
+    for (int i = 0; i < 3; ++i) {
+        const float around = 2.0f * GEN_POLYGON_EDGE_TOLERANCE +
+                             rounding_room(triangle.box_min[i], triangle.box_max[i], 0.0f);
+        entry->near_min[i] = triangle.box_min[i] - around;
+        entry->near_max[i] = triangle.box_max[i] + around;
+    }
+    for (int e = 0; e < 3; ++e) {
+        const float *a = v[e], *b = v[(e + 1) % 3];
+        for (int i = 0; i < 3; ++i) {
+            const float edge_room = rounding_room(a[i], b[i], 0.0f);
+            entry->edge_min[e][i] = std::min(a[i], b[i]) - edge_room;
+            entry->edge_max[e][i] = std::max(a[i], b[i]) + edge_room;
+        }
+    }
+}
+
+// A node waiting on the stack of the layout, with the centres for which
+// the sphere walk passes every node above it and itself: meets_box's test
+// of each, p >= lo - r and p <= hi + r, with its own rounding.
+struct LayoutFrame {
+    uint16_t index;
+    float reach_min[3], reach_max[3];
+};
+
+// The leaf's triangles of the type mask that some centre can meet, in
+// order; false when one of them cannot be made world-space.
+bool lay_out_leaf(GEN_COLL_INDEX *index, const GEN_WO2 *model, GEN_COLL_NODE &node,
+                  const LayoutFrame &frame) {
+    const float r = index->radius;
+    GEN_COLL_TRIANGLE *const end = node.triangles + node.num_triangles;
+    for (GEN_COLL_TRIANGLE *triangle = node.triangles; triangle != end; ++triangle) {
+        if (!(triangle->collision_type & type_mask)) {
+            continue;
+        }
+        if (!triangle->cached && !prepare(model, *triangle)) {
+            return false;
+        }
+        // misses_sphere_box passes over it unless the centre is within r
+        // of its box: a little more, for the rounding of p - r and p + r.
+        Known entry;
+        bool possible = true, finite = true;
+        for (int i = 0; i < 3; ++i) {
+            const float room = r + rounding_room(triangle->box_min[i], triangle->box_max[i], r);
+            entry.pass_min[i] = std::max(frame.reach_min[i], triangle->box_min[i] - room);
+            entry.pass_max[i] = std::min(frame.reach_max[i], triangle->box_max[i] + room);
+            possible = possible && entry.pass_min[i] <= entry.pass_max[i];
+            finite = finite && std::isfinite(triangle->box_min[i]) &&
+                     std::isfinite(triangle->box_max[i]) && std::isfinite(entry.pass_min[i]) &&
+                     std::isfinite(entry.pass_max[i]);
+        }
+        if (!finite) {
+            return false; // a damaged model's: the map is walked as it is
+        }
+        if (!possible) {
+            continue;
+        }
+        entry.triangle = triangle;
+        entry.leaf = frame.index;
+        know_ahead(*triangle, &entry);
+        index->entries.push_back(entry);
+    }
+    return true;
+}
+
+// Down the map from node 0 in the walk's order (child A before child B),
+// past the nodes that no centre passes.
+bool lay_out(GEN_COLL_INDEX *index, const GEN_WO2 *model, GEN_COLL_MAP *map) {
+    const float r = index->radius;
+    std::vector<LayoutFrame> waiting;
+    LayoutFrame root{};
+    for (int i = 0; i < 3; ++i) {
+        root.reach_min[i] = -INFINITY;
+        root.reach_max[i] = INFINITY;
+    }
+    waiting.push_back(root);
+    while (!waiting.empty()) {
+        LayoutFrame frame = waiting.back();
+        waiting.pop_back();
+        GEN_COLL_NODE &node = map->nodes[frame.index];
+        bool reached = true;
+        for (int i = 0; i < 3; ++i) {
+            frame.reach_min[i] = std::max(frame.reach_min[i], node.box_min[i] - r);
+            frame.reach_max[i] = std::min(frame.reach_max[i], node.box_max[i] + r);
+            reached = reached && frame.reach_min[i] <= frame.reach_max[i];
+        }
+        if (!reached) {
+            continue;
+        }
+        if (node.num_triangles) {
+            if (!lay_out_leaf(index, model, node, frame)) {
+                return false;
+            }
+            continue;
+        }
+        if (node.child_b) {
+            frame.index = node.child_b;
+            waiting.push_back(frame);
+        }
+        if (node.child_a) {
+            frame.index = node.child_a;
+            waiting.push_back(frame);
+        }
+    }
+    return true;
+}
+
+constexpr float kSmallestCell = 0.125f; // units: a few triangles of a fairway's grid to a cell
+constexpr int64_t kMostCells = 1 << 20;
+constexpr int64_t kMostListed = 1 << 24;
+
+// The cells an entry's passing centres cover along one axis of the grid.
+void cell_span(const GEN_COLL_INDEX &index, const Known &entry, int axis, int cells, int *first,
+               int *last) {
+    const int along = axis == 0 ? 0 : 2;
+    const auto cell = [&](float at) {
+        const float steps = std::floor((at - index.grid_min[axis]) / index.cell_size);
+        return static_cast<int>(std::clamp(steps, 0.0f, static_cast<float>(cells - 1)));
+    };
+    // The room covers a centre that a query's rounding puts in the next cell.
+    const float room = rounding_room(entry.pass_min[along], entry.pass_max[along], 0.0f);
+    *first = cell(entry.pass_min[along] - room);
+    *last = cell(entry.pass_max[along] + room);
+}
+
+// The grid over the ground the entries cover, each cell listing them in
+// order; false when it would be too large.
+bool lay_out_grid(GEN_COLL_INDEX *index) {
+    if (index->entries.empty()) {
+        return true;
+    }
+    float lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
+    for (const Known &entry : index->entries) {
+        for (int axis = 0; axis < 2; ++axis) {
+            lo[axis] = std::min(lo[axis], entry.pass_min[axis * 2]);
+            hi[axis] = std::max(hi[axis], entry.pass_max[axis * 2]);
+        }
+    }
+    if (!std::isfinite(lo[0]) || !std::isfinite(lo[1]) || !std::isfinite(hi[0]) ||
+        !std::isfinite(hi[1])) {
+        return false;
+    }
+    const float extent = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+    index->cell_size = std::max(kSmallestCell, extent / 1000.0f);
+    index->grid_min[0] = lo[0];
+    index->grid_min[1] = lo[1];
+    index->columns = static_cast<int32_t>((hi[0] - lo[0]) / index->cell_size) + 1;
+    index->rows = static_cast<int32_t>((hi[1] - lo[1]) / index->cell_size) + 1;
+    const int64_t cells = int64_t{index->columns} * index->rows;
+    if (cells > kMostCells) {
+        return false;
+    }
+    index->cell_first.assign(static_cast<size_t>(cells) + 1, 0);
+    int64_t listed = 0;
+    for (const Known &entry : index->entries) {
+        int i0, i1, k0, k1;
+        cell_span(*index, entry, 0, index->columns, &i0, &i1);
+        cell_span(*index, entry, 1, index->rows, &k0, &k1);
+        for (int k = k0; k <= k1; ++k) {
+            for (int i = i0; i <= i1; ++i) {
+                ++index->cell_first[static_cast<size_t>(k) * index->columns + i + 1];
+            }
+        }
+        listed += int64_t{i1 - i0 + 1} * (k1 - k0 + 1);
+        if (listed > kMostListed) {
+            return false;
+        }
+    }
+    for (size_t c = 1; c < index->cell_first.size(); ++c) {
+        index->cell_first[c] += index->cell_first[c - 1];
+    }
+    index->cell_entries.resize(static_cast<size_t>(listed));
+    std::vector<uint32_t> filled(index->cell_first.begin(), index->cell_first.end() - 1);
+    for (uint32_t e = 0; e < index->entries.size(); ++e) {
+        int i0, i1, k0, k1;
+        cell_span(*index, index->entries[e], 0, index->columns, &i0, &i1);
+        cell_span(*index, index->entries[e], 1, index->rows, &k0, &k1);
+        for (int k = k0; k <= k1; ++k) {
+            for (int i = i0; i <= i1; ++i) {
+                index->cell_entries[filled[static_cast<size_t>(k) * index->columns + i]++] = e;
+            }
+        }
+    }
+    return true;
+}
+
+// The cell of a centre, or -1 outside the grid (where nothing is met).
+int64_t cell_of(const GEN_COLL_INDEX &index, const float p[3]) {
+    const float across = (p[0] - index.grid_min[0]) / index.cell_size;
+    const float down = (p[2] - index.grid_min[1]) / index.cell_size;
+    if (!(across >= 0.0f && down >= 0.0f && across < static_cast<float>(index.columns) &&
+          down < static_cast<float>(index.rows))) {
+        return -1;
+    }
+    return int64_t{static_cast<int32_t>(down)} * index.columns + static_cast<int32_t>(across);
+}
+
+// The sphere walk of walk_as over the triangles of the centre's cell: the
+// same tests of the same triangles in the same order, a leaf's loop ending
+// when a test asks to stop.
+void walk_index(const GEN_COLL_INDEX &index) {
+    const Reach reach = reach_of_query();
+    const float *p = reach.centre;
+    const int64_t cell = cell_of(index, p);
+    if (cell < 0) {
+        return;
+    }
+    const float face_reach = face_reach_squared(p, query.radius);
+    const uint32_t *listed = index.cell_entries.data() + index.cell_first[cell];
+    const uint32_t *const end = index.cell_entries.data() + index.cell_first[cell + 1];
+    uint32_t leaf = UINT32_MAX;
+    for (; listed != end; ++listed) {
+        const Known &entry = index.entries[*listed];
+        if (p[0] < entry.pass_min[0] || p[0] > entry.pass_max[0] || p[2] < entry.pass_min[2] ||
+            p[2] > entry.pass_max[2] || p[1] < entry.pass_min[1] || p[1] > entry.pass_max[1]) {
+            continue;
+        }
+        if (entry.leaf != leaf) {
+            leaf = entry.leaf;
+            query.stop = false;
+        } else if (query.stop) {
+            continue;
+        }
+        // The passing centres lie within those the walk reaches the leaf
+        // for: that test is passed too.
+        const GEN_COLL_TRIANGLE &triangle = *entry.triangle;
+        if (misses_sphere_box(reach, triangle)) {
+            continue;
+        }
+        // Out of reach of the whole triangle, sphere_face meets nothing.
+        if (triangle.face_vertices == 3 &&
+            squared_gap(entry.near_min, entry.near_max, p) > face_reach) {
+            continue;
+        }
+        sphere_face(triangle, Face{triangle.face_vertices, triangle.vertices}, &entry);
+    }
 }
 
 } // namespace
@@ -565,6 +890,47 @@ uint8_t gen_coll_sphere_wo2(float x, float y, float z, float radius, GEN_WO2 *mo
     query.start[2] = z;
     query.radius = radius;
     return run(model, map);
+}
+
+void gen_coll_index_build(GEN_COLL_INDEX *index, float radius, GEN_WO2 *model, GEN_COLL_MAP *map) {
+    index->model = model;
+    index->map = nullptr;
+    index->type_mask = type_mask;
+    index->radius = radius;
+    index->entries.clear();
+    index->cell_first.clear();
+    index->cell_entries.clear();
+    index->columns = index->rows = 0;
+    if (!walkable(model, map) || !std::isfinite(radius) || radius < 0.0f) {
+        return;
+    }
+    query.stale_map_reported = false;
+    if (lay_out(index, model, map) && lay_out_grid(index)) {
+        index->map = map;
+    } else {
+        index->entries.clear();
+    }
+}
+
+uint8_t gen_coll_sphere_indexed(float x, float y, float z, float radius, GEN_WO2 *model,
+                                GEN_COLL_MAP *map, const GEN_COLL_INDEX *index) {
+    // A centre that is not a number goes the whole way, as it would.
+    if (!index || !index->map || index->map != map || index->model != model ||
+        index->type_mask != type_mask || index->radius != radius || !std::isfinite(x) ||
+        !std::isfinite(y) || !std::isfinite(z)) {
+        return gen_coll_sphere_wo2(x, y, z, radius, model, map);
+    }
+    query.kind = SPHERE;
+    query.start[0] = x;
+    query.start[1] = y;
+    query.start[2] = z;
+    query.radius = radius;
+    if (!begin(model, map)) {
+        return 0;
+    }
+    grow(query.start, query.start, query.radius, query.sphere_min, query.sphere_max);
+    walk_index(*index);
+    return last.hit;
 }
 
 uint8_t gen_coll_ray_wo2(const float start[3], const float end[3], float radius, GEN_WO2 *model,

@@ -85,15 +85,18 @@ inline int gen_math_projection_order(const float normal[3]) {
     }
     return 1;
 }
+// The two axes a polygon is seen across, by projection order.
+constexpr int GEN_PROJECTION_AXES[3][2] = {{0, 2}, {0, 1}, {1, 2}};
+// Edges this close below a point still count as crossing it in the test
+// below, so that a point on an edge shared by two triangles falls in one of them.
+constexpr float GEN_POLYGON_EDGE_TOLERANCE = 0.001f;
 // Reports a polygon the test below cannot take; false.
 bool gen_math_polygon_refused(const char *why);
 // Even-odd test of the point against the polygon seen along one axis.
-// Edges this close below the point still count as crossing it, so that a
-// point on an edge shared by two triangles falls in one of them.
 inline bool gen_point_in_3d_polygon(const float (*vertices)[3], int count, const float point[3],
                                     int order) {
-    constexpr float kEdgeTolerance = 0.001f;
-    constexpr int kAxes[3][2] = {{0, 2}, {0, 1}, {1, 2}};
+    constexpr float kEdgeTolerance = GEN_POLYGON_EDGE_TOLERANCE;
+    constexpr const int(&kAxes)[3][2] = GEN_PROJECTION_AXES;
     if (order < 0 || order > 2) {
         return gen_math_polygon_refused("gen_point_in_3d_polygon: wrong order");
     }

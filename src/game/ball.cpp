@@ -152,17 +152,25 @@ struct Nearby {
 };
 Nearby nearby;
 
-void list_nearby(const float centre[3], float radius, const BALL_COURSE *course) {
+uint8_t query_course(const float centre[3], float radius, const BALL_COURSE *course,
+                     const GEN_COLL_INDEX *index) {
+    return index ? gen_coll_sphere_indexed(centre[0], centre[1], centre[2], radius, course->model,
+                                           course->map, index)
+                 : gen_coll_sphere_wo2(centre[0], centre[1], centre[2], radius, course->model,
+                                       course->map);
+}
+
+void list_nearby(const float centre[3], float radius, const BALL_COURSE *course,
+                 const GEN_COLL_INDEX *index) {
     BALL_FACES_ONLY faces(GEN_COLL_NEAREST | GEN_COLL_LIST);
     nearby.count =
-        gen_coll_sphere_wo2(centre[0], centre[1], centre[2], radius, course->model, course->map)
-            ? gen_coll_get_list(nearby.triangles)
-            : 0;
+        query_course(centre, radius, course, index) ? gen_coll_get_list(nearby.triangles) : 0;
 }
 
 // The deepest touch of the listed triangles at the ball's place now (of
 // the floors alone, when asked). A triangle is met from the side its face
 // looks to, as the queries meet it.
+
 bool deepest_touch(const float centre[3], float radius, bool floors_only, Touch *deepest) {
     bool found = false;
     for (int i = 0; i < nearby.count; ++i) {
@@ -291,9 +299,9 @@ Met resolve(PLAYER *record, float position[3], const Touch &touch, float keeps, 
 
 // The course's floors and walls at the ball's place, put right deepest
 // first until none is left (a corner takes two or three).
-void meet_course(PLAYER *record, float position[3], const BALL_COURSE *course, FloorMet *floor,
-                 BALL_MOVE *move) {
-    list_nearby(position, record->radius, course);
+void meet_course(PLAYER *record, float position[3], const BALL_COURSE *course,
+                 const GEN_COLL_INDEX *index, FloorMet *floor, BALL_MOVE *move) {
+    list_nearby(position, record->radius, course, index);
     const float keeps = BALL_WALL_KEEPS[std::clamp(course->wall_kind, 0, WALL_KINDS - 1)];
     for (int i = 0; i < kMostResolutions; ++i) {
         Touch touch;
@@ -309,9 +317,9 @@ void meet_course(PLAYER *record, float position[3], const BALL_COURSE *course, F
 // stands on it when it is there; floors alone count: from down there a
 // step's edge would look like a wall.
 void follow_ground(PLAYER *record, float position[3], float reach, const BALL_COURSE *course,
-                   FloorMet *floor) {
+                   const GEN_COLL_INDEX *index, FloorMet *floor) {
     float probe[3] = {position[0], position[1] - reach, position[2]};
-    list_nearby(probe, record->radius, course);
+    list_nearby(probe, record->radius, course, index);
     Touch touch;
     if (deepest_touch(probe, record->radius, true, &touch)) {
         stand_on(probe, record->radius, touch);
@@ -424,7 +432,7 @@ void blow(PLAYER *record, int32_t wind_direction, float moving, float d) {
 // it meets every wall on its way. A ball rolling on the ground follows it
 // down (a slope, a dip) instead of flying off it and bouncing down.
 void move_along(PLAYER *record, float position[3], const float way[2], const BALL_COURSE *course,
-                FloorMet *floor, BALL_MOVE *move) {
+                const GEN_COLL_INDEX *index, FloorMet *floor, BALL_MOVE *move) {
     const float length = std::sqrt(way[0] * way[0] + way[1] * way[1]);
     const int pieces =
         std::max(1, static_cast<int>(std::ceil(length / (kPieceRadii * record->radius))));
@@ -435,9 +443,9 @@ void move_along(PLAYER *record, float position[3], const float way[2], const BAL
         position[0] += way[0] / static_cast<float>(pieces);
         position[2] += way[1] / static_cast<float>(pieces);
         FloorMet met;
-        meet_course(record, position, course, &met, move);
+        meet_course(record, position, course, index, &met, move);
         if (following && !met.met) {
-            follow_ground(record, position, reach, course, &met);
+            follow_ground(record, position, reach, course, index, &met);
         }
         meet_obstacles(record, position, course, &met, move);
         if (met.met) {
@@ -477,9 +485,9 @@ void stop_when_slow(PLAYER *record, const BALL_MOVE &move) {
     }
 }
 
-} // namespace
-
-BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d) {
+// ball_move, the course's queries answered from the index when one is given.
+BALL_MOVE move_ball(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d,
+                    const GEN_COLL_INDEX *index) {
     BALL_MOVE move{0, 0.0f};
     float *position = node->position;
     float *rotation = node->rotation;
@@ -493,7 +501,7 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
     rotation[1] = 0.0f;
     const float way[2] = {d / kHorizontalScale * mean_x, d / kHorizontalScale * mean_z};
     FloorMet floor;
-    move_along(record, position, way, course, &floor, &move);
+    move_along(record, position, way, course, index, &floor, &move);
     record->on_floor = floor.met;
     if (floor.met) {
         on_the_floor(record, floor, &move);
@@ -515,6 +523,12 @@ BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course,
     }
     blow(record, course->wind_direction, mean_z, d);
     return move;
+}
+
+} // namespace
+
+BALL_MOVE ball_move(PLAYER *record, XV_3D_NODE *node, const BALL_COURSE *course, float d) {
+    return move_ball(record, node, course, d, nullptr);
 }
 
 bool ball_at_rest(const PLAYER *record) {
@@ -629,15 +643,20 @@ BALL_COURSE ball_course() {
     return course;
 }
 
+void ball_index_course(const BALL_COURSE &course, float radius, GEN_COLL_INDEX *index) {
+    BALL_FACES_ONLY faces(GEN_COLL_NEAREST | GEN_COLL_LIST);
+    gen_coll_index_build(index, radius, course.model, course.map);
+}
+
 BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, BALL_COURSE course, int most_substeps,
-                        BALL_FORECAST forecast, const void *context) {
+                        BALL_FORECAST forecast, const void *context, const GEN_COLL_INDEX *index) {
     constexpr float kSubstep = 1.0f / kSubsteps; // a whole step's
     BALL_SHOT shot{};
     for (; shot.substeps < most_substeps; ++shot.substeps) {
         if (forecast && shot.substeps % kSubsteps == 0) {
             forecast(shot.substeps / kSubsteps, &course, context);
         }
-        const BALL_MOVE move = ball_move(&ball, &node, &course, kSubstep);
+        const BALL_MOVE move = move_ball(&ball, &node, &course, kSubstep, index);
         shot.met_object = shot.met_object || (move.events & BALL_MET_OBJECT);
         if (move.events & BALL_DROPPED) {
             shot.holed = true;

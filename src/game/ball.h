@@ -16,6 +16,7 @@ struct XV_3D_NODE;
 struct XV_SND_EFFECT;
 struct GEN_WO2;
 struct GEN_COLL_MAP;
+struct GEN_COLL_INDEX;
 
 // The ball's size and weight, in the course's units. A course's lanes are
 // three to four units wide and its walls half a unit high: a ball of radius
@@ -112,9 +113,16 @@ struct BALL_SHOT {
 };
 // With a forecast, the moving objects are placed where it says at each
 // whole step of the stroke (0 its first); without, they stand still.
+// With an index of the course (ball_index_course, for this ball's radius)
+// the same stroke is played out faster: it meets the same faces.
 using BALL_FORECAST = void (*)(int step, BALL_COURSE *course, const void *context);
 BALL_SHOT ball_simulate(PLAYER ball, XV_3D_NODE node, BALL_COURSE course, int most_substeps,
-                        BALL_FORECAST forecast = nullptr, const void *context = nullptr);
+                        BALL_FORECAST forecast = nullptr, const void *context = nullptr,
+                        const GEN_COLL_INDEX *index = nullptr);
+// Lays out the course's faces that the balls meet, for balls of this
+// radius: worth it for many strokes played out on the course as it is
+// loaded now (the index points into its collision map).
+void ball_index_course(const BALL_COURSE &course, float radius, GEN_COLL_INDEX *index);
 // The moving object the ball stands on (a lift's deck, a platform), as an
 // index into the course's obstacles, or -1 when it stands on none.
 int ball_carrier(const PLAYER &record, const XV_3D_NODE &node, const BALL_COURSE &course);

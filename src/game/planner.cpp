@@ -66,6 +66,7 @@ void StrokePlanner::start(const PLAYER &ball, const XV_3D_NODE &node, int level,
     ball_stop(&ball_);
     node_ = node;
     course_ = ball_course();
+    ball_index_course(course_, ball_.radius, &faces_);
     carrier_ = ball_carrier(ball_, node_, course_);
     level_ = std::clamp(level, static_cast<int>(PLANNER_EASY), static_cast<int>(PLANNER_HARD));
     // Seeds next to each other (1, 2, 3: a stroke's number) are spread apart.
@@ -197,8 +198,8 @@ StrokePlanner::Outcome StrokePlanner::play_out(const Candidate &candidate) const
     // moves on while the planner works over frames.
     const int from =
         earliest_ + candidate.wait - static_cast<int>(foresight_recorded() - recorded_at_start_);
-    const BALL_SHOT shot =
-        ball_simulate(ball, struck_from(from), course_, kMostSubsteps, foresight_forecast, &from);
+    const BALL_SHOT shot = ball_simulate(ball, struck_from(from), course_, kMostSubsteps,
+                                         foresight_forecast, &from, &faces_);
     Outcome outcome{
         candidate,       0.0f,     horizontal_distance(shot.position, course_.hole), shot.holed,
         shot.met_object, shot.left};

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "ball.h"
+#include "gen_coll.h"
 #include "gen_xv.h"
 #include "players.h"
 
@@ -76,7 +77,8 @@ class StrokePlanner {
     PLAYER ball_{};
     XV_3D_NODE node_{};
     BALL_COURSE course_{};
-    int carrier_ = -1; // the moving object the ball stands on, if any
+    GEN_COLL_INDEX faces_; // the course's, for this ball: every candidate meets it
+    int carrier_ = -1;     // the moving object the ball stands on, if any
     int level_ = PLANNER_HARD;
     uint32_t seed_ = 1;
     long recorded_at_start_ = 0; // foresight's count of steps when planning began

@@ -40,6 +40,11 @@ struct Device {
 // them is ordered before the mixer reads it.
 std::mutex guard;
 Device device;
+// SDL's audio started, but no device opened on it (a machine without
+// speakers): it is kept until the sound closes. Stopping it at once would
+// wait up to a tenth of a second, at every start, for the driver's thread
+// that watches for devices being plugged in.
+bool audio_without_device = false;
 
 bool valid(const OS_SOUND_FORMAT &format) {
     return format.rate >= 100 && format.rate <= 192000 &&
@@ -129,7 +134,7 @@ int os_sound_open() {
     if (device.id) {
         return 1;
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (!audio_without_device && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return 0;
     }
     SDL_AudioSpec wanted{}, got{};
@@ -140,8 +145,8 @@ int os_sound_open() {
     wanted.callback = feed_speakers;
     SDL_AudioDeviceID id =
         SDL_OpenAudioDevice(nullptr, 0, &wanted, &got, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    audio_without_device = !id;
     if (!id) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return 0;
     }
     {
@@ -156,6 +161,10 @@ int os_sound_open() {
 
 void os_sound_close() {
     if (!device.id) {
+        if (audio_without_device) {
+            audio_without_device = false;
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
         return;
     }
     SDL_CloseAudioDevice(device.id); // waits for the audio thread to leave the mixer

@@ -25,7 +25,8 @@ enum { OS_SOUND_SILENT = -10000, OS_SOUND_PAN_LEFT = -10000, OS_SOUND_PAN_RIGHT 
 // Opens the default output (the dummy or disk driver on a machine without
 // speakers). Returns 0 when there is no audio at all.
 int os_sound_open();
-// Releases every buffer and the device.
+// Releases every buffer and the device, and stops the audio system (kept
+// running after an open that found no device, until this).
 void os_sound_close();
 int os_sound_is_open();
 // What the primary buffer can take: 2 channels when stereo, 16 bits.

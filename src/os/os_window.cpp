@@ -576,6 +576,11 @@ void os_window_show_picture(OS_WINDOW window, const uint8_t *rgb, int width, int
     // SDL may back a window's surface with an OpenGL renderer of its own:
     // the driver keeps what it builds for it for the process's life.
     OS_LEAK_CHECK_PAUSE pause;
+    // To choose, SDL would first make a hidden window and an OpenGL context
+    // just to read the driver's vendor: a fifth of the splash's time at a
+    // start, for a picture blitted once, which the window system's own
+    // framebuffer shows the same. (A hint set by the player still rules.)
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_Surface *picture = SDL_CreateRGBSurfaceWithFormatFrom(
         const_cast<uint8_t *>(rgb), width, height, 24, width * 3, SDL_PIXELFORMAT_RGB24);
     SDL_Surface *surface = SDL_GetWindowSurface(window->sdl);

@@ -126,6 +126,9 @@ void *Heap::allocate(uint64_t size, uint32_t align_mask, uint32_t lead, uint32_t
     }
     auto n = static_cast<uint32_t>(wanted);
     uint32_t offset = choose(n);
+    if (!offset && reclaim_ && reclaim_()) {
+        offset = choose(n);
+    }
     if (!offset) {
         if (on_growth_) {
             on_growth_();
@@ -333,6 +336,11 @@ void *Heap::resize(void *data, uint64_t size, uint32_t align_mask, uint32_t lead
 
 // Reads only committed memory, and trusts no offset it has not checked.
 uint32_t Heap::find(const void *data) const {
+    uint32_t offset = find_own(data);
+    return offset && sound_next(offset) ? offset : 0;
+}
+
+uint32_t Heap::find_own(const void *data) const {
     if (!arena_.contains(data)) {
         return 0;
     }
@@ -341,6 +349,9 @@ uint32_t Heap::find(const void *data) const {
     if (at % kDataAlignment || at < lowest || at > committed_end_) {
         return 0;
     }
+    // A block not aligned past its lead has its header at most this far
+    // back: it is fetched with the word that leads to it, not after it.
+    __builtin_prefetch(arena_.base() + at - kBlockHeaderSize - kDataAlignment);
     uint32_t offset;
     memcpy(&offset, arena_.base() + at - 4, 4);
     if (offset % kDataAlignment != kGridLead || offset < lowest - kBlockHeaderSize ||
@@ -351,19 +362,20 @@ uint32_t Heap::find(const void *data) const {
     if (header.magic != kBlockUsedMagic || header.self != offset || header.data != at) {
         return 0;
     }
-    uint64_t end = region_end(header.region);
     uint64_t after = uint64_t{offset} + kBlockHeaderSize + header.size;
+    uint64_t end = region_end(header.region);
     if (!end || offset < header.region + kRegionHeaderSize || after > end ||
         header.next != (after < end ? after : 0)) {
         return 0;
     }
-    if (!sound_previous(offset, header)) {
-        return 0;
-    }
-    if (header.next && (after + kBlockHeaderSize > end || !sound_neighbour(header.next))) {
-        return 0;
-    }
-    return offset;
+    return sound_previous(offset, header) ? offset : 0;
+}
+
+// find_own has checked that the next block's header lies within the region.
+bool Heap::sound_next(uint32_t offset) const {
+    const BlockHeader &header = block(offset);
+    return !header.next || (uint64_t{header.next} + kBlockHeaderSize <= region_end(header.region) &&
+                            sound_neighbour(header.next));
 }
 
 // The previous neighbour's header is read only when the block says it is

@@ -104,6 +104,9 @@ struct HeapBlock {
 class Heap {
   public:
     using GrowthHook = void (*)();
+    // Asked before the heap grows: gives blocks its holder kept back to the
+    // heap, and says whether it gave any (then the heap looks again first).
+    using ReclaimHook = bool (*)();
 
     // The first region holds size bytes (rounded up to 4); on_growth is told
     // before every further region is added.
@@ -113,6 +116,7 @@ class Heap {
     Heap &operator=(const Heap &) = delete;
 
     bool valid() const { return first_region_ != 0; }
+    void set_reclaim(ReclaimHook reclaim) { reclaim_ = reclaim; }
 
     // The size of the block that holds a request of size bytes.
     static uint64_t block_size_for(uint64_t size);
@@ -136,6 +140,11 @@ class Heap {
     // neighbours; 0 for anything else (a foreign pointer, a free block, a
     // damaged header). The calls below take what it found.
     uint32_t find(const void *data) const;
+    // find without the look at the next block's header, for a block its
+    // holder keeps rather than frees (nothing merges with that neighbour);
+    // sound_next is that look, for a block find_own found.
+    uint32_t find_own(const void *data) const;
+    bool sound_next(uint32_t offset) const;
     void release_block(uint32_t block);
     // The two spare header words of a block in use; zero when it is made.
     uint32_t user_word(uint32_t offset, int index) const { return block(offset).spare[index]; }
@@ -143,6 +152,15 @@ class Heap {
         block(offset).spare[index] = value;
     }
     bool is_block(const void *data) const { return find(data) != 0; }
+    // Whether offset holds the header of a block in use (a quick look, for
+    // a block its holder keeps track of: not the neighbours find checks).
+    bool in_use(uint32_t offset) const {
+        return offset >= page_ && uint64_t{offset} + kBlockHeaderSize <= committed_end_ &&
+               block(offset).magic == kBlockUsedMagic && block(offset).self == offset;
+    }
+    // The data bytes of a block, and where its data starts.
+    uint32_t block_size(uint32_t offset) const { return block(offset).size; }
+    uint32_t data_offset(uint32_t offset) const { return block(offset).data; }
 
     // Whether [offset, offset + size) lies in memory the heap has committed.
     bool holds(uint64_t offset, uint64_t size) const;
@@ -199,6 +217,7 @@ class Heap {
 
     Arena &arena_;
     GrowthHook on_growth_;
+    ReclaimHook reclaim_ = nullptr;
     uint64_t page_;
     uint32_t first_region_ = 0;
     uint32_t last_region_ = 0;

@@ -61,6 +61,24 @@ constexpr int kOwnerWord = 0;
 constexpr int kNumberWord = 1;
 static_assert(sizeof(XV_MEM_ELE) + 4 <= kElementLead);
 
+// A block freed by the game is kept back, marked, for the next request of
+// its size, as long as it is small and few are kept: most of a game's
+// blocks come and go in a few sizes, and a block handed straight back
+// costs neither a merge with its neighbours nor a split. What is kept goes
+// back to the heap before the heap grows and at shutdown, and counts as
+// free in the figures. Its header's spare words hold the mark and the
+// next block kept of its size.
+constexpr uint32_t kKeptMark = 1; // never a header's offset + 44, which is on the 16-byte grid
+constexpr int kKeptClasses = 66;  // block sizes 4, 20, ... 1044: requests up to 1028 bytes
+constexpr uint16_t kMostKeptOfASize = 32;
+
+struct KeptBlocks {
+    uint32_t head[kKeptClasses] = {};
+    uint16_t count[kKeptClasses] = {};
+    uint64_t bytes = 0;      // data bytes kept
+    uint64_t most_bytes = 0; // a sixteenth of the first region
+};
+
 // Everything the tracker knows but the heap itself; reset at every start.
 struct Tracker {
     XV_MEM_CONFIG *config = nullptr;
@@ -74,6 +92,8 @@ struct Tracker {
     uint64_t free_ram = 0;
     std::vector<uint32_t> align_masks;
     char *name_buffer = nullptr;
+    KeptBlocks kept;
+    uint64_t heap_peak = 0; // heap bytes in use, less what is kept, at most
 };
 
 Tracker tracker;
@@ -113,6 +133,12 @@ void count(int64_t bytes) {
     tracker.tracked_peak = std::max(tracker.tracked_peak, tracker.tracked);
 }
 
+// The heap's bytes in use, what is kept back counted as free.
+void note_heap_use() {
+    uint64_t in_use = heap->statistics().in_use - tracker.kept.bytes;
+    tracker.heap_peak = std::max(tracker.heap_peak, in_use);
+}
+
 uint32_t align_mask() {
     return tracker.align_masks.empty() ? 0 : tracker.align_masks.back();
 }
@@ -132,6 +158,7 @@ uint32_t store_name(const char *format, ...) {
     int length = vsnprintf(nullptr, 0, format, measuring);
     va_end(measuring);
     char *text = length < 0 ? nullptr : static_cast<char *>(heap->allocate(length + 1));
+    note_heap_use();
     if (text) {
         vsnprintf(text, length + 1, format, arguments);
         count(length + 1);
@@ -158,8 +185,10 @@ struct Tracked {
 
 // The block's header says where its element is; the element must lie right
 // behind the header and name the block back, or the header is not believed.
-Tracked find_tracked(const void *pointer) {
-    Tracked found{heap->find(pointer), 0};
+// Its neighbours are looked at as the heap's find does, or (own) only the
+// one before it.
+Tracked find_tracked(const void *pointer, bool own = false) {
+    Tracked found{own ? heap->find_own(pointer) : heap->find(pointer), 0};
     if (found.block) {
         uint32_t candidate = heap->user_word(found.block, kOwnerWord);
         uint32_t data = offset_of(pointer);
@@ -174,6 +203,82 @@ Tracked find_tracked(const void *pointer) {
 void mark_tracked(uint32_t block, uint32_t number) {
     heap->set_user_word(block, kOwnerWord, block + xv::kBlockHeaderSize);
     heap->set_user_word(block, kNumberWord, number);
+}
+
+int kept_class(uint32_t block_size) {
+    return static_cast<int>(block_size / xv::kDataAlignment);
+}
+
+// Block sizes are 4 more than a multiple of 16: one a class.
+uint32_t class_size(int size_class) {
+    return static_cast<uint32_t>(size_class) * xv::kDataAlignment +
+           static_cast<uint32_t>(xv::Heap::block_size_for(0));
+}
+
+bool is_kept(uint32_t block) {
+    return heap->user_word(block, kOwnerWord) == kKeptMark;
+}
+
+// Whether a tracked block would be kept back: one of the plain layout (not
+// aligned past its element), of a size kept, while there is room.
+bool keepable(uint32_t block) {
+    uint32_t size = heap->block_size(block);
+    int size_class = kept_class(size);
+    const KeptBlocks &kept = tracker.kept;
+    return size_class < kKeptClasses && kept.count[size_class] < kMostKeptOfASize &&
+           kept.bytes + size <= kept.most_bytes &&
+           heap->data_offset(block) == block + xv::kBlockHeaderSize + kElementLead;
+}
+
+void keep(uint32_t block) {
+    uint32_t size = heap->block_size(block);
+    int size_class = kept_class(size);
+    KeptBlocks &kept = tracker.kept;
+    heap->set_user_word(block, kOwnerWord, kKeptMark);
+    heap->set_user_word(block, kNumberWord, kept.head[size_class]);
+    kept.head[size_class] = block;
+    kept.count[size_class]++;
+    kept.bytes += size;
+}
+
+// A kept block of exactly this size, taken off its list; 0 for none. A
+// list whose next block is not a sound one in use (an overrun reached it)
+// is dropped: its blocks stay where they are, used, until the heap is gone.
+uint32_t take_kept(uint32_t block_size) {
+    int size_class = kept_class(block_size);
+    KeptBlocks &kept = tracker.kept;
+    if (size_class >= kKeptClasses || !kept.head[size_class]) {
+        return 0;
+    }
+    uint32_t block = kept.head[size_class];
+    if (!heap->in_use(block) || !is_kept(block) || heap->block_size(block) != block_size) {
+        kept.bytes -= uint64_t{kept.count[size_class]} * block_size;
+        kept.head[size_class] = 0;
+        kept.count[size_class] = 0;
+        return 0;
+    }
+    kept.head[size_class] = heap->user_word(block, kNumberWord);
+    kept.count[size_class]--;
+    kept.bytes -= block_size;
+    return block;
+}
+
+// Every kept block back to the heap; true when there was any. One whose
+// next neighbour's header is damaged (it overran) is not merged with it:
+// it stays where it is, reported, as a free of it once was.
+bool give_back_kept() {
+    bool any = false;
+    for (int size_class = 0; size_class < kKeptClasses; ++size_class) {
+        while (uint32_t block = take_kept(class_size(size_class))) {
+            if (heap->sound_next(block)) {
+                heap->release_block(block);
+                any = true;
+            } else {
+                report(INVALID_BLOCK);
+            }
+        }
+    }
+    return any;
 }
 
 // Every element, oldest first. Only reports need them, so they are found by
@@ -195,9 +300,23 @@ std::vector<uint32_t> elements_in_allocation_order() {
     return ordered;
 }
 
+// A kept block for a request of size bytes with no alignment asked: the
+// size of block the heap would cut for it, exactly.
+void *reuse_kept(size_t size, uint32_t *block) {
+    if (align_mask() >= xv::kDataAlignment || size > UINT32_MAX) {
+        return nullptr;
+    }
+    *block = take_kept(static_cast<uint32_t>(xv::Heap::block_size_for(size + kElementLead)));
+    return *block ? heap->address_of(*block + xv::kBlockHeaderSize + kElementLead) : nullptr;
+}
+
 void *tracked_allocate(size_t size, bool zeroed, int failure_code) {
     uint32_t block = 0;
-    void *data = heap->allocate(size, align_mask(), kElementLead, &block);
+    void *data = reuse_kept(size, &block);
+    if (!data) {
+        data = heap->allocate(size, align_mask(), kElementLead, &block);
+    }
+    note_heap_use();
     if (!data) {
         if (reporting()) {
             // A long is 32 bits on Windows: the size asked for is printed whole.
@@ -280,6 +399,9 @@ int xv_mem_init(XV_MEM_CONFIG *config) {
         xv_warning("HEAP INIT FAILED", nullptr, XV_MB_OK);
         return 0;
     }
+    heap->set_reclaim(give_back_kept);
+    tracker.kept.most_bytes = size / 16;
+    note_heap_use();
     if (reporting()) {
         tracker.name_buffer = static_cast<char *>(xv_mem_malloc(kNameBufferSize));
         xv_mem_set_name(tracker.name_buffer, "xv_mem_name_buffer");
@@ -294,6 +416,7 @@ int xv_mem_deinit() {
     xv_mem_release(tracker.name_buffer);
     tracker.name_buffer = nullptr;
     tracker.align_masks.clear();
+    give_back_kept();
     if (reporting()) {
         report_leaks();
     }
@@ -354,6 +477,7 @@ void *xv_mem_realloc(void *pointer, size_t size) {
     uint32_t number = heap->user_word(found.block, kNumberWord);
     uint32_t block = 0;
     void *moved = heap->resize(pointer, size, align_mask(), kElementLead, &block);
+    note_heap_use();
     if (!moved) {
         // The block stays as it was, and tracked: the caller still owns it.
         report(REALLOC_FAILED);
@@ -379,16 +503,27 @@ int xv_mem_free(void *pointer) {
         }
         return 0;
     }
-    Tracked found = find_tracked(pointer);
+    // A block kept back merges with no neighbour: the next one's header is
+    // looked at when it goes back to the heap.
+    Tracked found = find_tracked(pointer, true);
+    bool kept = found.element && keepable(found.block);
+    if (found.block && !kept && !heap->sound_next(found.block)) {
+        found = Tracked{};
+    }
     if (found.element) {
         const XV_MEM_ELE &freed = element(found.element);
         drop_name(freed.name);
         count(-(static_cast<int64_t>(freed.size) + XV_MEM_ELE_ACCOUNTED));
-        heap->release_block(found.block);
+        if (kept) {
+            keep(found.block);
+        } else {
+            heap->release_block(found.block);
+        }
         tracker.elements--;
         return 0;
     }
-    if (found.block) {
+    // A kept block was freed already: to its caller it is as free as any.
+    if (found.block && !is_kept(found.block)) {
         heap->release_block(found.block);
     } else {
         report(INVALID_BLOCK);
@@ -476,6 +611,7 @@ void *xv_mem_internal_malloc(size_t size) {
         return malloc(size);
     }
     void *pointer = heap->allocate(size);
+    note_heap_use();
     if (pointer) {
         count(static_cast<int64_t>(size));
     } else {
@@ -494,7 +630,9 @@ void xv_mem_internal_free(void *pointer, size_t size) {
         }
         return;
     }
-    if (heap->release(pointer)) {
+    uint32_t block = heap->find(pointer);
+    if (block && !is_kept(block)) {
+        heap->release_block(block);
         count(-static_cast<int64_t>(size));
     } else {
         report(INVALID_BLOCK);
@@ -596,11 +734,13 @@ XV_MEM_STATISTICS xv_mem_statistics() {
     figures.max_number_alloc = tracker.elements_peak;
     figures.number_alloc = tracker.elements;
     if (running()) {
+        // What is kept back for reuse is free to the game.
         xv::HeapStatistics use = heap->statistics();
-        figures.total_size_heap = static_cast<int64_t>(use.free);
-        figures.max_used_heap = static_cast<int64_t>(use.in_use_peak);
+        auto kept = static_cast<int64_t>(tracker.kept.bytes);
+        figures.total_size_heap = static_cast<int64_t>(use.free) + kept;
+        figures.max_used_heap = static_cast<int64_t>(tracker.heap_peak);
         figures.used_heap =
-            static_cast<int64_t>(use.in_use) - int64_t{xv::kBlockHeaderSize} * use.regions;
+            static_cast<int64_t>(use.in_use) - kept - int64_t{xv::kBlockHeaderSize} * use.regions;
     }
     return figures;
 }

@@ -4,6 +4,7 @@
 #include "model_test.h"
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -360,6 +361,134 @@ TEST_F(CollTest, ThickRaysAtASlantMeetTheRimWhereTheReferenceDoes) {
         }
     }
     EXPECT_GT(hits, 100);
+}
+
+// What one sphere query left: its answer, the nearest contact and the list.
+struct Answer {
+    uint8_t hit;
+    GEN_COLL_INFO info;
+    std::vector<GEN_COLL_CONTACT> list;
+};
+
+Answer answer(uint8_t hit) {
+    Answer out{hit, {}, std::vector<GEN_COLL_CONTACT>(GEN_COLL_MOST_CONTACTS)};
+    gen_coll_get_last_info(&out.info);
+    out.list.resize(static_cast<size_t>(gen_coll_get_list(out.list.data())));
+    return out;
+}
+
+// Bit for bit: an index must not move a contact by a rounding.
+void expect_same(const Answer &indexed, const Answer &walked, const std::string &what) {
+    ASSERT_EQ(indexed.hit, walked.hit) << what;
+    EXPECT_EQ(std::memcmp(&indexed.info, &walked.info, sizeof indexed.info), 0) << what;
+    ASSERT_EQ(indexed.list.size(), walked.list.size()) << what;
+    for (size_t i = 0; i < walked.list.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&indexed.list[i], &walked.list[i], sizeof walked.list[i]), 0)
+            << what << ", contact " << i;
+    }
+}
+
+// Balls resting on, grazing and sunk into a bumpy ground, a fairway's grid
+// and walls of two collision types, near their faces, edges and corners
+// and anywhere round them: the index answers each exactly as the walk of
+// the whole map does, the same contacts in the same order, under each set
+// of flags (the first contact only, too). Another radius or type mask, or a
+// centre that is not a number, is walked as before.
+TEST_F(CollTest, AnIndexAnswersBallsExactlyAsTheWholeMap) {
+    const int columns = 17;
+    std::vector<float> heights(columns * columns);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> bump(0, 0.5f);
+    for (float &h : heights) {
+        h = bump(random);
+    }
+    Wo2Model written;
+    written.objects.push_back(
+        test::object("bumps", {wo2_heightfield(heights, columns, columns, 0.5f)}));
+    written.objects.push_back(test::object("fairway", {floor_grid(4, 1.0f, 32)}));
+    written.objects.push_back(test::object("wall", {wo2_box(0.2f, 0.5f, 6)}));
+    written.objects.push_back(test::object("rough", {wo2_box(3, 0.4f, 0.3f)}));
+    written.references = {{0, "bumps"}, {1, "fairway"}, {2, "wall"}, {3, "rough COLLISION_TYPE 2"}};
+    load(written);
+    build();
+    ASSERT_GT(map.num_nodes, 10u);
+    std::vector<std::array<V3, 3>> mesh;
+    for (uint32_t n = 0; n < map.num_nodes; ++n) {
+        for (uint32_t t = 0; t < map.nodes[n].num_triangles; ++t) {
+            float v[3][3];
+            gen_coll_triangle_vertices(&model, &map.nodes[n].triangles[t], v);
+            mesh.push_back({V3{v[0][0], v[0][1], v[0][2]}, V3{v[1][0], v[1][1], v[1][2]},
+                            V3{v[2][0], v[2][1], v[2][2]}});
+        }
+    }
+    constexpr float r = 0.1f;
+    // Centres at a ball's radius from a point of a triangle (on a face, an
+    // edge or a corner), a hair nearer or farther, and anywhere.
+    std::uniform_real_distribution<float> unit(0, 1), hair(-0.002f, 0.002f);
+    std::uniform_real_distribution<float> anywhere(-5, 9), height(-0.5f, 2);
+    std::uniform_int_distribution<size_t> which(0, mesh.size() - 1);
+    std::vector<V3> centres;
+    for (int i = 0; i < 3000; ++i) {
+        const auto &t = mesh[which(random)];
+        float a = unit(random), b = unit(random);
+        if (i % 3 == 0) {
+            b = 0; // on an edge
+        } else if (i % 3 == 1 && a + b > 1) {
+            a = 1 - a, b = 1 - b;
+        }
+        const V3 on = along(along(t[0], sub(t[1], t[0]), a), sub(t[2], t[0]), b);
+        V3 n = cross(sub(t[0], t[1]), sub(t[2], t[0]));
+        const float length = std::sqrt(dot(n, n));
+        n = {n[0] / length, n[1] / length, n[2] / length};
+        centres.push_back(along(on, n, r + hair(random)));
+        centres.push_back(along(along(on, n, r * unit(random)), {1, 0, 0}, hair(random)));
+    }
+    for (int i = 0; i < 1000; ++i) {
+        centres.push_back({anywhere(random), height(random), anywhere(random)});
+    }
+    // Just past the fairway's far edges, where the face test's tolerance
+    // still takes the point in, a ball barely touching its plane.
+    std::uniform_real_distribution<float> past(0, 0.0012f), barely(0, 2e-6f),
+        along_edge(-3.9f, 3.9f);
+    for (int i = 0; i < 400; ++i) {
+        const float side = i % 2 ? 4.0f + past(random) : -4.0f - past(random);
+        centres.push_back({along_edge(random), 1.0f + r - barely(random), side});
+    }
+    const uint32_t flag_sets[] = {GEN_COLL_NEAREST | GEN_COLL_LIST, GEN_COLL_NEAREST, 0,
+                                  GEN_COLL_TWO_SIDED | GEN_COLL_LIST,
+                                  GEN_COLL_NEAREST | GEN_COLL_NO_SQUARED_DIST};
+    for (const uint8_t mask : {uint8_t{1}, uint8_t{0xFF}}) {
+        gen_coll_set_type_mask(mask);
+        GEN_COLL_INDEX index;
+        gen_coll_index_build(&index, r, &model, &map);
+        ASSERT_FALSE(index.entries.empty());
+        int met = 0;
+        for (const uint32_t flags : flag_sets) {
+            gen_coll_set_flags(flags);
+            for (size_t i = 0; i < centres.size(); ++i) {
+                const V3 &c = centres[i];
+                const Answer walked = answer(sphere(c, r));
+                const Answer indexed =
+                    answer(gen_coll_sphere_indexed(c[0], c[1], c[2], r, &model, &map, &index));
+                expect_same(indexed, walked,
+                            "ball " + std::to_string(i) + ", flags " + std::to_string(flags));
+                met += walked.hit;
+            }
+        }
+        EXPECT_GT(met, 10000) << "most balls touch something";
+        gen_coll_set_flags(GEN_COLL_NEAREST | GEN_COLL_LIST);
+        const V3 c = centres[0];
+        expect_same(answer(gen_coll_sphere_indexed(c[0], c[1], c[2], 0.3f, &model, &map, &index)),
+                    answer(sphere(c, 0.3f)), "another radius");
+        gen_coll_set_type_mask(2);
+        expect_same(answer(gen_coll_sphere_indexed(c[0], c[1], c[2], r, &model, &map, &index)),
+                    answer(sphere(c, r)), "another mask");
+        gen_coll_set_type_mask(mask);
+        const float nan = std::nanf("");
+        EXPECT_EQ(gen_coll_sphere_indexed(nan, c[1], c[2], r, &model, &map, &index),
+                  sphere({nan, c[1], c[2]}, r));
+    }
+    EXPECT_EQ(errors(), "");
 }
 
 } // namespace

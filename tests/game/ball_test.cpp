@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -409,6 +410,42 @@ TEST_F(BallTest, RotationsStayWithinAWholeTurn) {
         }
         ASSERT_EQ(node.rotation[1], 0.0f);
     }
+}
+
+// Strokes played out with the course's index (as the computer plans them)
+// end exactly where they end without it, to the last bit: on slopes and a
+// fairway's grid, off walls and steps, over the edge and into the hole.
+TEST_F(BallTest, AStrokePlayedOutWithTheIndexEndsExactlyWhereItEndsWithout) {
+    std::vector<Wo2FaceGroup> faces = {test::floor_grid(4, 0, 32), moved(ramp(6), 0, -1.5f, 12),
+                                       moved(wo2_box(0.2f, 0.5f, 8), 4.1f, 0.25f, 0),
+                                       moved(wo2_box(2, 0.03f, 2), -2, 0.015f, 1)};
+    start(faces);
+    course.hole[0] = 1.5f, course.hole[1] = BALL_RADIUS, course.hole[2] = -2.5f;
+    GEN_COLL_INDEX index;
+    ball_index_course(course, BALL_RADIUS, &index);
+    ASSERT_FALSE(index.entries.empty());
+    int holed = 0, left = 0, rested = 0;
+    for (int k = 0; k < 120; ++k) {
+        PLAYER struck = ball;
+        const float a = static_cast<float>(k) * 0.37f,
+                    power = 0.05f + 0.95f * ((k * 7) % 11) / 10.0f;
+        struck.velocity_x = struck.previous_velocity_x = BALL_MAX_SPEED * power * std::cos(a);
+        struck.velocity_z = struck.previous_velocity_z = BALL_MAX_SPEED * power * std::sin(a);
+        XV_3D_NODE from{};
+        from.position[0] = -1.0f + 0.02f * static_cast<float>(k % 9);
+        from.position[1] = BALL_RADIUS;
+        const BALL_SHOT walked = ball_simulate(struck, from, course, 240 * 6);
+        const BALL_SHOT indexed =
+            ball_simulate(struck, from, course, 240 * 6, nullptr, nullptr, &index);
+        ASSERT_EQ(std::memcmp(walked.position, indexed.position, sizeof walked.position), 0) << k;
+        ASSERT_EQ(walked.substeps, indexed.substeps) << k;
+        ASSERT_EQ(walked.holed, indexed.holed) << k;
+        ASSERT_EQ(walked.left, indexed.left) << k;
+        holed += walked.holed, left += walked.left, rested += !walked.holed && !walked.left;
+    }
+    EXPECT_GT(left, 0);
+    EXPECT_GT(rested, 0);
+    std::printf("%d strokes dropped, %d left the course, %d rested\n", holed, left, rested);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The sound device on SDL's dummy driver, held so that only the test mixes.
 #include "os_sound.h"
+#include "test_support.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -112,6 +114,27 @@ TEST_F(SoundDeviceTest, VolumeIsInHundredthsOfADecibelAndPanLowersTheOtherSide) 
     os_sound_buffer_play(third, 1);
     os_sound_buffer_play(fourth, 1);
     EXPECT_EQ(mix(1)[0], 32767);
+}
+
+// An open that finds no device (here the disk driver, with nowhere to
+// write) leaves SDL's audio running, started once however often the open
+// is tried, until the sound closes: stopping it there and then waited for
+// the driver's device watcher, a tenth of a second at every start of a
+// machine without speakers.
+TEST(SoundWithoutADeviceTest, TheAudioSystemStaysUpUntilTheSoundCloses) {
+    test::set_environment("SDL_AUDIODRIVER", "disk");
+    test::set_environment("SDL_DISKAUDIOFILE", "no-such-directory/sound.raw");
+    EXPECT_EQ(os_sound_open(), 0);
+    EXPECT_EQ(os_sound_open(), 0);
+    EXPECT_EQ(os_sound_is_open(), 0);
+    EXPECT_TRUE(SDL_WasInit(SDL_INIT_AUDIO));
+    os_sound_close();
+    EXPECT_FALSE(SDL_WasInit(SDL_INIT_AUDIO));
+    test::set_environment("SDL_DISKAUDIOFILE", nullptr);
+    test::set_environment("SDL_AUDIODRIVER", "dummy");
+    ASSERT_EQ(os_sound_open(), 1) << "a device found later opens as ever";
+    os_sound_close();
+    EXPECT_FALSE(SDL_WasInit(SDL_INIT_AUDIO));
 }
 
 } // namespace

@@ -258,6 +258,73 @@ TEST_F(MemTest, OutsideItsLifeTheTrackerPassesThroughToTheSystem) {
     EXPECT_EQ(xv_mem_free(leftover), 0);
 }
 
+// A block freed is kept back for the next request of its size, and to
+// everyone else it is as free as a block given back to the heap: it counts
+// as free, a second free, a name or a realloc of it is reported and changes
+// nothing, and a calloc that reuses it still zeroes it.
+TEST_F(MemTest, AFreedBlockServesTheNextRequestOfItsSizeAndIsFreeToEveryoneElse) {
+    XV_MEM_STATISTICS before = xv_mem_statistics();
+    long used = xv_mem_used();
+    auto *block = static_cast<unsigned char *>(xv_mem_malloc(100));
+    ASSERT_TRUE(xv_mem_set_name(block, "ball"));
+    memset(block, 0xAB, 100);
+    EXPECT_EQ(xv_mem_free(block), 0);
+    XV_MEM_STATISTICS after = xv_mem_statistics();
+    EXPECT_EQ(xv_mem_used(), used);
+    EXPECT_EQ(after.number_alloc, before.number_alloc);
+    // Its bytes are free again; only its header, not merged, is still used.
+    EXPECT_EQ(after.used_heap + after.total_size_heap, before.used_heap + before.total_size_heap);
+    EXPECT_LE(after.used_heap - before.used_heap, 44);
+    EXPECT_GT(after.max_used_heap, before.used_heap + 100);
+
+    EXPECT_EQ(xv_mem_free(block), 0);
+    EXPECT_EQ(count_occurrences(warnings(), "HEAP Error: Not a valid memory block"), 1);
+    EXPECT_EQ(count_occurrences(warnings(), "Alert: Warning, did not add with xv_malloc()"), 1);
+    EXPECT_EQ(xv_mem_set_name(block, "again"), 0);
+    EXPECT_EQ(xv_mem_get_name(block), nullptr);
+    void *other = xv_mem_realloc(block, 100); // a new block: it may be that one again
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(warnings().find("wasn't allocated by the xv_mem module!"), std::string::npos);
+    xv_mem_free(other);
+    EXPECT_EQ(xv_mem_used(), used);
+    EXPECT_EQ(xv_mem_statistics().number_alloc, before.number_alloc);
+
+    auto *zeroed = static_cast<unsigned char *>(xv_mem_calloc(25, 4));
+    EXPECT_EQ(zeroed, block) << "the same size, handed back";
+    EXPECT_EQ(xv_mem_get_name(zeroed), nullptr);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(zeroed[i], 0);
+    }
+    xv_mem_free(zeroed);
+    EXPECT_EQ(xv_mem_heap_check(), 2);
+}
+
+class SmallHeapMemTest : public MemTest {
+  protected:
+    SmallHeapMemTest() { mem_config.heap_size = 64 * 1024; }
+};
+
+// Blocks kept back go to the heap before it grows: freed in the middle of
+// a region first, they would otherwise leave no room for a large block.
+TEST_F(SmallHeapMemTest, KeptBlocksGoBackBeforeTheHeapGrows) {
+    std::vector<void *> blocks;
+    while (xv_mem_statistics().total_size_heap > 2000) {
+        blocks.push_back(xv_mem_malloc(500));
+    }
+    ASSERT_EQ(count_occurrences(warnings(), "Not enough heap"), 0);
+    for (size_t i = blocks.size() / 2; i < blocks.size(); ++i) {
+        xv_mem_free(blocks[i]);
+    }
+    for (size_t i = 0; i < blocks.size() / 2; ++i) {
+        xv_mem_free(blocks[i]);
+    }
+    void *large = xv_mem_malloc(60 * 1024);
+    ASSERT_NE(large, nullptr);
+    EXPECT_EQ(count_occurrences(warnings(), "Not enough heap"), 0);
+    xv_mem_free(large);
+    EXPECT_EQ(xv_mem_heap_check(), 2);
+}
+
 class QuietMemTest : public test::TempDirTest {};
 
 TEST_F(QuietMemTest, WithoutReportsTheTrackerStaysSilentAndNamesNothing) {
