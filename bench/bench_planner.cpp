@@ -1,8 +1,7 @@
-// The computer's thinking: the time one core takes to plan a stroke, on each
-// hole of the course as the course builder makes it, at each level, from
-// the tee and from where the first stroke left the ball (the goal: under
-// 200 ms a stroke at hard). The planner's own count of strokes tried is
-// beside it.
+// The computer's thinking: the time one core takes to plan a stroke from
+// the tee, on each hole of the first course as the course builder makes
+// it, at each level (the goal: under 150 ms a stroke at every level). The
+// planner's own count of strokes tried is beside it.
 #include "bench_game.h"
 #include "bench_scratch.h"
 
