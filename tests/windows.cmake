@@ -82,6 +82,7 @@ pinwheel_windows_test(xv_snd_test ${TESTS_DIR}/platform/xv_snd_test.cpp)
 target_compile_definitions(xv_snd_test PRIVATE FOOSBALL_SCORE="${FOOSBALL_SCORE}"
     TEST_MP3="Z:${PINWHEEL_LINUX_BUILD}/test_data/applause.mp3")
 pinwheel_windows_test(os_sound_test ${TESTS_DIR}/os/os_sound_test.cpp)
+target_link_libraries(os_sound_test PRIVATE PkgConfig::SDL2) # it watches SDL's audio itself
 pinwheel_windows_test(gen_xv_test ${TESTS_DIR}/engine/gen_xv_test.cpp)
 pinwheel_windows_test(gen_draw_test ${TESTS_DIR}/engine/gen_draw_test.cpp)
 pinwheel_windows_test(gen_light_test ${TESTS_DIR}/engine/gen_light_test.cpp)
