@@ -67,6 +67,19 @@ class CollTest : public test::ModelTest {
     uint8_t ray(V3 s, V3 e, float r = 0) {
         return gen_coll_ray_wo2(s.data(), e.data(), r, &model, &map);
     }
+    // The map's triangles, straight from the mesh: the reference's.
+    std::vector<std::array<V3, 3>> triangles_of_the_map() const {
+        std::vector<std::array<V3, 3>> mesh;
+        for (uint32_t n = 0; n < map.num_nodes; ++n) {
+            for (uint32_t t = 0; t < map.nodes[n].num_triangles; ++t) {
+                float v[3][3];
+                gen_coll_triangle_vertices(&model, &map.nodes[n].triangles[t], v);
+                mesh.push_back({V3{v[0][0], v[0][1], v[0][2]}, V3{v[1][0], v[1][1], v[1][2]},
+                                V3{v[2][0], v[2][1], v[2][2]}});
+            }
+        }
+        return mesh;
+    }
 };
 
 TEST_F(CollTest, ABallRestingOnTheFloorIsPushedStraightUp) {
@@ -256,15 +269,7 @@ TEST_F(CollTest, SpheresFindTheNearestContactAnywhereInTheTree) {
     build();
     ASSERT_GT(map.num_nodes, 10u);
     // The reference's triangles, straight from the mesh.
-    std::vector<std::array<V3, 3>> mesh;
-    for (uint32_t n = 0; n < map.num_nodes; ++n) {
-        for (uint32_t t = 0; t < map.nodes[n].num_triangles; ++t) {
-            float v[3][3];
-            gen_coll_triangle_vertices(&model, &map.nodes[n].triangles[t], v);
-            mesh.push_back({V3{v[0][0], v[0][1], v[0][2]}, V3{v[1][0], v[1][1], v[1][2]},
-                            V3{v[2][0], v[2][1], v[2][2]}});
-        }
-    }
+    const std::vector<std::array<V3, 3>> mesh = triangles_of_the_map();
     std::uniform_real_distribution<float> across(-0.5f, 10.5f), height(-0.2f, 1.2f);
     gen_coll_set_flags(GEN_COLL_NEAREST);
     int hits = 0;
@@ -412,15 +417,7 @@ TEST_F(CollTest, AnIndexAnswersBallsExactlyAsTheWholeMap) {
     load(written);
     build();
     ASSERT_GT(map.num_nodes, 10u);
-    std::vector<std::array<V3, 3>> mesh;
-    for (uint32_t n = 0; n < map.num_nodes; ++n) {
-        for (uint32_t t = 0; t < map.nodes[n].num_triangles; ++t) {
-            float v[3][3];
-            gen_coll_triangle_vertices(&model, &map.nodes[n].triangles[t], v);
-            mesh.push_back({V3{v[0][0], v[0][1], v[0][2]}, V3{v[1][0], v[1][1], v[1][2]},
-                            V3{v[2][0], v[2][1], v[2][2]}});
-        }
-    }
+    const std::vector<std::array<V3, 3>> mesh = triangles_of_the_map();
     constexpr float r = 0.1f;
     // Centres at a ball's radius from a point of a triangle (on a face, an
     // edge or a corner), a hair nearer or farther, and anywhere.

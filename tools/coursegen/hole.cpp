@@ -281,6 +281,30 @@ void read_bend(Statement &s, HoleSpec *hole) {
     }
 }
 
+// Each statement of a text, by its line's number ('#' starts a comment);
+// the first one at fault stops the reading with "LINE: what".
+template <typename Read>
+bool read_statements(const std::string &text, std::string *error, Read read) {
+    std::istringstream lines(text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        if (const size_t hash = line.find('#'); hash != std::string::npos) {
+            line.erase(hash);
+        }
+        Statement statement(line);
+        if (statement.empty()) {
+            continue;
+        }
+        read(statement, number);
+        if (!statement.problem().empty()) {
+            *error = std::to_string(number) + ": " + statement.problem();
+            return false;
+        }
+    }
+    return true;
+}
+
 // "name LANG words...": a hole's or a course's name in one language.
 void read_name(Statement &s, std::map<std::string, std::string> *names) {
     const std::string language = s.word();
@@ -617,24 +641,14 @@ std::string start_fault(const HoleSpec &hole) {
 } // namespace
 
 bool read_hole(const std::string &text, HoleSpec *hole, std::string *error) {
-    std::istringstream lines(text);
-    int number = 0, tee_line = 0, cup_line = 0;
-    for (std::string line; std::getline(lines, line);) {
-        ++number;
-        if (const size_t hash = line.find('#'); hash != std::string::npos) {
-            line.erase(hash);
-        }
-        Statement statement(line);
-        if (statement.empty()) {
-            continue;
-        }
+    int tee_line = 0, cup_line = 0;
+    const bool read = read_statements(text, error, [&](Statement &statement, int number) {
         read_statement(statement, hole);
-        if (!statement.problem().empty()) {
-            *error = std::to_string(number) + ": " + statement.problem();
-            return false;
-        }
         tee_line = statement.verb() == "tee" ? number : tee_line;
         cup_line = statement.verb() == "cup" ? number : cup_line;
+    });
+    if (!read) {
+        return false;
     }
     if (const std::string missing = missing_statement(*hole); !missing.empty()) {
         *error = missing;
@@ -783,22 +797,11 @@ void read_course_statement(Statement &s, CourseText *course, int line) {
 } // namespace
 
 bool read_course(const std::string &text, CourseText *course, std::string *error) {
-    std::istringstream lines(text);
-    int number = 0;
-    for (std::string line; std::getline(lines, line);) {
-        ++number;
-        if (const size_t hash = line.find('#'); hash != std::string::npos) {
-            line.erase(hash);
-        }
-        Statement statement(line);
-        if (statement.empty()) {
-            continue;
-        }
+    const bool read = read_statements(text, error, [&](Statement &statement, int number) {
         read_course_statement(statement, course, number);
-        if (!statement.problem().empty()) {
-            *error = std::to_string(number) + ": " + statement.problem();
-            return false;
-        }
+    });
+    if (!read) {
+        return false;
     }
     if (course->id.empty()) {
         *error = "no id";
