@@ -54,15 +54,18 @@ void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *an
 void gen_mgr2_draw_material_group(const GEN_WO2_MATERIAL_GROUP *group,
                                   const GEN_WO2_MATERIAL *material, float alpha);
 void gen_mgr2_draw_face_group(GEN_WO2_FACE_GROUP *face, const GEN_WO2_MATERIAL_GROUP *group);
-// Textured groups queued per texture, each texture bound once.
+// The opaque pass's queue: groups in the order their references reach
+// beyond the near plane, a texture's groups together where it is first met.
 void gen_mgr2_begin_lists();
 void gen_mgr2_add_to_draw_list(int texture, const GEN_WO2_MATERIAL_GROUP *group,
                                const GEN_WO2_MATERIAL *material, float alpha, uint8_t flag,
                                int reference, uint8_t clamp, int property);
 void gen_mgr2_draw_lists();
 void gen_mgr2_deinit();
-// The entries queued under a texture (for tests).
+// The entries queued under a texture, and the textures of the queue's runs
+// in the order they are drawn, -1 for an untextured group (for tests).
 int gen_mgr2_list_length(int texture);
+int gen_mgr2_queued_textures(int *textures, int most);
 // Triangles drawn since the count was last taken (which starts it again):
 // what a frame costs the renderer, for the benchmarks.
 long gen_mgr2_take_triangle_count();

@@ -1,5 +1,6 @@
 // Models into OpenGL: references culled and lit, material groups drawn in
-// up to four passes, textured groups of the opaque pass queued per texture.
+// up to four passes; the opaque pass queued nearest first, a texture's
+// groups together.
 #include "gen_frustum.h"
 #include "gen_info.h"
 #include "gen_light.h"
@@ -29,6 +30,7 @@ struct Entry {
     uint16_t reference;
     uint8_t clamp;
     uint16_t passes;
+    bool lit;
 };
 
 struct Switches {
@@ -43,9 +45,22 @@ struct Switches {
     float position[3] = {};
     float camera[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     bool zones_active = false;
-    // Draw lists: per texture the first and last entry.
-    std::vector<std::pair<uint16_t, uint16_t>> lists;
+    // The model's lighting: whether the reference being queued is lit, and
+    // what GL is set to (-1 not yet for this model, 0 unlit, 1 lit).
+    bool reference_lit = false;
+    int lighting = -1;
+    // The opaque pass's queue: runs of entries that share a texture (bound
+    // once), in the order their texture was first queued; an untextured
+    // group is a run of its own.
+    struct Run {
+        int texture;
+        uint16_t first, last;
+    };
+    std::vector<Run> runs;
+    std::vector<uint16_t> run_of_texture; // kEnd: none queued yet
     std::vector<Entry> entries;
+    // The references to draw, with how far each reaches beyond the near plane.
+    std::vector<std::pair<float, uint16_t>> order;
 };
 Switches draw;
 long triangles_drawn = 0;
@@ -181,6 +196,13 @@ void environment_pass(const GEN_WO2_MATERIAL_GROUP *group, const GEN_WO2_MATERIA
     draw.environment = false;
 }
 
+void bounding_sphere(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r, float centre[3],
+                     float *radius) {
+    const GEN_WO2_INTERNAL_REFERENCE &object = model->internal_references[r.internal_reference];
+    transform(model->matrices_aligned[r.matrix], object.sphere_centre, centre);
+    *radius = model->matrices[r.matrix].max_scale * object.sphere_radius;
+}
+
 bool reference_drawn(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r) {
     if (r.flags & GEN_WO2_REF_INVISIBLE) {
         return false;
@@ -195,15 +217,42 @@ bool reference_drawn(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r) {
     if (model->header.properties & (GEN_WO2_SKELETAL | GEN_WO2_NO_CULLING)) {
         return true;
     }
-    const GEN_WO2_INTERNAL_REFERENCE &object = model->internal_references[r.internal_reference];
-    float centre[3];
-    transform(model->matrices_aligned[r.matrix], object.sphere_centre, centre);
-    const float radius = model->matrices[r.matrix].max_scale * object.sphere_radius;
+    float centre[3], radius;
+    bounding_sphere(model, r, centre, &radius);
     if (!gen_sphere_in_frustum(centre, radius)) {
         return false;
     }
     const float d = gen_distance_point_frustum_plane(centre, GEN_FRUSTUM_NEAR);
     return d >= r.lod_min && d < r.lod_max;
+}
+
+// How far beyond the near plane a reference reaches: the course's lanes
+// and walls reach less far than the land round them, and that less far
+// than the sky.
+float reach(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r) {
+    float centre[3], radius;
+    bounding_sphere(model, r, centre, &radius);
+    return gen_distance_point_frustum_plane(centre, GEN_FRUSTUM_NEAR) + radius;
+}
+
+// The references of the current mode to draw. The opaque pass takes them
+// in the order they reach (the sky and the land last), so that the depth
+// test throws away what the course hides of them before it is shaded: a
+// software renderer spends most of a frame shading.
+void order_references(const GEN_WO2 *model, bool nearest_first) {
+    draw.order.clear();
+    for (int i = 0; i < model->header.num_references; ++i) {
+        const GEN_WO2_REFERENCE &r = model->references[i];
+        if (r.internal_reference < model->header.num_internal_references &&
+            r.matrix < model->header.num_reference_matrices && reference_drawn(model, r)) {
+            draw.order.push_back(
+                {nearest_first ? reach(model, r) : 0.0f, static_cast<uint16_t>(i)});
+        }
+    }
+    if (nearest_first) {
+        std::stable_sort(draw.order.begin(), draw.order.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+    }
 }
 
 // Mesa's software pipeline, once a draw has a triangle to clip, marks every
@@ -232,6 +281,30 @@ void draw_strip_in_batches(int count) {
 
 // The world whose lights light the references: set by the world's render.
 XV_3D_WORLD *light_world = nullptr;
+
+// A lit reference takes the world's lights near the node, an unlit one a
+// white ambient alone; GL is told only when that changes.
+void light_reference(bool lit) {
+    if (draw.lighting == static_cast<int>(lit)) {
+        return;
+    }
+    draw.lighting = lit;
+    if (lit) {
+        glEnable(GL_LIGHTING);
+        if (light_world) {
+            glPushMatrix();
+            glLoadMatrixf(draw.camera);
+            xv_3d_light_search_and_activate(light_world, draw.position, 3);
+            glPopMatrix();
+        }
+    } else {
+        const float white[4] = {1, 1, 1, 1};
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
+        for (int light = 0; light < 8; ++light) {
+            glDisable(static_cast<GLenum>(GL_LIGHT0 + light));
+        }
+    }
+}
 
 } // namespace
 
@@ -344,11 +417,44 @@ void gen_mgr2_draw_material_group(const GEN_WO2_MATERIAL_GROUP *group,
 }
 
 void gen_mgr2_begin_lists() {
-    for (auto &list : draw.lists) {
-        list = {kEnd, kEnd};
-    }
+    draw.runs.clear();
+    std::fill(draw.run_of_texture.begin(), draw.run_of_texture.end(), kEnd);
     draw.entries.clear();
 }
+
+namespace {
+
+constexpr int kUntextured = -1;
+
+// Queues a group under its texture's run (a new run where the texture is
+// first met, and for every untextured group).
+void queue_group(int texture, const GEN_WO2_MATERIAL_GROUP *group, const GEN_WO2_MATERIAL *material,
+                 float alpha, uint8_t flag, int reference, uint8_t clamp, uint16_t passes) {
+    if (draw.entries.size() >= kEnd) {
+        return; // one model cannot queue this many groups
+    }
+    const auto index = static_cast<uint16_t>(draw.entries.size());
+    draw.entries.push_back({kEnd, group, material, alpha, flag, static_cast<uint16_t>(reference),
+                            clamp, passes, draw.reference_lit});
+    if (texture == kUntextured) {
+        draw.runs.push_back({texture, index, index});
+        return;
+    }
+    const auto slot = static_cast<size_t>(texture);
+    if (slot >= draw.run_of_texture.size()) {
+        draw.run_of_texture.resize((slot / 50 + 1) * 50, kEnd);
+    }
+    uint16_t &run = draw.run_of_texture[slot];
+    if (run == kEnd) {
+        run = static_cast<uint16_t>(draw.runs.size());
+        draw.runs.push_back({texture, index, index});
+    } else {
+        draw.entries[draw.runs[run].last].next = index;
+        draw.runs[run].last = index;
+    }
+}
+
+} // namespace
 
 void gen_mgr2_add_to_draw_list(int texture, const GEN_WO2_MATERIAL_GROUP *group,
                                const GEN_WO2_MATERIAL *material, float alpha, uint8_t flag,
@@ -361,26 +467,12 @@ void gen_mgr2_add_to_draw_list(int texture, const GEN_WO2_MATERIAL_GROUP *group,
         gen_error("gen_mgr2_add_to_draw_list: wrong property number");
         return;
     }
-    if (draw.entries.size() >= kEnd) {
-        return; // one model cannot queue this many groups
-    }
-    if (static_cast<size_t>(texture) >= draw.lists.size()) {
-        draw.lists.resize((static_cast<size_t>(texture) / 50 + 1) * 50, {kEnd, kEnd});
-    }
-    const auto index = static_cast<uint16_t>(draw.entries.size());
-    draw.entries.push_back({kEnd, group, material, alpha, flag, static_cast<uint16_t>(reference),
-                            clamp, static_cast<uint16_t>(property == 1 ? GEN_PASS_ENV : 0x0F)});
-    auto &list = draw.lists[static_cast<size_t>(texture)];
-    if (list.first == kEnd) {
-        list.first = index;
-    } else {
-        draw.entries[list.second].next = index;
-    }
-    list.second = index;
     // An environment map on another texture is drawn with that texture.
-    if (property == 0 && material && material->env.texture >= 0 && material->env.amount > 0 &&
-        material->env.texture != texture) {
-        draw.entries[index].passes = 0x0D;
+    const bool env_apart = property == 0 && material && material->env.texture >= 0 &&
+                           material->env.amount > 0 && material->env.texture != texture;
+    const uint16_t passes = property == 1 ? GEN_PASS_ENV : env_apart ? 0x0D : 0x0F;
+    queue_group(texture, group, material, alpha, flag, reference, clamp, passes);
+    if (env_apart) {
         gen_mgr2_add_to_draw_list(material->env.texture, group, material, alpha, flag, reference,
                                   clamp, 1);
     }
@@ -389,8 +481,8 @@ void gen_mgr2_add_to_draw_list(int texture, const GEN_WO2_MATERIAL_GROUP *group,
 void gen_mgr2_draw_lists() {
     GEN_WO2 *model = draw.model;
     const int saved_passes = draw.passes;
-    for (const auto &list : draw.lists) {
-        for (uint16_t e = list.first; e != kEnd; e = draw.entries[e].next) {
+    for (const auto &run : draw.runs) {
+        for (uint16_t e = run.first; e != kEnd; e = draw.entries[e].next) {
             const Entry &entry = draw.entries[e];
             const GEN_WO2_REFERENCE &r = model->references[entry.reference];
             if (r.matrix >= model->header.num_reference_matrices) {
@@ -399,6 +491,7 @@ void gen_mgr2_draw_lists() {
                            __FILE__, __LINE__);
                 continue;
             }
+            light_reference(entry.lit);
             glPushMatrix();
             glMultMatrixf(model->matrices_aligned[r.matrix]);
             draw.clamp = entry.clamp;
@@ -411,19 +504,33 @@ void gen_mgr2_draw_lists() {
 }
 
 void gen_mgr2_deinit() {
-    draw.lists = {};
+    draw.runs = {};
+    draw.run_of_texture = {};
     draw.entries = {};
+    draw.order = {};
 }
 
 int gen_mgr2_list_length(int texture) {
     int length = 0;
-    if (texture >= 0 && static_cast<size_t>(texture) < draw.lists.size()) {
-        for (uint16_t e = draw.lists[static_cast<size_t>(texture)].first; e != kEnd;
-             e = draw.entries[e].next) {
+    if (texture >= 0 && static_cast<size_t>(texture) < draw.run_of_texture.size() &&
+        draw.run_of_texture[static_cast<size_t>(texture)] != kEnd) {
+        for (uint16_t e = draw.runs[draw.run_of_texture[static_cast<size_t>(texture)]].first;
+             e != kEnd; e = draw.entries[e].next) {
             ++length;
         }
     }
     return length;
+}
+
+int gen_mgr2_queued_textures(int *textures, int most) {
+    int count = 0;
+    for (const auto &run : draw.runs) {
+        if (count == most) {
+            break;
+        }
+        textures[count++] = run.texture;
+    }
+    return count;
 }
 
 void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *animation) {
@@ -465,36 +572,18 @@ void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *an
     if (lists) {
         gen_mgr2_begin_lists();
     }
-    bool first = true, previous_lit = false, lights_searched = false;
-    for (int i = 0; i < model->header.num_references; ++i) {
+    draw.lighting = -1;
+    order_references(model, lists);
+    for (const auto &[reaching, i] : draw.order) {
         const GEN_WO2_REFERENCE &r = model->references[i];
-        if (r.internal_reference >= model->header.num_internal_references ||
-            r.matrix >= model->header.num_reference_matrices || !reference_drawn(model, r)) {
-            continue;
-        }
         draw.reference = i;
         glPushMatrix();
         glMultMatrixf(model->matrices_aligned[r.matrix]);
         draw.clamp = r.flags & GEN_WO2_REF_CLAMP;
-        const bool lit = (r.flags & GEN_WO2_REF_LIT) || draw.light_all;
-        if (lit) {
-            glEnable(GL_LIGHTING);
-            if (!lights_searched && light_world) {
-                glPushMatrix();
-                glLoadMatrixf(draw.camera);
-                xv_3d_light_search_and_activate(light_world, draw.position, 3);
-                glPopMatrix();
-                lights_searched = true;
-            }
-        } else if (previous_lit || first) {
-            const float white[4] = {1, 1, 1, 1};
-            glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
-            for (int light = 0; light < 8; ++light) {
-                glDisable(static_cast<GLenum>(GL_LIGHT0 + light));
-            }
+        draw.reference_lit = (r.flags & GEN_WO2_REF_LIT) || draw.light_all;
+        if (!lists) {
+            light_reference(draw.reference_lit);
         }
-        previous_lit = lit;
-        first = false;
         const GEN_WO2_INTERNAL_REFERENCE &object = model->internal_references[r.internal_reference];
         for (int g = 0; g < object.num_material_groups; ++g) {
             const GEN_WO2_MATERIAL_GROUP *group = &object.material_groups[g];
@@ -505,6 +594,8 @@ void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *an
             if (lists && material && material->texture.texture >= 0) {
                 gen_mgr2_add_to_draw_list(material->texture.texture, group, material, 1.0f, 0, i,
                                           draw.clamp, 0);
+            } else if (lists) {
+                queue_group(kUntextured, group, material, 1.0f, 0, i, draw.clamp, 0x0F);
             } else {
                 gen_mgr2_draw_material_group(group, material, 1.0f);
             }

@@ -139,6 +139,43 @@ TEST_F(DrawTest, AnEnvironmentMapOnAnotherTextureIsQueuedUnderThatTexture) {
     EXPECT_EQ(errors(), "");
 }
 
+// What reaches furthest is drawn last, so that the depth test throws away
+// the hidden part of a backdrop before it is shaded; a texture's groups
+// stay together, and an untextured group keeps its place among them.
+TEST_F(DrawTest, TheOpaquePassDrawsWhatReachesLeastFarFirst) {
+    Wo2Model written;
+    const auto object = [](const char *name, uint16_t material, Wo2FaceGroup faces) {
+        Wo2MaterialGroup group;
+        group.material = material;
+        group.faces.push_back(std::move(faces));
+        return Wo2Object{name, {group}};
+    };
+    written.objects = {object("backdrop", 2, wo2_box(80, 80, 2)),
+                       object("box", 1, wo2_box(1, 1, 1)), object("post", 3, wo2_box(1, 1, 1))};
+    const auto at = [](int object, const char *name, float x, float z) {
+        Wo2Reference r{object, name};
+        r.matrix[12] = x, r.matrix[14] = z;
+        return r;
+    };
+    written.references = {at(0, "backdrop", 0, -40), at(1, "box", 0, 0), at(2, "post", 2, -10),
+                          at(1, "second box", -1.5f, 0)};
+    Wo2Material red, blue, plain;
+    red.maps[0] = "red.tga";
+    blue.maps[0] = "blue.tga";
+    written.materials = {red, blue, plain};
+    write_file("scene.wo2", wo2_write(written));
+    gen_wo2_load(&model, "scene.wo2");
+    xv_3d_world_add_node(&world, &model, nullptr);
+    EXPECT_NEAR(centre()[0], 200, 3) << "the near box in front";
+    int textures[8];
+    ASSERT_EQ(gen_mgr2_queued_textures(textures, 8), 3);
+    EXPECT_EQ(textures[0], model.materials[0].texture.texture) << "both boxes first";
+    EXPECT_EQ(textures[1], -1) << "then the post";
+    EXPECT_EQ(textures[2], model.materials[1].texture.texture) << "the backdrop last";
+    EXPECT_EQ(gen_mgr2_list_length(textures[0]), 2);
+    EXPECT_EQ(errors(), "");
+}
+
 TEST_F(DrawTest, NodeMatricesAreRestoredAndTwentyEndTheFrame) {
     make_box("box", "box");
     const int32_t k = xv_3d_node_add_reference_matrix(&world, 0, 0);
