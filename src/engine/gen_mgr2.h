@@ -42,11 +42,12 @@ int gen_get_pass_mask();
 
 // The node being drawn, as the world tells the models: whether every
 // reference is lit, where the node stands (for the light search), the
-// camera's matrix, and whether per-reference zone visibility applies.
+// camera's matrix, whether per-reference zone visibility applies, and
+// whether the node's scale mirrors it (which turns its faces' winding).
 // The world whose lights light the references drawn.
 void gen_mgr2_set_light_world(XV_3D_WORLD *world);
 void gen_mgr2_set_node(bool light_all, const float position[3], const float camera[16],
-                       bool zones_active);
+                       bool zones_active, bool mirrored = false);
 
 // Draws a model's references of the current mode, culled by the view
 // sphere and the distance band, lit per reference.

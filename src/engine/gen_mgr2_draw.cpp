@@ -45,6 +45,7 @@ struct Switches {
     float position[3] = {};
     float camera[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     bool zones_active = false;
+    bool node_mirrored = false;
     // The model's lighting: whether the reference being queued is lit, and
     // what GL is set to (-1 not yet for this model, 0 unlit, 1 lit).
     bool reference_lit = false;
@@ -282,6 +283,16 @@ void draw_strip_in_batches(int count) {
 // The world whose lights light the references: set by the world's render.
 XV_3D_WORLD *light_world = nullptr;
 
+// A model's faces wind clockwise seen from the front; a mirroring matrix,
+// the node's or the reference's (as it stands now), turns that round.
+void wind_front(const GEN_WO2 *model, const GEN_WO2_REFERENCE &r) {
+    const float *m = model->matrices_aligned[r.matrix];
+    const float determinant = m[0] * (m[5] * m[10] - m[9] * m[6]) -
+                              m[4] * (m[1] * m[10] - m[9] * m[2]) +
+                              m[8] * (m[1] * m[6] - m[5] * m[2]);
+    glFrontFace((determinant < 0) != draw.node_mirrored ? GL_CCW : GL_CW);
+}
+
 // A lit reference takes the world's lights near the node, an unlit one a
 // white ambient alone; GL is told only when that changes.
 void light_reference(bool lit) {
@@ -329,8 +340,9 @@ int gen_get_pass_mask() {
 }
 
 void gen_mgr2_set_node(bool light_all, const float position[3], const float camera[16],
-                       bool zones_active) {
+                       bool zones_active, bool mirrored) {
     draw.light_all = light_all;
+    draw.node_mirrored = mirrored;
     std::memcpy(draw.position, position, sizeof draw.position);
     std::memcpy(draw.camera, camera, sizeof draw.camera);
     draw.zones_active = zones_active;
@@ -381,8 +393,13 @@ void gen_mgr2_draw_face_group(GEN_WO2_FACE_GROUP *face, const GEN_WO2_MATERIAL_G
         glDisableClientState(GL_COLOR_ARRAY);
     }
     if (face->properties & GEN_WO2_STRIP) {
+        // A strip is seen from both sides.
+        const bool culling = glIsEnabled(GL_CULL_FACE);
         glDisable(GL_CULL_FACE);
         draw_strip_in_batches(face->num_vertices);
+        if (culling) {
+            glEnable(GL_CULL_FACE);
+        }
         triangles_drawn += std::max(0, face->num_vertices - 2);
     } else {
         draw_triangles_in_batches(face->num_vertices);
@@ -492,6 +509,7 @@ void gen_mgr2_draw_lists() {
                 continue;
             }
             light_reference(entry.lit);
+            wind_front(model, r);
             glPushMatrix();
             glMultMatrixf(model->matrices_aligned[r.matrix]);
             draw.clamp = entry.clamp;
@@ -577,6 +595,7 @@ void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *an
     for (const auto &[reaching, i] : draw.order) {
         const GEN_WO2_REFERENCE &r = model->references[i];
         draw.reference = i;
+        wind_front(model, r);
         glPushMatrix();
         glMultMatrixf(model->matrices_aligned[r.matrix]);
         draw.clamp = r.flags & GEN_WO2_REF_CLAMP;

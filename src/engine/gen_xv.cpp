@@ -170,8 +170,9 @@ bool hidden_by_zones(const XV_3D_WORLD *world, const XV_3D_NODE &node) {
 bool draw_node_model(XV_3D_NODE &node, const float camera[16]) {
     GEN_WO2 *model = node.model;
     model->header.properties |= GEN_WO2_DRAW_LISTS;
+    const bool mirrored = node.scale[0] * node.scale[1] * node.scale[2] < 0;
     gen_mgr2_set_node(node.flags & XV_3D_NODE_LIT, node.position, camera,
-                      node.flags & XV_3D_NODE_ZONES_FOUND);
+                      node.flags & XV_3D_NODE_ZONES_FOUND, mirrored);
     if (node.num_reference_matrices >= XV_3D_WR_MAX_BACK_MATRICES) {
         gen_error("xv_3d_world_render: node->num_reference_matrices>=XV_3D_WR_MAX_BACK_MATRICES");
         return false;
@@ -198,7 +199,11 @@ bool draw_node_model(XV_3D_NODE &node, const float camera[16]) {
 } // namespace
 
 // Two passes over the nodes, opaque then translucent; each node placed by
-// its position, rotation (y, x, z) and scale.
+// its position, rotation (y, x, z) and scale. The models' faces wind
+// clockwise seen from the front, as the collision reads them: in the opaque
+// pass their back faces, which the front ones hide, are not drawn (a
+// software renderer would spend a good part of the frame on them); through
+// what is translucent the far side shows.
 void xv_3d_world_render(XV_3D_WORLD *world) {
     if (!(world->flags & XV_3D_WORLD_INITED) || !gen_gl_is_inited()) {
         return;
@@ -212,6 +217,11 @@ void xv_3d_world_render(XV_3D_WORLD *world) {
     glGetFloatv(GL_MODELVIEW_MATRIX, camera);
     for (int pass = 0; pass < 2; ++pass) {
         gen_set_draw_mode(pass == 0 ? GEN_DRAW_OPAQUE : GEN_DRAW_TRANSLUCENT);
+        if (pass == 0) {
+            glEnable(GL_CULL_FACE);
+        } else {
+            glDisable(GL_CULL_FACE);
+        }
         for (int32_t i = 0; i < world->num_nodes; ++i) {
             XV_3D_NODE &node = world->nodes[i];
             if ((node.flags & XV_3D_NODE_HIDDEN) ||
@@ -234,11 +244,13 @@ void xv_3d_world_render(XV_3D_WORLD *world) {
             glPopMatrix();
             if (!drawn) {
                 gen_set_draw_mode(GEN_DRAW_OPAQUE);
+                glDisable(GL_CULL_FACE);
                 return;
             }
         }
     }
     gen_set_draw_mode(GEN_DRAW_OPAQUE);
+    glDisable(GL_CULL_FACE); // what is drawn over the world is drawn flat
     gen_frustum_update();
 }
 

@@ -139,6 +139,39 @@ TEST_F(DrawTest, AnEnvironmentMapOnAnotherTextureIsQueuedUnderThatTexture) {
     EXPECT_EQ(errors(), "");
 }
 
+// Faces wind clockwise seen from the front: a box seen from outside shows
+// its near faces, from inside nothing (its back faces are not drawn), and a
+// mirroring matrix, the reference's or the node's, turns the winding round.
+TEST_F(DrawTest, OnlyTheFacesTurnedToTheCameraAreDrawn) {
+    Wo2Model written;
+    Wo2MaterialGroup group;
+    group.material = 1;
+    group.faces.push_back(wo2_box(4, 4, 4));
+    written.objects.push_back({"box", {group}});
+    Wo2Reference mirrored{0, "box"};
+    mirrored.matrix[0] = -1;
+    written.references = {mirrored};
+    Wo2Material red;
+    red.maps[0] = "red.tga";
+    written.materials = {red};
+    write_file("mirrored.wo2", wo2_write(written));
+    gen_wo2_load(&model, "mirrored.wo2");
+    xv_3d_world_add_node(&world, &model, nullptr);
+    const auto seen_from = [&](float z) {
+        XV_3D_CAMERA camera{};
+        xv_3d_world_get_camera(&world, &camera);
+        camera.position[2] = z;
+        xv_3d_world_set_camera(&world, &camera);
+        return centre()[0];
+    };
+    EXPECT_NEAR(seen_from(5), 200, 3) << "mirrored by its reference, from outside";
+    EXPECT_EQ(seen_from(0), 0) << "from inside";
+    xv_3d_world_get_node_pointer(&world, 0)->scale[1] = -1;
+    EXPECT_NEAR(seen_from(5), 200, 3) << "mirrored again by the node, from outside";
+    EXPECT_EQ(seen_from(0), 0) << "from inside";
+    EXPECT_EQ(errors(), "");
+}
+
 // What reaches furthest is drawn last, so that the depth test throws away
 // the hidden part of a backdrop before it is shaded; a texture's groups
 // stay together, and an untextured group keeps its place among them.
