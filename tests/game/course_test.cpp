@@ -465,6 +465,41 @@ TEST_P(CourseTest, EveryCameraSeesWhatItIsFor) {
     }
 }
 
+// The sky's sphere is open far under the horizon: from no camera of the
+// hole can that be seen past the land's edge, neither the named ones, the
+// fly-by's, nor one that follows a ball anywhere over the course (it
+// rides over the ball, higher when cover hides it, and a jump lifts the
+// ball: six metres over the course's highest ground is more than all).
+TEST_P(CourseTest, NoCameraSeesUnderTheSky) {
+    const HoleSpec &spec = hole();
+    for (const CameraSpec &camera : spec.cameras) {
+        EXPECT_FALSE(sees_under_the_sky(spec, camera.position)) << "camera " << camera.name;
+    }
+    EXPECT_FALSE(sees_under_the_sky(spec, spec.camstart)) << "the fly-by's start";
+    for (const std::array<float, 3> &point : spec.trail) {
+        EXPECT_FALSE(sees_under_the_sky(spec, point)) << "the fly-by's trail";
+    }
+    // The course's highest ground, along every chord of every area.
+    float highest = LAND_HEIGHT;
+    for (const Area &area : spec.areas) {
+        for (const Point2 &a : area.corners) {
+            for (const Point2 &b : area.corners) {
+                for (float t = 0; t <= 1; t += 0.05f) {
+                    const Point2 p{a.x + (b.x - a.x) * t, a.z + (b.z - a.z) * t};
+                    highest = std::max(highest, spec.height_in(area, p.x, p.z));
+                }
+            }
+        }
+    }
+    constexpr float kFollowedAbove = 6.0f;
+    for (const Area &area : spec.areas) {
+        for (const Point2 &c : area.corners) {
+            EXPECT_FALSE(sees_under_the_sky(spec, {c.x, highest + kFollowedAbove, c.z}))
+                << "a camera over the course at " << c.x << " " << c.z;
+        }
+    }
+}
+
 // A windmill can be learnt: struck straight through its tunnel at the
 // power that carries the ball through it, the ball passes in at least 40 %
 // of the moments of the blades' loop (swept over one loop, with the real

@@ -19,6 +19,11 @@ constexpr float kWallHalf = WALL_HALF_WIDTH;
 constexpr float kWallBase = LAND_HEIGHT - 0.05f;
 constexpr float kLandReach = 70.0f;
 constexpr float kSkyRadius = 150.0f;
+// The sky's sphere in rings of 15 degrees from the zenith: the upper half
+// is the sky's picture and the ring under the horizon fades to the haze.
+// Lower rings are not built.
+constexpr int kSkyRings = 12;
+constexpr int kSkyRingsBuilt = kSkyRings / 2 + 1;
 
 struct V3 {
     float x, y, z;
@@ -665,28 +670,32 @@ void land(Builder *out, Point2 middle) {
 }
 
 // The sky inside a great sphere: its upper half the sky's picture (clouds
-// and the sun where the course's light comes from), its lower half a hazy
-// green-grey where the land runs out. The sky is not lit: it is the light.
+// and the sun where the course's light comes from), then a band under the
+// horizon that fades to a hazy green-grey where the land runs out. Below
+// the band the sphere is left open: the land hides it from every camera of
+// a hole (the course test holds each hole to that), and a software
+// renderer pays for each hidden pixel of it. The sky is not lit: it is the
+// light.
 void sky(Builder *out, Point2 middle, const uint8_t haze[3]) {
-    constexpr int kRings = 12, kSegments = 32;
+    constexpr int kSegments = 32;
     const auto point = [&](int ring, int segment) {
-        const float polar = kPi * ring / kRings, a = 2 * kPi * segment / kSegments;
+        const float polar = kPi * ring / kSkyRings, a = 2 * kPi * segment / kSegments;
         const V3 d = {std::sin(polar) * std::cos(a), std::cos(polar),
                       std::sin(polar) * std::sin(a)};
-        const bool below = 2 * ring > kRings;
+        const bool below = 2 * ring > kSkyRings;
         const std::array<uint8_t, 4> colour =
             below ? std::array<uint8_t, 4>{haze[0], haze[1], haze[2], 255}
                   : std::array<uint8_t, 4>{255, 255, 255, 255};
         return Corner{V3{middle.x, 0, middle.z} + d * kSkyRadius,
                       d * -1,
                       static_cast<float>(segment) / kSegments,
-                      std::min(1.0f, 2.0f * static_cast<float>(ring) / kRings),
+                      std::min(1.0f, 2.0f * static_cast<float>(ring) / kSkyRings),
                       1.0f,
                       true,
                       colour};
     };
-    for (int ring = 0; ring < kRings; ++ring) {
-        const char *surface = 2 * ring < kRings ? "sky" : "haze";
+    for (int ring = 0; ring < kSkyRingsBuilt; ++ring) {
+        const char *surface = 2 * ring < kSkyRings ? "sky" : "haze";
         for (int segment = 0; segment < kSegments; ++segment) {
             const Corner a = point(ring, segment), b = point(ring, segment + 1),
                          c = point(ring + 1, segment), d = point(ring + 1, segment + 1);
@@ -817,6 +826,25 @@ Wo2Model course_model(const HoleSpec &hole, const CourseLight &light, float *cup
         flags[s.name] = "NO_COLLISION";
     }
     return out.model(flags);
+}
+
+bool sees_under_the_sky(const HoleSpec &hole, const std::array<float, 3> &camera) {
+    const Point2 middle = middle_of(hole);
+    const float dx = camera[0] - middle.x, dz = camera[2] - middle.z;
+    // The land is a square round the middle: a ray leaves it soonest over
+    // the nearest edge.
+    const float to_edge = kLandReach - std::max(std::fabs(dx), std::fabs(dz));
+    if (to_edge <= 0) {
+        return true;
+    }
+    // The steepest ray down that passes over the land's edge, against the
+    // gentlest that comes down under the lowest ring before it can reach
+    // the sphere (no ray runs further than the sphere's far side).
+    const float past_edge = (camera[1] - LAND_HEIGHT) / to_edge;
+    const float lowest_ring = kPi * (kSkyRingsBuilt - kSkyRings / 2) / kSkyRings;
+    const float under_lowest_ring =
+        (camera[1] + kSkyRadius * std::sin(lowest_ring)) / (kSkyRadius + std::hypot(dx, dz));
+    return past_edge > under_lowest_ring;
 }
 
 Wo2Model windmill_blades_model(const CourseLight &light) {

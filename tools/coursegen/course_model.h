@@ -24,7 +24,7 @@ struct CourseLight {
     float ambient[3]; // the sky's light on every face, red, green, blue
     float direct[3];  // the sun's on a face turned square to it
     bool shadows;     // what stands in the sun's way darkens what lies behind
-    uint8_t haze[3];  // the sky sphere's lower half, where the land runs out
+    uint8_t haze[3];  // the sky under the horizon, where the land runs out
     SkyLook sky;
 };
 // The light of that name, or null.
@@ -45,6 +45,10 @@ const std::vector<SurfaceLook> &surface_looks();
 // The course model of the hole; the height of the hole's cup bottom, where
 // the game counts the ball as holed, comes back in cup_bottom.
 Wo2Model course_model(const HoleSpec &hole, const CourseLight &light, float *cup_bottom);
+
+// Whether a camera there could look past the land's edge to under the
+// sky's lowest ring, where the sky's sphere is left open.
+bool sees_under_the_sky(const HoleSpec &hole, const std::array<float, 3> &camera);
 
 // The moving objects' models, in the course's light.
 Wo2Model windmill_blades_model(const CourseLight &light);
