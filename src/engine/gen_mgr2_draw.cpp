@@ -595,12 +595,12 @@ void gen_wo2_draw(GEN_WO2 *model, const GEN_ANIM_STATE *state, const GEN_WAF *an
     for (const auto &[reaching, i] : draw.order) {
         const GEN_WO2_REFERENCE &r = model->references[i];
         draw.reference = i;
-        wind_front(model, r);
         glPushMatrix();
         glMultMatrixf(model->matrices_aligned[r.matrix]);
         draw.clamp = r.flags & GEN_WO2_REF_CLAMP;
         draw.reference_lit = (r.flags & GEN_WO2_REF_LIT) || draw.light_all;
-        if (!lists) {
+        if (!lists) { // a queued group is wound and lit when the queue is drawn
+            wind_front(model, r);
             light_reference(draw.reference_lit);
         }
         const GEN_WO2_INTERNAL_REFERENCE &object = model->internal_references[r.internal_reference];
